@@ -1,0 +1,23 @@
+# One static library per layer, made from the layer folder's sources. Serial back ends are whole
+# files: *_posix.cpp on POSIX systems, *_win32.cpp on Windows.
+function(k64_layer name)
+    cmake_parse_arguments(ARG "" "" "DEPENDS;SYSTEM_INCLUDES" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(WIN32)
+        list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
+    else()
+        list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
+    endif()
+    if(sources)
+        add_library(k64_${name} STATIC ${sources})
+        target_include_directories(k64_${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+        target_link_libraries(k64_${name} PUBLIC ${ARG_DEPENDS})
+        target_include_directories(k64_${name} SYSTEM PUBLIC ${ARG_SYSTEM_INCLUDES})
+    else()
+        # A layer that has no code yet still takes part in the link lines of those above it.
+        add_library(k64_${name} INTERFACE)
+        target_include_directories(k64_${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/..)
+        target_link_libraries(k64_${name} INTERFACE ${ARG_DEPENDS})
+        target_include_directories(k64_${name} SYSTEM INTERFACE ${ARG_SYSTEM_INCLUDES})
+    endif()
+endfunction()
