@@ -1,0 +1,17 @@
+#pragma once
+// Where the chosen port name outlives a run: the registry value "Port" on Windows, the user's
+// QSettings file elsewhere. The back end is a whole file chosen by the build.
+
+#include "device/port_store.h"
+
+#include <string>
+
+namespace k64 {
+
+class QtPortNameStore final : public PortNameStore {
+public:
+    std::string Load() override;
+    void Save(const std::string& name) override;
+};
+
+} // namespace k64
