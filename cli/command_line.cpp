@@ -1,0 +1,149 @@
+#include "command_line.h"
+
+#include <cstddef>
+#include <string_view>
+
+namespace k64::cli {
+namespace {
+struct CommandSpec {
+    std::string_view name;
+    std::size_t operands;  // exactly this many
+    bool takesOutput;
+    bool takesForce;
+};
+
+constexpr CommandSpec kCommands[] = {
+    {"ports", 0, false, false},         {"find", 0, false, false},
+    {"id", 0, false, false},            {"version", 0, false, false},
+    {"params", 0, false, false},        {"read-settings", 0, true, false},
+    {"write-settings", 1, false, true},
+};
+
+const CommandSpec* FindCommand(std::string_view name)
+{
+    for (const CommandSpec& spec : kCommands)
+        if (spec.name == name)
+            return &spec;
+    return nullptr;
+}
+
+// "--name=value" or "--name value"; false when the value is missing.
+bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string_view option,
+               std::string& value)
+{
+    const std::string& arg = args[i];
+    if (arg.size() > option.size() && arg[option.size()] == '=') {
+        value = arg.substr(option.size() + 1);
+        return true;
+    }
+    if (i + 1 >= args.size())
+        return false;
+    value = args[++i];
+    return true;
+}
+
+bool IsOption(std::string_view arg, std::string_view option)
+{
+    return arg == option || (arg.size() > option.size() && arg.substr(0, option.size()) == option &&
+                             arg[option.size()] == '=');
+}
+} // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args)
+{
+    ParseResult result;
+    CommandLine& line = result.line;
+    const auto fail = [&](std::string error) {
+        result.error = std::move(error);
+        return result;
+    };
+    bool optionsEnded = false;
+    bool outputGiven = false;
+    bool forceGiven = false;
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            words.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            line.help = true;
+        } else if (IsOption(arg, "--port")) {
+            std::string value;
+            if (!TakeValue(args, i, "--port", value))
+                return fail("после --port нужно имя порта");
+            if (value.empty())
+                return fail("пустое имя порта");
+            if (line.port)
+                return fail("--port указан дважды");
+            line.port = value;
+        } else if (IsOption(arg, "--output")) {
+            std::string value;
+            if (!TakeValue(args, i, "--output", value) || value.empty())
+                return fail("после --output нужно имя файла");
+            if (line.output)
+                return fail("--output указан дважды");
+            line.output = value;
+            outputGiven = true;
+        } else if (arg == "--force") {
+            line.force = true;
+            forceGiven = true;
+        } else {
+            return fail("неизвестный параметр " + arg);
+        }
+    }
+    if (line.help)
+        return result;
+    if (words.empty())
+        return fail("не указана команда");
+    line.command = words.front();
+    line.operands.assign(words.begin() + 1, words.end());
+
+    const CommandSpec* spec = FindCommand(line.command);
+    if (spec == nullptr)
+        return fail("неизвестная команда " + line.command);
+    if (line.operands.size() != spec->operands) {
+        if (spec->operands == 0)
+            return fail("лишний аргумент команды " + line.command + ": " + line.operands.front());
+        return fail(line.operands.size() < spec->operands
+                        ? "команде " + line.command + " нужно имя файла"
+                        : "лишний аргумент команды " + line.command + ": " + line.operands.back());
+    }
+    if (outputGiven && !spec->takesOutput)
+        return fail("--output не относится к команде " + line.command);
+    if (forceGiven && !spec->takesForce)
+        return fail("--force не относится к команде " + line.command);
+    return result;
+}
+
+std::string UsageText(const std::string& defaultPort)
+{
+    return "Использование: k64ctl [--port ПОРТ] КОМАНДА [АРГУМЕНТЫ]\n"
+           "\n"
+           "Команды:\n"
+           "  ports                          порты, на которых ищется устройство, по одному в строке\n"
+           "  find                           найти устройство; найденный порт запоминается\n"
+           "  id                             серийный номер устройства\n"
+           "  version                        тип устройства и версия прошивки\n"
+           "  params                         список параметров настройки с их пределами\n"
+           "  read-settings [--output ФАЙЛ]  прочитать настройки устройства (key=value)\n"
+           "                                 или сохранить их в файл настроек\n"
+           "  write-settings ФАЙЛ [--force]  записать настройки из файла в устройство;\n"
+           "                                 --force пропускает проверку пределов\n"
+           "\n"
+           "Параметры:\n"
+           "  --port ПОРТ   порт только для этого вызова (не запоминается). Без него берётся\n"
+           "                запомненный порт (команда find), а если его нет — " +
+           defaultPort +
+           ".\n"
+           "  -h, --help    эта справка\n"
+           "\n"
+           "Переменная окружения K64_EXTRA_PORTS: дополнительные порты для ports и find\n"
+           "через двоеточие (например, псевдотерминал симулятора).\n"
+           "\n"
+           "Коды завершения: 0 успех; 1 устройство не ответило или файл недоступен;\n"
+           "2 ошибка в командной строке или недопустимое значение в файле настроек.\n";
+}
+
+} // namespace k64::cli

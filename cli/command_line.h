@@ -1,0 +1,33 @@
+#pragma once
+// k64ctl's command line: global options, one command, its operands and options.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace k64::cli {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;  // the unit or a file failed
+inline constexpr int kExitUsage = 2;    // the command line (or a refused settings value)
+
+struct CommandLine {
+    bool help = false;
+    std::optional<std::string> port;    // this call only; never stored
+    std::string command;
+    std::vector<std::string> operands;
+    std::optional<std::string> output;  // read-settings --output
+    bool force = false;                 // write-settings --force
+};
+
+struct ParseResult {
+    CommandLine line;
+    std::string error;  // empty when the line is usable
+};
+
+// `arguments` without the program name.
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
+
+std::string UsageText(const std::string& defaultPort);
+
+} // namespace k64::cli
