@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include "display.h"
+#include "parameters/parameter_list.h"
 #include "platform/port_catalog.h"
 
 #include <cstdio>
@@ -22,13 +24,49 @@ int RunPorts()
     return kExitSuccess;
 }
 
+const char* TypeName(ParameterType type)
+{
+    switch (type) {
+    case ParameterType::Number: return "number";
+    case ParameterType::Enum: return "enum";
+    case ParameterType::String: return "string";
+    }
+    return "string";
+}
+
+// One line per parameter, tab-separated: key, group, type (enum:NAME for an enumeration), default,
+// min, max (of the length for a string), display name. An enumeration's items follow their
+// parameter as lines that start with a tab: item value, tab, item text.
+int RunParams(TerminalMessages& messages)
+{
+    const ParameterList list(&messages);
+    if (!list.LoadError().empty())
+        return kExitFailure;
+    for (const Parameter& p : list.parameters) {
+        std::string type = TypeName(p.type);
+        if (p.type == ParameterType::Enum)
+            type += ":" + ForTerminal(p.enumName);
+        PrintLine(ForTerminal(p.key) + '\t' + ForTerminal(p.groupName) + '\t' + type + '\t' +
+                  ForTerminal(p.defaultValue) + '\t' + std::to_string(p.min) + '\t' +
+                  std::to_string(p.max) + '\t' + ForTerminal(p.name));
+        if (p.type != ParameterType::Enum)
+            continue;
+        if (const EnumValueList* items = list.FindEnum(p.enumName)) {
+            for (const EnumItem& item : items->items)
+                PrintLine('\t' + std::to_string(item.value) + '\t' + ForTerminal(item.text));
+        }
+    }
+    return kExitSuccess;
+}
+
 } // namespace
 
 int RunCommand(const CommandLine& line, TerminalMessages& messages)
 {
-    (void)messages;
     if (line.command == "ports")
         return RunPorts();
+    if (line.command == "params")
+        return RunParams(messages);
     std::fprintf(stderr, "k64ctl: команда %s пока не поддерживается\n", line.command.c_str());
     return kExitUsage;
 }

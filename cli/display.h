@@ -1,0 +1,13 @@
+#pragma once
+// Windows-1251 data shown on the terminal.
+
+#include <string>
+#include <string_view>
+
+namespace k64::cli {
+
+// UTF-8 for the terminal. Control characters other than tab, which bytes from the unit or a
+// file could use to move the cursor or recolour the terminal, are shown as "?".
+std::string ForTerminal(std::string_view cp1251);
+
+} // namespace k64::cli
