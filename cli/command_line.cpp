@@ -8,15 +8,21 @@ namespace {
 struct CommandSpec {
     std::string_view name;
     std::size_t operands;  // exactly this many
+    bool takesPort;
     bool takesOutput;
     bool takesForce;
+    bool takesYes = false;
 };
 
+// find probes the catalog's ports and stores the one it finds, so a port of this call only has
+// no meaning there, nor for commands that do not talk to the unit.
 constexpr CommandSpec kCommands[] = {
-    {"ports", 0, false, false},         {"find", 0, false, false},
-    {"id", 0, false, false},            {"version", 0, false, false},
-    {"params", 0, false, false},        {"read-settings", 0, true, false},
-    {"write-settings", 1, false, true},
+    {"ports", 0, false, false, false},        {"find", 0, false, false, false},
+    {"id", 0, true, false, false},            {"version", 0, true, false, false},
+    {"params", 0, false, false, false},       {"read-settings", 0, true, true, false},
+    {"write-settings", 1, true, false, true},
+    {"update-firmware", 0, true, false, false, true},
+    {"update-sound", 0, true, false, false, true},
 };
 
 const CommandSpec* FindCommand(std::string_view name)
@@ -60,6 +66,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
     bool optionsEnded = false;
     bool outputGiven = false;
     bool forceGiven = false;
+    bool yesGiven = false;
     std::vector<std::string> words;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -89,6 +96,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
         } else if (arg == "--force") {
             line.force = true;
             forceGiven = true;
+        } else if (arg == "--yes" || arg == "-y") {
+            line.yes = true;
+            yesGiven = true;
         } else {
             return fail("неизвестный параметр " + arg);
         }
@@ -110,10 +120,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
                         ? "команде " + line.command + " нужно имя файла"
                         : "лишний аргумент команды " + line.command + ": " + line.operands.back());
     }
+    if (line.port && !spec->takesPort)
+        return fail("--port не относится к команде " + line.command);
     if (outputGiven && !spec->takesOutput)
         return fail("--output не относится к команде " + line.command);
     if (forceGiven && !spec->takesForce)
         return fail("--force не относится к команде " + line.command);
+    if (yesGiven && !spec->takesYes)
+        return fail("--yes не относится к команде " + line.command);
     return result;
 }
 
@@ -131,10 +145,14 @@ std::string UsageText(const std::string& defaultPort)
            "                                 или сохранить их в файл настроек\n"
            "  write-settings ФАЙЛ [--force]  записать настройки из файла в устройство;\n"
            "                                 --force пропускает проверку пределов\n"
+           "  update-firmware [--yes]        обновить прошивку встроенным образом\n"
+           "  update-sound [--yes]           заменить звуковые данные встроенными;\n"
+           "                                 --yes отвечает на вопросы «да»\n"
            "\n"
            "Параметры:\n"
-           "  --port ПОРТ   порт только для этого вызова (не запоминается). Без него берётся\n"
-           "                запомненный порт (команда find), а если его нет — " +
+           "  --port ПОРТ   порт только для этого вызова (не запоминается) для команд,\n"
+           "                обращающихся к устройству, кроме find. Без него берётся порт, найденный\n"
+           "                командой find, а если его нет — " +
            defaultPort +
            ".\n"
            "  -h, --help    эта справка\n"

@@ -18,6 +18,7 @@ struct CommandLine {
     std::vector<std::string> operands;
     std::optional<std::string> output;  // read-settings --output
     bool force = false;                 // write-settings --force
+    bool yes = false;                   // update-firmware/update-sound --yes
 };
 
 struct ParseResult {
