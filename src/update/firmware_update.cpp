@@ -1,0 +1,149 @@
+#include "update/firmware_update.h"
+
+#include "common/cp1251.h"
+#include "device/crc32.h"
+#include "resources/resources.h"
+#include "update/update_constants.h"
+#include "update/version_check.h"
+
+#include <algorithm>
+#include <string>
+
+namespace k64 {
+
+using namespace update;
+
+FirmwareUpdate::FirmwareUpdate(UpdateView& view) : view_(view) {}
+
+bool FirmwareUpdate::LoadFirmwareImage() {
+    const auto image = resources::Find("blow");
+    return image && LoadFirmwareImage(*image);
+}
+
+bool FirmwareUpdate::LoadFirmwareImage(std::span<const unsigned char> image) {
+    if (static_cast<std::int64_t>(image.size()) > kMaxPayloadSize) return false;
+    BlowSize = static_cast<std::int32_t>(image.size());
+    BlowBuffer.assign(kHeadSize, kFirmwareHeadByte);
+    BlowBuffer.insert(BlowBuffer.end(), image.begin(), image.end());
+    BlowSendPos = 0;
+    BlowRemaining = 0;
+    BlowActive = false;
+    ImageInfo = ReadVersionRecord(image, kImageVersionOffset);
+
+    const std::string version = Cp1251ToUtf8(FieldText(ImageInfo.Version));
+    view_.SetTitle(Cp1251ToUtf8(TitleType(ImageInfo)) + text::kTitleSeparator + version);
+    view_.SetBlowButtonCaption(text::kFirmwareCaption + version);
+    return true;
+}
+
+void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice) {
+    // The button is disabled while a transfer runs; a click that still arrives changes nothing.
+    if (activeDevice == nullptr || !Loaded() || BlowActive) return;
+    MessageInterface* owner = view_.MessageOwner();
+
+    if (ShowMessage(owner, text::kFirmwareQuestion, text::kAttention, MessageButtons::OkCancel) !=
+        MessageAnswer::Ok) {
+        outcome_ = UpdateOutcome::Declined;
+        return;
+    }
+
+    std::string reply;
+    if (activeDevice->GetVersion(&reply) < 0 || !IsVersionReply(reply)) {
+        ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
+        outcome_ = UpdateOutcome::DeviceBusy;
+        return;
+    }
+    VersionInfo unit{};
+    activeDevice->ParseVersion(&unit, reply);
+    TerminateFields(unit);
+
+    const VersionInfo image = ReadVersionRecord(BlowBuffer, kHeadSize + kImageVersionOffset);
+    if (UnitIsNotOlder(unit, image) &&
+        ShowMessage(owner, text::kNotOlderQuestion, text::kAttention, MessageButtons::YesNo) !=
+            MessageAnswer::Yes) {
+        outcome_ = UpdateOutcome::Declined;
+        return;
+    }
+
+    view_.SetProgressMin(0);
+    view_.SetProgressMax(100);
+    view_.SetProgressPosition(0);
+    view_.SetBlowButtonEnabled(false);
+    view_.AppendLog(text::kLogPreparingFirmware);
+
+    if (activeDevice->BeginFirmwareUpdate() < 0) {
+        ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
+        view_.AppendLog(text::kLogCancelled);
+        view_.SetBlowButtonEnabled(true);
+        outcome_ = UpdateOutcome::DeviceBusy;
+        return;
+    }
+
+    view_.AppendLog(text::kLogLoadingFirmware);
+    // One step per block. `BlowSize div 1024 + 1` would fall one short of the block count when
+    // the image ends within the last 8 bytes of a kilobyte, and the bar would overrun.
+    const std::int64_t total = std::int64_t{BlowSize} + kHeadSize;
+    progressMax_ = static_cast<int>((total + UpdateBlockSize - 1) / UpdateBlockSize);
+    view_.SetProgressMin(0);
+    view_.SetProgressMax(progressMax_);
+    view_.SetProgressStep(1);
+    view_.SetProgressPosition(0);
+
+    BlowSendPos = 0;
+    BlowRemaining = BlowSize + kHeadSize;
+    BlowActive = true;
+    outcome_ = UpdateOutcome::None;
+    view_.SetTimer1Enabled(true);
+}
+
+void FirmwareUpdate::Fail(const char* text, const char* caption) {
+    ShowMessage(view_.MessageOwner(), text, caption, MessageButtons::Ok);
+    view_.AppendLog(text::kLogCancelled);
+}
+
+void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice) {
+    view_.SetTimer1Enabled(false);
+    if (!BlowActive) {
+        view_.SetTimer1Enabled(true);
+        return;
+    }
+
+    if (BlowRemaining == 0) {
+        view_.SetProgressPosition(progressMax_);
+        BlowActive = false;
+        view_.SetBlowButtonEnabled(true);
+        const std::uint32_t crc = quon::util::Crc32Plain(BlowBuffer.data() + kHeadSize,
+                                                         static_cast<std::uint32_t>(BlowSize));
+        if (activeDevice == nullptr ||
+            activeDevice->CommitUpdate(crc, static_cast<std::uint32_t>(BlowSize)) < 0) {
+            Fail(text::kNoCrcConfirmation, text::kUpdateError);
+            outcome_ = UpdateOutcome::CommitRejected;
+            return;
+        }
+        view_.AppendLog(text::kLogFinished);
+        view_.SetProgressPosition(0);
+        view_.FocusBlowButton();
+        outcome_ = UpdateOutcome::Committed;
+        return;
+    }
+
+    const int n = std::min<std::int32_t>(BlowRemaining, UpdateBlockSize);
+    // Without a device object (the slot was emptied mid-transfer) the block cannot go out;
+    // failing here keeps the button from staying disabled for good.
+    if (activeDevice == nullptr ||
+        activeDevice->SendDataFragment(BlowBuffer.data() + BlowSendPos,
+                                       static_cast<std::uint32_t>(BlowSendPos),
+                                       static_cast<std::uint16_t>(n)) < 0) {
+        Fail(text::kTransferError, text::kError);
+        BlowActive = false;
+        view_.SetBlowButtonEnabled(true);
+        outcome_ = UpdateOutcome::TransferFailed;
+        return;
+    }
+    BlowSendPos += n;
+    BlowRemaining -= n;
+    view_.StepProgress();
+    view_.SetTimer1Enabled(true);
+}
+
+}  // namespace k64

@@ -1,0 +1,56 @@
+#pragma once
+// The firmware update of the main window: the embedded image is sent to the unit in blocks of
+// UpdateBlockSize, one block per tick of Timer1, behind an 8-byte head of 0xFF, and confirmed
+// with the image's length and checksum.
+//
+// Transfer buffer (BlowBuffer), offsets as the unit receives them:
+//   0  8         eight bytes 0xFF
+//   8  BlowSize  the image unchanged; its version record sits at image offset 256 (96 bytes:
+//                Type 48, Version 16, BuildDate 32, each zero-terminated)
+
+#include "device/device.h"
+#include "update/update_outcome.h"
+#include "update/update_view.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace k64 {
+
+class FirmwareUpdate {
+public:
+    explicit FirmwareUpdate(UpdateView& view);
+
+    // Loads the embedded image "blow", or the given bytes; sets the window title and the
+    // button caption. False (and nothing loaded) when the resource is missing or too large.
+    bool LoadFirmwareImage();
+    bool LoadFirmwareImage(std::span<const unsigned char> image);
+
+    // The button's click: questions, version check, prepare request, then Timer1 runs.
+    // `activeDevice` may be null: then nothing happens.
+    void BlowUpdateButtonClick(DeviceInterface* activeDevice);
+    // One tick of Timer1: one block, or the commit after the last block.
+    void Timer1Timer(DeviceInterface* activeDevice);
+
+    bool Loaded() const { return !BlowBuffer.empty(); }
+    UpdateOutcome Outcome() const { return outcome_; }
+    int ProgressMax() const { return progressMax_; }
+
+    // Transfer state; written only by the handlers above.
+    std::vector<unsigned char> BlowBuffer;
+    std::int32_t BlowSize = 0;
+    std::int32_t BlowSendPos = 0;
+    std::int32_t BlowRemaining = 0;
+    bool BlowActive = false;
+    VersionInfo ImageInfo{};
+
+private:
+    void Fail(const char* text, const char* caption);
+
+    UpdateView& view_;
+    UpdateOutcome outcome_ = UpdateOutcome::None;
+    int progressMax_ = 0;
+};
+
+}  // namespace k64

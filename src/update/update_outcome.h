@@ -1,0 +1,16 @@
+#pragma once
+
+namespace k64 {
+
+// How the last update started from a button ended. k64ctl turns it into its exit status.
+enum class UpdateOutcome {
+    None,            // nothing started yet, or a transfer is still running
+    Declined,        // the user answered a question with Cancel or No; nothing sent after it
+    DeviceBusy,      // the version request or the prepare request failed
+    TransferFailed,  // a block was not acknowledged
+    Stopped,         // the user stopped a sound transfer between two blocks
+    CommitRejected,  // every block went through but the unit did not confirm the commit
+    Committed,       // the unit confirmed length and checksum
+};
+
+}  // namespace k64
