@@ -1,0 +1,217 @@
+// Settings files on a real file system: contents, round trips, and saves that must fail safely.
+
+#include "parameters/parameter_list.h"
+#include "parameters/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace k64 {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "k64-settings-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    static std::string Contents(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static void Put(const fs::path& path, const std::string& bytes)
+    {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    // Every entry of the folder, so a left-over temporary file shows up.
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(SettingsFile, WorkedExampleRoundTrip)
+{
+    ParameterList list;
+    list.ReadText("");
+    list.SetValue("MicLevel", "10");
+    list.SetValue("NoteKick", "4");
+    const fs::path file = dir_ / "s.txt";
+    ASSERT_TRUE(WriteSettingsFile(file, list).Ok());
+    EXPECT_EQ(Contents(file), "MicLevel=10\r\nNoteKick=4\r\n");
+    EXPECT_EQ(fs::file_size(file), 25u);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"s.txt"});
+
+    ParameterList back;
+    back.SetValue("AccLow", "1");
+    ASSERT_TRUE(ReadSettingsFile(file, back).Ok());
+    for (std::size_t i = 0; i < list.parameters.size(); ++i)
+        EXPECT_EQ(back.parameters[i].value, list.parameters[i].value) << list.parameters[i].key;
+}
+
+TEST_F(SettingsFile, AllDefaultsGiveAnEmptyFile)
+{
+    ParameterList list;
+    list.ReadText("");
+    const fs::path file = dir_ / "empty.txt";
+    Put(file, "old contents");
+    ASSERT_TRUE(WriteSettingsFile(file, list).Ok());
+    EXPECT_EQ(fs::file_size(file), 0u);
+}
+
+TEST_F(SettingsFile, ReadsAnyLineEnds)
+{
+    const std::string files[] = {
+        "MicLevel=10\r\nNoteKick=4\r\n",
+        "MicLevel=10\nNoteKick=4",
+        "MicLevel=10\rNoteKick=4\r",
+        "\r\n\r\nMicLevel=10\n\r\nNoteKick=4\n\n",
+    };
+    for (const std::string& bytes : files) {
+        Put(dir_ / "in.txt", bytes);
+        ParameterList list;
+        ASSERT_TRUE(ReadSettingsFile(dir_ / "in.txt", list).Ok());
+        EXPECT_EQ(list.parameters[list.IndexOfKey("MicLevel")].value, "10");
+        EXPECT_EQ(list.parameters[list.IndexOfKey("NoteKick")].value, "4");
+        EXPECT_EQ(list.WriteText(false), "MicLevel=10\nNoteKick=4\n");
+    }
+}
+
+// A refused read leaves the values of the last good one.
+TEST_F(SettingsFile, RefusedReadsTable)
+{
+    Put(dir_ / "huge.txt", std::string(kMaxSettingsFileSize + 1, 'x'));
+    struct Case {
+        fs::path path;
+        SettingsFileStatus status;
+    } cases[] = {
+        {dir_ / "missing.txt", SettingsFileStatus::CannotOpen},
+        {dir_, SettingsFileStatus::NotAFile},
+        {dir_ / "huge.txt", SettingsFileStatus::TooLarge},
+        {"/dev/zero", SettingsFileStatus::NotAFile},
+    };
+    for (const Case& c : cases) {
+        ParameterList list;
+        list.ReadText("MicLevel=3");
+        const SettingsFileResult result = ReadSettingsFile(c.path, list);
+        EXPECT_EQ(result.status, c.status) << c.path;
+        EXPECT_EQ(list.WriteText(false), "MicLevel=3\n") << c.path;
+        EXPECT_NE(DescribeSettingsFileResult(result, c.path).find(c.path.string()), std::string::npos);
+    }
+}
+
+TEST_F(SettingsFile, FileOfExactlyTheLimitIsRead)
+{
+    std::string bytes = "MicLevel=10\r\n";
+    bytes.resize(kMaxSettingsFileSize, '\n');
+    Put(dir_ / "big.txt", bytes);
+    ParameterList list;
+    ASSERT_TRUE(ReadSettingsFile(dir_ / "big.txt", list).Ok());
+    EXPECT_EQ(list.WriteText(false), "MicLevel=10\n");
+}
+
+TEST_F(SettingsFile, SaveIntoMissingFolderFailsAndCreatesNothing)
+{
+    ParameterList list;
+    const SettingsFileResult result = WriteSettingsFile(dir_ / "no" / "s.txt", list);
+    EXPECT_EQ(result.status, SettingsFileStatus::WriteFailed);
+    EXPECT_NE(result.error, 0);
+    EXPECT_TRUE(Entries().empty());
+}
+
+// Replacing a directory fails even for root; what was there stays, and no temporary remains.
+TEST_F(SettingsFile, SaveOverADirectoryFailsAndLeavesItIntact)
+{
+    fs::create_directory(dir_ / "s.txt");
+    Put(dir_ / "s.txt" / "inner", "kept");
+    ParameterList list;
+    EXPECT_EQ(WriteSettingsFile(dir_ / "s.txt", list).status, SettingsFileStatus::WriteFailed);
+    EXPECT_EQ(Contents(dir_ / "s.txt" / "inner"), "kept");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"s.txt"});
+}
+
+// A save that fails part way (here the file size limit, which binds root too) leaves the old file
+// as it was. Run in a child so the limit cannot touch the test program's own output.
+TEST_F(SettingsFile, SaveFailingMidWriteKeepsTheOldFile)
+{
+    const fs::path file = dir_ / "s.txt";
+    Put(file, "MicLevel=5\r\n");
+    ParameterList list;
+    list.ReadText("");
+    list.SetValue("Balans", std::string(200, 'b'));
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const SettingsFileResult result = WriteSettingsFile(file, list);
+        _exit(result.status == SettingsFileStatus::WriteFailed && result.error == EFBIG ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save should fail with EFBIG";
+    EXPECT_EQ(Contents(file), "MicLevel=5\r\n");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"s.txt"});
+}
+
+TEST_F(SettingsFile, ReplacedFileKeepsItsModeNewFileIsReadable)
+{
+    ParameterList list;
+    const fs::path old = dir_ / "old.txt";
+    Put(old, "x");
+    ::chmod(old.c_str(), 0600);
+    ASSERT_TRUE(WriteSettingsFile(old, list).Ok());
+    struct stat info {};
+    ASSERT_EQ(::stat(old.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+    ASSERT_TRUE(WriteSettingsFile(dir_ / "new.txt", list).Ok());
+    ASSERT_EQ(::stat((dir_ / "new.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+}
+
+TEST_F(SettingsFile, RelativePathSavesInTheWorkingFolder)
+{
+    const fs::path before = fs::current_path();
+    fs::current_path(dir_);
+    ParameterList list;
+    list.ReadText("MicLevel=2");
+    const bool ok = WriteSettingsFile("rel.txt", list).Ok();
+    fs::current_path(before);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(Contents(dir_ / "rel.txt"), "MicLevel=2\r\n");
+}
+
+} // namespace
+} // namespace k64
