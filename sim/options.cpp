@@ -1,0 +1,217 @@
+#include "sim/options.h"
+
+#include <charconv>
+#include <functional>
+#include <limits>
+#include <vector>
+
+namespace k64::sim {
+namespace {
+
+template <typename T>
+bool ParseNumber(const std::string& text, T max, T& value) {
+    if (text.empty() || text.size() > 20) return false;
+    T v{};
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc{} || end != text.data() + text.size() || v > max) return false;
+    value = v;
+    return true;
+}
+
+bool ParseCode(const std::string& text, std::uint16_t& code) { return ParseNumber<std::uint16_t>(text, kMaxCode, code); }
+
+bool ParseMillis(const std::string& text, std::chrono::milliseconds& ms) {
+    std::uint32_t v = 0;
+    // An hour is far beyond any reply time-out of the tool.
+    if (!ParseNumber<std::uint32_t>(text, 3'600'000, v)) return false;
+    ms = std::chrono::milliseconds(v);
+    return true;
+}
+
+struct OptionSpec {
+    const char* name;
+    bool takes_value;
+    // Returns an error text, empty on success.
+    std::function<std::string(Options&, const std::string&)> apply;
+};
+
+std::vector<OptionSpec> Specs() {
+    return {
+        {"--help", false, [](Options& o, const std::string&) { o.help = true; return std::string(); }},
+        {"--link", true, [](Options& o, const std::string& v) { o.link = v; return std::string(); }},
+        {"--state", true, [](Options& o, const std::string& v) { o.state_dir = v; return std::string(); }},
+        {"--trace", true, [](Options& o, const std::string& v) { o.trace_file = v; return std::string(); }},
+        {"--settings-file", true,
+         [](Options& o, const std::string& v) { o.settings_file = v; return std::string(); }},
+        {"--id", true,
+         [](Options& o, const std::string& v) {
+             return ParseNumber<std::uint32_t>(v, std::numeric_limits<std::uint32_t>::max(), o.seed.id)
+                        ? std::string()
+                        : "--id needs a number from 0 to 4294967295";
+         }},
+        {"--type", true,
+         [](Options& o, const std::string& v) {
+             o.seed.firmware.type = v;
+             return v.size() < kTypeField ? std::string() : "--type takes at most 47 bytes";
+         }},
+        {"--version", true,
+         [](Options& o, const std::string& v) {
+             o.seed.firmware.version = v;
+             return v.size() < kVersionField ? std::string() : "--version takes at most 15 bytes";
+         }},
+        {"--build-date", true,
+         [](Options& o, const std::string& v) {
+             o.seed.firmware.build_date = v;
+             return v.size() < kBuildDateField ? std::string() : "--build-date takes at most 31 bytes";
+         }},
+        {"--prepare-delay-ms", true,
+         [](Options& o, const std::string& v) {
+             return ParseMillis(v, o.prepare_delay) ? std::string() : "--prepare-delay-ms needs 0 to 3600000";
+         }},
+        {"--diag-interval-ms", true,
+         [](Options& o, const std::string& v) {
+             return ParseMillis(v, o.diagnostic_interval) && o.diagnostic_interval.count() >= 10
+                        ? std::string()
+                        : "--diag-interval-ms needs 10 to 3600000";
+         }},
+        {"--no-reply", true,
+         [](Options& o, const std::string& v) {
+             std::uint16_t c = 0;
+             if (!ParseCode(v, c)) return std::string("--no-reply needs a code from 0 to 32767");
+             o.faults.no_reply.insert(c);
+             return std::string();
+         }},
+        {"--wrong-reply", true,
+         [](Options& o, const std::string& v) {
+             std::uint16_t c = 0;
+             if (!ParseCode(v, c)) return std::string("--wrong-reply needs a code from 0 to 32767");
+             o.faults.wrong_reply.insert(c);
+             return std::string();
+         }},
+        {"--malformed-reply", true,
+         [](Options& o, const std::string& v) {
+             std::uint16_t c = 0;
+             if (!ParseCode(v, c)) return std::string("--malformed-reply needs a code from 0 to 32767");
+             o.faults.malformed_reply.insert(c);
+             return std::string();
+         }},
+        {"--delay", true,
+         [](Options& o, const std::string& v) {
+             const auto colon = v.find(':');
+             std::uint16_t c = 0;
+             std::chrono::milliseconds ms{};
+             if (colon == std::string::npos || !ParseCode(v.substr(0, colon), c) ||
+                 !ParseMillis(v.substr(colon + 1), ms)) {
+                 return std::string("--delay needs CODE:MS, e.g. 14:1500");
+             }
+             o.faults.delay[c] = ms;
+             return std::string();
+         }},
+        {"--drop-ack", true,
+         [](Options& o, const std::string& v) {
+             std::uint64_t n = 0;
+             if (!ParseNumber<std::uint64_t>(v, std::numeric_limits<std::uint64_t>::max(), n) || n == 0) {
+                 return std::string("--drop-ack needs a fragment number from 1");
+             }
+             o.faults.drop_ack.insert(n);
+             return std::string();
+         }},
+        {"--reject-commit", false,
+         [](Options& o, const std::string&) { o.faults.reject_commit = true; return std::string(); }},
+        {"--hangup-after", true,
+         [](Options& o, const std::string& v) {
+             std::uint64_t n = 0;
+             if (!ParseNumber<std::uint64_t>(v, std::numeric_limits<std::uint64_t>::max(), n) || n == 0) {
+                 return std::string("--hangup-after needs a frame count from 1");
+             }
+             o.hangup_after = n;
+             return std::string();
+         }},
+    };
+}
+
+}  // namespace
+
+ParseResult ParseOptions(std::span<const std::string> args) {
+    ParseResult result;
+    Options& o = result.options;
+    o.seed.id = kDefaultId;
+    o.seed.firmware = {kDefaultType, kDefaultVersion, kDefaultBuildDate};
+    const auto specs = Specs();
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        const OptionSpec* spec = nullptr;
+        for (const auto& s : specs) {
+            if (name == s.name) spec = &s;
+        }
+        if (spec == nullptr) {
+            result.error = "unknown option " + args[i];
+            return result;
+        }
+        if (spec->takes_value && !value) {
+            if (i + 1 >= args.size()) {
+                result.error = name + " needs a value";
+                return result;
+            }
+            value = args[++i];
+        } else if (!spec->takes_value && value) {
+            result.error = name + " takes no value";
+            return result;
+        }
+        if (std::string why = spec->apply(o, value.value_or("")); !why.empty()) {
+            result.error = why;
+            return result;
+        }
+    }
+    return result;
+}
+
+std::string Usage(const std::string& program) {
+    return "Usage: " + program + R"( [--link PATH] [--state DIR] [options]
+
+A simulated K64 unit on a pseudo-terminal. The first line on standard output is the path of the
+terminal to open as the unit's serial port. Runs until SIGINT or SIGTERM, then removes the link,
+saves its state and exits with status 0.
+
+Line and storage:
+  --link PATH             also make PATH a symbolic link to the terminal (replaced if present)
+  --state DIR             keep id, settings, firmware version and sound data in DIR, so they
+                          survive a restart; without it everything lives in memory
+  --trace FILE            log every frame both ways in hex, with direction and time
+  --help                  show this text
+
+The unit as it leaves the factory (a state saved in --state DIR takes precedence):
+  --id N                  serial number (default )" + std::to_string(kDefaultId) + R"()
+  --type TEXT             device type, at most 47 bytes (default )" + kDefaultType + R"()
+  --version TEXT          firmware version, at most 15 bytes (default )" + kDefaultVersion + R"()
+  --build-date TEXT       firmware build date, at most 31 bytes (default ")" + kDefaultBuildDate + R"(")
+  --settings-file FILE    initial settings text (default empty)
+
+Pace:
+  --prepare-delay-ms MS   time to prepare an update before the acknowledgement (default )" +
+           std::to_string(kDefaultPrepareDelay.count()) + R"()
+  --diag-interval-ms MS   time between diagnostic text bursts, at least 10 (default )" +
+           std::to_string(kDefaultDiagnosticInterval.count()) + R"()
+
+Faults on demand (CODE is a request code, e.g. 10 id, 14 version, 192 data fragment; options
+that take CODE may be repeated):
+  --no-reply CODE         carry out such requests but send no reply
+  --wrong-reply CODE      answer with a well-formed reply of another code
+  --malformed-reply CODE  answer with the right code and a payload that does not fit it: id
+                          with 5 bytes, version text with a wrong length word, settings text
+                          without its zero, acknowledgements with stray payload bytes
+  --delay CODE:MS         wait MS more before answering such requests
+  --drop-ack N            store the Nth data fragment (counted from 1 since start) but do not
+                          acknowledge it; may be repeated
+  --reject-commit         refuse every update commit (no acknowledgement)
+  --hangup-after N        close the line as soon as the Nth request frame arrives, without
+                          answering it, then save state and exit with status 0
+)";
+}
+
+}  // namespace k64::sim

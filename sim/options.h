@@ -1,0 +1,42 @@
+// Command line of k64-sim.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "sim/unit_model.h"
+
+namespace k64::sim {
+
+inline constexpr std::uint32_t kDefaultId = 16001234;
+inline constexpr const char* kDefaultType = "K64_r2";
+// Older than the image the tool carries, so an update has something to do.
+inline constexpr const char* kDefaultVersion = "000.013";
+inline constexpr const char* kDefaultBuildDate = "Sep 01 2016";
+
+struct Options {
+    bool help = false;
+    std::string link;            // symlink to the pty, or empty
+    std::string state_dir;       // persistent state, or empty for memory only
+    std::string trace_file;      // frame trace, or empty
+    std::string settings_file;   // initial settings text, or empty
+    UnitState seed;              // the unit as it leaves the factory
+    Faults faults;
+    std::chrono::milliseconds prepare_delay = kDefaultPrepareDelay;
+    std::chrono::milliseconds diagnostic_interval = kDefaultDiagnosticInterval;
+    std::optional<std::uint64_t> hangup_after;  // close the line when this request frame arrives
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // empty when the command line was understood
+};
+
+// `args` excludes the program name.
+ParseResult ParseOptions(std::span<const std::string> args);
+std::string Usage(const std::string& program);
+
+}  // namespace k64::sim
