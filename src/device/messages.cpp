@@ -1,0 +1,274 @@
+#include "device/messages.h"
+
+#include "device/byte_buffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quon::tms::messages {
+
+namespace {
+
+constexpr std::uint8_t kTrailer[proto::kTrailerSize] = {};
+
+int FreeSpaceOf(io::OutputStream& out)
+{
+    const int free = out.FreeSpace();
+    return free < 0 ? 0 : free;
+}
+
+void WriteUInt16(io::OutputStream& out, std::uint16_t v)
+{
+    std::uint8_t bytes[2];
+    util::ByteBuffer(bytes, 2).WriteUInt16(v);
+    out.Write(bytes, 2);
+}
+
+void WriteUInt32(io::OutputStream& out, std::uint32_t v)
+{
+    std::uint8_t bytes[4];
+    util::ByteBuffer(bytes, 4).WriteUInt32(v);
+    out.Write(bytes, 4);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> IdMessage::GetPayload() const
+{
+    std::vector<std::uint8_t> payload(proto::kIdPayloadSize);
+    util::ByteBuffer(payload.data(), proto::kIdPayloadSize).WriteUInt32(id_);
+    return payload;
+}
+
+TextMessage::TextMessage(std::string text) : AbstractMessage(proto::kText), text_(std::move(text))
+{
+    constexpr std::size_t kMaxText = proto::kMaxPayload - proto::kTextLengthSize;
+    if (text_.size() > kMaxText)
+        text_.resize(kMaxText);
+}
+
+std::uint16_t TextMessage::GetPayloadLength() const
+{
+    return static_cast<std::uint16_t>(text_.size() + proto::kTextLengthSize);
+}
+
+std::vector<std::uint8_t> TextMessage::GetPayload() const
+{
+    std::vector<std::uint8_t> payload(GetPayloadLength());
+    util::ByteBuffer buffer(payload.data(), static_cast<int>(payload.size()));
+    buffer.WriteUInt16(static_cast<std::uint16_t>(text_.size()));
+    buffer.WriteBytes(text_.data(), static_cast<int>(text_.size()));
+    return payload;
+}
+
+std::vector<std::uint8_t> CommitUpdateMessage::GetPayload() const
+{
+    std::vector<std::uint8_t> payload(proto::kCommitPayloadSize);
+    util::ByteBuffer buffer(payload.data(), proto::kCommitPayloadSize);
+    buffer.WriteUInt32(totalSize_);
+    buffer.WriteUInt32(crc_);
+    return payload;
+}
+
+// SettingsMessage
+
+bool SettingsMessage::SetText(const std::string& text)
+{
+    const std::size_t end = std::min(text.find('\0'), text.size());
+    if (end > kMaxText)
+        return false;
+    text_.assign(text, 0, end);
+    state_ = 0;
+    cursor_ = 0;
+    return true;
+}
+
+std::uint16_t SettingsMessage::GetPayloadLength() const
+{
+    return static_cast<std::uint16_t>(text_.size() + 1);
+}
+
+std::vector<std::uint8_t> SettingsMessage::GetPayload() const
+{
+    // c_str() carries the terminating zero.
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text_.c_str());
+    return {p, p + text_.size() + 1};
+}
+
+bool SettingsMessage::Write(io::OutputStream& out)
+{
+    if (state_ == 0) {
+        if (FreeSpaceOf(out) < proto::kHeaderSize)
+            return false;
+        WriteUInt16(out, CodeWord());
+        WriteUInt16(out, GetPayloadLength());
+        cursor_ = 0;
+        state_ = 1;
+    }
+    if (state_ == 1) {
+        const std::size_t left = text_.size() - cursor_ + 1;  // with the terminator
+        const std::size_t free = static_cast<std::size_t>(FreeSpaceOf(out));
+        const std::size_t chunk = std::min(left, free);
+        if (chunk > 0) {
+            const int written = out.Write(text_.c_str() + cursor_, static_cast<int>(chunk));
+            if (written > 0)
+                cursor_ += static_cast<std::size_t>(written);
+        }
+        if (chunk < left)
+            return false;
+        state_ = 2;
+    }
+    if (FreeSpaceOf(out) < proto::kTrailerSize)
+        return false;
+    out.Write(kTrailer, proto::kTrailerSize);
+    state_ = 0;
+    return true;
+}
+
+// DataFragmentMessage
+
+bool DataFragmentMessage::SetData(const void* data, std::size_t count)
+{
+    if (count > kMaxData || (data == nullptr && count > 0))
+        return false;
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    data_.assign(p, p + count);
+    state_ = 0;
+    cursor_ = 0;
+    return true;
+}
+
+std::uint16_t DataFragmentMessage::GetPayloadLength() const
+{
+    return static_cast<std::uint16_t>(data_.size() + proto::kFragmentSubHeaderSize);
+}
+
+std::vector<std::uint8_t> DataFragmentMessage::GetPayload() const
+{
+    std::vector<std::uint8_t> payload(GetPayloadLength());
+    util::ByteBuffer buffer(payload.data(), static_cast<int>(payload.size()));
+    buffer.WriteUInt32(offset_);
+    buffer.WriteUInt16(GetCount());
+    buffer.WriteBytes(data_.data(), static_cast<int>(data_.size()));
+    return payload;
+}
+
+bool DataFragmentMessage::Write(io::OutputStream& out)
+{
+    if (state_ == 0) {
+        if (FreeSpaceOf(out) < proto::kFragmentHeaderSize)
+            return false;
+        WriteUInt16(out, CodeWord());
+        WriteUInt16(out, GetPayloadLength());
+        WriteUInt32(out, offset_);
+        WriteUInt16(out, GetCount());
+        cursor_ = 0;
+        state_ = 1;
+    }
+    if (state_ == 1) {
+        const std::size_t left = data_.size() - cursor_;
+        const std::size_t chunk = std::min(left, static_cast<std::size_t>(FreeSpaceOf(out)));
+        if (chunk > 0)
+            out.Write(data_.data() + cursor_, static_cast<int>(chunk));
+        // The block advances by what was asked: a failed stream is caught by the sender.
+        cursor_ += chunk;
+        if (chunk < left)
+            return false;
+        state_ = 2;
+    }
+    if (FreeSpaceOf(out) < proto::kTrailerSize)
+        return false;
+    out.Write(kTrailer, proto::kTrailerSize);
+    state_ = 0;
+    return true;
+}
+
+// Factory
+
+namespace {
+
+template <typename Message>
+std::unique_ptr<AbstractMessage> Make()
+{
+    return std::make_unique<Message>();
+}
+
+std::unique_ptr<AbstractMessage> Build(std::uint16_t code, const std::uint8_t* payload,
+                                       std::uint16_t length)
+{
+    // The reader below never goes past `length`: every branch checks it first.
+    util::ByteBuffer in(const_cast<std::uint8_t*>(payload), length);
+    const bool present = payload != nullptr;
+    switch (static_cast<std::int16_t>(code)) {
+    case proto::kReqIdInfo: return Make<ReqIdInfoMessage>();
+    case proto::kReqVersion: return Make<ReqVersionMessage>();
+    case proto::kRestart: return Make<RestartMessage>();
+    case proto::kDiagnosticModeEnable: return Make<DiagnosticModeEnableMessage>();
+    case proto::kCommitUpdateAck: return Make<CommitUpdateAckMessage>();
+    case proto::kDataFragmentAck: return Make<DataFragmentAckMessage>();
+    case proto::kBeginUpdateAck: return Make<BeginUpdateAckMessage>();
+    case proto::kBeginFirmwareUpdate: return Make<BeginFirmwareUpdateMessage>();
+    case proto::kBeginWaveUpdate: return Make<BeginWaveUpdateMessage>();
+    case proto::kReqSettings: return Make<ReqSettingsMessage>();
+    case proto::kIdInfo:
+        if (!present || length != proto::kIdPayloadSize)
+            return nullptr;
+        return std::make_unique<IdInfoMessage>(in.ReadUInt32());
+    case proto::kIdSet:
+        if (!present || length != proto::kIdPayloadSize)
+            return nullptr;
+        return std::make_unique<IdSetMessage>(in.ReadUInt32());
+    case proto::kText: {
+        if (!present || length < proto::kTextLengthSize)
+            return nullptr;
+        const std::uint16_t m = in.ReadUInt16();
+        if (std::uint32_t{m} + proto::kTextLengthSize != length)
+            return nullptr;
+        return std::make_unique<TextMessage>(
+            std::string(reinterpret_cast<const char*>(in.Position()), m));
+    }
+    case proto::kCommitUpdate: {
+        if (!present || length != proto::kCommitPayloadSize)
+            return nullptr;
+        auto message = std::make_unique<CommitUpdateMessage>();
+        message->SetTotalSize(in.ReadUInt32());
+        message->SetCrc(in.ReadUInt32());
+        return message;
+    }
+    case proto::kDataFragment: {
+        if (!present || length < proto::kFragmentSubHeaderSize)
+            return nullptr;
+        const std::uint32_t offset = in.ReadUInt32();
+        const std::uint16_t count = in.ReadUInt16();
+        if (std::uint32_t{count} + proto::kFragmentSubHeaderSize != length)
+            return nullptr;
+        auto message = std::make_unique<DataFragmentMessage>();
+        message->SetOffset(offset);
+        message->SetData(in.Position(), count);
+        return message;
+    }
+    case proto::kSettings: {
+        // The text ends at its zero byte, or at the end of the payload when the unit left the
+        // zero out: never beyond what was received.
+        auto message = std::make_unique<SettingsMessage>();
+        if (present)
+            message->SetText(std::string(reinterpret_cast<const char*>(payload), length));
+        return message;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<AbstractMessage> CreateMessage(std::uint16_t codeWord, const std::uint8_t* payload,
+                                               std::uint16_t length)
+{
+    auto message = Build(static_cast<std::uint16_t>(codeWord & proto::kCodeMask), payload, length);
+    if (message)
+        message->SetFlag((codeWord & proto::kFlagBit) != 0);
+    return message;
+}
+
+}  // namespace quon::tms::messages

@@ -1,0 +1,124 @@
+#pragma once
+// The serial port of the unit and the two byte streams over it.
+//
+// VCOM_Port owns the operating-system handle. The operations mirror a plain synchronous serial
+// API (open exclusively, queue counts, reads and writes with a total time-out of 1000 ms + 1 ms
+// per byte); the platform part lives in vcom_port_<platform>.cpp, the shared logic in
+// vcom_port.cpp. On top of that the port offers blocking waits (readable / idle until a limit
+// or a hang-up) so that no caller ever has to spin on the queue counts.
+
+#include "device/streams.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace quon::io {
+
+enum class WaitResult {
+    kReady,     // bytes can be read (or written, for write waits)
+    kTimedOut,  // the limit passed
+    kHungUp,    // the line is gone (unplugged, other side closed) or the port is closed
+};
+
+class VCOM_Port {
+public:
+    explicit VCOM_Port(std::string name);
+    ~VCOM_Port();
+    VCOM_Port(const VCOM_Port&) = delete;
+    VCOM_Port& operator=(const VCOM_Port&) = delete;
+
+    // Takes effect at the next Open(); an open port stays as it is.
+    void SetName(const std::string& name);
+    const std::string& Name() const { return name_; }
+
+    // Opens and configures the port (9600 8N1, RTS on, binary). True at once when already open.
+    // A missing or busy port fails silently; rejected settings show a message box. A failed
+    // Open() never leaves the device open.
+    bool Open();
+    void Close();
+    bool IsOpen() const { return handle_ != kNoHandle; }
+
+    unsigned OutQueueCount();
+    unsigned InQueueCount();
+    // Room left in the 64-byte transmit window; 0 when closed or full.
+    int OutQueueFree();
+
+    // Bytes actually moved; gives up after 1000 ms + 1 ms per byte, or at once on a hang-up.
+    int Write(const void* data, int count);
+    int Read(void* data, int count);
+
+    // Blocks until bytes can be read, `limit` passed, or the line hung up.
+    WaitResult WaitReadable(std::chrono::milliseconds limit);
+    // Blocks for `limit` unless the line hangs up first.
+    WaitResult WaitIdle(std::chrono::milliseconds limit);
+    // The line hung up since the last Open().
+    bool HungUp() const { return hungUp_; }
+
+    // Replaces the driver's transmit-queue count. Pseudo-terminals always report an empty
+    // queue, so this is how the transmit window is exercised in tests.
+    using QueueCounter = std::function<unsigned()>;
+    void SetOutQueueCounter(QueueCounter counter) { outQueueCounter_ = std::move(counter); }
+
+    // Opens `name` exclusively, reads its line settings and closes it again; changes nothing.
+    // True when the name is a serial device that is free right now.
+    static bool Probe(const std::string& name);
+
+private:
+    enum class OpenOutcome { kOpened, kNotOpened, kNoStatus, kLineRejected, kTimeoutsRejected };
+    struct LineSettings {
+        unsigned baudRate;
+        unsigned byteSize;
+        unsigned parity;    // 0 none
+        unsigned stopBits;  // 0 one, 1 one and a half, 2 two
+    };
+
+    // Platform back end. OpenDevice leaves handle_ set whenever the device was opened, even
+    // when configuring it failed, so the shared Open() can close it again.
+    OpenOutcome OpenDevice(const LineSettings& line);
+    void CloseDevice();
+    bool DeviceOutQueue(unsigned* count);
+    bool DeviceInQueue(unsigned* count);
+    int DeviceWrite(const void* data, int count, std::chrono::milliseconds limit);
+    int DeviceRead(void* data, int count, std::chrono::milliseconds limit);
+    WaitResult DeviceWait(std::chrono::milliseconds limit, bool forData);
+
+    using NativeHandle = std::intptr_t;
+    static constexpr NativeHandle kNoHandle = -1;
+
+    std::string name_;
+    NativeHandle handle_ = kNoHandle;
+    bool hungUp_ = false;
+    QueueCounter outQueueCounter_;
+};
+
+class VCOMOutputStream final : public OutputStream {
+public:
+    explicit VCOMOutputStream(VCOM_Port* port) : port_(port) {}
+    bool IsOpen() override;
+    void Close() override;
+    bool Open() override;
+    int FreeSpace() override;
+    bool IsEmpty() override;
+    int Write(const void* data, int count) override;
+
+private:
+    VCOM_Port* port_;  // not owned
+};
+
+class VCOMInputStream final : public InputStream {
+public:
+    explicit VCOMInputStream(VCOM_Port* port) : port_(port) {}
+    int Available() override;
+    bool IsOpen() override;
+    void Close() override;
+    bool Open() override;
+    bool IsEmpty() override;
+    int Read(void* data, int count) override;
+
+private:
+    VCOM_Port* port_;  // not owned
+};
+
+}  // namespace quon::io

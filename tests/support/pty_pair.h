@@ -1,0 +1,102 @@
+#pragma once
+// Kernel pseudo-terminal pairs for serial tests: the code under test opens the slave path as its
+// serial port, the test plays the unit on the master descriptor. ScriptedUnit answers frames
+// from a thread; ScaledClock lets reply time-outs pass faster than real time.
+
+#include "device/wait_clock.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace k64::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class PtyPair {
+public:
+    // Opens the pair and holds a raw slave descriptor of its own, so the master never sees the
+    // slave side hang up between the device's exchanges (the device opens and closes per
+    // exchange) and bytes written before the device opens are not echoed or translated.
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    const std::string& SlavePath() const { return slavePath_; }
+    int Master() const { return master_; }
+    // Writes all bytes to the master (the unit speaks).
+    void Send(const Bytes& bytes) const;
+    // Collects what the device wrote until `count` bytes came or `limit` passed.
+    Bytes Receive(std::size_t count, std::chrono::milliseconds limit) const;
+    // Hangs the line up, as an unplugged unit would.
+    void CloseMaster();
+
+private:
+    int master_ = -1;
+    int keepAlive_ = -1;
+    std::string slavePath_;
+};
+
+// A frame as the unit sees it.
+struct Frame {
+    std::uint16_t codeWord = 0;
+    Bytes payload;
+};
+
+// The test's own frame encoder (code word, length, payload, four zero bytes), kept apart from
+// the product's so that a fault in one is not mirrored in the other.
+Bytes EncodeFrame(std::uint16_t codeWord, const Bytes& payload = {});
+Bytes LittleEndian32(std::uint32_t v);
+
+struct UnitReply {
+    Bytes bytes;                                // written to the line as they are
+    std::chrono::milliseconds delay{0};         // before writing
+    bool hangUp = false;                        // then close the master
+};
+
+// Plays a unit on a pty master: every complete request frame goes to `handler`, whose reply is
+// written back. Frames are recorded in arrival order.
+class ScriptedUnit {
+public:
+    using Handler = std::function<UnitReply(const Frame&)>;
+    ScriptedUnit(PtyPair& pty, Handler handler);
+    ~ScriptedUnit();
+    ScriptedUnit(const ScriptedUnit&) = delete;
+    ScriptedUnit& operator=(const ScriptedUnit&) = delete;
+
+    std::vector<Frame> Frames() const;
+    // Waits (blocking, bounded) until at least `count` frames came.
+    bool WaitFrames(std::size_t count, std::chrono::milliseconds limit) const;
+
+private:
+    void Run();
+
+    PtyPair& pty_;
+    Handler handler_;
+    int stopPipe_[2] = {-1, -1};
+    mutable std::mutex mutex_;
+    std::vector<Frame> frames_;
+    std::thread thread_;
+};
+
+// A unit that answers the id and version requests as a real one would.
+ScriptedUnit::Handler IdentifyingUnit(std::uint32_t id, std::string versionText);
+
+// Time that runs `scale` times faster than the steady clock.
+class ScaledClock final : public WaitClock {
+public:
+    explicit ScaledClock(int scale) : scale_(scale), origin_(std::chrono::steady_clock::now()) {}
+    TimePoint Now() const override;
+    std::chrono::milliseconds RealSpan(std::chrono::milliseconds span) const override;
+
+private:
+    int scale_;
+    TimePoint origin_;
+};
+
+}  // namespace k64::test

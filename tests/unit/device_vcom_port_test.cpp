@@ -1,0 +1,243 @@
+// The serial port and its streams on a real kernel pseudo-terminal.
+
+#include "device/vcom_port.h"
+#include "support/pty_pair.h"
+#include "support/recording_messages.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace {
+
+using namespace quon::io;
+using k64::test::Bytes;
+using k64::test::PtyPair;
+using k64::test::ScopedOwnerlessRecorder;
+using std::chrono::milliseconds;
+
+termios SlaveSettings(const PtyPair& pty)
+{
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::close(fd);
+    return tio;
+}
+
+TEST(VcomPort, MissingPortFailsSilently)
+{
+    ScopedOwnerlessRecorder boxes;
+    VCOM_Port port("/dev/k64-no-such-port");
+    EXPECT_FALSE(port.Open());
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(boxes.recorder.shown.empty());
+}
+
+TEST(VcomPort, NonSerialDeviceShowsStatusBoxAndStaysClosed)
+{
+    ScopedOwnerlessRecorder boxes;
+    VCOM_Port port("/dev/null");
+    EXPECT_FALSE(port.Open());
+    // A half-opened port would count as open and skip its settings next time.
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(port.Open());
+    ASSERT_EQ(boxes.recorder.shown.size(), 2u);
+    EXPECT_EQ(boxes.recorder.shown[0].text, "Статус порта не досупен");
+    EXPECT_EQ(boxes.recorder.shown[0].caption, "Error");
+    EXPECT_FALSE(VCOM_Port::Probe("/dev/null"));
+}
+
+TEST(VcomPort, AppliesBinaryLineAndKeepsTheRest)
+{
+    PtyPair pty;
+    {
+        const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+        termios tio{};
+        ::tcgetattr(fd, &tio);
+        tio.c_iflag |= IXON | ICRNL;
+        tio.c_lflag |= ICANON | ECHO;
+        tio.c_cflag |= PARENB | CSTOPB | CLOCAL;
+        tio.c_oflag |= OPOST | ONLCR;
+        ::cfsetspeed(&tio, B115200);
+        ::tcsetattr(fd, TCSANOW, &tio);
+        ::close(fd);
+    }
+    VCOM_Port port(pty.SlavePath());
+    ASSERT_TRUE(port.Open());
+    const termios tio = SlaveSettings(pty);
+    EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B9600));
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB), 0u);
+    EXPECT_EQ(tio.c_iflag & (IXON | ICRNL), 0u);
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    EXPECT_NE(tio.c_cflag & CLOCAL, 0u);  // not ours to change
+
+    // Binary bytes pass unchanged both ways.
+    const Bytes all = [] {
+        Bytes b(256);
+        for (int i = 0; i < 256; ++i)
+            b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+        return b;
+    }();
+    VCOMOutputStream out(&port);
+    VCOMInputStream in(&port);
+    EXPECT_EQ(out.Write(all.data(), 256), 256);
+    EXPECT_EQ(pty.Receive(256, milliseconds(2000)), all);
+    pty.Send(all);
+    Bytes got(256);
+    EXPECT_EQ(in.Read(got.data(), 256), 256);
+    EXPECT_EQ(got, all);
+}
+
+TEST(VcomPort, OpenIsExclusiveAndIdempotent)
+{
+    PtyPair pty;
+    VCOM_Port first(pty.SlavePath());
+    VCOM_Port second(pty.SlavePath());
+    ASSERT_TRUE(first.Open());
+    EXPECT_FALSE(second.Open());
+    EXPECT_FALSE(VCOM_Port::Probe(pty.SlavePath()));
+
+    // A second Open() of an open port touches nothing: queued input is not flushed.
+    pty.Send({1, 2, 3});
+    VCOMInputStream in(&first);
+    for (int i = 0; i < 200 && in.Available() < 3; ++i)
+        std::this_thread::sleep_for(milliseconds(1));
+    EXPECT_TRUE(first.Open());
+    EXPECT_EQ(in.Available(), 3);
+
+    first.Close();
+    first.Close();
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_TRUE(VCOM_Port::Probe(pty.SlavePath()));
+    EXPECT_TRUE(second.Open());
+}
+
+TEST(VcomPort, StaleInputIsDiscardedOnOpen)
+{
+    PtyPair pty;
+    pty.Send(k64::test::EncodeFrame(11, {1, 2, 3, 4}));
+    std::this_thread::sleep_for(milliseconds(20));
+    VCOM_Port port(pty.SlavePath());
+    ASSERT_TRUE(port.Open());
+    VCOMInputStream in(&port);
+    EXPECT_EQ(in.Available(), 0);
+    EXPECT_TRUE(in.IsEmpty());
+}
+
+TEST(VcomStreams, ClosedPortResults)
+{
+    VCOM_Port port("/dev/k64-no-such-port");
+    port.SetOutQueueCounter([] { return 0u; });
+    VCOMOutputStream out(&port);
+    VCOMInputStream in(&port);
+    std::uint8_t b[4] = {};
+    EXPECT_EQ(out.Write(b, 4), kStreamNotOpen);
+    EXPECT_EQ(in.Read(b, 4), kStreamNotOpen);
+    EXPECT_EQ(out.FreeSpace(), 0);
+    EXPECT_EQ(in.Available(), 0);
+    EXPECT_TRUE(in.IsEmpty());
+    EXPECT_TRUE(out.IsEmpty());
+}
+
+TEST(VcomStreams, ShortReadReportsShortAndLosesTheBytes)
+{
+    PtyPair pty;
+    VCOM_Port port(pty.SlavePath());
+    ASSERT_TRUE(port.Open());
+    VCOMInputStream in(&port);
+    pty.Send({1, 2, 3, 4, 5});
+    std::uint8_t b[8] = {};
+    EXPECT_EQ(in.Read(b, 8), kStreamShort);
+    EXPECT_EQ(in.Available(), 0);
+    EXPECT_FALSE(port.HungUp());
+}
+
+TEST(VcomStreams, ReadWaitsForBytesOnTheirWay)
+{
+    PtyPair pty;
+    VCOM_Port port(pty.SlavePath());
+    ASSERT_TRUE(port.Open());
+    VCOMInputStream in(&port);
+    std::thread later([&] {
+        pty.Send({1, 2});
+        std::this_thread::sleep_for(milliseconds(50));
+        pty.Send({3, 4});
+    });
+    std::uint8_t b[4] = {};
+    EXPECT_EQ(in.Read(b, 4), 4);
+    later.join();
+    EXPECT_EQ(Bytes(b, b + 4), (Bytes{1, 2, 3, 4}));
+}
+
+TEST(VcomStreams, HangUpEndsReadAndWaits)
+{
+    PtyPair pty;
+    VCOM_Port port(pty.SlavePath());
+    ASSERT_TRUE(port.Open());
+    VCOMInputStream in(&port);
+    pty.Send({9});
+    std::this_thread::sleep_for(milliseconds(20));
+    pty.CloseMaster();
+    std::uint8_t b[100] = {};
+    EXPECT_EQ(in.Read(b, 100), kStreamShort);
+    EXPECT_TRUE(port.HungUp());
+    // A dead line is reported, not waited on (the limit would be an hour).
+    EXPECT_EQ(port.WaitReadable(milliseconds(3'600'000)), WaitResult::kHungUp);
+    EXPECT_EQ(port.WaitIdle(milliseconds(3'600'000)), WaitResult::kHungUp);
+}
+
+TEST(VcomStreams, WaitsReportReadinessAndTimeOut)
+{
+    PtyPair pty;
+    VCOM_Port port(pty.SlavePath());
+    ASSERT_TRUE(port.Open());
+    EXPECT_EQ(port.WaitReadable(milliseconds(20)), WaitResult::kTimedOut);
+    pty.Send({1});
+    EXPECT_EQ(port.WaitReadable(milliseconds(2000)), WaitResult::kReady);
+    EXPECT_EQ(port.WaitIdle(milliseconds(20)), WaitResult::kTimedOut);
+}
+
+// The 64-byte transmit window, fed by a queue count the test controls (ptys report 0).
+struct WindowCase {
+    unsigned queued;
+    int free;
+};
+
+class TransmitWindow : public testing::TestWithParam<WindowCase> {};
+
+TEST_P(TransmitWindow, FreeSpaceFollowsTheQueue)
+{
+    PtyPair pty;
+    VCOM_Port port(pty.SlavePath());
+    const unsigned queued = GetParam().queued;
+    port.SetOutQueueCounter([queued] { return queued; });
+    VCOMOutputStream out(&port);
+    EXPECT_EQ(out.FreeSpace(), 0) << "closed";
+    ASSERT_TRUE(port.Open());
+    EXPECT_EQ(out.FreeSpace(), GetParam().free);
+    EXPECT_EQ(out.IsEmpty(), queued == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(VcomStreams, TransmitWindow,
+                         testing::Values(WindowCase{0, 64}, WindowCase{10, 54}, WindowCase{63, 1},
+                                         WindowCase{64, 0}, WindowCase{65, 0},
+                                         WindowCase{100000, 0}));
+
+TEST(VcomStreams, RealPtyQueueIsEmpty)
+{
+    PtyPair pty;
+    VCOM_Port port(pty.SlavePath());
+    ASSERT_TRUE(port.Open());
+    VCOMOutputStream out(&port);
+    EXPECT_EQ(out.FreeSpace(), 64);
+    EXPECT_TRUE(out.IsEmpty());
+}
+
+}  // namespace
