@@ -1,0 +1,135 @@
+#pragma once
+// The device object: the program's one conversation partner with the unit.
+//
+// Every request operation is one self-contained exchange: open the port, send one request
+// frame, wait for one reply frame of the expected code, take its data, close the port. Results:
+//
+//   kOk            ( 1) the expected reply arrived and was taken
+//   kPortNotOpened (-1) nothing was exchanged: the port cannot be opened, another exchange is
+//                       running (a nested call from the idle hook), the request does not fit
+//                       one frame, or the port failed while the request was being sent (the
+//                       port is then closed)
+//   kNoReply       (-2) no complete reply within the reply time-out, or the line hung up
+//   kBadReply      (-3) a complete frame came but it is no valid message, or not the one awaited
+//
+// Outputs (text, id) are written only on kOk. There is no retry at this level.
+
+#include "common/message_interface.h"
+#include "device/frame_reader.h"
+#include "device/messages.h"
+#include "device/port_store.h"
+#include "device/protocol.h"
+#include "device/vcom_port.h"
+#include "device/wait_clock.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace k64 {
+
+inline constexpr int kOk = 1, kPortNotOpened = -1, kNoReply = -2, kBadReply = -3;
+
+// The unit's version, split in three zero-terminated texts (the same 96-byte record as in the
+// firmware image).
+struct VersionInfo {
+    char Type[48];
+    char Version[16];
+    char BuildDate[32];
+};
+static_assert(sizeof(VersionInfo) == 96);
+
+class DeviceInterface {
+public:
+    virtual ~DeviceInterface() = default;
+    virtual void SetPortName(const std::string& name) = 0;
+    virtual int ReadSettings(std::string* text) = 0;
+    virtual int WriteSettings(const std::string& text) = 0;
+    // 0 when the request went out, -1 otherwise; the port stays open for the diagnostic text
+    // until ClosePort().
+    virtual int EnableDiagnosticMode() = 0;
+    virtual void ClosePort() = 0;
+    virtual int GetId(std::uint32_t* id) = 0;
+    virtual int SetId(std::uint32_t id) = 0;
+    virtual int GetVersion(std::string* text) = 0;
+    // The unit needs longer to prepare: the reply wait is 10 s (firmware) or 20 s (sound).
+    virtual int BeginFirmwareUpdate() = 0;
+    virtual int BeginWaveUpdate() = 0;
+    virtual int SendDataFragment(const void* data, std::uint32_t offset, std::uint16_t count) = 0;
+    // Note the order: CRC first here, total size first on the wire.
+    virtual int CommitUpdate(std::uint32_t crc, std::uint32_t totalSize) = 0;
+    // 1 when the request went out, -1 otherwise; the unit does not answer.
+    virtual int Restart() = 0;
+    // Type, version and build date are the reply's lines; each is cut to its field, missing
+    // ones are empty.
+    virtual void ParseVersion(VersionInfo* info, const std::string& text) = 0;
+    // Probes the catalog's ports in order and binds to the first that answers both the id and
+    // the version request; shows the outcome on `owner` and stores the name found.
+    virtual bool FindPort(MessageInterface* owner) = 0;
+};
+
+class TDevice final : public DeviceInterface {
+public:
+    // Takes the port name from `store`; the port is not opened. Both references must outlive
+    // the object. `clock` measures reply waits (tests pass a faster one).
+    TDevice(PortNameStore& store, PortCatalog& catalog, const WaitClock& clock = SteadyWaitClock());
+    ~TDevice() override;
+    TDevice(const TDevice&) = delete;
+    TDevice& operator=(const TDevice&) = delete;
+
+    void SetPortName(const std::string& name) override;
+    int ReadSettings(std::string* text) override;
+    int WriteSettings(const std::string& text) override;
+    int EnableDiagnosticMode() override;
+    void ClosePort() override;
+    int GetId(std::uint32_t* id) override;
+    int SetId(std::uint32_t id) override;
+    int GetVersion(std::string* text) override;
+    int BeginFirmwareUpdate() override;
+    int BeginWaveUpdate() override;
+    int SendDataFragment(const void* data, std::uint32_t offset, std::uint16_t count) override;
+    int CommitUpdate(std::uint32_t crc, std::uint32_t totalSize) override;
+    int Restart() override;
+    void ParseVersion(VersionInfo* info, const std::string& text) override;
+    bool FindPort(MessageInterface* owner) override;
+
+    // An exchange is running; a nested one is refused without touching the port.
+    bool Busy() const { return busy_; }
+    // Called at most every ~15 ms while a wait blocks (the desktop program repaints there).
+    void SetIdleHook(std::function<void()> hook) { idleHook_ = std::move(hook); }
+    // The diagnostic window reads the unit's text directly from here.
+    quon::io::InputStream& InputStream() { return input_; }
+    std::string PortName() const { return port_.Name(); }
+    std::chrono::milliseconds ReplyTimeout() const { return replyTimeout_; }
+    quon::io::VCOM_Port& Port() { return port_; }
+
+    // Waits for one frame on the open port and turns it into the awaited message.
+    int ReceiveMessage(std::unique_ptr<quon::tms::messages::AbstractMessage>* reply,
+                       std::int16_t expected);
+
+private:
+    using Take = std::function<void(const quon::tms::messages::AbstractMessage&)>;
+    int Exchange(quon::tms::messages::AbstractMessage& request, std::int16_t expected,
+                 std::chrono::milliseconds timeout, const Take& take = {});
+    // Sends without a reply; the port stays open.
+    int SendOnly(quon::tms::messages::AbstractMessage& request);
+    // Writes the whole frame; false when the stream fails or stops taking bytes.
+    bool Send(quon::tms::messages::AbstractMessage& message);
+    void IdleIfDue();
+
+    PortNameStore& store_;
+    PortCatalog& catalog_;
+    const WaitClock& clock_;
+    quon::io::VCOM_Port port_;
+    quon::io::VCOMInputStream input_{&port_};
+    quon::io::VCOMOutputStream output_{&port_};
+    FrameReader reader_;
+    std::chrono::milliseconds replyTimeout_ = protocol::kReplyTimeout;
+    bool busy_ = false;
+    std::function<void()> idleHook_;
+    std::chrono::steady_clock::time_point lastIdle_{};
+};
+
+}  // namespace k64
