@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "device_commands.h"
 #include "display.h"
 #include "parameters/parameter_list.h"
 #include "platform/port_catalog.h"
@@ -67,6 +68,16 @@ int RunCommand(const CommandLine& line, TerminalMessages& messages)
         return RunPorts();
     if (line.command == "params")
         return RunParams(messages);
+    if (line.command == "find")
+        return RunFind(messages);
+    if (line.command == "id")
+        return RunId(line, messages);
+    if (line.command == "version")
+        return RunVersion(line, messages);
+    if (line.command == "read-settings")
+        return RunReadSettings(line, messages);
+    if (line.command == "write-settings")
+        return RunWriteSettings(line, messages);
     std::fprintf(stderr, "k64ctl: команда %s пока не поддерживается\n", line.command.c_str());
     return kExitUsage;
 }

@@ -1,0 +1,167 @@
+#include "device_commands.h"
+
+#include "display.h"
+#include "device/device.h"
+#include "parameters/parameter_list.h"
+#include "parameters/settings_file.h"
+#include "parameters/validate_value.h"
+#include "platform/port_catalog.h"
+#include "platform/port_name_store.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace k64::cli {
+namespace {
+// The desktop program's boxes for a failed request; the settings read and the serial number
+// say it with a full stop, the version read and the settings write without.
+constexpr const char* kNotConnectedLoading = "Устройство не подключено или занято.";
+constexpr const char* kNotConnected = "Устройство не подключено или занято";
+constexpr const char* kLoadingImpossibleCaption = "Загрузка не возможна";
+constexpr const char* kErrorCaption = "Ошибка";
+constexpr const char* kMessageCaption = "Сообщение";
+constexpr const char* kSettingsWritten = "Настройки записаны.";
+
+// The device object of one call, on the port given for this call, else on the stored one, else
+// on the platform's default port. Nothing is stored here.
+class Session {
+public:
+    explicit Session(const CommandLine& line) : device_(store_, catalog_)
+    {
+        if (line.port)
+            device_.SetPortName(*line.port);
+        else if (store_.Load().empty())
+            device_.SetPortName(DefaultPortName());
+    }
+    TDevice& Device() { return device_; }
+
+private:
+    QtPortNameStore store_;
+    SystemPortCatalog catalog_;
+    TDevice device_;  // after the two it refers to
+};
+
+void PrintLine(const std::string& line)
+{
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+std::string Field(const char* field, std::size_t size)
+{
+    return std::string(field, ::strnlen(field, size));
+}
+
+// Command-line text is UTF-8 on every platform; the path type would read a plain string in the
+// Windows code page.
+std::filesystem::path PathFromArgument(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+} // namespace
+
+int RunFind(TerminalMessages& messages)
+{
+    QtPortNameStore store;
+    SystemPortCatalog catalog;
+    TDevice device(store, catalog);
+    // The search reports found or not found itself and stores the port it finds.
+    return device.FindPort(&messages) ? kExitSuccess : kExitFailure;
+}
+
+int RunId(const CommandLine& line, TerminalMessages& messages)
+{
+    Session session(line);
+    std::uint32_t id = 0;
+    if (session.Device().GetId(&id) <= 0) {
+        ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
+        return kExitFailure;
+    }
+    // Shown signed, as the desktop program logs it: ids from 2^31 up come out negative.
+    PrintLine("Серийный номер устройства " + std::to_string(static_cast<std::int32_t>(id)));
+    return kExitSuccess;
+}
+
+int RunVersion(const CommandLine& line, TerminalMessages& messages)
+{
+    Session session(line);
+    std::string text;
+    if (session.Device().GetVersion(&text) < 0) {
+        ShowMessage(&messages, kNotConnected, kErrorCaption);
+        return kExitFailure;
+    }
+    VersionInfo info{};
+    session.Device().ParseVersion(&info, text);
+    std::string type = Field(info.Type, sizeof info.Type);
+    if (type == "TB_r2")
+        type = "K73 (r2)";
+    PrintLine("Тип устройства   : " + ForTerminal(type));
+    PrintLine("Версия прошивки : " + ForTerminal(Field(info.Version, sizeof info.Version)));
+    return kExitSuccess;
+}
+
+int RunReadSettings(const CommandLine& line, TerminalMessages& messages)
+{
+    ParameterList list(&messages);
+    if (!list.LoadError().empty())
+        return kExitFailure;
+    Session session(line);
+    std::string text;
+    if (session.Device().ReadSettings(&text) <= 0) {
+        ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
+        return kExitFailure;
+    }
+    list.ReadText(std::move(text));
+    if (line.output) {
+        const std::filesystem::path path = PathFromArgument(*line.output);
+        const SettingsFileResult saved = WriteSettingsFile(path, list);
+        if (!saved.Ok()) {
+            ShowMessage(&messages, DescribeSettingsFileResult(saved, path), kErrorCaption);
+            return kExitFailure;
+        }
+        return kExitSuccess;
+    }
+    for (const Parameter& p : list.parameters)
+        PrintLine(ForTerminal(p.key) + "=" + ForTerminal(p.value));
+    return kExitSuccess;
+}
+
+int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
+{
+    ParameterList list(&messages);
+    if (!list.LoadError().empty())
+        return kExitFailure;
+    const std::filesystem::path path = PathFromArgument(line.operands.at(0));
+    const SettingsFileResult read = ReadSettingsFile(path, list);
+    if (!read.Ok()) {
+        ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
+        return kExitFailure;
+    }
+    if (!line.force) {
+        // Only what differs from its default is sent, so that is what has to pass the limits;
+        // every refusal is named before giving up, not just the first.
+        bool refused = false;
+        for (const Parameter& p : list.parameters) {
+            if (p.IsDefault())
+                continue;
+            if (const auto reason = ValidateValue(p, p.value)) {
+                ShowMessage(&messages, ForTerminal(p.key) + ": " + *reason, kValueRefusedCaption);
+                refused = true;
+            }
+        }
+        if (refused)
+            return kExitUsage;
+    }
+    Session session(line);
+    if (session.Device().WriteSettings(list.WriteText(false)) < 0) {
+        ShowMessage(&messages, kNotConnected, kErrorCaption);
+        return kExitFailure;
+    }
+    ShowMessage(&messages, kSettingsWritten, kMessageCaption);
+    return kExitSuccess;
+}
+
+} // namespace k64::cli

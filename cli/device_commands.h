@@ -1,0 +1,15 @@
+#pragma once
+// The commands that talk to the unit.
+
+#include "command_line.h"
+#include "terminal_messages.h"
+
+namespace k64::cli {
+
+int RunFind(TerminalMessages& messages);
+int RunId(const CommandLine& line, TerminalMessages& messages);
+int RunVersion(const CommandLine& line, TerminalMessages& messages);
+int RunReadSettings(const CommandLine& line, TerminalMessages& messages);
+int RunWriteSettings(const CommandLine& line, TerminalMessages& messages);
+
+} // namespace k64::cli
