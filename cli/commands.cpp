@@ -4,6 +4,7 @@
 #include "display.h"
 #include "parameters/parameter_list.h"
 #include "platform/port_catalog.h"
+#include "update_command.h"
 
 #include <cstdio>
 #include <string>
@@ -78,6 +79,8 @@ int RunCommand(const CommandLine& line, TerminalMessages& messages)
         return RunReadSettings(line, messages);
     if (line.command == "write-settings")
         return RunWriteSettings(line, messages);
+    if (IsUpdateCommand(line.command))
+        return RunUpdateCommand(line, messages);
     std::fprintf(stderr, "k64ctl: команда %s пока не поддерживается\n", line.command.c_str());
     return kExitUsage;
 }

@@ -1,0 +1,224 @@
+#include "update_command.h"
+
+#include "command_line.h"
+#include "platform/port_catalog.h"
+#include "platform/port_name_store.h"
+#include "update/firmware_update.h"
+#include "update/sound_update.h"
+#include "update/timer_pump.h"
+#include "update/update_constants.h"
+#include "update/update_view.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#define K64_ISATTY _isatty
+#define K64_FILENO _fileno
+#else
+#include <unistd.h>
+#define K64_ISATTY isatty
+#define K64_FILENO fileno
+#endif
+
+namespace k64::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kFirmwareCommand = "update-firmware";
+constexpr std::string_view kSoundCommand = "update-sound";
+
+// Redrawing the progress line more often than this only costs CPU; nobody reads faster.
+constexpr std::chrono::milliseconds kRedrawInterval{100};
+
+// --yes: every question is shown and answered with its first button; plain boxes go on to the
+// terminal.
+class AnsweringMessages final : public MessageInterface {
+public:
+    explicit AnsweringMessages(TerminalMessages& terminal) : terminal_(terminal) {}
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                              MessageButtons buttons) override {
+        if (buttons == MessageButtons::Ok) return terminal_.ShowMessage(text, caption, buttons);
+        const bool okCancel = buttons == MessageButtons::OkCancel;
+        const std::string line = caption + ": " + text + (okCancel ? " -> ОК\n" : " -> Да\n");
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+        return okCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
+    }
+
+private:
+    TerminalMessages& terminal_;
+};
+
+// The window of the transfers on a terminal: timers are flags that the pump reads, the
+// progress bar becomes one redrawn line on standard error.
+class TerminalUpdateView final : public UpdateView {
+public:
+    TerminalUpdateView(MessageInterface& messages, bool drawProgress)
+        : messages_(messages), drawProgress_(drawProgress) {}
+
+    // Where the bytes figure of the progress line comes from: sent so far, and in all.
+    std::function<std::int64_t()> bytesSent;
+    std::int64_t bytesTotal = 0;
+    bool timer1 = false;
+    bool timer2 = false;
+
+    MessageInterface* MessageOwner() override {
+        ClearProgressLine();
+        return &messages_;
+    }
+    void AppendLog(const std::string& line) override {
+        ClearProgressLine();
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+    void SetTitle(const std::string&) override {}
+    void SetProgressMin(int min) override { min_ = min; }
+    void SetProgressMax(int max) override { max_ = max; }
+    void SetProgressStep(int step) override { step_ = step; }
+    void SetProgressPosition(int position) override { position_ = position; }
+    void StepProgress() override {
+        position_ += step_;
+        const Clock::time_point now = Clock::now();
+        if (position_ >= max_ || now - drawn_ >= kRedrawInterval) Draw(now);
+    }
+    void SetBlowButtonCaption(const std::string&) override {}
+    void SetBlowButtonEnabled(bool) override {}
+    void FocusBlowButton() override {}
+    void SetWaveButtonCaption(const std::string&) override {}
+    void SetTimer1Enabled(bool enabled) override { timer1 = enabled; Arm(enabled); }
+    void SetTimer2Enabled(bool enabled) override { timer2 = enabled; Arm(enabled); }
+
+    void Finish() { ClearProgressLine(); }
+
+private:
+    // The rate counts from the first block on, not from the prepare request before it.
+    void Arm(bool enabled) {
+        if (enabled && position_ == min_) started_ = Clock::now();
+    }
+    void Draw(Clock::time_point now) {
+        if (!drawProgress_) return;
+        drawn_ = now;
+        const double seconds = std::chrono::duration<double>(now - started_).count();
+        const std::int64_t sent = bytesSent ? bytesSent() : 0;
+        const double rate = seconds > 0 ? static_cast<double>(sent) / seconds : 0;
+        const long left = rate > 0 ? static_cast<long>((bytesTotal - sent) / rate + 0.5) : 0;
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "\r%d/%d блоков  %lld/%lld байт  %.1f КБ/с  осталось %ld:%02ld\033[K",
+                      position_ - min_, max_ - min_, static_cast<long long>(sent),
+                      static_cast<long long>(bytesTotal), rate / 1024, left / 60, left % 60);
+        std::fputs(line, stderr);
+        std::fflush(stderr);
+        lineShown_ = true;
+    }
+    void ClearProgressLine() {
+        if (!lineShown_) return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        lineShown_ = false;
+    }
+
+    MessageInterface& messages_;
+    bool drawProgress_;
+    bool lineShown_ = false;
+    int min_ = 0, max_ = 100, step_ = 10, position_ = 0;
+    Clock::time_point started_ = Clock::now();
+    Clock::time_point drawn_{};
+};
+
+int ExitStatus(UpdateOutcome outcome) {
+    return outcome == UpdateOutcome::Committed ? kExitSuccess : kExitFailure;
+}
+
+// Ctrl-C during a sound transfer is the "Стоп" button: the transfer ends between two blocks.
+volatile std::sig_atomic_t stopRequested = 0;
+extern "C" void RequestStop(int) { stopRequested = 1; }
+
+class ScopedStopSignal {
+public:
+    ScopedStopSignal() : previous_(std::signal(SIGINT, RequestStop)) { stopRequested = 0; }
+    ~ScopedStopSignal() { std::signal(SIGINT, previous_); }
+    ScopedStopSignal(const ScopedStopSignal&) = delete;
+    ScopedStopSignal& operator=(const ScopedStopSignal&) = delete;
+
+private:
+    void (*previous_)(int);
+};
+
+int RunFirmware(DeviceInterface& device, TerminalUpdateView& view) {
+    FirmwareUpdate firmware(view);
+    if (!firmware.LoadFirmwareImage()) {
+        std::fputs("k64ctl: встроенная прошивка недоступна\n", stderr);
+        return kExitFailure;
+    }
+    view.bytesTotal = std::int64_t{firmware.BlowSize} + update::kHeadSize;
+    view.bytesSent = [&firmware] { return std::int64_t{firmware.BlowSendPos}; };
+    firmware.BlowUpdateButtonClick(&device);
+    update::PumpTimer(update::kTimer1Interval, [&view] { return view.timer1; },
+                      [&] { firmware.Timer1Timer(&device); });
+    view.Finish();
+    return ExitStatus(firmware.Outcome());
+}
+
+int RunSound(DeviceInterface& device, TerminalUpdateView& view) {
+    SoundUpdate sound(view);
+    if (!sound.LoadSoundData()) {
+        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", stderr);
+        return kExitFailure;
+    }
+    view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
+    view.bytesSent = [&sound] { return std::int64_t{sound.WaveSent}; };
+    ScopedStopSignal stop;
+    sound.WaveUpdateButtonClick(&device);
+    update::PumpTimer(
+        update::kTimer2Interval,
+        [&] {
+            if (stopRequested != 0 && sound.Running()) sound.WaveUpdateButtonClick(&device);
+            return view.timer2;
+        },
+        [&] { sound.Timer2Timer(&device); });
+    view.Finish();
+    return ExitStatus(sound.Outcome());
+}
+
+}  // namespace
+
+bool IsUpdateCommand(std::string_view command) {
+    return command == kFirmwareCommand || command == kSoundCommand;
+}
+
+int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes,
+                     TerminalMessages& messages) {
+    if (!IsUpdateCommand(command)) return kExitUsage;
+    if (!yes && !TerminalMessages::StandardStreamsAreTerminal()) {
+        std::fprintf(stderr,
+                     "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
+                     static_cast<int>(command.size()), command.data());
+        return kExitUsage;
+    }
+    AnsweringMessages answering(messages);
+    MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
+    TerminalUpdateView view(owner, K64_ISATTY(K64_FILENO(stderr)) != 0);
+    return command == kFirmwareCommand ? RunFirmware(device, view) : RunSound(device, view);
+}
+
+int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages) {
+    QtPortNameStore store;
+    SystemPortCatalog catalog;
+    TDevice device(store, catalog);
+    if (line.port)
+        device.SetPortName(*line.port);
+    else if (store.Load().empty())
+        device.SetPortName(DefaultPortName());
+    return RunUpdateCommand(line.command, device, line.yes, messages);
+}
+
+}  // namespace k64::cli
