@@ -1,0 +1,27 @@
+// Settings text from the unit or a file applied to the embedded list: any bytes must be taken
+// without fault, and writing the changed values back and reading them again must restore them.
+
+#include "parameters/parameter_list.h"
+#include "parameters/validate_value.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static k64::ParameterList list;
+    static k64::ParameterList copy;
+
+    list.ReadText(std::string(reinterpret_cast<const char*>(data), size));
+    for (int i = 0; i < static_cast<int>(list.parameters.size()); ++i) {
+        (void)list.DisplayTextAt(i);
+        (void)k64::ValidateValue(list.parameters[static_cast<std::size_t>(i)],
+                                 list.parameters[static_cast<std::size_t>(i)].value);
+    }
+    copy.ReadText(list.WriteText(false));
+    for (std::size_t i = 0; i < list.parameters.size(); ++i)
+        if (copy.parameters[i].value != list.parameters[i].value)
+            std::abort();
+    return 0;
+}
