@@ -1,0 +1,142 @@
+#include "ui/Diagnostic.h"
+
+#include "platform/display_text.h"
+#include "ui/form_fonts.h"
+#include "ui/ui_texts.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace k64::ui {
+namespace {
+
+constexpr int kClientWidth = 408;
+constexpr int kClientHeight = 481;
+constexpr int kMemoTop = 96;
+// As often as the message loop allows: a tick only reads what is already there.
+constexpr std::chrono::milliseconds kPollInterval{1};
+// The most one tick takes from the port; the rest waits for the next tick.
+constexpr int kMaxChunk = 64 * 1024;
+
+QLabel* MakeLabel(QWidget* parent, const char* name, int top) {
+    auto* label = new QLabel(QString::fromUtf8(name), parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->move(104, top);
+    label->adjustSize();
+    return label;
+}
+
+}  // namespace
+
+TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
+    : QDialog(parent), devices_(devices) {
+    setObjectName("DiagnosticForm");
+    setFont(FormFont());
+    setWindowTitle(QString::fromUtf8(text::kDiagnosticCaption));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    resize(kClientWidth, kClientHeight);
+
+    Label1 = MakeLabel(this, "Label1", 8);
+    Label2 = MakeLabel(this, "Label2", 27);
+    Label3 = MakeLabel(this, "Label3", 46);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName("Memo1");
+    Memo1->setPlainText("Memo1");
+    Memo1->setGeometry(0, kMemoTop, kClientWidth, kClientHeight - kMemoTop);
+    Memo1->installEventFilter(this);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(kPollInterval);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+void TDiagnosticForm::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) {
+        // Placed at the top-left corner of the screen the main window is on.
+        const QScreen* screen = parentWidget() ? parentWidget()->screen()
+                                               : QGuiApplication::primaryScreen();
+        if (screen) move(screen->availableGeometry().topLeft());
+        FormShow();
+    }
+    QDialog::showEvent(event);
+}
+
+void TDiagnosticForm::FormShow() {
+    scanner_.Reset();
+    if (devices_) (void)devices_->EnableDiagnosticMode();
+    Timer1->start();
+}
+
+void TDiagnosticForm::Timer1Timer() {
+    // A request of another window is waiting on the port; this tick leaves it alone.
+    if (devices_.WaitRunning()) return;
+    PollTelemetry();
+}
+
+void TDiagnosticForm::PollTelemetry() {
+    if (!devices_) return;
+    quon::io::InputStream& input = devices_->InputStream();
+    const int available = input.Available();
+    if (available <= 0) return;
+    const int count = std::min(available, kMaxChunk);
+    std::vector<char> buffer(static_cast<std::size_t>(count));
+    const int read = input.Read(buffer.data(), count);
+    // A short read has consumed an unknown part of the bytes; they are gone either way, and
+    // nothing that was not received is looked at.
+    if (read <= 0) return;
+    for (const DiagnosticEvent& event :
+         scanner_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(read))))
+        Show(event);
+}
+
+void TDiagnosticForm::Show(const DiagnosticEvent& event) {
+    if (event.kind == DiagnosticEvent::Kind::Axis) {
+        QLabel* labels[3] = {Label1, Label2, Label3};
+        QLabel* label = labels[std::clamp(event.axis, 0, 2)];
+        label->setText(QString::fromUtf8(text::kAxisPrefixes[std::clamp(event.axis, 0, 2)]) +
+                       QString::number(event.value));
+        label->adjustSize();
+    } else {
+        Memo1->appendPlainText(FromCp1251(event.line));
+    }
+}
+
+void TDiagnosticForm::FormClose() {
+    // Stopped rather than left ticking on a closed port: the same outcome without waking up
+    // every millisecond.
+    Timer1->stop();
+    scanner_.Reset();
+    if (devices_) devices_->ClosePort();
+}
+
+void TDiagnosticForm::done(int result) {
+    if (isVisible()) {
+        if (devices_.WaitRunning()) return;
+        FormClose();
+    }
+    QDialog::done(result);
+}
+
+bool TDiagnosticForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Memo1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        close();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace k64::ui

@@ -1,0 +1,48 @@
+#pragma once
+// The diagnostic window: switches the unit into its diagnostic mode while the window is shown
+// and shows what the unit streams: the accelerometer axes in three labels, the other known
+// lines in a memo. The port stays open from showing to closing.
+
+#include "device/diagnostic_scanner.h"
+#include "ui/device_slot.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QTimer;
+
+namespace k64::ui {
+
+class TDiagnosticForm final : public QDialog {
+    Q_OBJECT
+public:
+    // `devices` is the main window's slot; it must outlive this window.
+    explicit TDiagnosticForm(DeviceSlot& devices, QWidget* parent = nullptr);
+
+    void FormShow();
+    void Timer1Timer();
+    // The work of one tick: whatever has arrived since the last one.
+    void PollTelemetry();
+    void FormClose();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Show(const DiagnosticEvent& event);
+
+    DeviceSlot& devices_;
+    DiagnosticLineScanner scanner_;
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QTimer* Timer1 = nullptr;
+};
+
+}  // namespace k64::ui

@@ -1,0 +1,409 @@
+#include "ui/K64main.h"
+
+#include "parameters/settings_file.h"
+#include "platform/display_text.h"
+#include "ui/Diagnostic.h"
+#include "ui/Parametrsedit.h"
+#include "ui/form_fonts.h"
+#include "ui/ui_texts.h"
+#include "update/update_constants.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace k64::ui {
+namespace {
+
+constexpr int kClientWidth = 320;
+constexpr int kClientHeight = 505;
+constexpr int kMemoHeight = 177;
+constexpr int kProgressHeight = 16;
+constexpr int kPortListLines = 25;
+
+QString Utf8(const std::string& text) { return QString::fromStdString(text); }
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int left,
+                        int top, int width, int height) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(left, top, width, height);
+    button->setAutoDefault(false);
+    return button;
+}
+
+// Hints are kept with their controls but the window never shows hint pop-ups.
+void StoreHint(QWidget* widget, const char* hint) {
+    widget->setAccessibleDescription(Utf8(hint));
+}
+
+// The show-wait cursor for the length of a request to the unit.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
+    : QWidget(parent), platform_(std::move(platform)), messages_(this) {
+    setObjectName("MainForm");
+    messages_.SetReceiver(platform_.messages);
+    BuildControls();
+
+    // 1. The device object, on whatever name is stored at this moment.
+    activeDevice_.Replace(NewDevice());
+    // 2, 3. The embedded images: title and the two update buttons.
+    firmware_.LoadFirmwareImage();
+    sound_.LoadSoundData();
+    // 4. Empty log and port box.
+    Memo1->clear();
+    {
+        const QSignalBlocker blocker(PortComboBox);
+        PortComboBox->clear();
+        PortComboBox->setEditText(QString());
+    }
+    // 5. The stored name, or the default stored in its place.
+    const std::string stored = StoredPortOrDefault();
+    // 6. The port list.
+    {
+        const QSignalBlocker blocker(PortComboBox);
+        for (const std::string& name : platform_.portList()) PortComboBox->addItem(Utf8(name));
+        PortComboBox->setCurrentIndex(-1);
+        PortComboBox->setEditText(QString());
+    }
+    // 7. Select the stored name when the list has it.
+    SelectStoredPort(stored);
+    // 8. The parameter list, kept for the window's lifetime.
+    parameters_ = std::make_unique<ParameterList>(this);
+}
+
+TMainForm::~TMainForm() {
+    // The transfers and the device outlive no widget they talk to.
+    Timer1->stop();
+    Timer2->stop();
+    activeDevice_.Reset();
+}
+
+void TMainForm::BuildControls() {
+    setFont(FormFont());
+    resize(kClientWidth, kClientHeight);
+    // Centred on the screen it opens on.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    }
+
+    GroupBox1 = new QGroupBox(Utf8(text::kPortGroup), this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(20, 16, 277, 89);
+
+    PortComboBox = new QComboBox(GroupBox1);
+    PortComboBox->setObjectName("PortComboBox");
+    PortComboBox->setGeometry(16, 33, 113, 21);
+    PortComboBox->setEditable(true);
+    PortComboBox->setInsertPolicy(QComboBox::NoInsert);
+    PortComboBox->setMaxVisibleItems(kPortListLines);
+    StoreHint(PortComboBox, text::kPortHint);
+
+    FindPortButton = MakeButton(GroupBox1, "FindPortButton", Utf8(text::kFindPort), 168, 31, 89, 25);
+    StoreHint(FindPortButton, text::kFindPortHint);
+
+    BlowUpdateButton = MakeButton(this, "BlowUpdateButton", QString(), 20, 125, 277, 25);
+    StoreHint(BlowUpdateButton, text::kBlowHint);
+    WaveUpdateButton = MakeButton(this, "WaveUpdateButton", QString(), 20, 156, 277, 25);
+    ReadButton = MakeButton(this, "ReadButton", Utf8(text::kRead), 20, 187, 277, 25);
+    OpenFileButton = MakeButton(this, "OpenFileButton", Utf8(text::kOpenFile), 20, 218, 277, 25);
+    GetSerialButton = MakeButton(this, "GetSerialButton", Utf8(text::kGetSerial), 20, 265, 129, 25);
+    GetVersionButton = MakeButton(this, "GetVersionButton", Utf8(text::kGetVersion), 168, 265, 129, 25);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName("Memo1");
+    Memo1->viewport()->installEventFilter(this);
+
+    SaveProgress = new QProgressBar(this);
+    SaveProgress->setObjectName("SaveProgress");
+    SaveProgress->setTextVisible(false);
+    SaveProgress->setRange(0, 100);
+    SaveProgress->setValue(0);
+
+    // Docked to the bottom: the progress bar below, the log above it.
+    Memo1->setGeometry(0, 312, kClientWidth, kMemoHeight);
+    SaveProgress->setGeometry(0, kClientHeight - kProgressHeight, kClientWidth, kProgressHeight);
+
+    QWidget::setTabOrder(BlowUpdateButton, ReadButton);
+    QWidget::setTabOrder(ReadButton, SaveProgress);
+    QWidget::setTabOrder(SaveProgress, WaveUpdateButton);
+    QWidget::setTabOrder(WaveUpdateButton, OpenFileButton);
+    QWidget::setTabOrder(OpenFileButton, PortComboBox);
+    QWidget::setTabOrder(PortComboBox, FindPortButton);
+    QWidget::setTabOrder(FindPortButton, Memo1);
+    QWidget::setTabOrder(Memo1, GetSerialButton);
+    QWidget::setTabOrder(GetSerialButton, GetVersionButton);
+
+    // Both timers start when their transfer starts: an idle window wakes nobody up.
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(update::kTimer1Interval);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName("Timer2");
+    Timer2->setInterval(update::kTimer2Interval);
+
+    connect(PortComboBox, &QComboBox::editTextChanged, this, [this] { PortComboBoxChange(); });
+    connect(FindPortButton, &QPushButton::clicked, this, [this] { FindPortButtonClick(); });
+    connect(BlowUpdateButton, &QPushButton::clicked, this, [this] { BlowUpdateButtonClick(); });
+    connect(WaveUpdateButton, &QPushButton::clicked, this, [this] { WaveUpdateButtonClick(); });
+    connect(ReadButton, &QPushButton::clicked, this, [this] { ReadButtonClick(); });
+    connect(OpenFileButton, &QPushButton::clicked, this, [this] { OpenFileButtonClick(); });
+    connect(GetSerialButton, &QPushButton::clicked, this, [this] { GetSerialButtonClick(); });
+    connect(GetVersionButton, &QPushButton::clicked, this, [this] { GetVersionButtonClick(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+}
+
+void TMainForm::SetForms(TParametersEditForm* editForm, TDiagnosticForm* diagnosticForm) {
+    editForm_ = editForm;
+    diagnosticForm_ = diagnosticForm;
+}
+
+std::unique_ptr<TDevice> TMainForm::NewDevice() {
+    return std::make_unique<TDevice>(platform_.store, platform_.catalog);
+}
+
+std::string TMainForm::StoredPortOrDefault() {
+    std::string name = platform_.store.Load();
+    if (name.empty()) {
+        name = platform_.defaultPortName;
+        platform_.store.Save(name);
+        // The device object was made before the default existed; bind it to what the box will
+        // show, or it would fail every request while the box names a port.
+        if (activeDevice_ && activeDevice_->PortName().empty()) activeDevice_->SetPortName(name);
+    }
+    return name;
+}
+
+void TMainForm::SelectStoredPort(const std::string& name) {
+    const QSignalBlocker blocker(PortComboBox);
+    const QString wanted = Utf8(name);
+    for (int i = 0; i < PortComboBox->count(); ++i) {
+        if (PortComboBox->itemText(i) == wanted) PortComboBox->setCurrentIndex(i);
+    }
+}
+
+bool TMainForm::TransferActive() const { return firmware_.BlowActive || sound_.Running(); }
+
+void TMainForm::PortComboBoxChange() {
+    const std::string name = PortComboBox->currentText().toStdString();
+    (void)platform_.store.Load();
+    platform_.store.Save(name);
+    if (activeDevice_) activeDevice_.Replace(NewDevice());
+}
+
+void TMainForm::FindPortButtonClick() {
+    if (!activeDevice_) return;
+    bool found = false;
+    {
+        WaitCursor cursor;
+        found = activeDevice_->FindPort(this);
+    }
+    if (found) SelectStoredPort(StoredPortOrDefault());
+}
+
+void TMainForm::BlowUpdateButtonClick() { firmware_.BlowUpdateButtonClick(activeDevice_.get()); }
+
+void TMainForm::WaveUpdateButtonClick() { sound_.WaveUpdateButtonClick(activeDevice_.get()); }
+
+void TMainForm::ReadButtonClick() {
+    if (activeDevice_) {
+        std::string settings;
+        int result = 0;
+        {
+            WaitCursor cursor;
+            result = activeDevice_->ReadSettings(&settings);
+        }
+        if (result <= 0) {
+            ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
+            return;
+        }
+        parameters_->ReadText(std::move(settings));
+    }
+    ShowEditor();
+}
+
+void TMainForm::OpenFileButtonClick() {
+    const QString fileName = chooseFile_(this, false);
+    if (fileName.isEmpty()) return;
+    const std::filesystem::path path = ToPath(fileName);
+    const SettingsFileResult result = ReadSettingsFile(path, *parameters_);
+    if (!result.Ok()) {
+        ShowMessage(DescribeSettingsFileResult(result, path), text::kError, MessageButtons::Ok);
+        return;
+    }
+    ShowEditor();
+}
+
+void TMainForm::ShowEditor() {
+    if (!editForm_) return;
+    editForm_->SetParameters(parameters_.get());
+    editForm_->exec();
+}
+
+void TMainForm::GetSerialButtonClick() {
+    if (!activeDevice_) return;
+    std::uint32_t id = 0;
+    int result = 0;
+    {
+        WaitCursor cursor;
+        result = activeDevice_->GetId(&id);
+    }
+    if (result <= 0) {
+        ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
+        return;
+    }
+    // Shown as the signed number the unit's id has always been shown as.
+    AppendLog(text::kLogSerial + std::to_string(static_cast<std::int32_t>(id)));
+}
+
+void TMainForm::GetVersionButtonClick() {
+    if (!activeDevice_) return;
+    std::string reply;
+    int result = 0;
+    {
+        WaitCursor cursor;
+        result = activeDevice_->GetVersion(&reply);
+    }
+    if (result < 0) {
+        ShowMessage(text::kDeviceBusy, text::kError, MessageButtons::Ok);
+        return;
+    }
+    VersionInfo info{};
+    activeDevice_->ParseVersion(&info, reply);
+    const std::string type(info.Type, strnlen(info.Type, sizeof info.Type));
+    const std::string version(info.Version, strnlen(info.Version, sizeof info.Version));
+    const QString shownType =
+        type == text::kRenamedType ? Utf8(text::kRenamedTypeShown) : FromCp1251(type);
+    AppendLog(text::kLogType + shownType.toStdString());
+    AppendLog(text::kLogVersion + FromCp1251(version).toStdString());
+}
+
+void TMainForm::Memo1DblClick() {
+    if (!diagnosticForm_) return;
+    // The diagnostic stream would share the port with the blocks of a running transfer and
+    // spoil both; it waits until the transfer is over.
+    if (TransferActive()) {
+        ShowMessage(text::kDiagnosticDuringUpdate, text::kAttention, MessageButtons::Ok);
+        return;
+    }
+    diagnosticForm_->exec();
+}
+
+void TMainForm::Timer1Timer() {
+    // A tick that comes in while a request waits (from the idle hook) leaves it alone; the
+    // timer keeps running and the next tick tries again.
+    if (activeDevice_.WaitRunning()) return;
+    // Nothing to send: stop instead of waking up every millisecond for nothing.
+    if (!firmware_.BlowActive) {
+        Timer1->stop();
+        return;
+    }
+    firmware_.Timer1Timer(activeDevice_.get());
+}
+
+void TMainForm::Timer2Timer() {
+    if (activeDevice_.WaitRunning()) return;
+    if (!sound_.Running()) {
+        Timer2->stop();
+        return;
+    }
+    sound_.Timer2Timer(activeDevice_.get());
+}
+
+MessageAnswer TMainForm::ShowMessage(const std::string& text, const std::string& caption,
+                                     MessageButtons buttons) {
+    return messages_.Receiver().ShowMessage(text, caption, buttons);
+}
+
+void TMainForm::AppendLog(const std::string& line) {
+    Memo1->appendPlainText(Utf8(line));
+    // A request may block right after this line; paint it now so the user sees it while
+    // waiting.
+    if (Memo1->isVisible()) Memo1->viewport()->repaint();
+}
+
+void TMainForm::SetTitle(const std::string& title) { setWindowTitle(Utf8(title)); }
+
+void TMainForm::SetProgressMin(int min) { SaveProgress->setMinimum(min); }
+
+void TMainForm::SetProgressMax(int max) { SaveProgress->setMaximum(max); }
+
+void TMainForm::SetProgressStep(int step) { progressStep_ = step; }
+
+void TMainForm::SetProgressPosition(int position) {
+    SaveProgress->setValue(std::clamp(position, SaveProgress->minimum(), SaveProgress->maximum()));
+}
+
+void TMainForm::StepProgress() { SetProgressPosition(SaveProgress->value() + progressStep_); }
+
+void TMainForm::SetBlowButtonCaption(const std::string& caption) {
+    BlowUpdateButton->setText(Utf8(caption));
+}
+
+void TMainForm::SetBlowButtonEnabled(bool enabled) { BlowUpdateButton->setEnabled(enabled); }
+
+void TMainForm::FocusBlowButton() { BlowUpdateButton->setFocus(); }
+
+void TMainForm::SetWaveButtonCaption(const std::string& caption) {
+    WaveUpdateButton->setText(Utf8(caption));
+}
+
+void TMainForm::SetTimer1Enabled(bool enabled) {
+    if (enabled) Timer1->start();
+    else Timer1->stop();
+}
+
+void TMainForm::SetTimer2Enabled(bool enabled) {
+    if (enabled) Timer2->start();
+    else Timer2->stop();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int w = width();
+    const int h = height();
+    SaveProgress->setGeometry(0, h - kProgressHeight, w, kProgressHeight);
+    Memo1->setGeometry(0, h - kProgressHeight - kMemoHeight, w, kMemoHeight);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // Closing from the idle hook would pull the window out from under the waiting request.
+    if (activeDevice_.WaitRunning()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        Memo1DblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace k64::ui

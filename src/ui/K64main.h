@@ -1,0 +1,139 @@
+#pragma once
+// The main window: the hub of every action. It owns the device object (through its DeviceSlot),
+// the parameter list and the two update transfers, hosts the transfers as their view, and shows
+// the editor and the diagnostic window modally.
+
+#include "common/message_interface.h"
+#include "device/port_store.h"
+#include "parameters/parameter_list.h"
+#include "ui/device_slot.h"
+#include "ui/settings_dialogs.h"
+#include "ui/widget_messages.h"
+#include "update/firmware_update.h"
+#include "update/sound_update.h"
+#include "update/update_view.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QGroupBox;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace k64::ui {
+
+class TParametersEditForm;
+class TDiagnosticForm;
+
+// What the main window takes from the platform: where the port name is kept, which ports the
+// search probes, the entries of the port box and the name used when none is stored.
+struct MainFormPlatform {
+    PortNameStore& store;
+    PortCatalog& catalog;
+    std::function<std::vector<std::string>()> portList;
+    std::string defaultPortName;
+    // Receives the boxes of the construction itself (a parameter list that does not load);
+    // null shows real boxes.
+    MessageInterface* messages = nullptr;
+};
+
+class TMainForm final : public QWidget, public UpdateView, public MessageInterface {
+    Q_OBJECT
+public:
+    explicit TMainForm(MainFormPlatform platform, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The other two windows, created after this one; shown modally from its handlers.
+    void SetForms(TParametersEditForm* editForm, TDiagnosticForm* diagnosticForm);
+    // Where this window's boxes go; null restores the real boxes.
+    void SetMessageReceiver(MessageInterface* receiver) { messages_.SetReceiver(receiver); }
+    void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+    DeviceSlot& ActiveDevice() { return activeDevice_; }
+    ParameterList& Parameters() { return *parameters_; }
+    FirmwareUpdate& Firmware() { return firmware_; }
+    SoundUpdate& Sound() { return sound_; }
+    // A firmware or sound transfer is running (between its prepare request and its commit).
+    bool TransferActive() const;
+
+    // Handlers.
+    void PortComboBoxChange();
+    void FindPortButtonClick();
+    void BlowUpdateButtonClick();
+    void WaveUpdateButtonClick();
+    void ReadButtonClick();
+    void OpenFileButtonClick();
+    void GetSerialButtonClick();
+    void GetVersionButtonClick();
+    void Memo1DblClick();
+    void Timer1Timer();
+    void Timer2Timer();
+
+    // MessageInterface: boxes owned by this window.
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                              MessageButtons buttons) override;
+
+    // UpdateView.
+    MessageInterface* MessageOwner() override { return this; }
+    void AppendLog(const std::string& line) override;
+    void SetTitle(const std::string& title) override;
+    void SetProgressMin(int min) override;
+    void SetProgressMax(int max) override;
+    void SetProgressStep(int step) override;
+    void SetProgressPosition(int position) override;
+    void StepProgress() override;
+    void SetBlowButtonCaption(const std::string& caption) override;
+    void SetBlowButtonEnabled(bool enabled) override;
+    void FocusBlowButton() override;
+    void SetWaveButtonCaption(const std::string& caption) override;
+    void SetTimer1Enabled(bool enabled) override;
+    void SetTimer2Enabled(bool enabled) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    std::unique_ptr<TDevice> NewDevice();
+    // Selects every entry equal to `name` without counting as the user's change.
+    void SelectStoredPort(const std::string& name);
+    // The stored name, with the default stored in its place when there is none.
+    std::string StoredPortOrDefault();
+    void ShowEditor();
+
+    MainFormPlatform platform_;
+    MessageRoute messages_;
+    FileChooser chooseFile_ = &ChooseSettingsFile;
+    DeviceSlot activeDevice_;
+    FirmwareUpdate firmware_{*this};
+    SoundUpdate sound_{*this};
+    std::unique_ptr<ParameterList> parameters_;
+    TParametersEditForm* editForm_ = nullptr;
+    TDiagnosticForm* diagnosticForm_ = nullptr;
+    int progressStep_ = 1;
+
+    QGroupBox* GroupBox1 = nullptr;
+    QComboBox* PortComboBox = nullptr;
+    QPushButton* FindPortButton = nullptr;
+    QPushButton* BlowUpdateButton = nullptr;
+    QPushButton* WaveUpdateButton = nullptr;
+    QPushButton* ReadButton = nullptr;
+    QPushButton* OpenFileButton = nullptr;
+    QPushButton* GetSerialButton = nullptr;
+    QPushButton* GetVersionButton = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QProgressBar* SaveProgress = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+};
+
+}  // namespace k64::ui

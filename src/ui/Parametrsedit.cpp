@@ -1,0 +1,450 @@
+#include "ui/Parametrsedit.h"
+
+#include "parameters/settings_file.h"
+#include "parameters/validate_value.h"
+#include "platform/display_text.h"
+#include "ui/form_fonts.h"
+#include "ui/ui_texts.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <functional>
+#include <string>
+
+namespace k64::ui {
+namespace {
+
+constexpr int kClientWidth = 721;
+constexpr int kClientHeight = 473;
+constexpr int kTreeWidth = 297;
+constexpr int kSplitterWidth = 8;
+constexpr int kTreeIndent = 19;
+constexpr int kBoxHeight = 100;
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+// A selection model that asks before the current node changes, so a refused value can keep the
+// selection where it is, whether the move comes from the mouse, the keyboard or the program.
+class ChangingSelectionModel final : public QItemSelectionModel {
+public:
+    using Veto = std::function<bool(const QModelIndex& to)>;
+    ChangingSelectionModel(QAbstractItemModel* model, Veto allow, QObject* parent)
+        : QItemSelectionModel(model, parent), allow_(std::move(allow)) {}
+
+    using QItemSelectionModel::select;
+
+    void setCurrentIndex(const QModelIndex& index, SelectionFlags command) override {
+        if (index != currentIndex() && index.isValid() && !allow_(index)) return;
+        QItemSelectionModel::setCurrentIndex(index, command);
+    }
+
+    void select(const QItemSelection& selection, SelectionFlags command) override {
+        // Selecting a node other than the current one would move the selection past the
+        // question asked in setCurrentIndex (a click first sets the current node, then
+        // selects it).
+        if (command & (Select | Toggle)) {
+            for (const QModelIndex& index : selection.indexes()) {
+                if (index != currentIndex()) return;
+            }
+        }
+        QItemSelectionModel::select(selection, command);
+    }
+
+private:
+    Veto allow_;
+};
+
+QTreeWidgetItem* TopLevelOf(QTreeWidgetItem* item) {
+    while (item && item->parent()) item = item->parent();
+    return item;
+}
+
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+TParametersEditForm::TParametersEditForm(DeviceSlot& devices, QWidget* parent)
+    : QDialog(parent), devices_(devices), messages_(this) {
+    setObjectName("ParametersEditForm");
+    BuildControls();
+}
+
+void TParametersEditForm::BuildControls() {
+    setFont(FormFont());
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
+    setWindowTitle(Utf8(text::kEditorCaption));
+    resize(kClientWidth, kClientHeight);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName("MainMenu1");
+    SaveAction = MainMenu1->addAction(Utf8(text::kSaveMenu));
+    SaveAction->setObjectName("SaveAction");
+    SaveAction->setProperty("itemName", "Save");
+    SendAction = MainMenu1->addAction(Utf8(text::kSendMenu));
+    SendAction->setObjectName("SendAction");
+    SendAction->setProperty("itemName", "Send");
+    CloseAction = MainMenu1->addAction(Utf8(text::kExitMenu));
+    CloseAction->setObjectName("CloseAction");
+    CloseAction->setProperty("itemName", "Exit");
+    layout->setMenuBar(MainMenu1);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(kSplitterWidth);
+    Splitter1->setChildrenCollapsible(false);
+    layout->addWidget(Splitter1);
+
+    Tree = new QTreeWidget(Splitter1);
+    Tree->setObjectName("Tree");
+    Tree->setFrameShape(QFrame::NoFrame);
+    Tree->setHeaderHidden(true);
+    Tree->setColumnCount(1);
+    Tree->setRootIsDecorated(true);
+    Tree->setIndentation(kTreeIndent);
+    Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    Tree->setMouseTracking(true);  // the node under the mouse is highlighted
+    Tree->setExpandsOnDoubleClick(false);
+    auto* selection = new ChangingSelectionModel(
+        Tree->model(),
+        [this](const QModelIndex& to) { return TreeChanging(Tree->itemFromIndex(to)); }, Tree);
+    QItemSelectionModel* previousModel = Tree->selectionModel();
+    Tree->setSelectionModel(selection);
+    delete previousModel;  // owned by the tree until replaced; Qt leaves the old one behind
+
+    Panel1 = new QWidget(Splitter1);
+    Panel1->setObjectName("Panel1");
+    auto* panelLayout = new QVBoxLayout(Panel1);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setSpacing(0);
+
+    GroupBox1 = new QGroupBox(Utf8(text::kParameterName), Panel1);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setFixedHeight(kBoxHeight);
+    panelLayout->addWidget(GroupBox1);
+    ValueEdit = new QLineEdit(GroupBox1);
+    ValueEdit->setObjectName("ValueEdit");
+    ValueEdit->setGeometry(15, 45, 184, 21);
+    ValueEdit->installEventFilter(this);
+    EnumValue = new QComboBox(GroupBox1);
+    EnumValue->setObjectName("EnumValue");
+    EnumValue->setGeometry(15, 45, 320, 21);
+    EnumValue->setEditable(false);
+
+    GroupBox3 = new QGroupBox(Utf8(text::kSmsGroup), Panel1);
+    GroupBox3->setObjectName("GroupBox3");
+    GroupBox3->setFixedHeight(kBoxHeight);
+    panelLayout->addWidget(GroupBox3);
+    SmsLabel = new QLabel(Utf8(text::kSmsSample), GroupBox3);
+    SmsLabel->setObjectName("SmsLabel");
+    SmsLabel->setFont(VerdanaFont(13, true));
+    SmsLabel->setTextFormat(Qt::PlainText);
+    SmsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    SmsLabel->move(15, 43);
+    SmsLabel->adjustSize();
+
+    GroupBox2 = new QGroupBox(Utf8(text::kDescriptionGroup), Panel1);
+    GroupBox2->setObjectName("GroupBox2");
+    panelLayout->addWidget(GroupBox2, 1);
+    auto* descriptionLayout = new QVBoxLayout(GroupBox2);
+    descriptionLayout->setContentsMargins(8, 10, 8, 8);
+    DescriptionLabel = new QLabel(GroupBox2);
+    DescriptionLabel->setObjectName("DescriptionLabel");
+    DescriptionLabel->setFont(VerdanaFont(11));
+    DescriptionLabel->setTextFormat(Qt::PlainText);
+    DescriptionLabel->setWordWrap(true);
+    DescriptionLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    descriptionLayout->addWidget(DescriptionLabel);
+
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({kTreeWidth, kClientWidth - kTreeWidth - kSplitterWidth});
+
+    connect(SaveAction, &QAction::triggered, this, [this] { SaveActionExecute(); });
+    connect(SendAction, &QAction::triggered, this, [this] { SendActionExecute(); });
+    connect(CloseAction, &QAction::triggered, this, [this] { CloseActionExecute(); });
+    connect(ValueEdit, &QLineEdit::textChanged, this, [this] { ValueEditChange(); });
+    connect(EnumValue, &QComboBox::activated, this, [this](int index) { EnumValueChange(index); });
+    // One branch open at a time: the selected node's.
+    connect(Tree, &QTreeWidget::currentItemChanged, this,
+            [](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+                QTreeWidgetItem* now = TopLevelOf(current);
+                QTreeWidgetItem* before = TopLevelOf(previous);
+                if (before && before != now) before->setExpanded(false);
+                if (now) now->setExpanded(true);
+            });
+}
+
+Parameter* TParametersEditForm::Current() const {
+    if (!Parameters || CurrentParameter < 0 ||
+        CurrentParameter >= static_cast<int>(Parameters->parameters.size()))
+        return nullptr;
+    return &Parameters->parameters[static_cast<std::size_t>(CurrentParameter)];
+}
+
+MessageAnswer TParametersEditForm::Ask(const std::string& text, const std::string& caption,
+                                       MessageButtons buttons) {
+    return messages_.Receiver().ShowMessage(text, caption, buttons);
+}
+
+void TParametersEditForm::showEvent(QShowEvent* event) {
+    // A window brought back from the task bar is not a new showing.
+    if (!event->spontaneous()) FormShow();
+    QDialog::showEvent(event);
+}
+
+void TParametersEditForm::FormShow() {
+    CurrentParameter = -1;
+    CurrentEnum = nullptr;
+    SetChanged(false);
+    lastRefusedText_.clear();
+    refusalFresh_ = false;
+    Tree->clear();
+    if (!Parameters) return;
+    for (const ParameterGroup& group : Parameters->groups) {
+        auto* node = new QTreeWidgetItem(Tree, QStringList{FromCp1251(group.name)});
+        for (const Parameter& parameter : Parameters->parameters) {
+            if (parameter.groupName == group.name)
+                new QTreeWidgetItem(node, QStringList{FromCp1251(parameter.name)});
+        }
+    }
+}
+
+bool TParametersEditForm::TreeChanging(QTreeWidgetItem* item) {
+    if (Parameter* current = Current()) {
+        if (!ValidateValue()) {
+            ValueEdit->setFocus();
+            return false;
+        }
+        // ValidateValue has made sure the text has a Windows-1251 form.
+        const std::string typed = ToCp1251(ValueEdit->text()).value_or(std::string());
+        if (typed != current->value) {
+            current->value = typed;
+            SetChanged(true);
+        }
+    }
+    if (!item || !Parameters) return true;
+    QTreeWidgetItem* groupNode = item->parent();
+    if (!groupNode) {
+        Panel1->hide();
+        CurrentParameter = -1;
+        return true;
+    }
+
+    // The node's parameter: the n-th parameter of its group, in list order.
+    const int groupIndex = Tree->indexOfTopLevelItem(groupNode);
+    if (groupIndex < 0 || groupIndex >= static_cast<int>(Parameters->groups.size())) return true;
+    const std::string& groupName = Parameters->groups[static_cast<std::size_t>(groupIndex)].name;
+    const int position = groupNode->indexOfChild(item);
+    int found = -1;
+    int counted = 0;
+    for (std::size_t i = 0; i < Parameters->parameters.size(); ++i) {
+        if (Parameters->parameters[i].groupName != groupName) continue;
+        if (counted == position) {
+            found = static_cast<int>(i);
+            break;
+        }
+        ++counted;
+    }
+    if (found < 0) return true;
+
+    CurrentParameter = found;
+    const Parameter& parameter = *Current();
+    Panel1->show();
+    EnumValue->clear();
+    DescriptionLabel->setText(FromCp1251(parameter.description));
+    ValueEdit->setText(FromCp1251(parameter.value));
+    GroupBox1->setTitle(FromCp1251(parameter.name));
+    SmsLabel->setText(SmsCommandText());
+    SmsLabel->adjustSize();
+
+    if (parameter.type == ParameterType::Enum) {
+        CurrentEnum = Parameters->FindEnum(parameter.enumName);
+        int selected = -1;
+        if (CurrentEnum) {
+            for (const EnumItem& entry : CurrentEnum->items) {
+                EnumValue->addItem(FromCp1251(entry.text));
+                if (parameter.value == std::to_string(entry.value))
+                    selected = EnumValue->count() - 1;
+            }
+        }
+        EnumValue->setCurrentIndex(selected);
+        EnumValue->show();
+        ValueEdit->hide();
+    } else {
+        ValueEdit->show();
+        EnumValue->hide();
+    }
+    return true;
+}
+
+bool TParametersEditForm::ValidateValue() {
+    const Parameter* parameter = Current();
+    if (!parameter) return true;
+    const QString typed = ValueEdit->text();
+    std::optional<std::string> reason;
+    if (const std::optional<std::string> bytes = ToCp1251(typed)) {
+        reason = k64::ValidateValue(*parameter, *bytes);
+    } else {
+        // Stored in the unit's code page; a character it lacks is refused, never replaced.
+        reason = typed.toStdString() + text::kNotRepresentable;
+    }
+    if (!reason) return true;
+
+    if (!(refusalFresh_ && typed == lastRefusedText_) && !validating_) {
+        validating_ = true;
+        Ask(*reason, kValueRefusedCaption, MessageButtons::Ok);
+        validating_ = false;
+    }
+    lastRefusedText_ = typed;
+    if (!refusalFresh_) {
+        refusalFresh_ = true;
+        QTimer::singleShot(0, this, [this] { refusalFresh_ = false; });
+    }
+    ValueEdit->selectAll();
+    return false;
+}
+
+void TParametersEditForm::CommitValue() {
+    Parameter* parameter = Current();
+    if (!parameter) return;
+    if (!ValidateValue()) return;
+    const std::string typed = ToCp1251(ValueEdit->text()).value_or(std::string());
+    if (typed != parameter->value) {
+        parameter->value = typed;
+        SetChanged(true);
+    }
+}
+
+void TParametersEditForm::EnumValueChange(int index) {
+    Parameter* parameter = Current();
+    if (!parameter || !CurrentEnum) return;
+    const EnumItem* entry = CurrentEnum->ItemAt(index);
+    if (!entry) return;
+    const std::string number = std::to_string(entry->value);
+    if (number == parameter->value) return;
+    ValueEdit->setText(QString::fromStdString(number));
+    parameter->value = number;
+    SetChanged(true);
+}
+
+void TParametersEditForm::ValueEditChange() {
+    SmsLabel->setText(SmsCommandText());
+    SmsLabel->adjustSize();
+}
+
+void TParametersEditForm::ValueEditExit() {
+    if (validating_) return;
+    CommitValue();
+}
+
+QString TParametersEditForm::SmsCommandText() const {
+    const Parameter* parameter = Current();
+    if (!parameter) return {};
+    return Utf8(text::kSmsPrefix) + FromCp1251(Parameters->DisplayText(text::kPinKey)) + "," +
+           FromCp1251(parameter->key) + "=" + ValueEdit->text();
+}
+
+void TParametersEditForm::SetChanged(bool flag) {
+    Changed = flag;
+    if (flag) {
+        setWindowTitle(Utf8(text::kEditorCaptionChanged));
+        SmsLabel->setText(SmsCommandText());
+        SmsLabel->adjustSize();
+    } else {
+        setWindowTitle(Utf8(text::kEditorCaption));
+    }
+}
+
+void TParametersEditForm::SaveActionExecute() {
+    CommitValue();
+    if (!Parameters) return;
+    const QString fileName = chooseFile_(this, true);
+    if (fileName.isEmpty()) return;
+    const std::filesystem::path path = ToPath(fileName);
+    const SettingsFileResult result = WriteSettingsFile(path, *Parameters);
+    if (!result.Ok()) {
+        Ask(DescribeSettingsFileResult(result, path), text::kError, MessageButtons::Ok);
+        return;
+    }
+    SetChanged(false);
+}
+
+void TParametersEditForm::SendActionExecute() {
+    CommitValue();
+    if (Ask(text::kSendQuestion, text::kAttention, MessageButtons::OkCancel) != MessageAnswer::Ok ||
+        !devices_ || !Parameters)
+        return;
+    const std::string settings = Parameters->WriteText(false);
+    int result = 0;
+    {
+        WaitCursor cursor;
+        result = devices_->WriteSettings(settings);
+    }
+    if (result < 0) {
+        Ask(text::kDeviceBusy, text::kError, MessageButtons::Ok);
+        return;
+    }
+    Ask(text::kSettingsWritten, text::kMessage, MessageButtons::Ok);
+    SetChanged(false);
+}
+
+void TParametersEditForm::CloseActionExecute() {
+    CommitValue();
+    close();
+}
+
+bool TParametersEditForm::FormCloseQuery() {
+    if (!Changed) return true;
+    return Ask(text::kCloseQuestion, text::kAttention, MessageButtons::OkCancel) ==
+           MessageAnswer::Ok;
+}
+
+void TParametersEditForm::done(int result) {
+    if (isVisible()) {
+        // A close that arrives while a request waits is not the user's: input is held off.
+        if (devices_.WaitRunning()) return;
+        if (!FormCloseQuery()) return;
+    }
+    QDialog::done(result);
+}
+
+bool TParametersEditForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ValueEdit && event->type() == QEvent::FocusOut) {
+        // Leaving the box for another control stores the value; the window losing the focus
+        // (to a message box, another program) is not leaving it.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+            isVisible())
+            ValueEditExit();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace k64::ui

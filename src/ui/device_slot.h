@@ -1,0 +1,39 @@
+#pragma once
+// The one device object of a run. The main window fills and replaces it; the editor and the
+// diagnostic window use whatever it holds at the moment they act, and do nothing when it is
+// empty.
+
+#include "device/device.h"
+
+#include <memory>
+
+namespace k64::ui {
+
+class DeviceSlot {
+public:
+    TDevice* get() const { return device_.get(); }
+    explicit operator bool() const { return device_ != nullptr; }
+    TDevice* operator->() const { return device_.get(); }
+
+    // Puts a new device object in, destroying the old one (which closes its port). The new one
+    // gets the idle hook that keeps the windows painted while it waits for the unit.
+    void Replace(std::unique_ptr<TDevice> device);
+    void Reset() { device_.reset(); }
+
+    // A request is waiting for the unit right now; a timer tick or a close that comes in from
+    // the idle hook must leave the device alone.
+    bool WaitRunning() const { return device_ && device_->Busy(); }
+
+    // How many device objects were put in so far (each replacement counts).
+    int Generation() const { return generation_; }
+
+private:
+    std::unique_ptr<TDevice> device_;
+    int generation_ = 0;
+};
+
+// Keeps the windows painted during a wait without taking user input: clicks and keys stay
+// queued until the request is over, timers that fire find the device busy.
+void PaintWhileWaiting();
+
+}  // namespace k64::ui

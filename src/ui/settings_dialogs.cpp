@@ -1,0 +1,32 @@
+#include "ui/settings_dialogs.h"
+
+#include "ui/ui_texts.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+namespace k64::ui {
+
+QString ChooseSettingsFile(QWidget* owner, bool save) {
+    QFileDialog dialog(owner);
+    dialog.setNameFilter(QString::fromUtf8(text::kSettingsFilter));
+    dialog.setDefaultSuffix(QString::fromUtf8(text::kSettingsSuffix));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // An existing file is replaced without a question, as the save has always done.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+std::filesystem::path ToPath(const QString& fileName) {
+#ifdef _WIN32
+    return std::filesystem::path(fileName.toStdWString());
+#else
+    // The bytes the file system uses for this name, not a guess at the locale's conversion.
+    const QByteArray encoded = QFile::encodeName(fileName);
+    return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
+#endif
+}
+
+}  // namespace k64::ui

@@ -1,0 +1,20 @@
+#pragma once
+// Choosing a settings file, and the file name as the parameters layer takes it.
+
+#include <QString>
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+
+namespace k64::ui {
+
+// Asks for a file to open (`save` false) or to save to; an empty text when the user cancels.
+// Tests put their own chooser in its place.
+using FileChooser = std::function<QString(QWidget* owner, bool save)>;
+
+QString ChooseSettingsFile(QWidget* owner, bool save);
+
+std::filesystem::path ToPath(const QString& fileName);
+
+}  // namespace k64::ui

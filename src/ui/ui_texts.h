@@ -1,0 +1,62 @@
+#pragma once
+// Every text the three windows show, byte for byte. The update transfers keep their own texts
+// (update/update_constants.h).
+
+namespace k64::ui::text {
+
+// Captions of message boxes.
+inline constexpr const char* kError = "Ошибка";
+inline constexpr const char* kAttention = "Внимание";
+inline constexpr const char* kMessage = "Сообщение";
+inline constexpr const char* kLoadImpossible = "Загрузка не возможна";
+
+inline constexpr const char* kDeviceBusyStop = "Устройство не подключено или занято.";
+inline constexpr const char* kDeviceBusy = "Устройство не подключено или занято";
+
+// Main window.
+inline constexpr const char* kPortGroup = " Порт подключения ";
+inline constexpr const char* kPortHint = "Номер порта к которому подключено устройства";
+inline constexpr const char* kFindPort = "Определить";
+inline constexpr const char* kFindPortHint = "Сканирование портов и поиск устройства";
+inline constexpr const char* kBlowHint = "Нажать для обновления прошивки";
+inline constexpr const char* kRead = "Загрузить настройки из устройства";
+inline constexpr const char* kOpenFile = "Открыть файл с настройками";
+inline constexpr const char* kGetSerial = "Серийный номер";
+inline constexpr const char* kGetVersion = "Версия ПО";
+inline constexpr const char* kLogSerial = "Серийный номер устройства ";
+inline constexpr const char* kLogType = "Тип устройства   : ";
+inline constexpr const char* kLogVersion = "Версия прошивки : ";
+// One unit type is sold under another name.
+inline constexpr const char* kRenamedType = "TB_r2";
+inline constexpr const char* kRenamedTypeShown = "K73 (r2)";
+inline constexpr const char* kDiagnosticDuringUpdate =
+    "Идет обновление устройства.\nДиагностика будет доступна после его окончания.";
+
+// Settings files, for opening and saving alike.
+inline constexpr const char* kSettingsFilter = "текстовые файлы настроек (*.txt)";
+inline constexpr const char* kSettingsSuffix = "txt";
+
+// Parameter editor.
+inline constexpr const char* kEditorCaption = "Редактор параметров";
+inline constexpr const char* kEditorCaptionChanged = "Редактор параметров. Настройки изменены!";
+inline constexpr const char* kSaveMenu = "Записать в файл";
+inline constexpr const char* kSendMenu = "Записать в устройство";
+inline constexpr const char* kExitMenu = "Выйти";
+inline constexpr const char* kParameterName = "Название параметра";
+inline constexpr const char* kSmsGroup = "Формат SMS команды для изменения параметра";
+inline constexpr const char* kSmsSample = "Set8026,UsetNumber2=+79272XXXXXX";
+inline constexpr const char* kDescriptionGroup = "Описание параметра";
+inline constexpr const char* kSendQuestion = "Записать настройки в устройство?";
+inline constexpr const char* kSettingsWritten = "Настройки записаны.";
+inline constexpr const char* kCloseQuestion = "Настройки изменены, выйти без сохранения?";
+inline constexpr const char* kSmsPrefix = "Set";
+inline constexpr const char* kPinKey = "PinCod";
+// Follows the typed text when it holds a character the unit's code page lacks.
+inline constexpr const char* kNotRepresentable =
+    " - содержит знаки, которые устройство не может сохранить";
+
+// Diagnostic window.
+inline constexpr const char* kDiagnosticCaption = "DiagnosticForm";
+inline constexpr const char* kAxisPrefixes[3] = {"X = ", "Y = ", "Z = "};
+
+}  // namespace k64::ui::text

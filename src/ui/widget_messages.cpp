@@ -1,0 +1,44 @@
+#include "ui/widget_messages.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace k64::ui {
+
+MessageAnswer WidgetMessages::ShowMessage(const std::string& text, const std::string& caption,
+                                          MessageButtons buttons) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::NoButton, owner_.data());
+    box.setTextFormat(Qt::PlainText);  // texts from the unit must not be read as markup
+    box.setWindowModality(owner_ ? Qt::WindowModal : Qt::ApplicationModal);
+    switch (buttons) {
+    case MessageButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+        break;
+    case MessageButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    case MessageButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    }
+    // The program speaks Russian whatever the desktop's language is.
+    if (auto* b = box.button(QMessageBox::Ok)) b->setText("OK");
+    if (auto* b = box.button(QMessageBox::Cancel)) b->setText("Отмена");
+    if (auto* b = box.button(QMessageBox::Yes)) b->setText("Да");
+    if (auto* b = box.button(QMessageBox::No)) b->setText("Нет");
+
+    switch (box.exec()) {
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+    }
+}
+
+}  // namespace k64::ui
