@@ -70,7 +70,7 @@ CONNECTION = [
     ("UserNumber4", "string", None, "", 12, 16, "Пользователь 4", user_number("четвертого")),
     ("MicLevel", "number", None, "8", 1, 14, "Чувствительность микрофона",
      "Чувствительность микрофона.(1-14)"),
-    # The first letter is the Latin H, as the unit's firmware team wrote it.
+    # The first letter is the Latin H (0x48), kept byte for byte.
     ("CanMode", "enum", "can_mode", "1", 0, 1, "Режим CAN", "Hомер протокола CAN"),
 ]
 

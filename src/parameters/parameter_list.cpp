@@ -193,9 +193,9 @@ std::string EnumValueList::TextOfValue(const std::string& valueText) const
 Parameter::Parameter(std::string key, ParameterType type, std::string enumName, std::string value,
                      std::string defaultValue, std::int32_t min, std::int32_t max,
                      std::string name, std::string description, std::string groupName)
-    : ParameterStruct{std::move(key),  type,           std::move(enumName),    std::move(value),
-                      std::move(defaultValue), min, max, std::move(name), std::move(description),
-                      std::move(groupName)}
+    : ParameterStruct{std::move(key), type, std::move(enumName), std::move(value),
+                      std::move(defaultValue), min, max, std::move(name),
+                      std::move(description), std::move(groupName)}
 {
 }
 
