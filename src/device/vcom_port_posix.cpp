@@ -207,11 +207,8 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
             hungUp_ = true;  // cannot wait on this descriptor: fail rather than spin
             return WaitResult::kHungUp;
         }
-        if (r == 0) {
-            if (ms == 0)
-                return WaitResult::kTimedOut;
-            continue;  // woke a little early against our own clock
-        }
+        if (r == 0)
+            return WaitResult::kTimedOut;  // poll sleeps at least `ms`, rounded up to the deadline
         unsigned queued = 0;
         const bool haveBytes = DeviceInQueue(&queued) && queued > 0;
         if ((p.revents & POLLIN) && haveBytes)
