@@ -70,7 +70,8 @@ private:
 void CopyField(char* field, std::size_t size, std::string_view text)
 {
     const std::size_t n = std::min(text.size(), size - 1);
-    std::memcpy(field, text.data(), n);
+    if (n > 0)
+        std::memcpy(field, text.data(), n);
     field[n] = '\0';
 }
 
