@@ -1,16 +1,13 @@
-// The image checksum and the little-endian field cursor.
+// The image checksum.
 
-#include "device/byte_buffer.h"
 #include "device/crc32.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 namespace {
 
-using quon::util::ByteBuffer;
 using quon::util::Crc32Plain;
 using quon::util::kCrc32PlainTable;
 
@@ -43,23 +40,6 @@ TEST(Crc32Plain, TableAndPiecewiseUse)
     const std::string s = "123456789";
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
     EXPECT_EQ(Crc32Plain(p + 4, 5, Crc32Plain(p, 4)), 0x2DFD2D88u);
-}
-
-TEST(ByteBuffer, LittleEndianFields)
-{
-    std::uint8_t a[12] = {};
-    ByteBuffer w(a, sizeof a);
-    w.WriteUInt16(0x1234);
-    w.WriteUInt32(0xA1B2C3D4);
-    w.WriteBytes("xyz", 3);
-    EXPECT_EQ(w.Position(), a + 9);
-    const std::uint8_t expected[9] = {0x34, 0x12, 0xD4, 0xC3, 0xB2, 0xA1, 'x', 'y', 'z'};
-    EXPECT_EQ(std::memcmp(a, expected, 9), 0);
-
-    ByteBuffer r(a, sizeof a);
-    EXPECT_EQ(r.ReadUInt16(), 0x1234);
-    EXPECT_EQ(r.ReadUInt32(), 0xA1B2C3D4u);
-    EXPECT_EQ(r.Position(), a + 6);
 }
 
 }  // namespace

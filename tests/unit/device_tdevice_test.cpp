@@ -265,19 +265,6 @@ struct Rig {
     TDevice device{store, catalog, clock};
 };
 
-TEST(TDevice, TakesItsPortNameFromTheStore)
-{
-    MemoryStore store("/dev/ttyK64");
-    ListCatalog catalog;
-    TDevice device(store, catalog);
-    EXPECT_EQ(device.PortName(), "/dev/ttyK64");
-    EXPECT_EQ(device.ReplyTimeout(), milliseconds(4000));
-    EXPECT_FALSE(device.Port().IsOpen());
-    device.SetPortName("/dev/other");
-    EXPECT_EQ(device.PortName(), "/dev/other");
-    EXPECT_EQ(store.saves, 0);
-}
-
 TEST(TDevice, NestedExchangeIsRefusedWithoutTouchingThePort)
 {
     Rig rig;

@@ -230,14 +230,4 @@ INSTANTIATE_TEST_SUITE_P(VcomStreams, TransmitWindow,
                                          WindowCase{64, 0}, WindowCase{65, 0},
                                          WindowCase{100000, 0}));
 
-TEST(VcomStreams, RealPtyQueueIsEmpty)
-{
-    PtyPair pty;
-    VCOM_Port port(pty.SlavePath());
-    ASSERT_TRUE(port.Open());
-    VCOMOutputStream out(&port);
-    EXPECT_EQ(out.FreeSpace(), 64);
-    EXPECT_TRUE(out.IsEmpty());
-}
-
 }  // namespace
