@@ -21,6 +21,26 @@ static_assert(kCrcTable[1] == 0x77073096U && kCrcTable[255] == 0x2D02EF8DU);
 
 constexpr std::size_t kMaxFrame = kHeaderSize + kMaxRequestPayload + kTrailerSize;
 
+// A header worth waiting for: a request the unit knows, with a payload length that request can
+// have. Anything else is noise, so a stray byte cannot make the parser sit on the next real
+// request while it waits for a payload that never comes.
+bool PlausibleHeader(std::uint16_t code, std::size_t length) {
+    switch (code) {
+        case kReqIdInfo:
+        case kReqVersion:
+        case kRestart:
+        case kDiagnosticModeEnable:
+        case kBeginFirmwareUpdate:
+        case kBeginWaveUpdate:
+        case kReqSettings: return length == 0;
+        case kIdSet: return length == 4;
+        case kCommitUpdate: return length == 8;
+        case kDataFragment: return length >= kFragmentHeadSize && length <= kMaxRequestPayload;
+        case kSettings: return length >= 1 && length <= kMaxRequestPayload;
+        default: return false;
+    }
+}
+
 }  // namespace
 
 std::uint32_t Crc32Plain(std::span<const std::uint8_t> data) {
@@ -78,7 +98,7 @@ bool FrameParser::TakeOne(std::vector<Frame>& frames) {
     const std::uint8_t* p = pending_.data() + start_;
     const std::uint16_t word = ReadU16(p);
     const std::size_t length = ReadU16(p + 2);
-    if (length > kMaxRequestPayload) {
+    if (!PlausibleHeader(static_cast<std::uint16_t>(word & kCodeMask), length)) {
         ++start_;
         ++discarded_;
         return true;

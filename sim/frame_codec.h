@@ -30,10 +30,11 @@ struct Frame {
 std::vector<std::uint8_t> EncodeFrame(std::uint16_t code, std::span<const std::uint8_t> payload,
                                       bool flag = false);
 
-// Cuts frames out of a byte stream that may arrive in any pieces. A header announcing more than
-// kMaxRequestPayload bytes, or a frame whose trailer is not four zero bytes, is not a frame: the
-// parser drops the first byte of it and looks for a header again from the next one, so it never
-// holds more than one maximal frame and finds its way back after noise.
+// Cuts request frames out of a byte stream that may arrive in any pieces. A header with a code
+// the unit does not take or announcing more than kMaxRequestPayload bytes, or a frame whose
+// trailer is not four zero bytes, is not a frame: the parser drops its first byte and looks for
+// a header again from the next one, so it never holds more than one maximal frame and finds its
+// way back after noise.
 class FrameParser {
 public:
     // Appends every frame completed by `bytes` to `frames`.

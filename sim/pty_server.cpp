@@ -220,8 +220,9 @@ void PtyServer::Disconnected() {
     DropUnsent();
     diagnostics_on_ = false;
     // A pty keeps unread bytes for the next opener, a real port does not: clear what the tool
-    // left unread (late replies, diagnostic text) so it cannot leak into the next exchange. This
-    // only touches the unit-to-tool direction; the tool's next request is never at risk.
+    // left unread (diagnostic text, stray bytes) so it does not leak into the next exchange. This
+    // only touches the unit-to-tool direction, so the tool's next request is never at risk; an
+    // opener that reads before this runs may still see them.
     const int slave = ::open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave >= 0) {
         if (watching_) ++own_closes_;
@@ -266,8 +267,12 @@ int PtyServer::Run(int stop_fd) {
             // carried out, but nothing may be sent into a closed line.
             if (probe.revents & POLLIN) ReadLine();
             if (hung_up_) break;
-            if (connected_) Disconnected();
-            DropUnsent();
+            if (connected_) {
+                Disconnected();
+            } else {
+                parser_.Reset();
+                DropUnsent();
+            }
             std::chrono::milliseconds wait = kReconnectPollIdle;
             if (!watching_ && Clock::now() - last_close_ < kReconnectFastWindow) wait = kReconnectPollFast;
             pollfd fds[2] = {{stop_fd, POLLIN, 0}, {watch_.Fd(), POLLIN, 0}};

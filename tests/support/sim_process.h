@@ -1,0 +1,77 @@
+// The simulator as a child process, and one opening of its line as the tool makes it for every
+// exchange. Waits block in poll with a deadline.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace k64::test {
+
+#ifdef K64_SIM_PATH
+inline std::string SimProgram() { return K64_SIM_PATH; }
+#endif
+
+class SimProcess {
+public:
+    // Starts `program` with `args` and reads the terminal path from its first output line.
+    SimProcess(const std::string& program, const std::vector<std::string>& args,
+               std::chrono::milliseconds startup = std::chrono::seconds(10));
+    // Stops the child (SIGTERM, then SIGKILL if it lingers) and reaps it.
+    ~SimProcess();
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    // True when the child runs and has named its terminal.
+    bool Started() const { return !pty_path_.empty(); }
+    const std::string& PtyPath() const { return pty_path_; }
+    pid_t Pid() const { return pid_; }
+
+    // Sends SIGTERM and waits; the exit status, or -1 when the child died of a signal or never ran.
+    int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Waits for the child to end by itself; its exit status (-1 for a signal), nullopt on time-out.
+    std::optional<int> WaitExit(std::chrono::milliseconds timeout);
+
+private:
+    int Reap();
+
+    pid_t pid_ = -1;
+    int out_fd_ = -1;  // child's standard output
+    std::string pty_path_;
+    std::optional<int> status_;
+};
+
+class SimLine {
+public:
+    explicit SimLine(const std::string& path);
+    ~SimLine();
+    SimLine(const SimLine&) = delete;
+    SimLine& operator=(const SimLine&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    bool Write(std::span<const std::uint8_t> bytes,
+               std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Exactly `count` bytes, or fewer when the deadline passes first; never reads beyond them.
+    std::vector<std::uint8_t> Read(std::size_t count,
+                                   std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Reads until `done(bytes so far)` holds or the deadline passes.
+    std::vector<std::uint8_t> ReadUntil(const std::function<bool(const std::vector<std::uint8_t>&)>& done,
+                                        std::chrono::milliseconds timeout);
+    // True when the far end hangs up before the deadline (bytes still arriving are discarded).
+    bool WaitHangup(std::chrono::milliseconds timeout);
+    void Close();
+
+private:
+    int fd_ = -1;
+};
+
+// A frame as the tool writes it: code word, payload length, payload, four zero bytes.
+std::vector<std::uint8_t> SimFrameBytes(std::uint16_t code_word, std::span<const std::uint8_t> payload = {});
+
+}  // namespace k64::test
