@@ -1,0 +1,587 @@
+// k64ctl as a user runs it: the real program against the simulated unit on a pseudo-terminal,
+// with a settings folder of its own per test so the real user's stored port is never touched.
+
+#include "support/sim_process.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A wedged k64ctl fails the test instead of hanging it; no test expects to come near this.
+constexpr auto kRunDeadline = 60s;
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Environment of the child: ours, with `overrides` set (a null value removes the variable).
+std::vector<std::string> ChildEnvironment(const std::map<std::string, std::optional<std::string>>& overrides)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (overrides.count(name) == 0)
+            env.push_back(entry);
+    }
+    for (const auto& [name, value] : overrides)
+        if (value)
+            env.push_back(name + "=" + *value);
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (std::string& s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Runs a program with stdin from /dev/null and both outputs collected; blocks in poll.
+RunResult RunProgram(std::vector<std::string> argv,
+                     const std::map<std::string, std::optional<std::string>>& overrides)
+{
+    RunResult result;
+    int outPipe[2];
+    int errPipe[2];
+    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+        posix_spawn_file_actions_addclose(&actions, fd);
+    std::vector<std::string> env = ChildEnvironment(overrides);
+    std::vector<char*> argp = Pointers(argv);
+    std::vector<char*> envp = Pointers(env);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    if (spawned != 0) {
+        ADD_FAILURE() << "posix_spawn " << argv[0] << ": " << std::strerror(spawned);
+        ::close(outPipe[0]);
+        ::close(errPipe[0]);
+        return result;
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + kRunDeadline;
+    std::array<pollfd, 2> fds{{{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}}};
+    std::array<std::string*, 2> sinks{&result.out, &result.err};
+    int open = 2;
+    while (open > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left <= 0ms) {
+            ADD_FAILURE() << argv[0] << " did not finish in time";
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        if (::poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0 && errno != EINTR)
+            break;
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    for (const pollfd& fd : fds)
+        if (fd.fd >= 0)
+            ::close(fd.fd);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+
+std::string Ctl() { return K64CTL_PATH; }
+
+// The k64ctl usage text begins with this line; a usage error repeats it on stderr.
+constexpr const char* kUsageStart = "Использование: k64ctl";
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A folder of its own under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "k64ctl-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    bool isValid() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Every test gets its own settings folder and temporary folder.
+class K64ctl : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(config_.isValid());
+        ASSERT_TRUE(files_.isValid());
+    }
+
+    // Runs k64ctl; `extraPorts` null leaves K64_EXTRA_PORTS unset.
+    RunResult Run(std::vector<std::string> args, std::optional<std::string> extraPorts = std::nullopt)
+    {
+        args.insert(args.begin(), Ctl());
+        return RunProgram(args, {{"XDG_CONFIG_HOME", config_.path()},
+                                 {"K64_EXTRA_PORTS", extraPorts},
+                                 {"LC_ALL", std::string("C.UTF-8")}});
+    }
+
+    std::string File(const std::string& name) const { return files_.path() + "/" + name; }
+    std::string StoredSettings() const
+    {
+        return ReadFile(config_.path() + "/QF/TB_USB_PORT.conf");
+    }
+
+    TempDir config_;
+    TempDir files_;
+};
+
+std::unique_ptr<k64::test::SimProcess> StartSim(std::vector<std::string> args = {})
+{
+    auto sim = std::make_unique<k64::test::SimProcess>(k64::test::SimProgram(), args);
+    EXPECT_TRUE(sim->Started());
+    return sim;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Command line
+
+struct UsageCase {
+    std::vector<std::string> args;
+};
+
+class UsageError : public K64ctl, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(UsageError, ExitsTwoWithUsageOnStderr)
+{
+    const RunResult r = Run(GetParam().args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(kUsageStart), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UsageError,
+    ::testing::Values(UsageCase{{}}, UsageCase{{"bogus"}}, UsageCase{{"id", "extra"}},
+                      UsageCase{{"--port"}}, UsageCase{{"--port=", "id"}},
+                      UsageCase{{"--port", "a", "--port", "b", "id"}},
+                      UsageCase{{"find", "--port", "/dev/ttyACM0"}},
+                      UsageCase{{"ports", "--port", "/dev/ttyACM0"}},
+                      UsageCase{{"write-settings"}}, UsageCase{{"write-settings", "a", "b"}},
+                      UsageCase{{"read-settings", "--force"}},
+                      UsageCase{{"read-settings", "--output"}},
+                      UsageCase{{"id", "--output", "x.txt"}}, UsageCase{{"--frobnicate", "id"}},
+                      UsageCase{{"version", "--yes"}}));
+
+TEST_F(K64ctl, HelpPrintsUsageAndDefaultPort)
+{
+    for (const char* option : {"--help", "-h"}) {
+        const RunResult r = Run({"id", option});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind(kUsageStart, 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("/dev/ttyACM0"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST_F(K64ctl, PortsListsExtraPortsLastSkippingEmptyEntries)
+{
+    const RunResult r = Run({"ports"}, "::/tmp/k64-a::/tmp/k64-b:");
+    EXPECT_EQ(r.status, 0);
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "/tmp/k64-a");
+    EXPECT_EQ(lines.back(), "/tmp/k64-b");
+    for (const std::string& line : lines)
+        EXPECT_FALSE(line.empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parameter list
+
+TEST_F(K64ctl, ParamsListsEveryParameterInUtf8)
+{
+    const RunResult r = Run({"params"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> parameters;
+    std::vector<std::string> noteKickItems;
+    std::string current;
+    for (const std::string& line : Lines(r.out)) {
+        if (!line.empty() && line[0] == '\t') {
+            if (current.rfind("NoteKick\t", 0) == 0)
+                noteKickItems.push_back(line);
+            continue;
+        }
+        parameters.push_back(line);
+        current = line;
+    }
+    EXPECT_EQ(parameters.size(), 23u);
+    EXPECT_EQ(parameters.front(), "PinCod\tНастройки связи\tstring\t\t4\t4\tПин код ");
+    EXPECT_NE(std::find(parameters.begin(), parameters.end(),
+                        "MicLevel\tНастройки связи\tnumber\t8\t1\t14\tЧувствительность микрофона"),
+              parameters.end());
+    ASSERT_EQ(noteKickItems.size(), 7u);
+    EXPECT_EQ(noteKickItems[4], "\t4\tSMS всем абонентам");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Port search
+
+TEST_F(K64ctl, FindReportsTheUnitAndStoresItsPort)
+{
+    const auto sim = StartSim({"--id", "4294967295"});
+    const RunResult found = Run({"find"}, sim->PtyPath());
+    ASSERT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(found.out, "Порт:\t" + sim->PtyPath() + "\nТип:\tK64_r2\nВерсия:\t000.013\n" +
+                             "Номер:\t4294967295\n");
+
+    // Later calls without --port and without the extra ports go to the stored port.
+    const RunResult id = Run({"id"});
+    EXPECT_EQ(id.status, 0) << id.err;
+    EXPECT_EQ(id.out, "Серийный номер устройства -1\n");
+}
+
+TEST_F(K64ctl, FindWithoutUnitKeepsTheStoredPort)
+{
+    const auto sim = StartSim();
+    ASSERT_EQ(Run({"find"}, sim->PtyPath()).status, 0);
+    const std::string stored = StoredSettings();
+
+    const RunResult missing = Run({"find"}, File("no-such-port"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "Устройство не найдено\n");
+    EXPECT_EQ(StoredSettings(), stored);
+    EXPECT_EQ(Run({"id"}).status, 0);
+}
+
+TEST_F(K64ctl, PortOptionIsNeverStored)
+{
+    const auto sim = StartSim();
+    const RunResult r = Run({"--port", sim->PtyPath(), "id"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(StoredSettings().find(sim->PtyPath()), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Serial number and version
+
+struct IdCase {
+    const char* id;
+    const char* shown;
+};
+
+class SerialNumber : public K64ctl, public ::testing::WithParamInterface<IdCase> {};
+
+TEST_P(SerialNumber, ShownAsSigned32Bit)
+{
+    const auto sim = StartSim({"--id", GetParam().id});
+    const RunResult r = Run({"id", "--port", sim->PtyPath()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string("Серийный номер устройства ") + GetParam().shown + "\n");
+    EXPECT_EQ(r.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SerialNumber,
+                         ::testing::Values(IdCase{"0", "0"}, IdCase{"16001234", "16001234"},
+                                           IdCase{"2147483647", "2147483647"},
+                                           IdCase{"2147483648", "-2147483648"},
+                                           IdCase{"4294967295", "-1"}));
+
+struct VersionCase {
+    const char* type;
+    const char* version;
+    const char* shownType;
+};
+
+class Version : public K64ctl, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(Version, LogsTypeAndFirmwareVersion)
+{
+    const VersionCase& c = GetParam();
+    const auto sim = StartSim({"--type", c.type, "--version", c.version});
+    const RunResult r = Run({"--port=" + sim->PtyPath(), "version"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string("Тип устройства   : ") + c.shownType + "\nВерсия прошивки : " +
+                         c.version + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Version,
+                         ::testing::Values(VersionCase{"K64_r2", "000.014", "K64_r2"},
+                                           VersionCase{"TB_r2", "000.013", "K73 (r2)"},
+                                           VersionCase{"TB_r2x", "001.000", "TB_r2x"},
+                                           VersionCase{"tb_r2", "000.001", "tb_r2"},
+                                           VersionCase{"TB_r1", "000.013", "TB_r1"}));
+
+// ---------------------------------------------------------------------------------------------
+// Failed requests: the desktop program's box text on stderr, exit status 1
+
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> simArgs;  // empty: no unit, the port does not exist
+    std::vector<std::string> args;     // "@" is replaced by the settings file written first
+    const char* err;
+};
+
+class FailedRequest : public K64ctl, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FailedRequest, ReportsOnStderr)
+{
+    const FailureCase& c = GetParam();
+    std::unique_ptr<k64::test::SimProcess> sim;
+    std::string port = File("no-such-port");
+    if (!c.simArgs.empty()) {
+        sim = StartSim(c.simArgs);
+        port = sim->PtyPath();
+    }
+    WriteFile(File("in.txt"), "MicLevel=10\r\n");
+    std::vector<std::string> args = {"--port", port};
+    for (const std::string& arg : c.args)
+        args.push_back(arg == "@" ? File("in.txt") : arg);
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, std::string(c.err) + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedRequest,
+    ::testing::Values(
+        FailureCase{"IdNoPort", {}, {"id"}, "Устройство не подключено или занято."},
+        FailureCase{"VersionNoPort", {}, {"version"}, "Устройство не подключено или занято"},
+        FailureCase{"ReadNoPort", {}, {"read-settings"}, "Устройство не подключено или занято."},
+        FailureCase{"WriteNoPort", {}, {"write-settings", "@"}, "Устройство не подключено или занято"},
+        FailureCase{"IdNoReply", {"--no-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
+        FailureCase{"IdMalformed", {"--malformed-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
+        FailureCase{"VersionWrongReply", {"--wrong-reply", "14"}, {"version"}, "Устройство не подключено или занято"},
+        FailureCase{"ReadWrongReply", {"--wrong-reply", "200"}, {"read-settings"}, "Устройство не подключено или занято."},
+        FailureCase{"WriteWrongReply", {"--wrong-reply", "201"}, {"write-settings", "@"}, "Устройство не подключено или занято"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+class Settings : public K64ctl {
+protected:
+    void SetUp() override
+    {
+        K64ctl::SetUp();
+        WriteFile(File("unit.txt"), "MicLevel=10\nNoteKick=4\nUnknownKey=1\nBalans=\xE1\xE0\xEB\xE0\xED\xF1\n");
+        sim_ = StartSim({"--settings-file", File("unit.txt")});
+        ASSERT_TRUE(sim_->Started());
+    }
+    RunResult OnUnit(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"--port", sim_->PtyPath()});
+        return Run(args);
+    }
+    // key=value lines as read-settings prints them, by key.
+    std::map<std::string, std::string> UnitValues()
+    {
+        const RunResult r = OnUnit({"read-settings"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::map<std::string, std::string> values;
+        for (const std::string& line : Lines(r.out))
+            values[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+        return values;
+    }
+
+    std::unique_ptr<k64::test::SimProcess> sim_;
+};
+
+TEST_F(Settings, ReadPrintsEveryParameterInListOrder)
+{
+    const RunResult r = OnUnit({"read-settings"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 23u);
+
+    std::vector<std::string> keys;
+    for (const std::string& line : Lines(Run({"params"}).out))
+        if (!line.empty() && line[0] != '\t')
+            keys.push_back(line.substr(0, line.find('\t')));
+    ASSERT_EQ(keys.size(), lines.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        EXPECT_EQ(lines[i].substr(0, lines[i].find('=')), keys[i]) << "line " << i;
+
+    const std::map<std::string, std::string> values = UnitValues();
+    EXPECT_EQ(values.at("MicLevel"), "10");
+    EXPECT_EQ(values.at("NoteKick"), "4");
+    EXPECT_EQ(values.at("Balans"), "баланс");  // Windows-1251 on the unit, UTF-8 here
+    EXPECT_EQ(values.at("CanMode"), "1");      // not in the unit's text: its default
+    EXPECT_EQ(values.count("UnknownKey"), 0u);
+}
+
+TEST_F(Settings, ReadToFileSavesWhatDiffersFromDefaultsWithCrLf)
+{
+    WriteFile(File("out.txt"), "old content that must go\r\n");
+    const RunResult r = OnUnit({"read-settings", "--output", File("out.txt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadFile(File("out.txt")),
+              "Balans=\xE1\xE0\xEB\xE0\xED\xF1\r\nMicLevel=10\r\nNoteKick=4\r\n");
+}
+
+TEST_F(Settings, ReadToUnwritableFileFails)
+{
+    const RunResult r = OnUnit({"read-settings", "--output", File("missing-folder/out.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("missing-folder/out.txt"), std::string::npos) << r.err;
+}
+
+TEST_F(Settings, SavedFileWritesBackUnchanged)
+{
+    ASSERT_EQ(OnUnit({"read-settings", "--output", File("saved.txt")}).status, 0);
+    const std::map<std::string, std::string> before = UnitValues();
+    const RunResult r = OnUnit({"write-settings", File("saved.txt")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Настройки записаны.\n");
+    EXPECT_EQ(UnitValues(), before);
+}
+
+struct WriteCase {
+    const char* name;
+    std::string file;
+    bool force;
+    int status;
+    std::string err;
+    std::map<std::string, std::string> expected;  // values on the unit afterwards
+};
+
+class WriteSettings : public Settings, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(WriteSettings, ChecksLimitsBeforeSending)
+{
+    const WriteCase& c = GetParam();
+    WriteFile(File("in.txt"), c.file);
+    std::vector<std::string> args = {"write-settings", File("in.txt")};
+    if (c.force)
+        args.push_back("--force");
+    const RunResult r = OnUnit(args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, c.status == 0 ? "Настройки записаны.\n" : "");
+    const std::map<std::string, std::string> values = UnitValues();
+    for (const auto& [key, value] : c.expected)
+        EXPECT_EQ(values.at(key), value) << key;
+}
+
+// The unit starts with MicLevel 10, NoteKick 4 and Balans "баланс"; a write replaces the whole
+// text, so keys the file leaves out go back to their defaults.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteSettings,
+    ::testing::Values(
+        WriteCase{"Valid", "MicLevel=12\r\nPinCod=5739\r\n", false, 0, "",
+                  {{"MicLevel", "12"}, {"PinCod", "5739"}, {"NoteKick", "3"}, {"Balans", ""}}},
+        WriteCase{"LfAndHexAccepted", "MicLevel=$E\nBalans=*100#\n", false, 0, "",
+                  {{"MicLevel", "$E"}, {"Balans", "*100#"}}},
+        WriteCase{"Cp1251Text", "Balans=\xE1\xE0\xEB\xE0\xED\xF1\r\n", false, 0, "",
+                  {{"Balans", "баланс"}, {"MicLevel", "8"}}},
+        WriteCase{"AboveMax", "MicLevel=15\r\n", false, 2, "MicLevel: 15 - многовато будет.\n",
+                  {{"MicLevel", "10"}, {"NoteKick", "4"}}},
+        WriteCase{"BelowMin", "MicLevel=0\r\n", false, 2, "MicLevel: 0 - маловато будет.\n",
+                  {{"MicLevel", "10"}}},
+        WriteCase{"NotANumber", "MicLevel=abc\r\n", false, 2,
+                  "MicLevel: abc - не является целым цислом\n", {{"MicLevel", "10"}}},
+        WriteCase{"EmptyNumber", "MicLevel=\r\n", false, 2,
+                  "MicLevel:  - не является целым цислом\n", {{"MicLevel", "10"}}},
+        WriteCase{"EveryRefusalNamed", "PinCod=123\r\nMicLevel=15\r\nBalans=123456789\r\n", false,
+                  2,
+                  "PinCod: Маленькая длинна текста\nBalans: Превышена длинна текста\n"
+                  "MicLevel: 15 - многовато будет.\n",
+                  {{"MicLevel", "10"}, {"PinCod", ""}}},
+        WriteCase{"ForceSendsAnyway", "MicLevel=15\r\nPinCod=123\r\n", true, 0, "",
+                  {{"MicLevel", "15"}, {"PinCod", "123"}}},
+        WriteCase{"EmptyFileRestoresDefaults", "", false, 0, "",
+                  {{"MicLevel", "8"}, {"NoteKick", "3"}, {"Balans", ""}}}),
+    [](const ::testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
+
+TEST_F(Settings, WriteFromMissingFileFailsAndSendsNothing)
+{
+    const RunResult r = OnUnit({"write-settings", File("absent.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("absent.txt"), std::string::npos) << r.err;
+    EXPECT_EQ(UnitValues().at("MicLevel"), "10");
+}
+
+} // namespace
