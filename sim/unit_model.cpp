@@ -60,11 +60,6 @@ VersionRecord VersionRecord::Decode(const std::uint8_t* record) {
             BoundedText(record + kTypeField + kVersionField, kBuildDateField)};
 }
 
-bool VersionRecord::Fits() const {
-    return type.size() < kTypeField && version.size() < kVersionField &&
-           build_date.size() < kBuildDateField;
-}
-
 Unit::Unit(UnitState initial, Faults faults, std::chrono::milliseconds prepare_delay)
     : state_(std::move(initial)), faults_(std::move(faults)), prepare_delay_(prepare_delay) {}
 

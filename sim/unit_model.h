@@ -28,8 +28,7 @@ struct VersionRecord {
     std::vector<std::uint8_t> Encode() const;
     // Reads a record as found in an image; each text ends at its first zero or its field end.
     static VersionRecord Decode(const std::uint8_t* record);
-    // True when every text fits its field with its terminating zero.
-    bool Fits() const;
+    bool operator==(const VersionRecord&) const = default;
 };
 
 // Everything the unit keeps across restarts.
@@ -46,11 +45,11 @@ struct UnitState {
 
 // Misbehaviour on demand. Codes are request codes.
 struct Faults {
-    std::set<std::uint16_t> no_reply;         // act on the request, send nothing
-    std::set<std::uint16_t> wrong_reply;      // answer with a well-formed frame of another code
-    std::set<std::uint16_t> malformed_reply;  // answer with the right code, payload not fitting it
-    std::map<std::uint16_t, std::chrono::milliseconds> delay;  // extra time before the answer
-    std::set<std::uint64_t> drop_ack;  // 1-based numbers of data fragments stored but not acked
+    std::set<std::uint16_t> no_reply{};         // act on the request, send nothing
+    std::set<std::uint16_t> wrong_reply{};      // answer with a well-formed frame of another code
+    std::set<std::uint16_t> malformed_reply{};  // answer with the right code, payload not fitting it
+    std::map<std::uint16_t, std::chrono::milliseconds> delay{};  // extra time before the answer
+    std::set<std::uint64_t> drop_ack{};  // 1-based numbers of data fragments stored but not acked
     bool reject_commit = false;        // refuse every commit
 };
 

@@ -1,0 +1,65 @@
+// The simulator's command line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/options.h"
+
+namespace k64::sim {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(SimOptions, RefusedCommandLines) {
+    const Args cases[] = {
+        {"--bogus"},
+        {"--link"},
+        {"--id", "-1"},
+        {"--id", "4294967296"},
+        {"--id", "12x"},
+        {"--no-reply", "32768"},
+        {"--delay", "14"},
+        {"--delay", "x:5"},
+        {"--delay", "14:-5"},
+        {"--drop-ack", "0"},
+        {"--hangup-after", "0"},
+        {"--reject-commit=1"},
+        {"--version", "0123456789abcdef"},       // 16 bytes: no room for the zero
+        {"--type", std::string(48, 't')},
+        {"--diag-interval-ms", "5"},
+    };
+    for (const auto& args : cases) {
+        EXPECT_FALSE(ParseOptions(args).error.empty()) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+    }
+}
+
+TEST(SimOptions, AcceptedValues) {
+    const Args args = {"--id=4294967295", "--version", "012345678901234", "--delay=14:1500", "--no-reply", "10",
+                       "--no-reply", "200", "--drop-ack", "3", "--hangup-after", "5", "--reject-commit",
+                       "--prepare-delay-ms", "0"};
+    const ParseResult r = ParseOptions(args);
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.seed.id, 4294967295u);
+    EXPECT_EQ(r.options.seed.firmware.version, "012345678901234");
+    EXPECT_EQ(r.options.faults.delay.at(14), std::chrono::milliseconds(1500));
+    EXPECT_EQ(r.options.faults.no_reply, (std::set<std::uint16_t>{10, 200}));
+    EXPECT_EQ(r.options.faults.drop_ack, (std::set<std::uint64_t>{3}));
+    EXPECT_EQ(r.options.hangup_after, 5u);
+    EXPECT_TRUE(r.options.faults.reject_commit);
+    EXPECT_EQ(r.options.prepare_delay, std::chrono::milliseconds(0));
+}
+
+TEST(SimOptions, HelpNamesEveryOption) {
+    const std::string usage = Usage("k64-sim");
+    for (const char* name : {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
+                             "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--no-reply",
+                             "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack", "--reject-commit",
+                             "--hangup-after"}) {
+        EXPECT_NE(usage.find(name), std::string::npos) << name;
+        EXPECT_TRUE(ParseOptions(Args{"--help"}).options.help);
+    }
+}
+
+}  // namespace
+}  // namespace k64::sim
