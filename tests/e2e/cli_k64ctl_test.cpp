@@ -230,6 +230,12 @@ struct UsageCase {
     std::vector<std::string> args;
 };
 
+void PrintTo(const UsageCase& c, std::ostream* os)
+{
+    for (const std::string& arg : c.args)
+        *os << '[' << arg << ']';
+}
+
 class UsageError : public K64ctl, public ::testing::WithParamInterface<UsageCase> {};
 
 TEST_P(UsageError, ExitsTwoWithUsageOnStderr)
@@ -351,6 +357,8 @@ struct IdCase {
     const char* shown;
 };
 
+void PrintTo(const IdCase& c, std::ostream* os) { *os << c.id; }
+
 class SerialNumber : public K64ctl, public ::testing::WithParamInterface<IdCase> {};
 
 TEST_P(SerialNumber, ShownAsSigned32Bit)
@@ -373,6 +381,8 @@ struct VersionCase {
     const char* version;
     const char* shownType;
 };
+
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.type << ' ' << c.version; }
 
 class Version : public K64ctl, public ::testing::WithParamInterface<VersionCase> {};
 
@@ -402,6 +412,8 @@ struct FailureCase {
     std::vector<std::string> args;     // "@" is replaced by the settings file written first
     const char* err;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class FailedRequest : public K64ctl, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -527,6 +539,8 @@ struct WriteCase {
     std::string err;
     std::map<std::string, std::string> expected;  // values on the unit afterwards
 };
+
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteSettings : public Settings, public ::testing::WithParamInterface<WriteCase> {};
 
