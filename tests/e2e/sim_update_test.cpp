@@ -167,9 +167,11 @@ TEST(SimFirmwareUpdate, FaultOptionsRefuseTheirStep) {
     {
         Unit unit({"--drop-ack", "2"});
         ASSERT_TRUE(unit.Started());
-        EXPECT_FALSE(unit.Send(195, FirmwareBuffer(image)));  // the second block goes unanswered
-        // The block was stored all the same; the rest completes the image.
         const Bytes buffer = FirmwareBuffer(image);
+        ASSERT_EQ(unit.Exchange(SimFrameBytes(195), 8), kPrepareAck);
+        EXPECT_EQ(unit.Exchange(Fragment(0, buffer, 0, 1024), 8), kFragmentAck);
+        EXPECT_TRUE(unit.Unanswered(Fragment(1024, buffer, 1024, 1024)));
+        // The unacknowledged block was stored all the same; the rest completes the image.
         EXPECT_EQ(unit.Exchange(Fragment(2048, buffer, 2048, buffer.size() - 2048), 8), kFragmentAck);
         EXPECT_TRUE(unit.Commit(size, sim::Crc32Plain(image)));
     }
