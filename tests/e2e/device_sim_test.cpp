@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <future>
 
@@ -106,8 +107,8 @@ TEST(DeviceOnSim, FirmwareTransferCommitsWithCrcAndSize)
     std::strcpy(record.Version, "000.020");
     std::strcpy(record.BuildDate, "Jan 01 2024");
     std::memcpy(body.data() + 256, &record, sizeof record);
-    std::vector<std::uint8_t> image(8, 0xFF);
-    image.insert(image.end(), body.begin(), body.end());
+    std::vector<std::uint8_t> image(body.size() + 8, 0xFF);
+    std::copy(body.begin(), body.end(), image.begin() + 8);
 
     ASSERT_EQ(sim.device.BeginFirmwareUpdate(), kOk);
     for (std::size_t offset = 0; offset < image.size(); offset += protocol::kUpdateBlockSize) {

@@ -1,4 +1,5 @@
 #include "support/sim_process.h"
+#include "support/pty_pair.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -180,12 +181,7 @@ bool SimLine::WaitHangup(std::chrono::milliseconds timeout) {
 }
 
 std::vector<std::uint8_t> SimFrameBytes(std::uint16_t code_word, std::span<const std::uint8_t> payload) {
-    std::vector<std::uint8_t> out{static_cast<std::uint8_t>(code_word), static_cast<std::uint8_t>(code_word >> 8),
-                                  static_cast<std::uint8_t>(payload.size()),
-                                  static_cast<std::uint8_t>(payload.size() >> 8)};
-    out.insert(out.end(), payload.begin(), payload.end());
-    out.insert(out.end(), 4, 0);
-    return out;
+    return EncodeFrame(code_word, Bytes(payload.begin(), payload.end()));
 }
 
 }  // namespace k64::test
