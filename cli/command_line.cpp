@@ -5,7 +5,7 @@
 
 namespace k64::cli {
 namespace {
-struct CommandSpec {
+struct CommandInfo {
     std::string_view name;
     std::size_t operands;  // exactly this many
     bool takesPort;
@@ -16,7 +16,7 @@ struct CommandSpec {
 
 // find probes the catalog's ports and stores the one it finds, so a port of this call only has
 // no meaning there, nor for commands that do not talk to the unit.
-constexpr CommandSpec kCommands[] = {
+constexpr CommandInfo kCommands[] = {
     {"ports", 0, false, false, false},        {"find", 0, false, false, false},
     {"id", 0, true, false, false},            {"version", 0, true, false, false},
     {"params", 0, false, false, false},       {"read-settings", 0, true, true, false},
@@ -25,11 +25,11 @@ constexpr CommandSpec kCommands[] = {
     {"update-sound", 0, true, false, false, true},
 };
 
-const CommandSpec* FindCommand(std::string_view name)
+const CommandInfo* FindCommand(std::string_view name)
 {
-    for (const CommandSpec& spec : kCommands)
-        if (spec.name == name)
-            return &spec;
+    for (const CommandInfo& entry : kCommands)
+        if (entry.name == name)
+            return &entry;
     return nullptr;
 }
 
@@ -110,23 +110,23 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
     line.command = words.front();
     line.operands.assign(words.begin() + 1, words.end());
 
-    const CommandSpec* spec = FindCommand(line.command);
-    if (spec == nullptr)
+    const CommandInfo* entry = FindCommand(line.command);
+    if (entry == nullptr)
         return fail("неизвестная команда " + line.command);
-    if (line.operands.size() != spec->operands) {
-        if (spec->operands == 0)
+    if (line.operands.size() != entry->operands) {
+        if (entry->operands == 0)
             return fail("лишний аргумент команды " + line.command + ": " + line.operands.front());
-        return fail(line.operands.size() < spec->operands
+        return fail(line.operands.size() < entry->operands
                         ? "команде " + line.command + " нужно имя файла"
                         : "лишний аргумент команды " + line.command + ": " + line.operands.back());
     }
-    if (line.port && !spec->takesPort)
+    if (line.port && !entry->takesPort)
         return fail("--port не относится к команде " + line.command);
-    if (outputGiven && !spec->takesOutput)
+    if (outputGiven && !entry->takesOutput)
         return fail("--output не относится к команде " + line.command);
-    if (forceGiven && !spec->takesForce)
+    if (forceGiven && !entry->takesForce)
         return fail("--force не относится к команде " + line.command);
-    if (yesGiven && !spec->takesYes)
+    if (yesGiven && !entry->takesYes)
         return fail("--yes не относится к команде " + line.command);
     return result;
 }

@@ -28,14 +28,14 @@ bool ParseMillis(const std::string& text, std::chrono::milliseconds& ms) {
     return true;
 }
 
-struct OptionSpec {
+struct OptionInfo {
     const char* name;
     bool takes_value;
     // Returns an error text, empty on success.
     std::function<std::string(Options&, const std::string&)> apply;
 };
 
-std::vector<OptionSpec> Specs() {
+std::vector<OptionInfo> OptionTable() {
     return {
         {"--help", false, [](Options& o, const std::string&) { o.help = true; return std::string(); }},
         {"--link", true, [](Options& o, const std::string& v) { o.link = v; return std::string(); }},
@@ -137,7 +137,7 @@ ParseResult ParseOptions(std::span<const std::string> args) {
     Options& o = result.options;
     o.seed.id = kDefaultId;
     o.seed.firmware = {kDefaultType, kDefaultVersion, kDefaultBuildDate};
-    const auto specs = Specs();
+    const auto table = OptionTable();
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> value;
@@ -145,25 +145,25 @@ ParseResult ParseOptions(std::span<const std::string> args) {
             value = name.substr(eq + 1);
             name.resize(eq);
         }
-        const OptionSpec* spec = nullptr;
-        for (const auto& s : specs) {
-            if (name == s.name) spec = &s;
+        const OptionInfo* option = nullptr;
+        for (const auto& s : table) {
+            if (name == s.name) option = &s;
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             result.error = "unknown option " + args[i];
             return result;
         }
-        if (spec->takes_value && !value) {
+        if (option->takes_value && !value) {
             if (i + 1 >= args.size()) {
                 result.error = name + " needs a value";
                 return result;
             }
             value = args[++i];
-        } else if (!spec->takes_value && value) {
+        } else if (!option->takes_value && value) {
             result.error = name + " takes no value";
             return result;
         }
-        if (std::string why = spec->apply(o, value.value_or("")); !why.empty()) {
+        if (std::string why = option->apply(o, value.value_or("")); !why.empty()) {
             result.error = why;
             return result;
         }
