@@ -119,6 +119,9 @@ void TMainForm::BuildControls() {
     PortComboBox->setEditable(true);
     PortComboBox->setInsertPolicy(QComboBox::NoInsert);
     PortComboBox->setMaxVisibleItems(kPortListLines);
+    // Every keystroke is a port name of its own; completing "C" to the first entry would store
+    // a name the user never typed.
+    PortComboBox->setCompleter(nullptr);
     StoreHint(PortComboBox, text::kPortHint);
 
     FindPortButton = MakeButton(GroupBox1, "FindPortButton", Utf8(text::kFindPort), 168, 31, 89, 25);

@@ -1,0 +1,286 @@
+// The main window against the simulated unit: start-up and the stored port name, typing into
+// the port box, the port search, reading settings into the editor, serial number and version.
+
+#include "support/sim_process.h"
+#include "ui/Diagnostic.h"
+#include "ui/K64main.h"
+#include "ui/Parametrsedit.h"
+#include "ui/window_fixture.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryFile>
+#include <QTreeWidget>
+#include <QTest>
+
+#include <memory>
+
+using namespace k64;
+using namespace k64::test;
+using k64::ui::TDiagnosticForm;
+using k64::ui::TMainForm;
+using k64::ui::TParametersEditForm;
+
+namespace {
+
+const std::string kDefault = "/dev/ttyACM0";
+const std::string kMissingPort = "/nonexistent/k64-port";
+
+// The three windows as the program creates them, with boxes going to `messages`.
+struct Program {
+    CountingStore store;
+    FixedCatalog catalog;
+    RecordingMessages messages;
+    std::unique_ptr<TMainForm> main;
+    std::unique_ptr<TParametersEditForm> edit;
+    std::unique_ptr<TDiagnosticForm> diag;
+    int editShows = 0;
+
+    explicit Program(std::vector<std::string> ports, const std::string& stored = {}) {
+        if (!stored.empty()) store.Preset(stored);
+        catalog.names = ports;
+        main = std::make_unique<TMainForm>(
+            ui::MainFormPlatform{store, catalog, [ports] { return ports; }, kDefault, &messages});
+        edit = std::make_unique<TParametersEditForm>(main->ActiveDevice(), main.get());
+        diag = std::make_unique<TDiagnosticForm>(main->ActiveDevice(), main.get());
+        edit->SetMessageReceiver(&messages);
+        main->SetForms(edit.get(), diag.get());
+    }
+    QComboBox* Box() const { return main->findChild<QComboBox*>("PortComboBox"); }
+    QStringList Log() const {
+        return main->findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n',
+                                                                              Qt::SkipEmptyParts);
+    }
+    QPushButton* Button(const char* name) const { return main->findChild<QPushButton*>(name); }
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(std::vector<std::string>)
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ForgetStoredPort(); }
+
+    void startUpWithoutStoredPortStoresAndSelectsTheDefault() {
+        Program p({"/dev/ttyUSB0", kDefault, "/dev/ttyACM1"});
+        QCOMPARE(p.store.saves, std::vector<std::string>{kDefault});
+        QCOMPARE(p.Box()->currentIndex(), 1);
+        QCOMPARE(p.Box()->currentText().toStdString(), kDefault);
+        // The device object follows the name the box shows.
+        QVERIFY(p.main->ActiveDevice());
+        QCOMPARE(p.main->ActiveDevice()->PortName(), kDefault);
+        QVERIFY(p.Log().isEmpty());
+        QCOMPARE(p.Box()->count(), 3);
+    }
+
+    void storedNameSelection_data() {
+        QTest::addColumn<std::string>("stored");
+        QTest::addColumn<std::vector<std::string>>("ports");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("not in list") << std::string("COM1") << std::vector<std::string>{"COM2", "COM5"} << -1;
+        QTest::newRow("other case") << std::string("com5") << std::vector<std::string>{"COM5"} << -1;
+        QTest::newRow("device other case") << std::string("/dev/ttyacm0") << std::vector<std::string>{kDefault} << -1;
+        QTest::newRow("empty list") << std::string("COM5") << std::vector<std::string>{} << -1;
+        QTest::newRow("in list") << std::string("COM5") << std::vector<std::string>{"COM2", "COM5"} << 1;
+    }
+    void storedNameSelection() {
+        QFETCH(std::string, stored);
+        QFETCH(std::vector<std::string>, ports);
+        QFETCH(int, selected);
+        Program p(ports, stored);
+        QVERIFY(p.store.saves.empty());
+        QCOMPARE(p.Box()->currentIndex(), selected);
+        QCOMPARE(p.Box()->currentText().toStdString(),
+                 selected < 0 ? std::string() : ports[static_cast<std::size_t>(selected)]);
+        QCOMPARE(p.main->ActiveDevice()->PortName(), stored);
+    }
+
+    void typingStoresEveryKeystrokeAndReplacesTheDevice() {
+        Program p({"COM2", "COM3"}, "COM99");
+        QCOMPARE(p.Box()->currentText(), QString());
+        const int generation = p.main->ActiveDevice().Generation();
+        p.main->show();
+        QTest::keyClicks(p.Box(), "COM12");
+        QCOMPARE(p.store.saves, (std::vector<std::string>{"C", "CO", "COM", "COM1", "COM12"}));
+        QCOMPARE(p.main->ActiveDevice().Generation(), generation + 5);
+        QCOMPARE(p.main->ActiveDevice()->PortName(), std::string("COM12"));
+
+        p.Box()->clearEditText();
+        QCOMPARE(p.store.saves.back(), std::string());
+        QCOMPARE(p.main->ActiveDevice().Generation(), generation + 6);
+
+        // Choosing an entry is a change of the text too.
+        p.Box()->setCurrentIndex(1);
+        QCOMPARE(p.store.saves.back(), std::string("COM3"));
+        QCOMPARE(p.main->ActiveDevice()->PortName(), std::string("COM3"));
+    }
+
+    void readFromUnitOpensTheEditorWithTheValues() {
+        QTemporaryFile settings;
+        QVERIFY(settings.open());
+        settings.write("MicLevel=10\nNoteKick=4\n");
+        settings.flush();
+        SimProcess sim(SimProgram(), {"--settings-file", settings.fileName().toStdString()});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+
+        bool editorSeen = false;
+        std::string seenMicLevel;
+        int treeGroups = 0;
+        WhenVisible(p.edit.get(), [&] {
+            editorSeen = true;
+            const ParameterList& list = p.main->Parameters();
+            seenMicLevel = list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value;
+            treeGroups = p.edit->findChild<QTreeWidget*>("Tree")->topLevelItemCount();
+            p.edit->close();
+        });
+        QTest::mouseClick(p.Button("ReadButton"), Qt::LeftButton);
+        QVERIFY(editorSeen);
+        QCOMPARE(seenMicLevel, std::string("10"));
+        QCOMPARE(treeGroups, static_cast<int>(p.main->Parameters().groups.size()));
+        QCOMPARE(p.main->Parameters().DisplayText("NoteKick"), p.main->Parameters().enums[1].items[4].text);
+        QVERIFY(p.messages.shown.empty());
+    }
+
+    void failedReadKeepsTheValuesAndOpensNothing() {
+        ScopedOwnerlessRecorder portMessages;  // the serial port's own report of the open
+        Program p({kMissingPort}, kMissingPort);
+        p.main->Parameters().SetValue("MicLevel", "12");
+        bool editorSeen = false;
+        WhenVisible(p.edit.get(), [&] {
+            editorSeen = true;
+            p.edit->close();
+        }, 500);
+        p.main->ReadButtonClick();
+        QVERIFY(!editorSeen);
+        QCOMPARE(p.messages.shown.size(), std::size_t{1});
+        QCOMPARE(p.messages.shown[0].text, std::string("Устройство не подключено или занято."));
+        QCOMPARE(p.messages.shown[0].caption, std::string("Загрузка не возможна"));
+        QVERIFY(p.messages.shown[0].buttons == MessageButtons::Ok);
+        const ParameterList& list = p.main->Parameters();
+        QCOMPARE(list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value,
+                 std::string("12"));
+        QVERIFY(p.Log().isEmpty());
+    }
+
+    void failedRequestsShowTheirBox_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<std::string>("text");
+        QTest::addColumn<std::string>("caption");
+        QTest::newRow("serial") << "GetSerialButton" << std::string("Устройство не подключено или занято.")
+                                << std::string("Загрузка не возможна");
+        QTest::newRow("version") << "GetVersionButton" << std::string("Устройство не подключено или занято")
+                                 << std::string("Ошибка");
+    }
+    void failedRequestsShowTheirBox() {
+        QFETCH(QString, button);
+        QFETCH(std::string, text);
+        QFETCH(std::string, caption);
+        ScopedOwnerlessRecorder portMessages;
+        Program p({kMissingPort}, kMissingPort);
+        p.main->show();
+        QTest::mouseClick(p.Button(button.toUtf8().constData()), Qt::LeftButton);
+        QCOMPARE(p.messages.shown.size(), std::size_t{1});
+        QCOMPARE(p.messages.shown[0].text, text);
+        QCOMPARE(p.messages.shown[0].caption, caption);
+        QVERIFY(p.Log().isEmpty());
+    }
+
+    void serialNumberIsLoggedSigned_data() {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("small") << "16001234" << "16001234";
+        QTest::newRow("largest positive") << "2147483647" << "2147483647";
+        QTest::newRow("first negative") << "2147483648" << "-2147483648";
+        QTest::newRow("three billion") << "3000000000" << "-1294967296";
+        QTest::newRow("all ones") << "4294967295" << "-1";
+        QTest::newRow("zero") << "0" << "0";
+    }
+    void serialNumberIsLoggedSigned() {
+        QFETCH(QString, id);
+        QFETCH(QString, logged);
+        SimProcess sim(SimProgram(), {"--id", id.toStdString()});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+        QTest::mouseClick(p.Button("GetSerialButton"), Qt::LeftButton);
+        QCOMPARE(p.Log(), QStringList{"Серийный номер устройства " + logged});
+        QVERIFY(p.messages.shown.empty());
+    }
+
+    void versionIsLoggedWithTheShownType_data() {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("renamed") << "TB_r2" << "K73 (r2)";
+        QTest::newRow("own name") << "K64_r2" << "K64_r2";
+        QTest::newRow("renamed only exactly") << "TB_r2x" << "TB_r2x";
+        QTest::newRow("other case") << "tb_r2" << "tb_r2";
+    }
+    void versionIsLoggedWithTheShownType() {
+        QFETCH(QString, type);
+        QFETCH(QString, shown);
+        SimProcess sim(SimProgram(), {"--type", type.toStdString(), "--version", "000.013"});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+        QTest::mouseClick(p.Button("GetVersionButton"), Qt::LeftButton);
+        QCOMPARE(p.Log(), (QStringList{"Тип устройства   : " + shown, "Версия прошивки : 000.013"}));
+    }
+
+    void searchSelectsTheFoundPortWithoutStoringItTwice() {
+        SimProcess sim(SimProgram(), {});
+        QVERIFY(sim.Started());
+        Program p({"COM2", sim.PtyPath()}, "COM2");
+        QCOMPARE(p.Box()->currentIndex(), 0);
+        const int generation = p.main->ActiveDevice().Generation();
+        p.main->FindPortButtonClick();
+        QCOMPARE(p.messages.shown.size(), std::size_t{1});
+        QCOMPARE(p.messages.shown[0].caption, std::string("Устройство найдено"));
+        QCOMPARE(p.store.saves, std::vector<std::string>{sim.PtyPath()});
+        QCOMPARE(p.Box()->currentIndex(), 1);
+        // The search moves the device object; selecting the entry does not replace it.
+        QCOMPARE(p.main->ActiveDevice().Generation(), generation);
+        QCOMPARE(p.main->ActiveDevice()->PortName(), sim.PtyPath());
+    }
+
+    void searchThatFindsNothingLeavesTheBox() {
+        ScopedOwnerlessRecorder portMessages;
+        Program p({"COM2", kMissingPort}, "COM2");
+        p.main->FindPortButtonClick();
+        QCOMPARE(p.messages.shown.size(), std::size_t{1});
+        QCOMPARE(p.messages.shown[0].text, std::string("Устройство не найдено"));
+        QVERIFY(p.store.saves.empty());
+        QCOMPARE(p.Box()->currentIndex(), 0);
+        QCOMPARE(p.main->ActiveDevice()->PortName(), std::string("COM2"));
+    }
+
+    void diagnosticWindowWaitsForARunningTransfer() {
+        SimProcess sim(SimProgram(), {});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+        p.messages.answers = {MessageAnswer::Ok};  // start the firmware update
+        p.main->BlowUpdateButtonClick();
+        QVERIFY(p.main->TransferActive());
+        bool diagnosticSeen = false;
+        WhenVisible(p.diag.get(), [&] {
+            diagnosticSeen = true;
+            p.diag->close();
+        }, 500);
+        p.main->Memo1DblClick();
+        QVERIFY(!diagnosticSeen);
+        QCOMPARE(p.messages.shown.back().caption, std::string("Внимание"));
+        QVERIFY(p.messages.shown.back().text.starts_with("Идет обновление устройства."));
+        // The transfer goes on by itself, a block per tick of Timer1.
+        QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 120000);
+        QCOMPARE(p.Log().back(), QString("Загрузка закончена."));
+    }
+};
+
+K64_UI_TEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
