@@ -1,0 +1,359 @@
+// The parameter editor on the embedded parameter list: refused values and the selection that
+// stays, the changed mark and the caption through edit, save, write and close, the SMS command,
+// and the settings file it saves. Writing to the unit goes to k64-sim.
+
+#include "common/cp1251.h"
+#include "support/sim_process.h"
+#include "ui/Parametrsedit.h"
+#include "ui/window_fixture.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace k64;
+using namespace k64::test;
+using k64::ui::TParametersEditForm;
+
+namespace {
+
+const std::string kMissingPort = "/nonexistent/k64-port";
+const QString kCaption = "Редактор параметров";
+const QString kCaptionChanged = "Редактор параметров. Настройки изменены!";
+
+struct Editor {
+    CountingStore store;
+    FixedCatalog catalog;
+    RecordingMessages messages;
+    ParameterList list;
+    ui::DeviceSlot slot;
+    std::unique_ptr<TParametersEditForm> edit;
+    QString chosenFile;  // what the file dialog "answers"
+
+    explicit Editor(const std::string& port = {}, const std::string& settings = {}) {
+        list.ReadText(settings);
+        if (!port.empty()) UsePort(port);
+        edit = std::make_unique<TParametersEditForm>(slot);
+        edit->SetMessageReceiver(&messages);
+        edit->SetFileChooser([this](QWidget*, bool) { return chosenFile; });
+        edit->SetParameters(&list);
+        edit->show();
+    }
+    void UsePort(const std::string& port) {
+        store.Preset(port);
+        slot.Replace(std::make_unique<TDevice>(store, catalog));
+    }
+    QTreeWidget* Tree() const { return edit->findChild<QTreeWidget*>("Tree"); }
+    QLineEdit* ValueEdit() const { return edit->findChild<QLineEdit*>("ValueEdit"); }
+    QComboBox* EnumValue() const { return edit->findChild<QComboBox*>("EnumValue"); }
+    QString Sms() const { return edit->findChild<QLabel*>("SmsLabel")->text(); }
+
+    QTreeWidgetItem* Node(const std::string& key) const {
+        const Parameter& p = Param(key);
+        int group = 0;
+        while (list.groups[static_cast<std::size_t>(group)].name != p.groupName) ++group;
+        int position = 0;
+        for (const Parameter& q : list.parameters) {
+            if (q.key == key) break;
+            if (q.groupName == p.groupName) ++position;
+        }
+        return Tree()->topLevelItem(group)->child(position);
+    }
+    const Parameter& Param(const std::string& key) const {
+        return list.parameters[static_cast<std::size_t>(list.IndexOfKey(key))];
+    }
+    std::string Value(const std::string& key) const { return Cp1251ToUtf8(Param(key).value); }
+    void Select(const std::string& key) { Tree()->setCurrentItem(Node(key)); }
+    void Type(const QString& text) { ValueEdit()->setText(text); }
+};
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+}  // namespace
+
+class ParameterEditorTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ForgetStoredPort(); }
+
+    void valueCheckedWhenTheSelectionMoves_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal");  // empty: accepted
+        QTest::newRow("pin three") << "PinCod" << "123" << "Маленькая длинна текста";
+        QTest::newRow("pin five") << "PinCod" << "12345" << "Превышена длинна текста";
+        QTest::newRow("pin empty") << "PinCod" << "" << "";
+        QTest::newRow("pin four") << "PinCod" << "4321" << "";
+        QTest::newRow("pin cyrillic") << "PinCod" << "12ё4" << "";
+        QTest::newRow("pin not in code page")
+            << "PinCod" << "12☺4" << "12☺4 - содержит знаки, которые устройство не может сохранить";
+        QTest::newRow("mic too high") << "MicLevel" << "15" << "15 - многовато будет.";
+        QTest::newRow("mic too low") << "MicLevel" << "0" << "0 - маловато будет.";
+        QTest::newRow("mic letters") << "MicLevel" << "abc" << "abc - не является целым цислом";
+        QTest::newRow("mic empty") << "MicLevel" << "" << " - не является целым цислом";
+        QTest::newRow("mic tab") << "MicLevel" << "\t7" << "\t7 - не является целым цислом";
+        QTest::newRow("mic top") << "MicLevel" << "14" << "";
+        QTest::newRow("mic bottom") << "MicLevel" << "1" << "";
+        QTest::newRow("mic leading spaces kept") << "MicLevel" << "  7" << "";
+        QTest::newRow("mic hexadecimal kept") << "MicLevel" << "$A" << "";
+        QTest::newRow("mic hexadecimal too high") << "MicLevel" << "0xF" << "0xF - многовато будет.";
+    }
+    void valueCheckedWhenTheSelectionMoves() {
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        Editor e;
+        const std::string k = key.toStdString();
+        const std::string before = e.Value(k);
+        e.Select(k);
+        e.Type(typed);
+        e.Select("KickSens");
+        if (refusal.isEmpty()) {
+            QVERIFY(e.messages.shown.empty());
+            QCOMPARE(e.Tree()->currentItem(), e.Node("KickSens"));
+            QCOMPARE(QString::fromStdString(e.Value(k)), typed);
+            QCOMPARE(e.edit->IsChanged(), typed.toStdString() != before);
+        } else {
+            QCOMPARE(e.messages.shown.size(), std::size_t{1});
+            QCOMPARE(QString::fromStdString(e.messages.shown[0].text), refusal);
+            QCOMPARE(e.messages.shown[0].caption, std::string("Ошибка"));
+            QVERIFY(e.messages.shown[0].buttons == MessageButtons::Ok);
+            QCOMPARE(e.Tree()->currentItem(), e.Node(k));
+            QCOMPARE(e.Value(k), before);
+            QCOMPARE(e.ValueEdit()->selectedText(), typed);
+            QVERIFY(!e.edit->IsChanged());
+        }
+    }
+
+    void clickOnAnotherNodeKeepsARefusedValueSelected() {
+        Editor e;
+        QApplication::setActiveWindow(e.edit.get());
+        QVERIFY(QTest::qWaitForWindowActive(e.edit.get()));
+        e.Select("MicLevel");
+        e.ValueEdit()->setFocus();
+        e.ValueEdit()->selectAll();
+        QTest::keyClicks(e.ValueEdit(), "99");
+        const QRect target = e.Tree()->visualItemRect(e.Node("PinCod"));
+        QTest::mouseClick(e.Tree()->viewport(), Qt::LeftButton, {}, target.center());
+        // Leaving the box and moving the selection both check the value; the user is told once.
+        QCOMPARE(e.messages.shown.size(), std::size_t{1});
+        QCOMPARE(e.messages.shown[0].text, std::string("99 - многовато будет."));
+        QCOMPARE(e.Tree()->currentItem(), e.Node("MicLevel"));
+        QCOMPARE(e.Tree()->selectedItems(), QList<QTreeWidgetItem*>{e.Node("MicLevel")});
+        QCOMPARE(e.Value("MicLevel"), std::string("8"));
+
+        // Corrected, the same click goes through and stores the value.
+        e.ValueEdit()->setText("9");
+        QTest::mouseClick(e.Tree()->viewport(), Qt::LeftButton, {}, target.center());
+        QCOMPARE(e.Tree()->currentItem(), e.Node("PinCod"));
+        QCOMPARE(e.Value("MicLevel"), std::string("9"));
+        QCOMPARE(e.messages.shown.size(), std::size_t{1});
+    }
+
+    void changedMarkThroughEditSaveWriteAndClose() {
+        SimProcess sim(SimProgram(), {});
+        QVERIFY(sim.Started());
+        QTemporaryDir folder;
+        Editor e(sim.PtyPath());
+        QCOMPARE(e.edit->windowTitle(), kCaption);
+
+        // The same text as stored is no change.
+        e.Select("MicLevel");
+        e.Type("8");
+        e.edit->ValueEditExit();
+        QVERIFY(!e.edit->IsChanged());
+
+        e.Type("10");
+        e.edit->ValueEditExit();
+        QVERIFY(e.edit->IsChanged());
+        QCOMPARE(e.edit->windowTitle(), kCaptionChanged);
+
+        // A cancelled save dialog and a failed save leave the mark.
+        e.chosenFile.clear();
+        e.edit->SaveActionExecute();
+        QVERIFY(e.edit->IsChanged());
+        e.chosenFile = folder.filePath("no/such/folder/settings.txt");
+        e.edit->SaveActionExecute();
+        QVERIFY(e.edit->IsChanged());
+        QCOMPARE(e.messages.shown.size(), std::size_t{1});
+        QCOMPARE(e.messages.shown[0].caption, std::string("Ошибка"));
+        QVERIFY(!QFile::exists(e.chosenFile));
+
+        e.chosenFile = folder.filePath("settings.txt");
+        e.edit->SaveActionExecute();
+        QVERIFY(!e.edit->IsChanged());
+        QCOMPARE(e.edit->windowTitle(), kCaption);
+        QCOMPARE(FileBytes(e.chosenFile), QByteArray("MicLevel=10\r\n"));
+
+        // A failed write to the unit keeps the mark.
+        e.Type("11");
+        e.messages.shown.clear();
+        {
+            ScopedOwnerlessRecorder portMessages;
+            e.UsePort(kMissingPort);
+            e.edit->SendActionExecute();
+        }
+        QCOMPARE(e.messages.shown.size(), std::size_t{2});
+        QCOMPARE(e.messages.shown[0].text, std::string("Записать настройки в устройство?"));
+        QCOMPARE(e.messages.shown[0].caption, std::string("Внимание"));
+        QVERIFY(e.messages.shown[0].buttons == MessageButtons::OkCancel);
+        QCOMPARE(e.messages.shown[1].text, std::string("Устройство не подключено или занято"));
+        QCOMPARE(e.messages.shown[1].caption, std::string("Ошибка"));
+        QVERIFY(e.edit->IsChanged());
+        QCOMPARE(e.edit->windowTitle(), kCaptionChanged);
+
+        // Declined: nothing sent, the mark stays.
+        e.UsePort(sim.PtyPath());
+        e.messages.shown.clear();
+        e.messages.answers = {MessageAnswer::Cancel};
+        e.edit->SendActionExecute();
+        QCOMPARE(e.messages.shown.size(), std::size_t{1});
+        QVERIFY(e.edit->IsChanged());
+
+        e.messages.shown.clear();
+        e.edit->SendActionExecute();
+        QCOMPARE(e.messages.shown.size(), std::size_t{2});
+        QCOMPARE(e.messages.shown[1].text, std::string("Настройки записаны."));
+        QCOMPARE(e.messages.shown[1].caption, std::string("Сообщение"));
+        QVERIFY(!e.edit->IsChanged());
+        QCOMPARE(e.edit->windowTitle(), kCaption);
+        std::string unit;
+        QCOMPARE(e.slot->ReadSettings(&unit), kOk);
+        QCOMPARE(unit, std::string("MicLevel=11\n"));
+
+        // Closing with a change asks; Cancel keeps the window, OK closes and keeps the value.
+        e.Type("12");
+        e.messages.shown.clear();
+        e.messages.answers = {MessageAnswer::Cancel};
+        e.edit->CloseActionExecute();
+        QVERIFY(e.edit->isVisible());
+        QCOMPARE(e.messages.shown.size(), std::size_t{1});
+        QCOMPARE(e.messages.shown[0].text, std::string("Настройки изменены, выйти без сохранения?"));
+        e.edit->CloseActionExecute();
+        QVERIFY(!e.edit->isVisible());
+        QCOMPARE(e.Value("MicLevel"), std::string("12"));
+
+        // Shown again: a fresh start, and closing without a change asks nothing.
+        e.messages.shown.clear();
+        e.edit->show();
+        QVERIFY(!e.edit->IsChanged());
+        QCOMPARE(e.edit->CurrentParameterIndex(), -1);
+        e.edit->close();
+        QVERIFY(!e.edit->isVisible());
+        QVERIFY(e.messages.shown.empty());
+    }
+
+    void closeQueryLooksOnlyAtStoredEdits() {
+        Editor e;
+        e.Select("MicLevel");
+        e.Type("10");  // typed, not yet stored
+        e.edit->close();
+        QVERIFY(!e.edit->isVisible());
+        QVERIFY(e.messages.shown.empty());
+        QCOMPARE(e.Value("MicLevel"), std::string("8"));
+    }
+
+    void smsCommand_data() {
+        QTest::addColumn<QString>("pin");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("typed");  // null: nothing typed
+        QTest::addColumn<QString>("command");
+        QTest::newRow("pin being edited") << "1234" << "PinCod" << "5678" << "Set1234,PinCod=5678";
+        QTest::newRow("empty pin") << "" << "MicLevel" << QString() << "Set,MicLevel=8";
+        QTest::newRow("number typed") << "1234" << "MicLevel" << "10" << "Set1234,MicLevel=10";
+        QTest::newRow("enum carries the number") << "1234" << "NoteKick" << QString() << "Set1234,NoteKick=3";
+        QTest::newRow("text with cyrillic") << "1234" << "Balans" << "*100#б" << "Set1234,Balans=*100#б";
+    }
+    void smsCommand() {
+        QFETCH(QString, pin);
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        QFETCH(QString, command);
+        Editor e({}, "PinCod=" + pin.toStdString() + "\n");
+        e.Select(key.toStdString());
+        if (!typed.isNull()) e.Type(typed);
+        QCOMPARE(e.Sms(), command);
+        QCOMPARE(e.edit->SmsCommandText(), command);
+    }
+
+    void enumChoice() {
+        Editor e({}, "PinCod=1234\n");
+        e.Select("NoteKick");
+        QVERIFY(e.EnumValue()->isVisibleTo(e.edit.get()));
+        QVERIFY(!e.ValueEdit()->isVisibleTo(e.edit.get()));
+        QCOMPARE(e.EnumValue()->currentText(), QString("SMS и вызов активному абоненту"));
+
+        const int item = e.EnumValue()->findText("SMS всем абонентам");
+        e.EnumValue()->setCurrentIndex(item);
+        emit e.EnumValue()->activated(item);  // the user's pick
+        QCOMPARE(e.Value("NoteKick"), std::string("4"));
+        QVERIFY(e.Sms().endsWith("=4"));
+        QVERIFY(e.edit->IsChanged());
+
+        e.edit->SetChanged(false);
+        emit e.EnumValue()->activated(item);
+        QVERIFY(!e.edit->IsChanged());
+        QCOMPARE(e.Value("NoteKick"), std::string("4"));
+    }
+
+    void enumValueMatchingNoItemSelectsNothing_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("empty") << "";
+        QTest::newRow("out of range") << "9";
+        QTest::newRow("not a number") << "abc";
+    }
+    void enumValueMatchingNoItemSelectsNothing() {
+        QFETCH(QString, stored);
+        Editor e({}, "NoteKick=" + stored.toStdString() + "\n");
+        e.Select("NoteKick");
+        QCOMPARE(e.EnumValue()->currentIndex(), -1);
+        // Moving on does not change what was stored.
+        e.Select("MicLevel");
+        QCOMPARE(QString::fromStdString(e.Value("NoteKick")), stored);
+        QVERIFY(!e.edit->IsChanged());
+    }
+
+    void savedFileHoldsOnlyChangedParameters_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("all defaults") << "" << QByteArray();
+        QTest::newRow("default written out") << "MicLevel=8\n" << QByteArray();
+        QTest::newRow("two changed") << "MicLevel=10\nNoteKick=4\n"
+                                     << QByteArray("MicLevel=10\r\nNoteKick=4\r\n");
+        QTest::newRow("list order") << "NoteKick=4\nMicLevel=10\n"
+                                    << QByteArray("MicLevel=10\r\nNoteKick=4\r\n");
+        QTest::newRow("cyrillic bytes") << "Balans=*100#б\n" << QByteArray("Balans=*100#\xE1\r\n");
+    }
+    void savedFileHoldsOnlyChangedParameters() {
+        QFETCH(QString, settings);
+        QFETCH(QByteArray, file);
+        QTemporaryDir folder;
+        const std::optional<std::string> bytes = Utf8ToCp1251(settings.toStdString());
+        QVERIFY(bytes);
+        Editor e({}, *bytes);
+        e.chosenFile = folder.filePath("saved.txt");
+        // An older file of that name is replaced.
+        QFile old(e.chosenFile);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old contents that must go\r\n");
+        old.close();
+        e.edit->SaveActionExecute();
+        QCOMPARE(FileBytes(e.chosenFile), file);
+        QVERIFY(e.messages.shown.empty());
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"saved.txt"});
+    }
+};
+
+K64_UI_TEST_MAIN(ParameterEditorTest)
+#include "parameter_editor_test.moc"
