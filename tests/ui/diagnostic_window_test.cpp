@@ -1,0 +1,148 @@
+// The diagnostic window: exact diagnostic bytes from a unit played on a pseudo-terminal, tick by
+// tick, and the streaming k64-sim across two showings.
+
+#include "support/pty_pair.h"
+#include "support/sim_process.h"
+#include "ui/Diagnostic.h"
+#include "ui/window_fixture.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace k64;
+using namespace k64::test;
+using k64::ui::TDiagnosticForm;
+
+namespace {
+
+struct Window {
+    CountingStore store;
+    FixedCatalog catalog;
+    ui::DeviceSlot slot;
+    std::unique_ptr<TDiagnosticForm> diag;
+
+    explicit Window(const std::string& port) {
+        store.Preset(port);
+        slot.Replace(std::make_unique<TDevice>(store, catalog));
+        diag = std::make_unique<TDiagnosticForm>(slot);
+    }
+    QString Label(const char* name) const { return diag->findChild<QLabel*>(name)->text(); }
+    QStringList Memo() const {
+        return diag->findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n');
+    }
+    QTimer* Timer() const { return diag->findChild<QTimer*>("Timer1"); }
+};
+
+Bytes ToBytes(const QByteArray& text) { return Bytes(text.begin(), text.end()); }
+
+}  // namespace
+
+class DiagnosticWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ForgetStoredPort(); }
+
+    void oneTick_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QStringList>("appended");
+        const QStringList untouched{"Label1", "Label2", "Label3"};
+        QTest::newRow("truncated toward zero")
+            << QByteArray("$AccD:12.9,-3.7,0.2\r\n") << QStringList{"X = 12", "Y = -3", "Z = 0"}
+            << QStringList{};
+        QTest::newRow("axes then voltage in one tick")
+            << QByteArray("$AccD:1,2,3\r\n$VS:12.6\r\n") << QStringList{"X = 1", "Y = 2", "Z = 3"}
+            << QStringList{"$VS:12.6"};
+        QTest::newRow("voltage keeps its tag")
+            << QByteArray("$VS:11.9V\r\n") << untouched << QStringList{"$VS:11.9V"};
+        QTest::newRow("several lines in order")
+            << QByteArray("$AccD:1,2,3\r\n$Can:1,0x0C4,825\r\n$AccE:0,2.3\n$AccD:4,5,6\r\n$VS:12.1\r\n")
+            << QStringList{"X = 4", "Y = 5", "Z = 6"}
+            << QStringList{"$Can:1,0x0C4,825", "$AccE:0,2.3", "$VS:12.1"};
+        QTest::newRow("two axes only")
+            << QByteArray("$AccD:7,8\r\n") << QStringList{"X = 7", "Y = 8", "Label3"} << QStringList{};
+        QTest::newRow("junk and unknown tags")
+            << QByteArray("noise$Foo:1\r\n$vs:2\r\n$AccD\r\n") << untouched << QStringList{};
+        QTest::newRow("windows-1251 text shown")
+            << QByteArray("$Can:\xCE\xCA\r\n") << untouched << QStringList{"$Can:ОК"};
+    }
+    void oneTick() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, labels);
+        QFETCH(QStringList, appended);
+        PtyPair unit;
+        Window w(unit.SlavePath());
+        w.diag->show();
+        // The window asked for the diagnostic stream and polls on its timer.
+        QCOMPARE(unit.Receive(EncodeFrame(100).size(), std::chrono::seconds(5)), EncodeFrame(100));
+        QVERIFY(w.Timer()->isActive());
+        w.Timer()->stop();  // ticks are taken by hand below
+
+        unit.Send(ToBytes(bytes));
+        QTRY_COMPARE(w.slot->InputStream().Available(), static_cast<int>(bytes.size()));
+        w.diag->PollTelemetry();
+        QCOMPARE((QStringList{w.Label("Label1"), w.Label("Label2"), w.Label("Label3")}), labels);
+        QCOMPARE(w.Memo(), QStringList{"Memo1"} + appended);
+
+        // A tick with nothing received changes nothing.
+        w.diag->PollTelemetry();
+        QCOMPARE(w.Memo(), QStringList{"Memo1"} + appended);
+        w.diag->close();
+    }
+
+    void lineCutBetweenTicksIsShownWhole() {
+        PtyPair unit;
+        Window w(unit.SlavePath());
+        w.diag->show();
+        w.Timer()->stop();
+        (void)unit.Receive(EncodeFrame(100).size(), std::chrono::seconds(5));
+        const QByteArray parts[] = {"$VS:12.", "4\r\n$AccD:-1.5,", "2.5,9\r\n"};
+        for (const QByteArray& part : parts) {
+            unit.Send(ToBytes(part));
+            QTRY_COMPARE(w.slot->InputStream().Available(), static_cast<int>(part.size()));
+            w.diag->PollTelemetry();
+        }
+        QCOMPARE(w.Memo(), (QStringList{"Memo1", "$VS:12.4"}));
+        QCOMPARE((QStringList{w.Label("Label1"), w.Label("Label2"), w.Label("Label3")}),
+                 (QStringList{"X = -1", "Y = 2", "Z = 9"}));
+    }
+
+    void secondShowingAppends() {
+        SimProcess sim(SimProgram(), {"--diag-interval-ms", "20"});
+        QVERIFY(sim.Started());
+        Window w(sim.PtyPath());
+        w.diag->show();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Memo().size() > 3, 10000);
+        QTRY_VERIFY(w.Label("Label1").startsWith("X = "));
+
+        QTest::keyClick(w.diag->findChild<QPlainTextEdit*>("Memo1"), Qt::Key_Escape);
+        QVERIFY(!w.diag->isVisible());
+        QVERIFY(!w.slot->Port().IsOpen());
+        const QStringList first = w.Memo();
+
+        w.diag->show();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Memo().size() > first.size() + 2, 10000);
+        QCOMPARE(w.Memo().mid(0, first.size()), first);
+        QCOMPARE(w.Memo().front(), QString("Memo1"));
+        w.diag->close();
+        QVERIFY(!w.slot->Port().IsOpen());
+    }
+
+    void withoutADeviceTheWindowStillOpens() {
+        ui::DeviceSlot empty;
+        TDiagnosticForm diag(empty);
+        diag.show();
+        diag.PollTelemetry();
+        QCOMPARE(diag.findChild<QPlainTextEdit*>("Memo1")->toPlainText(), QString("Memo1"));
+        diag.close();
+        QVERIFY(!diag.isVisible());
+    }
+};
+
+K64_UI_TEST_MAIN(DiagnosticWindowTest)
+#include "diagnostic_window_test.moc"
