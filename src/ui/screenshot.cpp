@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 
 namespace k64::ui {
@@ -61,6 +62,10 @@ int TakeScreenshots(TMainForm& mainForm, TParametersEditForm& editForm,
 
     mainForm.show();
     Settle(300ms);
+    // Find the unit first unless the stored port already reaches it.
+    std::uint32_t id = 0;
+    if (!mainForm.ActiveDevice() || mainForm.ActiveDevice()->GetId(&id) <= 0)
+        mainForm.FindPortButtonClick();
     mainForm.GetSerialButtonClick();
     mainForm.GetVersionButtonClick();
     Settle(200ms);
