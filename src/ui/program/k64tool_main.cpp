@@ -10,7 +10,40 @@
 #include "ui/widget_messages.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QStringList>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// For the start-up benchmark: tells standard output when the main window has painted for the
+// first time, and optionally ends the program right there.
+class FirstPaintReport final : public QObject {
+public:
+    explicit FirstPaintReport(bool quit) : quit_(quit) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!done_ && event->type() == QEvent::Paint) {
+            done_ = true;
+            // After this paint has gone to the screen.
+            QTimer::singleShot(0, [quit = quit_] {
+                std::puts("painted");
+                std::fflush(stdout);
+                if (quit) QCoreApplication::quit();
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool quit_;
+    bool done_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -21,6 +54,10 @@ int main(int argc, char* argv[]) {
     if (const qsizetype at = arguments.indexOf("--screenshot");
         at >= 0 && at + 1 < arguments.size())
         screenshotDirectory = arguments[at + 1];
+
+    // Hidden options for the benchmark: --report-paint, --quit-after-paint.
+    const bool quitAfterPaint = arguments.contains("--quit-after-paint");
+    const bool reportPaint = quitAfterPaint || arguments.contains("--report-paint");
 
     // The serial port's own failures belong to no window.
     k64::ui::WidgetMessages ownerless;
@@ -39,6 +76,8 @@ int main(int argc, char* argv[]) {
         status = k64::ui::TakeScreenshots(MainForm, ParametersEditForm, DiagnosticForm,
                                           screenshotDirectory);
     } else {
+        FirstPaintReport paintReport(quitAfterPaint);
+        if (reportPaint) MainForm.installEventFilter(&paintReport);
         MainForm.show();
         status = QApplication::exec();
     }
