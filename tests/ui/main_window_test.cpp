@@ -10,6 +10,8 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTreeWidget>
 #include <QTest>
@@ -166,6 +168,54 @@ private slots:
         QCOMPARE(list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value,
                  std::string("12"));
         QVERIFY(p.Log().isEmpty());
+    }
+
+    void openFile_data() {
+        QTest::addColumn<QByteArray>("contents");  // null: the dialog is cancelled
+        QTest::addColumn<bool>("asFolder");        // the chosen name is a folder
+        QTest::addColumn<QString>("micLevel");     // afterwards
+        QTest::addColumn<bool>("editorOpens");
+        QTest::addColumn<QString>("caption");      // of the one box shown, empty: none
+        QTest::newRow("cancelled") << QByteArray() << false << "12" << false << "";
+        QTest::newRow("crlf lines") << QByteArray("MicLevel=10\r\nNoteKick=4\r\n") << false << "10" << true << "";
+        QTest::newRow("lf lines") << QByteArray("MicLevel=11\n") << false << "11" << true << "";
+        QTest::newRow("empty file resets") << QByteArray("") << false << "8" << true << "";
+        QTest::newRow("folder") << QByteArray("") << true << "12" << false << "Ошибка";
+    }
+    void openFile() {
+        QFETCH(QByteArray, contents);
+        QFETCH(bool, asFolder);
+        QFETCH(QString, micLevel);
+        QFETCH(bool, editorOpens);
+        QFETCH(QString, caption);
+        QTemporaryDir folder;
+        QString chosen;
+        if (asFolder) {
+            chosen = folder.path();
+        } else if (!contents.isNull()) {
+            chosen = folder.filePath("settings.txt");
+            QFile file(chosen);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(contents);
+        }
+        Program p({"COM2"}, "COM2");
+        p.main->SetFileChooser([&](QWidget*, bool save) {
+            return save ? QString() : chosen;
+        });
+        p.main->Parameters().SetValue("MicLevel", "12");
+        bool editorSeen = false;
+        WhenVisible(p.edit.get(), [&] {
+            editorSeen = true;
+            p.edit->close();
+        }, editorOpens ? 20000 : 500);
+        QTest::mouseClick(p.Button("OpenFileButton"), Qt::LeftButton);
+        QCOMPARE(editorSeen, editorOpens);
+        const ParameterList& list = p.main->Parameters();
+        QCOMPARE(QString::fromStdString(list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value),
+                 micLevel);
+        QCOMPARE(p.messages.shown.size(), std::size_t(caption.isEmpty() ? 0 : 1));
+        if (!caption.isEmpty())
+            QCOMPARE(QString::fromStdString(p.messages.shown[0].caption), caption);
     }
 
     void failedRequestsShowTheirBox_data() {
