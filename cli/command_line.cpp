@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <string_view>
 
 namespace k64::cli {
@@ -12,6 +13,7 @@ struct CommandInfo {
     bool takesOutput;
     bool takesForce;
     bool takesYes = false;
+    bool takesSeconds = false;
 };
 
 // find probes the catalog's ports and stores the one it finds, so a port of this call only has
@@ -23,6 +25,7 @@ constexpr CommandInfo kCommands[] = {
     {"write-settings", 1, true, false, true},
     {"update-firmware", 0, true, false, false, true},
     {"update-sound", 0, true, false, false, true},
+    {"diag", 0, true, false, false, false, true},
 };
 
 const CommandInfo* FindCommand(std::string_view name)
@@ -96,6 +99,18 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
         } else if (arg == "--force") {
             line.force = true;
             forceGiven = true;
+        } else if (IsOption(arg, "--seconds")) {
+            std::string value;
+            if (!TakeValue(args, i, "--seconds", value))
+                return fail("после --seconds нужно число секунд");
+            char* end = nullptr;
+            const double seconds = std::strtod(value.c_str(), &end);
+            // Up to a day; "nan" and "inf" fail the range test.
+            if (value.empty() || *end != '\0' || !(seconds > 0 && seconds <= 86400))
+                return fail("--seconds: нужно число секунд от 0 до 86400, а не " + value);
+            if (line.seconds)
+                return fail("--seconds указан дважды");
+            line.seconds = seconds;
         } else if (arg == "--yes" || arg == "-y") {
             line.yes = true;
             yesGiven = true;
@@ -126,6 +141,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
         return fail("--output не относится к команде " + line.command);
     if (forceGiven && !entry->takesForce)
         return fail("--force не относится к команде " + line.command);
+    if (line.seconds && !entry->takesSeconds)
+        return fail("--seconds не относится к команде " + line.command);
     if (yesGiven && !entry->takesYes)
         return fail("--yes не относится к команде " + line.command);
     return result;
@@ -148,6 +165,8 @@ std::string UsageText(const std::string& defaultPort)
            "  update-firmware [--yes]        обновить прошивку встроенным образом\n"
            "  update-sound [--yes]           заменить звуковые данные встроенными;\n"
            "                                 --yes отвечает на вопросы «да»\n"
+           "  diag [--seconds N]             диагностика: оси акселерометра и строки устройства\n"
+           "                                 N секунд или до Ctrl-C\n"
            "\n"
            "Параметры:\n"
            "  --port ПОРТ   порт только для этого вызова (не запоминается) для команд,\n"

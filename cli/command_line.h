@@ -19,6 +19,7 @@ struct CommandLine {
     std::optional<std::string> output;  // read-settings --output
     bool force = false;                 // write-settings --force
     bool yes = false;                   // update-firmware/update-sound --yes
+    std::optional<double> seconds;      // diag --seconds
 };
 
 struct ParseResult {

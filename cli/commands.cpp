@@ -77,6 +77,8 @@ int RunCommand(const CommandLine& line, TerminalMessages& messages)
         return RunVersion(line, messages);
     if (line.command == "read-settings")
         return RunReadSettings(line, messages);
+    if (line.command == "diag")
+        return RunDiag(line, messages);
     if (line.command == "write-settings")
         return RunWriteSettings(line, messages);
     if (IsUpdateCommand(line.command))

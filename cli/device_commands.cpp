@@ -1,6 +1,8 @@
 #include "device_commands.h"
 
 #include "display.h"
+#include "stop_signal.h"
+#include "device/diagnostic_scanner.h"
 #include "device/device.h"
 #include "parameters/parameter_list.h"
 #include "parameters/settings_file.h"
@@ -8,6 +10,9 @@
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -162,6 +167,76 @@ int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
     }
     ShowMessage(&messages, kSettingsWritten, kMessageCaption);
     return kExitSuccess;
+}
+
+
+int RunDiag(const CommandLine& line, TerminalMessages& messages)
+{
+    using Clock = std::chrono::steady_clock;
+    // A wait is cut into slices so that Ctrl-C and the end of the run are noticed promptly.
+    constexpr auto kSlice = std::chrono::milliseconds(100);
+    // Available() is the unit's word; a chunk is bounded like the window bounds a tick.
+    constexpr int kMaxChunk = 64 * 1024;
+
+    Session session(line);
+    TDevice& device = session.Device();
+    if (device.EnableDiagnosticMode() < 0) {
+        ShowMessage(&messages, kNotConnected, kErrorCaption);
+        return kExitFailure;
+    }
+    const ScopedStopSignal stop;
+    const bool forever = !line.seconds;
+    const Clock::time_point end =
+        Clock::now() + std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
+
+    // What the window's three labels show; printed when it changes, as the labels would.
+    std::array<std::string, 3> axes;
+    DiagnosticLineScanner scanner;
+    const auto show = [&](const std::vector<DiagnosticEvent>& events) {
+        static constexpr const char* kAxisNames[] = {"X = ", "Y = ", "Z = "};
+        for (const DiagnosticEvent& e : events) {
+            if (e.kind == DiagnosticEvent::Kind::Line) {
+                PrintLine(ForTerminal(e.line));
+                continue;
+            }
+            std::string text = kAxisNames[e.axis] + std::to_string(e.value);
+            if (text != axes[e.axis]) {
+                axes[e.axis] = text;
+                PrintLine(text);
+            }
+        }
+        std::fflush(stdout);
+    };
+
+    int status = kExitSuccess;
+    std::vector<char> chunk;
+    while (stopRequested == 0) {
+        const auto now = Clock::now();
+        if (!forever && now >= end)
+            break;
+        const auto slice = forever ? kSlice
+                                   : std::min<std::chrono::milliseconds>(
+                                         kSlice, std::chrono::ceil<std::chrono::milliseconds>(end - now));
+        const auto ready = device.Port().WaitReadable(slice);
+        if (ready == quon::io::WaitResult::kHungUp) {
+            ShowMessage(&messages, kNotConnected, kErrorCaption);
+            status = kExitFailure;
+            break;
+        }
+        if (ready != quon::io::WaitResult::kReady)
+            continue;
+        const int available = std::min(device.InputStream().Available(), kMaxChunk);
+        if (available <= 0)
+            continue;
+        chunk.resize(static_cast<std::size_t>(available));
+        // The port's own read, not the stream's: a short read keeps the bytes that did come.
+        const int got = device.Port().Read(chunk.data(), available);
+        if (got > 0)
+            show(scanner.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got))));
+    }
+    show(scanner.Flush());
+    device.ClosePort();
+    return status;
 }
 
 } // namespace k64::cli

@@ -1,6 +1,7 @@
 #include "update_command.h"
 
 #include "command_line.h"
+#include "stop_signal.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
 #include "update/firmware_update.h"
@@ -10,7 +11,6 @@
 #include "update/update_view.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -138,21 +138,6 @@ int ExitStatus(UpdateOutcome outcome) {
     return outcome == UpdateOutcome::Committed ? kExitSuccess : kExitFailure;
 }
 
-// Ctrl-C during a sound transfer is the "Стоп" button: the transfer ends between two blocks.
-volatile std::sig_atomic_t stopRequested = 0;
-extern "C" void RequestStop(int) { stopRequested = 1; }
-
-class ScopedStopSignal {
-public:
-    ScopedStopSignal() : previous_(std::signal(SIGINT, RequestStop)) { stopRequested = 0; }
-    ~ScopedStopSignal() { std::signal(SIGINT, previous_); }
-    ScopedStopSignal(const ScopedStopSignal&) = delete;
-    ScopedStopSignal& operator=(const ScopedStopSignal&) = delete;
-
-private:
-    void (*previous_)(int);
-};
-
 int RunFirmware(DeviceInterface& device, TerminalUpdateView& view) {
     FirmwareUpdate firmware(view);
     if (!firmware.LoadFirmwareImage()) {
@@ -176,6 +161,7 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view) {
     }
     view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
     view.bytesSent = [&sound] { return std::int64_t{sound.WaveSent}; };
+    // Ctrl-C during a sound transfer is the "Стоп" button: the transfer ends between two blocks.
     ScopedStopSignal stop;
     sound.WaveUpdateButtonClick(&device);
     update::PumpTimer(

@@ -257,7 +257,9 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{{"read-settings", "--force"}},
                       UsageCase{{"read-settings", "--output"}},
                       UsageCase{{"id", "--output", "x.txt"}}, UsageCase{{"--frobnicate", "id"}},
-                      UsageCase{{"version", "--yes"}}));
+                      UsageCase{{"version", "--yes"}}, UsageCase{{"id", "--seconds", "1"}},
+                      UsageCase{{"diag", "--seconds", "0"}}, UsageCase{{"diag", "--seconds", "nan"}},
+                      UsageCase{{"diag", "--seconds", "2x"}}));
 
 TEST_F(K64ctl, HelpPrintsUsageAndDefaultPort)
 {
@@ -447,8 +449,35 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"IdMalformed", {"--malformed-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
         FailureCase{"VersionWrongReply", {"--wrong-reply", "14"}, {"version"}, "Устройство не подключено или занято"},
         FailureCase{"ReadWrongReply", {"--wrong-reply", "200"}, {"read-settings"}, "Устройство не подключено или занято."},
-        FailureCase{"WriteWrongReply", {"--wrong-reply", "201"}, {"write-settings", "@"}, "Устройство не подключено или занято"}),
+        FailureCase{"WriteWrongReply", {"--wrong-reply", "201"}, {"write-settings", "@"}, "Устройство не подключено или занято"},
+        FailureCase{"DiagNoPort", {}, {"diag", "--seconds", "1"}, "Устройство не подключено или занято"},
+        FailureCase{"DiagHangUp", {"--hangup-after", "1"}, {"diag", "--seconds", "5"}, "Устройство не подключено или занято"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------------------------
+// Diagnostic mode
+
+TEST_F(K64ctl, DiagShowsAxesAsTheyChangeAndTheOtherLines)
+{
+    const auto sim = StartSim({"--diag-interval-ms", "10"});
+    const RunResult r = Run({"--port", sim->PtyPath(), "diag", "--seconds", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, int> seen;
+    std::map<char, std::string> lastAxis;
+    for (const std::string& line : Lines(r.out)) {
+        if (line.size() > 4 && line[1] == ' ' && line.substr(2, 2) == "= ") {
+            // An axis is printed only when its text changes.
+            EXPECT_NE(lastAxis[line[0]], line);
+            lastAxis[line[0]] = line;
+            ++seen[line.substr(0, 1)];
+        } else {
+            ++seen[line.substr(0, line.find(':') + 1)];
+        }
+    }
+    for (const char* kind : {"X", "Y", "Z", "$AccE:", "$VS:", "$Can:"})
+        EXPECT_GT(seen[kind], 0) << kind << " in\n" << r.out;
+    EXPECT_EQ(seen.size(), 6u) << r.out;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Settings
