@@ -20,13 +20,13 @@ using k64::ui::TDiagnosticForm;
 namespace {
 
 struct Window {
-    CountingStore store;
-    FixedCatalog catalog;
+    MemoryPortStore store;
+    ListPortCatalog catalog;
     ui::DeviceSlot slot;
     std::unique_ptr<TDiagnosticForm> diag;
 
     explicit Window(const std::string& port) {
-        store.Preset(port);
+        store.name = port;
         slot.Replace(std::make_unique<TDevice>(store, catalog));
         diag = std::make_unique<TDiagnosticForm>(slot);
     }
@@ -45,7 +45,6 @@ class DiagnosticWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { ForgetStoredPort(); }
 
     void oneTick_data() {
         QTest::addColumn<QByteArray>("bytes");

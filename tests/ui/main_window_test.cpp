@@ -31,8 +31,8 @@ const std::string kMissingPort = "/nonexistent/k64-port";
 
 // The three windows as the program creates them, with boxes going to `messages`.
 struct Program {
-    CountingStore store;
-    FixedCatalog catalog;
+    MemoryPortStore store;
+    ListPortCatalog catalog;
     RecordingMessages messages;
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<TParametersEditForm> edit;
@@ -40,7 +40,7 @@ struct Program {
     int editShows = 0;
 
     explicit Program(std::vector<std::string> ports, const std::string& stored = {}) {
-        if (!stored.empty()) store.Preset(stored);
+        store.name = stored;
         catalog.names = ports;
         main = std::make_unique<TMainForm>(
             ui::MainFormPlatform{store, catalog, [ports] { return ports; }, kDefault, &messages});
@@ -65,7 +65,6 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { ForgetStoredPort(); }
 
     void startUpWithoutStoredPortStoresAndSelectsTheDefault() {
         Program p({"/dev/ttyUSB0", kDefault, "/dev/ttyACM1"});

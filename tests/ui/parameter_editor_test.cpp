@@ -29,8 +29,8 @@ const QString kCaption = "Редактор параметров";
 const QString kCaptionChanged = "Редактор параметров. Настройки изменены!";
 
 struct Editor {
-    CountingStore store;
-    FixedCatalog catalog;
+    MemoryPortStore store;
+    ListPortCatalog catalog;
     RecordingMessages messages;
     ParameterList list;
     ui::DeviceSlot slot;
@@ -47,7 +47,7 @@ struct Editor {
         edit->show();
     }
     void UsePort(const std::string& port) {
-        store.Preset(port);
+        store.name = port;
         slot.Replace(std::make_unique<TDevice>(store, catalog));
     }
     QTreeWidget* Tree() const { return edit->findChild<QTreeWidget*>("Tree"); }
@@ -85,7 +85,6 @@ class ParameterEditorTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { ForgetStoredPort(); }
 
     void valueCheckedWhenTheSelectionMoves_data() {
         QTest::addColumn<QString>("key");

@@ -1,14 +1,13 @@
 #pragma once
-// Shared pieces of the widget tests: a settings store of their own (never the user's), a port
-// store that counts writes, a fixed port catalog, and a way to act inside a modal window once it
-// has opened. Message boxes are answered by a RecordingMessages; no test waits for a person.
+// Shared pieces of the widget tests: a settings store of their own (never the user's), the port
+// store and catalog in memory, and a way to act inside a modal window once it has opened.
+// Message boxes are answered by a RecordingMessages; no test waits for a person.
 
-#include "platform/port_name_store.h"
+#include "support/memory_ports.h"
 #include "support/recording_messages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -20,34 +19,6 @@
 #include <vector>
 
 namespace k64::test {
-
-class CountingStore final : public PortNameStore {
-public:
-    std::string Load() override { return real_.Load(); }
-    void Save(const std::string& name) override {
-        saves.push_back(name);
-        real_.Save(name);
-    }
-    // Stores a name as an earlier run would have, without counting it.
-    void Preset(const std::string& name) { real_.Save(name); }
-    std::vector<std::string> saves;
-
-private:
-    QtPortNameStore real_;
-};
-
-class FixedCatalog final : public PortCatalog {
-public:
-    std::vector<std::string> names;
-    std::vector<std::string> Candidates() override { return names; }
-};
-
-// Forgets the stored port name, so every test starts as a first run.
-inline void ForgetStoredPort() {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "QF", "TB_USB_PORT");
-    settings.clear();
-    settings.sync();
-}
 
 // Runs `act` as soon as `window` is visible (a modal window opened by the code under test),
 // checking every few milliseconds from inside its event loop. Gives up after `limit`, so a

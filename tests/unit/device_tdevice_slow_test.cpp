@@ -1,6 +1,7 @@
 // The product's real reply time-outs, on the steady clock: these take 4, 10 and 20 s each.
 
 #include "device/device.h"
+#include "support/memory_ports.h"
 #include "support/pty_pair.h"
 #include "support/recording_messages.h"
 
@@ -10,24 +11,12 @@ namespace {
 
 using namespace k64;
 using k64::test::Frame;
+using k64::test::ListPortCatalog;
+using k64::test::MemoryPortStore;
 using k64::test::PtyPair;
 using k64::test::ScriptedUnit;
 using k64::test::UnitReply;
 using std::chrono::milliseconds;
-
-class MemoryStore final : public PortNameStore {
-public:
-    explicit MemoryStore(std::string n) : name(std::move(n)) {}
-    std::string Load() override { return name; }
-    void Save(const std::string& n) override { name = n; }
-    std::string name;
-};
-
-class ListCatalog final : public PortCatalog {
-public:
-    std::vector<std::string> Candidates() override { return names; }
-    std::vector<std::string> names;
-};
 
 struct SlowCase {
     const char* name;
@@ -47,8 +36,8 @@ TEST_P(RealTimeout, WaitsItsTimeThenRestoresTheDefault)
 {
     PtyPair pty;
     ScriptedUnit silent(pty, [](const Frame&) { return UnitReply{}; });
-    MemoryStore store(pty.SlavePath());
-    ListCatalog catalog;
+    MemoryPortStore store(pty.SlavePath());
+    ListPortCatalog catalog;
     TDevice device(store, catalog);
     milliseconds during{0};
     device.SetIdleHook([&] { during = device.ReplyTimeout(); });
@@ -67,8 +56,8 @@ TEST(FindPortSlow, SilentPortCostsOneTimeoutThenTheScanGoesOn)
     PtyPair silentPty, unitPty;
     ScriptedUnit silent(silentPty, [](const Frame&) { return UnitReply{}; });
     ScriptedUnit unit(unitPty, k64::test::IdentifyingUnit(77, "K64_r0\n000.014\nSep 29 2016"));
-    MemoryStore store("");
-    ListCatalog catalog;
+    MemoryPortStore store;
+    ListPortCatalog catalog;
     catalog.names = {silentPty.SlavePath(), unitPty.SlavePath()};
     TDevice device(store, catalog);
     k64::test::RecordingMessages owner;

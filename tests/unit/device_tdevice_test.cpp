@@ -2,6 +2,7 @@
 // clock 50 times faster than real time, so a 4 s wait costs 80 ms here.
 
 #include "device/device.h"
+#include "support/memory_ports.h"
 #include "support/pty_pair.h"
 #include "support/recording_messages.h"
 
@@ -19,31 +20,14 @@ using k64::test::Bytes;
 using k64::test::EncodeFrame;
 using k64::test::Frame;
 using k64::test::LittleEndian32;
+using k64::test::ListPortCatalog;
+using k64::test::MemoryPortStore;
 using k64::test::PtyPair;
 using k64::test::RecordingMessages;
 using k64::test::ScaledClock;
 using k64::test::ScriptedUnit;
 using k64::test::UnitReply;
 using std::chrono::milliseconds;
-
-class MemoryStore final : public PortNameStore {
-public:
-    explicit MemoryStore(std::string name = {}) : name(std::move(name)) {}
-    std::string Load() override { return name; }
-    void Save(const std::string& n) override
-    {
-        name = n;
-        ++saves;
-    }
-    std::string name;
-    int saves = 0;
-};
-
-class ListCatalog final : public PortCatalog {
-public:
-    std::vector<std::string> Candidates() override { return names; }
-    std::vector<std::string> names;
-};
 
 // A clock that stands still: only a hang-up can end a wait measured on it.
 class FrozenClock final : public WaitClock {
@@ -214,8 +198,8 @@ TEST_P(Exchange, ResultOutputAndWire)
     case Scenario::kMalformed: reply = op.malformedReply; expected = kBadReply; break;
     }
     ScriptedUnit unit(pty, [&](const Frame&) { return UnitReply{reply}; });
-    MemoryStore store(scenario == Scenario::kPortMissing ? "/dev/k64-no-such-port" : pty.SlavePath());
-    ListCatalog catalog;
+    MemoryPortStore store(scenario == Scenario::kPortMissing ? "/dev/k64-no-such-port" : pty.SlavePath());
+    ListPortCatalog catalog;
     ScaledClock clock(50);
     TDevice device(store, catalog, clock);
     milliseconds timeoutDuringWait{0};
@@ -257,12 +241,19 @@ INSTANTIATE_TEST_SUITE_P(
                ScenarioName(std::get<1>(info.param));
     });
 
+// The device on a pty: reply waits at 50 times real speed, or on a clock that stands still.
 struct Rig {
+    enum Waits { kFast, kFrozen };
+    explicit Rig(Waits waits = kFast)
+        : device(store, catalog, waits == kFrozen ? static_cast<const WaitClock&>(frozen) : fast)
+    {
+    }
     PtyPair pty;
-    MemoryStore store{pty.SlavePath()};
-    ListCatalog catalog;
-    ScaledClock clock{50};
-    TDevice device{store, catalog, clock};
+    MemoryPortStore store{pty.SlavePath()};
+    ListPortCatalog catalog;
+    ScaledClock fast{50};
+    FrozenClock frozen;
+    TDevice device;
 };
 
 TEST(TDevice, NestedExchangeIsRefusedWithoutTouchingThePort)
@@ -319,18 +310,14 @@ int WithinWatchdog(Body body)
 
 TEST(TDevice, UnplugMidWaitFailsAtOnce)
 {
-    PtyPair pty;
-    MemoryStore store(pty.SlavePath());
-    ListCatalog catalog;
-    FrozenClock frozen;
-    TDevice device(store, catalog, frozen);
-    ScriptedUnit unit(pty, [](const Frame&) {
+    Rig rig(Rig::kFrozen);
+    ScriptedUnit unit(rig.pty, [](const Frame&) {
         return UnitReply{{0x0B, 0x00, 0x04}, milliseconds(30), true};
     });
     std::uint32_t id = 7;
-    EXPECT_EQ(WithinWatchdog([&] { return device.GetId(&id); }), kNoReply);
+    EXPECT_EQ(WithinWatchdog([&] { return rig.device.GetId(&id); }), kNoReply);
     EXPECT_EQ(id, 7u);
-    EXPECT_FALSE(device.Port().IsOpen());
+    EXPECT_FALSE(rig.device.Port().IsOpen());
 }
 
 TEST(TDevice, StalledTransmitWindowEndsTheSend)
@@ -347,20 +334,16 @@ TEST(TDevice, StalledTransmitWindowEndsTheSend)
 
 TEST(TDevice, HangUpWhileTheWindowIsFullEndsTheSendAtOnce)
 {
-    PtyPair pty;
-    MemoryStore store(pty.SlavePath());
-    ListCatalog catalog;
-    FrozenClock frozen;
-    TDevice device(store, catalog, frozen);
-    device.Port().SetOutQueueCounter([] { return 64u; });
+    Rig rig(Rig::kFrozen);
+    rig.device.Port().SetOutQueueCounter([] { return 64u; });
     std::thread unplug([&] {
         std::this_thread::sleep_for(milliseconds(50));
-        pty.CloseMaster();
+        rig.pty.CloseMaster();
     });
-    EXPECT_EQ(WithinWatchdog([&] { return device.WriteSettings(std::string(500, 'x')); }),
+    EXPECT_EQ(WithinWatchdog([&] { return rig.device.WriteSettings(std::string(500, 'x')); }),
               kPortNotOpened);
     unplug.join();
-    EXPECT_FALSE(device.Port().IsOpen());
+    EXPECT_FALSE(rig.device.Port().IsOpen());
 }
 
 TEST(TDevice, SlowWindowStillCarriesTheWholeFrame)
@@ -450,8 +433,8 @@ class Version : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(Version, SplitsAndBounds)
 {
-    MemoryStore store;
-    ListCatalog catalog;
+    MemoryPortStore store;
+    ListPortCatalog catalog;
     TDevice device(store, catalog);
     VersionInfo info;
     std::memset(&info, 0x7F, sizeof info);
@@ -485,8 +468,8 @@ TEST(FindPort, ReportsAndStoresTheFirstUnit)
     });
     ScriptedUnit unitB(second, k64::test::IdentifyingUnit(1, "K64_r0\n1\n2"));
 
-    MemoryStore store("/dev/previous");
-    ListCatalog catalog;
+    MemoryPortStore store("/dev/previous");
+    ListPortCatalog catalog;
     catalog.names = {"/dev/k64-no-such-port", "/dev/null", silent.SlavePath(),
                      other.SlavePath(), first.SlavePath(), second.SlavePath()};
     ScaledClock clock(50);
@@ -495,7 +478,7 @@ TEST(FindPort, ReportsAndStoresTheFirstUnit)
     EXPECT_TRUE(device.FindPort(&owner));
 
     EXPECT_EQ(store.name, first.SlavePath());
-    EXPECT_EQ(store.saves, 1);
+    EXPECT_EQ(store.saves, std::vector<std::string>{first.SlavePath()});
     EXPECT_EQ(device.PortName(), first.SlavePath());
     ASSERT_EQ(owner.shown.size(), 1u);
     EXPECT_EQ(owner.shown[0].caption, "Устройство найдено");
@@ -512,15 +495,15 @@ TEST(FindPort, NothingFoundLeavesTheStoredNameAlone)
 {
     PtyPair silent;
     ScriptedUnit quiet(silent, [](const Frame&) { return UnitReply{}; });
-    MemoryStore store("/dev/previous");
-    ListCatalog catalog;
+    MemoryPortStore store("/dev/previous");
+    ListPortCatalog catalog;
     catalog.names = {silent.SlavePath(), "/dev/k64-no-such-port"};
     ScaledClock clock(50);
     TDevice device(store, catalog, clock);
     RecordingMessages owner;
     EXPECT_FALSE(device.FindPort(&owner));
     EXPECT_EQ(store.name, "/dev/previous");
-    EXPECT_EQ(store.saves, 0);
+    EXPECT_TRUE(store.saves.empty());
     EXPECT_EQ(device.PortName(), "/dev/previous");
     ASSERT_EQ(owner.shown.size(), 1u);
     EXPECT_EQ(owner.shown[0].text, "Устройство не найдено");
@@ -534,8 +517,8 @@ TEST(FindPort, BusyPortIsSkipped)
     ScriptedUnit unitB(free, k64::test::IdentifyingUnit(2, "A\nB\nC"));
     quon::io::VCOM_Port other(taken.SlavePath());
     ASSERT_TRUE(other.Open());  // another program holds it
-    MemoryStore store;
-    ListCatalog catalog;
+    MemoryPortStore store;
+    ListPortCatalog catalog;
     catalog.names = {taken.SlavePath(), free.SlavePath()};
     TDevice device(store, catalog);
     RecordingMessages owner;
