@@ -1,23 +1,13 @@
 // k64ctl as a user runs it: the real program against the simulated unit on a pseudo-terminal,
 // with a settings folder of its own per test so the real user's stored port is never touched.
 
+#include "support/child_process.h"
 #include "support/sim_process.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <csignal>
-#include <chrono>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -27,117 +17,10 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-using namespace std::chrono_literals;
-
-// A wedged k64ctl fails the test instead of hanging it; no test expects to come near this.
-constexpr auto kRunDeadline = 60s;
-
-struct RunResult {
-    int status = -1;  // exit status, or -1 when the program did not exit normally
-    std::string out;
-    std::string err;
-};
-
-// Environment of the child: ours, with `overrides` set (a null value removes the variable).
-std::vector<std::string> ChildEnvironment(const std::map<std::string, std::optional<std::string>>& overrides)
-{
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (overrides.count(name) == 0)
-            env.push_back(entry);
-    }
-    for (const auto& [name, value] : overrides)
-        if (value)
-            env.push_back(name + "=" + *value);
-    return env;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-    for (std::string& s : strings)
-        pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Runs a program with stdin from /dev/null and both outputs collected; blocks in poll.
-RunResult RunProgram(std::vector<std::string> argv,
-                     const std::map<std::string, std::optional<std::string>>& overrides)
-{
-    RunResult result;
-    int outPipe[2];
-    int errPipe[2];
-    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) {
-        ADD_FAILURE() << "pipe: " << std::strerror(errno);
-        return result;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
-        posix_spawn_file_actions_addclose(&actions, fd);
-    std::vector<std::string> env = ChildEnvironment(overrides);
-    std::vector<char*> argp = Pointers(argv);
-    std::vector<char*> envp = Pointers(env);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    if (spawned != 0) {
-        ADD_FAILURE() << "posix_spawn " << argv[0] << ": " << std::strerror(spawned);
-        ::close(outPipe[0]);
-        ::close(errPipe[0]);
-        return result;
-    }
-
-    const auto deadline = std::chrono::steady_clock::now() + kRunDeadline;
-    std::array<pollfd, 2> fds{{{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}}};
-    std::array<std::string*, 2> sinks{&result.out, &result.err};
-    int open = 2;
-    while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left <= 0ms) {
-            ADD_FAILURE() << argv[0] << " did not finish in time";
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        if (::poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0 && errno != EINTR)
-            break;
-        for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[i]->append(buffer, static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    for (const pollfd& fd : fds)
-        if (fd.fd >= 0)
-            ::close(fd.fd);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
+using k64::test::ProgramResult;
+using k64::test::TempDir;
 
 std::string Ctl() { return K64CTL_PATH; }
 
@@ -164,56 +47,36 @@ void WriteFile(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// A folder of its own under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "k64ctl-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            path_ = pattern;
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    bool isValid() const { return !path_.empty(); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // Every test gets its own settings folder and temporary folder.
 class K64ctl : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(config_.isValid());
-        ASSERT_TRUE(files_.isValid());
+        ASSERT_TRUE(config_.Valid());
+        ASSERT_TRUE(files_.Valid());
     }
 
     // Runs k64ctl; `extraPorts` null leaves K64_EXTRA_PORTS unset.
-    RunResult Run(std::vector<std::string> args, std::optional<std::string> extraPorts = std::nullopt)
+    ProgramResult Run(std::vector<std::string> args, std::optional<std::string> extraPorts = std::nullopt)
     {
         args.insert(args.begin(), Ctl());
-        return RunProgram(args, {{"XDG_CONFIG_HOME", config_.path()},
-                                 {"K64_EXTRA_PORTS", extraPorts},
-                                 {"LC_ALL", std::string("C.UTF-8")}});
+        ProgramResult r = k64::test::RunProgram(
+            args, k64::test::EnvironmentWith({{"XDG_CONFIG_HOME", config_.Path()},
+                                              {"K64_EXTRA_PORTS", extraPorts},
+                                              {"LC_ALL", std::string("C.UTF-8")}}));
+        if (!r.failure.empty())
+            ADD_FAILURE() << r.failure;
+        return r;
     }
 
-    std::string File(const std::string& name) const { return files_.path() + "/" + name; }
+    std::string File(const std::string& name) const { return files_ / name; }
     std::string StoredSettings() const
     {
-        return ReadFile(config_.path() + "/QF/TB_USB_PORT.conf");
+        return ReadFile(config_ / "QF/TB_USB_PORT.conf");
     }
 
-    TempDir config_;
-    TempDir files_;
+    TempDir config_{"k64ctl-test"};
+    TempDir files_{"k64ctl-test"};
 };
 
 std::unique_ptr<k64::test::SimProcess> StartSim(std::vector<std::string> args = {})
@@ -240,7 +103,7 @@ class UsageError : public K64ctl, public ::testing::WithParamInterface<UsageCase
 
 TEST_P(UsageError, ExitsTwoWithUsageOnStderr)
 {
-    const RunResult r = Run(GetParam().args);
+    const ProgramResult r = Run(GetParam().args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find(kUsageStart), std::string::npos) << r.err;
@@ -264,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(K64ctl, HelpPrintsUsageAndDefaultPort)
 {
     for (const char* option : {"--help", "-h"}) {
-        const RunResult r = Run({"id", option});
+        const ProgramResult r = Run({"id", option});
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.rfind(kUsageStart, 0), 0u) << r.out;
         EXPECT_NE(r.out.find("/dev/ttyACM0"), std::string::npos);
@@ -274,7 +137,7 @@ TEST_F(K64ctl, HelpPrintsUsageAndDefaultPort)
 
 TEST_F(K64ctl, PortsListsExtraPortsLastSkippingEmptyEntries)
 {
-    const RunResult r = Run({"ports"}, "::/tmp/k64-a::/tmp/k64-b:");
+    const ProgramResult r = Run({"ports"}, "::/tmp/k64-a::/tmp/k64-b:");
     EXPECT_EQ(r.status, 0);
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_GE(lines.size(), 2u);
@@ -289,7 +152,7 @@ TEST_F(K64ctl, PortsListsExtraPortsLastSkippingEmptyEntries)
 
 TEST_F(K64ctl, ParamsListsEveryParameterInUtf8)
 {
-    const RunResult r = Run({"params"});
+    const ProgramResult r = Run({"params"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> parameters;
     std::vector<std::string> noteKickItems;
@@ -318,13 +181,13 @@ TEST_F(K64ctl, ParamsListsEveryParameterInUtf8)
 TEST_F(K64ctl, FindReportsTheUnitAndStoresItsPort)
 {
     const auto sim = StartSim({"--id", "4294967295"});
-    const RunResult found = Run({"find"}, sim->PtyPath());
+    const ProgramResult found = Run({"find"}, sim->PtyPath());
     ASSERT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(found.out, "Порт:\t" + sim->PtyPath() + "\nТип:\tK64_r2\nВерсия:\t000.013\n" +
                              "Номер:\t4294967295\n");
 
     // Later calls without --port and without the extra ports go to the stored port.
-    const RunResult id = Run({"id"});
+    const ProgramResult id = Run({"id"});
     EXPECT_EQ(id.status, 0) << id.err;
     EXPECT_EQ(id.out, "Серийный номер устройства -1\n");
 }
@@ -335,7 +198,7 @@ TEST_F(K64ctl, FindWithoutUnitKeepsTheStoredPort)
     ASSERT_EQ(Run({"find"}, sim->PtyPath()).status, 0);
     const std::string stored = StoredSettings();
 
-    const RunResult missing = Run({"find"}, File("no-such-port"));
+    const ProgramResult missing = Run({"find"}, File("no-such-port"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err, "Устройство не найдено\n");
@@ -346,7 +209,7 @@ TEST_F(K64ctl, FindWithoutUnitKeepsTheStoredPort)
 TEST_F(K64ctl, PortOptionIsNeverStored)
 {
     const auto sim = StartSim();
-    const RunResult r = Run({"--port", sim->PtyPath(), "id"});
+    const ProgramResult r = Run({"--port", sim->PtyPath(), "id"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(StoredSettings().find(sim->PtyPath()), std::string::npos);
 }
@@ -366,7 +229,7 @@ class SerialNumber : public K64ctl, public ::testing::WithParamInterface<IdCase>
 TEST_P(SerialNumber, ShownAsSigned32Bit)
 {
     const auto sim = StartSim({"--id", GetParam().id});
-    const RunResult r = Run({"id", "--port", sim->PtyPath()});
+    const ProgramResult r = Run({"id", "--port", sim->PtyPath()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, std::string("Серийный номер устройства ") + GetParam().shown + "\n");
     EXPECT_EQ(r.err, "");
@@ -392,7 +255,7 @@ TEST_P(Version, LogsTypeAndFirmwareVersion)
 {
     const VersionCase& c = GetParam();
     const auto sim = StartSim({"--type", c.type, "--version", c.version});
-    const RunResult r = Run({"--port=" + sim->PtyPath(), "version"});
+    const ProgramResult r = Run({"--port=" + sim->PtyPath(), "version"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, std::string("Тип устройства   : ") + c.shownType + "\nВерсия прошивки : " +
                          c.version + "\n");
@@ -432,7 +295,7 @@ TEST_P(FailedRequest, ReportsOnStderr)
     std::vector<std::string> args = {"--port", port};
     for (const std::string& arg : c.args)
         args.push_back(arg == "@" ? File("in.txt") : arg);
-    const RunResult r = Run(args);
+    const ProgramResult r = Run(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, std::string(c.err) + "\n");
@@ -460,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(K64ctl, DiagShowsAxesAsTheyChangeAndTheOtherLines)
 {
     const auto sim = StartSim({"--diag-interval-ms", "10"});
-    const RunResult r = Run({"--port", sim->PtyPath(), "diag", "--seconds", "1"});
+    const ProgramResult r = Run({"--port", sim->PtyPath(), "diag", "--seconds", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, int> seen;
     std::map<char, std::string> lastAxis;
@@ -491,7 +354,7 @@ protected:
         sim_ = StartSim({"--settings-file", File("unit.txt")});
         ASSERT_TRUE(sim_->Started());
     }
-    RunResult OnUnit(std::vector<std::string> args)
+    ProgramResult OnUnit(std::vector<std::string> args)
     {
         args.insert(args.begin(), {"--port", sim_->PtyPath()});
         return Run(args);
@@ -499,7 +362,7 @@ protected:
     // key=value lines as read-settings prints them, by key.
     std::map<std::string, std::string> UnitValues()
     {
-        const RunResult r = OnUnit({"read-settings"});
+        const ProgramResult r = OnUnit({"read-settings"});
         EXPECT_EQ(r.status, 0) << r.err;
         std::map<std::string, std::string> values;
         for (const std::string& line : Lines(r.out))
@@ -512,7 +375,7 @@ protected:
 
 TEST_F(Settings, ReadPrintsEveryParameterInListOrder)
 {
-    const RunResult r = OnUnit({"read-settings"});
+    const ProgramResult r = OnUnit({"read-settings"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 23u);
@@ -536,7 +399,7 @@ TEST_F(Settings, ReadPrintsEveryParameterInListOrder)
 TEST_F(Settings, ReadToFileSavesWhatDiffersFromDefaultsWithCrLf)
 {
     WriteFile(File("out.txt"), "old content that must go\r\n");
-    const RunResult r = OnUnit({"read-settings", "--output", File("out.txt")});
+    const ProgramResult r = OnUnit({"read-settings", "--output", File("out.txt")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(ReadFile(File("out.txt")),
@@ -545,7 +408,7 @@ TEST_F(Settings, ReadToFileSavesWhatDiffersFromDefaultsWithCrLf)
 
 TEST_F(Settings, ReadToUnwritableFileFails)
 {
-    const RunResult r = OnUnit({"read-settings", "--output", File("missing-folder/out.txt")});
+    const ProgramResult r = OnUnit({"read-settings", "--output", File("missing-folder/out.txt")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing-folder/out.txt"), std::string::npos) << r.err;
 }
@@ -554,7 +417,7 @@ TEST_F(Settings, SavedFileWritesBackUnchanged)
 {
     ASSERT_EQ(OnUnit({"read-settings", "--output", File("saved.txt")}).status, 0);
     const std::map<std::string, std::string> before = UnitValues();
-    const RunResult r = OnUnit({"write-settings", File("saved.txt")});
+    const ProgramResult r = OnUnit({"write-settings", File("saved.txt")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Настройки записаны.\n");
     EXPECT_EQ(UnitValues(), before);
@@ -580,7 +443,7 @@ TEST_P(WriteSettings, ChecksLimitsBeforeSending)
     std::vector<std::string> args = {"write-settings", File("in.txt")};
     if (c.force)
         args.push_back("--force");
-    const RunResult r = OnUnit(args);
+    const ProgramResult r = OnUnit(args);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, c.status == 0 ? "Настройки записаны.\n" : "");
@@ -621,7 +484,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Settings, WriteFromMissingFileFailsAndSendsNothing)
 {
-    const RunResult r = OnUnit({"write-settings", File("absent.txt")});
+    const ProgramResult r = OnUnit({"write-settings", File("absent.txt")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("absent.txt"), std::string::npos) << r.err;
     EXPECT_EQ(UnitValues().at("MicLevel"), "10");

@@ -1,111 +1,21 @@
 #include "support/sim_process.h"
+#include "support/poll_wait.h"
 #include "support/pty_pair.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 
-extern char** environ;
-
 namespace k64::test {
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int MillisLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
-}
-
-// Waits for `events` on `fd`; revents, or 0 on time-out.
-short WaitFor(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, MillisLeft(deadline));
-        if (r > 0) return p.revents;
-        if (r == 0) return 0;
-        if (errno != EINTR) return POLLERR;
-    }
-}
-
-}  // namespace
 
 SimProcess::SimProcess(const std::string& program, const std::vector<std::string>& args,
-                       std::chrono::milliseconds startup) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::vector<std::string> argv_text;
-    argv_text.push_back(program);
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argv_text) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    out_fd_ = out[0];
-    if (rc != 0) {
-        pid_ = -1;
-        return;
-    }
-    const auto deadline = Clock::now() + startup;
-    std::string line;
-    while (line.find('\n') == std::string::npos) {
-        if (!(WaitFor(out_fd_, POLLIN, deadline) & (POLLIN | POLLHUP))) return;
-        char buffer[256];
-        const ssize_t n = ::read(out_fd_, buffer, sizeof buffer);
-        if (n <= 0) return;  // the child ended without naming its terminal
-        line.append(buffer, static_cast<std::size_t>(n));
-    }
-    pty_path_ = line.substr(0, line.find('\n'));
-}
-
-SimProcess::~SimProcess() {
-    Stop(std::chrono::seconds(10));
-    if (out_fd_ >= 0) ::close(out_fd_);
-}
-
-int SimProcess::Reap() {
-    int raw = 0;
-    while (::waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
-    }
-    status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return *status_;
-}
-
-std::optional<int> SimProcess::WaitExit(std::chrono::milliseconds timeout) {
-    if (status_) return status_;
-    if (pid_ < 0) return -1;
-    // The child's end of the output pipe closes when it exits; drain until then.
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const short ev = WaitFor(out_fd_, POLLIN, deadline);
-        if (ev == 0) return std::nullopt;
-        char buffer[256];
-        if (::read(out_fd_, buffer, sizeof buffer) <= 0) break;
-    }
-    return Reap();
-}
-
-int SimProcess::Stop(std::chrono::milliseconds timeout) {
-    if (status_) return *status_;
-    if (pid_ < 0) return -1;
-    ::kill(pid_, SIGTERM);
-    if (auto status = WaitExit(timeout)) return *status;
-    ::kill(pid_, SIGKILL);
-    Reap();
-    return -1;
+                       std::chrono::milliseconds startup)
+    : child_(program, args)
+{
+    if (auto line = child_.ReadLine(startup)) pty_path_ = *line;
 }
 
 SimLine::SimLine(const std::string& path) {
@@ -126,7 +36,7 @@ void SimLine::Close() {
 }
 
 bool SimLine::Write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
+    const auto deadline = SteadyClock::now() + timeout;
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
         if (n > 0) {
@@ -143,7 +53,7 @@ bool SimLine::Write(std::span<const std::uint8_t> bytes, std::chrono::millisecon
 std::vector<std::uint8_t> SimLine::ReadUntil(const std::function<bool(const std::vector<std::uint8_t>&)>& done,
                                              std::chrono::milliseconds timeout) {
     std::vector<std::uint8_t> got;
-    const auto deadline = Clock::now() + timeout;
+    const auto deadline = SteadyClock::now() + timeout;
     while (!done(got)) {
         const short ev = WaitFor(fd_, POLLIN, deadline);
         if (!(ev & POLLIN)) break;
@@ -157,7 +67,7 @@ std::vector<std::uint8_t> SimLine::ReadUntil(const std::function<bool(const std:
 
 std::vector<std::uint8_t> SimLine::Read(std::size_t count, std::chrono::milliseconds timeout) {
     std::vector<std::uint8_t> got;
-    const auto deadline = Clock::now() + timeout;
+    const auto deadline = SteadyClock::now() + timeout;
     while (got.size() < count) {
         if (!(WaitFor(fd_, POLLIN, deadline) & POLLIN)) break;
         std::uint8_t buffer[1024];
@@ -169,7 +79,7 @@ std::vector<std::uint8_t> SimLine::Read(std::size_t count, std::chrono::millisec
 }
 
 bool SimLine::WaitHangup(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
+    const auto deadline = SteadyClock::now() + timeout;
     for (;;) {
         const short ev = WaitFor(fd_, POLLIN, deadline);
         if (ev == 0) return false;

@@ -2,7 +2,7 @@
 // exchange. Waits block in poll with a deadline.
 #pragma once
 
-#include <sys/types.h>
+#include "support/child_process.h"
 
 #include <chrono>
 #include <cstdint>
@@ -23,28 +23,21 @@ public:
     // Starts `program` with `args` and reads the terminal path from its first output line.
     SimProcess(const std::string& program, const std::vector<std::string>& args,
                std::chrono::milliseconds startup = std::chrono::seconds(10));
-    // Stops the child (SIGTERM, then SIGKILL if it lingers) and reaps it.
-    ~SimProcess();
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
 
     // True when the child runs and has named its terminal.
     bool Started() const { return !pty_path_.empty(); }
     const std::string& PtyPath() const { return pty_path_; }
-    pid_t Pid() const { return pid_; }
+    pid_t Pid() const { return child_.Pid(); }
 
-    // Sends SIGTERM and waits; the exit status, or -1 when the child died of a signal or never ran.
-    int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Sends SIGTERM (the simulator saves its state on it) and waits; the exit status, or -1 when
+    // the child died of a signal or never ran.
+    int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(10)) { return child_.Stop(timeout); }
     // Waits for the child to end by itself; its exit status (-1 for a signal), nullopt on time-out.
-    std::optional<int> WaitExit(std::chrono::milliseconds timeout);
+    std::optional<int> WaitExit(std::chrono::milliseconds timeout) { return child_.WaitExit(timeout); }
 
 private:
-    int Reap();
-
-    pid_t pid_ = -1;
-    int out_fd_ = -1;  // child's standard output
+    ChildProcess child_;
     std::string pty_path_;
-    std::optional<int> status_;
 };
 
 class SimLine {
