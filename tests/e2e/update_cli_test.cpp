@@ -1,6 +1,7 @@
 // k64ctl update-firmware / update-sound as a user runs them, against the simulated unit:
 // exit status, what goes to standard output and error, and what reached the unit.
 
+#include "support/child_process.h"
 #include "update_harness.h"
 
 #include <gtest/gtest.h>
@@ -11,43 +12,14 @@
 namespace k64::test {
 namespace {
 
-struct ProgramResult {
-    int status = -1;
-    std::string out, err;
-};
-
 // Runs k64ctl with stdin from /dev/null (no terminal) and its settings kept in `dir`.
 ProgramResult RunK64ctl(const TempDir& dir, const std::vector<std::string>& arguments) {
-    const std::string outPath = dir / "stdout", errPath = dir / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> args{K64CTL_PATH};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env{"HOME=" + (dir / "home"), "XDG_CONFIG_HOME=" + (dir / "config"),
-                                 "QT_QPA_PLATFORM=offscreen", "LANG=C.UTF-8"};
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    ProgramResult result;
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, K64CTL_PATH, &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return result;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto out = ReadFileBytes(outPath), err = ReadFileBytes(errPath);
-    result.out.assign(out.begin(), out.end());
-    result.err.assign(err.begin(), err.end());
-    return result;
+    std::vector<std::string> argv{K64CTL_PATH};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    ProgramResult r = RunProgram(argv, {"HOME=" + (dir / "home"), "XDG_CONFIG_HOME=" + (dir / "config"),
+                                        "QT_QPA_PLATFORM=offscreen", "LANG=C.UTF-8"});
+    if (!r.failure.empty()) ADD_FAILURE() << r.failure;
+    return r;
 }
 
 const std::string kFirmwareLog =
@@ -71,9 +43,9 @@ TEST_P(UpdateCliTest, ExitStatusOutputAndWire) {
     TempDir dir;
     std::vector<std::string> options = c.sim;
     options.insert(options.end(), {"--trace", dir / "trace", "--prepare-delay-ms", "0"});
-    SimProcess sim(options);
-    ASSERT_TRUE(sim.Running());
-    std::vector<std::string> args{"--port", sim.Path()};
+    SimProcess sim(SimProgram(), options);
+    ASSERT_TRUE(sim.Started());
+    std::vector<std::string> args{"--port", sim.PtyPath()};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const ProgramResult r = RunK64ctl(dir, args);
     EXPECT_EQ(r.status, c.status) << r.err;
@@ -84,24 +56,17 @@ TEST_P(UpdateCliTest, ExitStatusOutputAndWire) {
     EXPECT_EQ(codes, c.codes);
 }
 
-std::vector<std::uint16_t> Firmware(int fragments, bool commit) {
-    std::vector<std::uint16_t> codes{14, 195};
-    codes.insert(codes.end(), static_cast<std::size_t>(fragments), 192);
-    if (commit) codes.push_back(190);
-    return codes;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateCliTest,
     ::testing::Values(
         CliCase{"FirmwareConfirmed", {}, {"update-firmware", "--yes"}, 0,
                 kFirmwareLog + "Загрузка закончена.\n", "Начать обновление ? -> ОК",
-                Firmware(73, true)},
+                ExpectedCodes({14, 195}, 73, {190})},
         CliCase{"FirmwareWithoutTerminalOrYes", {}, {"update-firmware"}, 2, "", "--yes", {}},
         CliCase{"SoundWithoutTerminalOrYes", {}, {"update-sound"}, 2, "", "--yes", {}},
         CliCase{"FirmwareAsNewIsAskedAndUpdated", {"--version", "000.014"},
                 {"update-firmware", "--yes"}, 0, kFirmwareLog + "Загрузка закончена.\n",
-                "Обновлять или нет? -> Да", Firmware(73, true)},
+                "Обновлять или нет? -> Да", ExpectedCodes({14, 195}, 73, {190})},
         CliCase{"FirmwareVersionRefused", {"--wrong-reply", "14"}, {"update-firmware", "--yes"}, 1,
                 "", "Устройство не подключено или занято", {14}},
         CliCase{"FirmwarePrepareRefused", {"--wrong-reply", "195"}, {"update-firmware", "--yes"},
@@ -109,10 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "Устройство не подключено или занято", {14, 195}},
         CliCase{"FirmwareBlockRefused", {"--wrong-reply", "192"}, {"update-firmware", "--yes"}, 1,
                 kFirmwareLog + "Обновление отменено.\n", "Ошибка при передачи данных",
-                Firmware(1, false)},
+                ExpectedCodes({14, 195}, 1)},
         CliCase{"FirmwareCommitRefused", {"--wrong-reply", "190"}, {"update-firmware", "--yes"}, 1,
                 kFirmwareLog + "Обновление отменено.\n", "Нет подтвеждения CRC",
-                Firmware(73, true)},
+                ExpectedCodes({14, 195}, 73, {190})},
         CliCase{"SoundPrepareRefused", {"--wrong-reply", "196"}, {"update-sound", "--yes"}, 1,
                 "Подготовка к записи, ждите...\n", "Обновление отменено.", {196}},
         CliCase{"SoundBlockRefused", {"--wrong-reply", "192"}, {"update-sound", "--yes"}, 1,

@@ -16,20 +16,9 @@ namespace {
 const std::string kQuestion = std::string("box: Внимание | ") + update::text::kFirmwareQuestion;
 const std::string kNotOlder = std::string("box: Внимание | ") + update::text::kNotOlderQuestion;
 const std::string kBusy = "box: Ошибка | Устройство не подключено или занято";
-const std::string kBlockError = "box: Ошибка | Ошибка при передачи данных";
-const std::string kNoCrc = "box: Ошибка обновления. | Нет подтвеждения CRC";
 const std::string kPreparing = "log: Подготовка к обновлению, ждите ...";
 const std::string kLoading = "log: Загрузка новой версии программы ...";
 const std::string kFinished = "log: Загрузка закончена.";
-const std::string kCancelled = "log: Обновление отменено.";
-
-std::vector<std::uint16_t> Expected(std::initializer_list<std::uint16_t> head, int fragments,
-                                    std::initializer_list<std::uint16_t> tail = {}) {
-    std::vector<std::uint16_t> codes(head);
-    codes.insert(codes.end(), static_cast<std::size_t>(fragments), 192);
-    codes.insert(codes.end(), tail);
-    return codes;
-}
 
 // The update that follows a failure starts over: a new prepare request, then offset 0.
 void ExpectFreshCompleteUpdate(UpdateRig& rig) {
@@ -50,7 +39,7 @@ void ExpectFreshCompleteUpdate(UpdateRig& rig) {
 TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum) {
     TempDir dir;
     UpdateRig rig(dir);
-    ASSERT_TRUE(rig.sim->Running());
+    ASSERT_TRUE(rig.sim->Started());
     rig.RunFirmware();
 
     EXPECT_EQ(rig.view.events,
@@ -66,13 +55,8 @@ TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum) 
     EXPECT_FALSE(rig.firmware.BlowActive);
 
     const auto frames = rig.Frames();
-    EXPECT_EQ(Codes(frames), Expected({14, 195}, 73, {190}));
-    const auto fragments = Fragments(frames);
-    ASSERT_EQ(fragments.size(), 73u);
-    for (std::size_t i = 0; i < fragments.size(); ++i) {
-        EXPECT_EQ(fragments[i].offset, i * 1024) << i;
-        EXPECT_EQ(fragments[i].count, i + 1 < fragments.size() ? 1024 : 816) << i;
-    }
+    EXPECT_EQ(Codes(frames), ExpectedCodes({14, 195}, 73, {190}));
+    ExpectWholeBlocks(frames, 73, 816);
     const auto sent = Reassemble(frames);
     EXPECT_EQ(sent, rig.firmware.BlowBuffer);
     ASSERT_GE(sent.size(), 16u);
@@ -97,31 +81,17 @@ TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum) 
     EXPECT_EQ(U32(stored, 100), crc);
 }
 
-struct FailureCase {
-    const char* name;
-    std::vector<std::string> sim;
-    std::vector<MessageAnswer> answers;
-    std::vector<std::string> events;
-    UpdateOutcome outcome;
-    std::vector<std::uint16_t> codes;
-    int progressMax, progressPosition;
-};
-
 class UpdateFirmwareFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(UpdateFirmwareFailureTest, ReportsStopsAndLeavesTheNextUpdateWhole) {
     const FailureCase& c = GetParam();
     TempDir dir;
     UpdateRig rig(dir, c.sim);
-    ASSERT_TRUE(rig.sim->Running());
+    ASSERT_TRUE(rig.sim->Started());
     rig.view.answers.assign(c.answers.begin(), c.answers.end());
     rig.RunFirmware();
 
-    EXPECT_EQ(rig.view.events, c.events);
-    EXPECT_EQ(rig.firmware.Outcome(), c.outcome);
-    EXPECT_EQ(Codes(rig.Frames()), c.codes);
-    EXPECT_EQ(rig.view.progressMax, c.progressMax);
-    EXPECT_EQ(rig.view.progressPosition, c.progressPosition);
+    ExpectFailureShown(rig, c, rig.firmware.Outcome());
     EXPECT_TRUE(rig.view.blowEnabled);
     EXPECT_FALSE(rig.view.timer1);
     EXPECT_FALSE(rig.firmware.BlowActive);
@@ -153,22 +123,22 @@ INSTANTIATE_TEST_SUITE_P(
                     {kQuestion, kPreparing, kBusy, kCancelled}, O::DeviceBusy, {14, 195}, 100, 0},
         FailureCase{"FirstFragmentUnacknowledged", {"--drop-ack", "1"}, {},
                     {kQuestion, kPreparing, kLoading, kBlockError, kCancelled}, O::TransferFailed,
-                    Expected({14, 195}, 1), 73, 0},
+                    ExpectedCodes({14, 195}, 1), 73, 0},
         FailureCase{"FifthFragmentUnacknowledged", {"--drop-ack", "5"}, {},
                     {kQuestion, kPreparing, kLoading, kBlockError, kCancelled}, O::TransferFailed,
-                    Expected({14, 195}, 5), 73, 4},
+                    ExpectedCodes({14, 195}, 5), 73, 4},
         FailureCase{"LastFragmentUnacknowledged", {"--drop-ack", "73"}, {},
                     {kQuestion, kPreparing, kLoading, kBlockError, kCancelled}, O::TransferFailed,
-                    Expected({14, 195}, 73), 73, 72},
+                    ExpectedCodes({14, 195}, 73), 73, 72},
         FailureCase{"FragmentWrongReply", {"--wrong-reply", "192"}, {},
                     {kQuestion, kPreparing, kLoading, kBlockError, kCancelled}, O::TransferFailed,
-                    Expected({14, 195}, 1), 73, 0},
+                    ExpectedCodes({14, 195}, 1), 73, 0},
         FailureCase{"CommitRefused", {"--reject-commit"}, {},
                     {kQuestion, kPreparing, kLoading, kNoCrc, kCancelled}, O::CommitRejected,
-                    Expected({14, 195}, 73, {190}), 73, 73},
+                    ExpectedCodes({14, 195}, 73, {190}), 73, 73},
         FailureCase{"CommitWrongReply", {"--wrong-reply", "190"}, {},
                     {kQuestion, kPreparing, kLoading, kNoCrc, kCancelled}, O::CommitRejected,
-                    Expected({14, 195}, 73, {190}), 73, 73}),
+                    ExpectedCodes({14, 195}, 73, {190}), 73, 73}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct VersionCase {
@@ -186,7 +156,7 @@ TEST_P(UpdateFirmwareVersionTest, AsksOnlyWhenTheUnitIsNotOlder) {
     std::vector<std::string> options = c.sim;
     options.insert(options.end(), {"--wrong-reply", "195"});
     UpdateRig rig(dir, options);
-    ASSERT_TRUE(rig.sim->Running());
+    ASSERT_TRUE(rig.sim->Started());
     rig.view.answers = {A::Ok, A::No};
     rig.RunFirmware();
     const auto codes = Codes(rig.Frames());
@@ -235,8 +205,8 @@ TEST_P(UpdateFirmwareReplyTest, OddVersionRepliesAreBounded) {
         if ((f.codeWord & 0x7FFF) == 195) return {EncodeFrame(193)};
         return identify(f);
     });
-    FixedPortStore store(pty.SlavePath());
-    NoPorts catalog;
+    MemoryPortStore store(pty.SlavePath());
+    ListPortCatalog catalog;
     ScaledClock clock(20);
     TDevice device(store, catalog, clock);
     RecordingUpdateView view;
@@ -279,7 +249,7 @@ TEST(UpdateFirmwareTest, HangUpMidTransferFailsTheBlockAndTheNextUpdateStartsOve
     TempDir dir;
     // Real reply waits: the block must fail because the line went, not because time ran out.
     UpdateRig rig(dir, {"--hangup-after", "5"}, 1);  // 14, 195, then the third fragment
-    ASSERT_TRUE(rig.sim->Running());
+    ASSERT_TRUE(rig.sim->Started());
     rig.RunFirmware();
     EXPECT_EQ(rig.view.events, (std::vector<std::string>{kQuestion, kPreparing, kLoading,
                                                          kBlockError, kCancelled}));

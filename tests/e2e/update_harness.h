@@ -3,127 +3,24 @@
 // a recording window, and a reader for the simulator's frame trace.
 
 #include "device/device.h"
+#include "support/memory_ports.h"
 #include "support/pty_pair.h"
 #include "support/recording_update_view.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace k64::test {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "k64-update-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-// k64-sim as a child: started with the given options, serving on the pty whose path it prints
-// first; stopped with SIGTERM, which makes it save its state.
-class SimProcess {
-public:
-    explicit SimProcess(const std::vector<std::string>& options) {
-        int out[2];
-        if (::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args{K64_SIM_PATH};
-        args.insert(args.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, K64_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        out_ = out[0];
-        if (pid_ > 0) ReadPath();
-    }
-    ~SimProcess() {
-        Stop();
-        if (out_ >= 0) ::close(out_);
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    const std::string& Path() const { return path_; }
-    bool Running() const { return pid_ > 0 && !path_.empty(); }
-
-    // SIGTERM and wait; the simulator writes its state on the way out. Also reaps a simulator
-    // that already left (after a hang-up).
-    void Stop() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-    }
-
-private:
-    void ReadPath() {
-        std::string line;
-        char c;
-        while (line.size() < 4096) {
-            pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0) return;
-            if (::read(out_, &c, 1) != 1) return;
-            if (c == '\n') break;
-            line += c;
-        }
-        path_ = line;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string path_;
-};
-
-class FixedPortStore final : public PortNameStore {
-public:
-    explicit FixedPortStore(std::string name) : name_(std::move(name)) {}
-    std::string Load() override { return name_; }
-    void Save(const std::string& name) override { name_ = name; }
-
-private:
-    std::string name_;
-};
-
-class NoPorts final : public PortCatalog {
-public:
-    std::vector<std::string> Candidates() override { return {}; }
-};
 
 inline std::vector<unsigned char> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -195,22 +92,45 @@ inline std::vector<std::uint16_t> Codes(const std::vector<TracedFrame>& frames) 
     return codes;
 }
 
+// What both transfers show on a failed block, a refused commit and the end of a cancelled run.
+inline const std::string kBlockError = "box: Ошибка | Ошибка при передачи данных";
+inline const std::string kNoCrc = "box: Ошибка обновления. | Нет подтвеждения CRC";
+inline const std::string kCancelled = "log: Обновление отменено.";
+
+// Data fragments at offsets 0, 1024, 2048 ..., each a whole block but the last.
+inline void ExpectWholeBlocks(const std::vector<TracedFrame>& frames, std::size_t blocks,
+                              std::uint16_t lastCount) {
+    const auto fragments = Fragments(frames);
+    ASSERT_EQ(fragments.size(), blocks);
+    for (std::size_t i = 0; i < fragments.size(); ++i) {
+        EXPECT_EQ(fragments[i].offset, i * 1024) << i;
+        EXPECT_EQ(fragments[i].count, i + 1 < fragments.size() ? 1024 : lastCount) << i;
+    }
+}
+
+// The request codes of a transfer: `head`, then `fragments` data fragments, then `tail`.
+inline std::vector<std::uint16_t> ExpectedCodes(std::initializer_list<std::uint16_t> head, int fragments,
+                                                std::initializer_list<std::uint16_t> tail = {}) {
+    std::vector<std::uint16_t> codes(head);
+    codes.insert(codes.end(), static_cast<std::size_t>(fragments), 192);
+    codes.insert(codes.end(), tail);
+    return codes;
+}
+
 // One simulator run with the tool's transfer objects bound to it. Reply waits pass `scale`
 // times faster than real time, so a time-out of the unit costs the test a fraction of it.
 class UpdateRig {
     // First, so that they outlive the device object that refers to them.
-    std::unique_ptr<FixedPortStore> store_;
-    NoPorts catalog_;
+    std::unique_ptr<MemoryPortStore> store_;
+    ListPortCatalog catalog_;
     ScaledClock clock_;
 
 public:
     explicit UpdateRig(const TempDir& dir, std::vector<std::string> simOptions = {}, int scale = 20,
                        const std::string& run = "run")
         : clock_(scale), trace(dir / (run + ".trace")) {
-        simOptions.insert(simOptions.end(), {"--state", dir / "state", "--trace", trace,
-                                             "--prepare-delay-ms", "0"});
-        sim = std::make_unique<SimProcess>(simOptions);
-        store_ = std::make_unique<FixedPortStore>(sim->Path());
+        StartSim(dir, std::move(simOptions));
+        store_ = std::make_unique<MemoryPortStore>(sim->PtyPath());
         device = std::make_unique<TDevice>(*store_, catalog_, clock_);
         firmware.LoadFirmwareImage();
         sound.LoadSoundData();
@@ -221,10 +141,8 @@ public:
     void Restart(const TempDir& dir, std::vector<std::string> simOptions, const std::string& run) {
         sim.reset();
         trace = dir / (run + ".trace");
-        simOptions.insert(simOptions.end(), {"--state", dir / "state", "--trace", trace,
-                                             "--prepare-delay-ms", "0"});
-        sim = std::make_unique<SimProcess>(simOptions);
-        device->SetPortName(sim->Path());
+        StartSim(dir, std::move(simOptions));
+        device->SetPortName(sim->PtyPath());
     }
 
     // Ticks the timers as the window would, without waiting between ticks.
@@ -238,6 +156,14 @@ public:
     }
     std::vector<TracedFrame> Frames() const { return ReceivedFrames(trace); }
 
+    // The simulator keeps its state in the test's folder, traces to `trace` and answers the
+    // prepare requests at once.
+    void StartSim(const TempDir& dir, std::vector<std::string> options) {
+        options.insert(options.end(), {"--state", dir / "state", "--trace", trace,
+                                       "--prepare-delay-ms", "0"});
+        sim = std::make_unique<SimProcess>(SimProgram(), options);
+    }
+
     std::string trace;
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<TDevice> device;
@@ -245,5 +171,26 @@ public:
     FirmwareUpdate firmware{view};
     SoundUpdate sound{view};
 };
+
+// A transfer that fails or is declined: the simulator's faults, the answers to the questions,
+// and what the window and the line show afterwards.
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> sim;
+    std::vector<MessageAnswer> answers;
+    std::vector<std::string> events;
+    UpdateOutcome outcome;
+    std::vector<std::uint16_t> codes;
+    int progressMax, progressPosition;
+};
+
+// What every failure row checks, whichever transfer it ran; `outcome` is that transfer's.
+inline void ExpectFailureShown(const UpdateRig& rig, const FailureCase& c, UpdateOutcome outcome) {
+    EXPECT_EQ(rig.view.events, c.events);
+    EXPECT_EQ(outcome, c.outcome);
+    EXPECT_EQ(Codes(rig.Frames()), c.codes);
+    EXPECT_EQ(rig.view.progressMax, c.progressMax);
+    EXPECT_EQ(rig.view.progressPosition, c.progressPosition);
+}
 
 }  // namespace k64::test

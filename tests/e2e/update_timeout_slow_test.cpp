@@ -2,6 +2,7 @@
 // 20 s to prepare sound, 4 s per block), and the sound update through k64ctl at its real pace.
 
 #include "resources/resources.h"
+#include "support/child_process.h"
 #include "update_harness.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@ namespace {
 TEST(UpdateTimeoutSlowTest, FirmwarePrepareUnansweredWaitsOutItsTimeOut) {
     TempDir dir;
     UpdateRig rig(dir, {"--no-reply", "195"}, 1);
-    ASSERT_TRUE(rig.sim->Running());
+    ASSERT_TRUE(rig.sim->Started());
     rig.RunFirmware();
     EXPECT_EQ(rig.firmware.Outcome(), UpdateOutcome::DeviceBusy);
     EXPECT_EQ(rig.view.log, (std::vector<std::string>{"Подготовка к обновлению, ждите ...",
@@ -27,7 +28,7 @@ TEST(UpdateTimeoutSlowTest, FirmwarePrepareUnansweredWaitsOutItsTimeOut) {
 TEST(UpdateTimeoutSlowTest, SoundPrepareUnansweredWaitsOutItsTimeOut) {
     TempDir dir;
     UpdateRig rig(dir, {"--no-reply", "196"}, 1);
-    ASSERT_TRUE(rig.sim->Running());
+    ASSERT_TRUE(rig.sim->Started());
     rig.RunSound();
     EXPECT_EQ(rig.sound.Outcome(), UpdateOutcome::DeviceBusy);
     EXPECT_EQ(rig.view.waveCaption, "Обновить звук до 648486");
@@ -38,7 +39,7 @@ TEST(UpdateTimeoutSlowTest, SoundPrepareUnansweredWaitsOutItsTimeOut) {
 TEST(UpdateTimeoutSlowTest, UnacknowledgedBlockWaitsOutItsTimeOutThenStartsOver) {
     TempDir dir;
     UpdateRig rig(dir, {"--drop-ack", "2"}, 1);
-    ASSERT_TRUE(rig.sim->Running());
+    ASSERT_TRUE(rig.sim->Started());
     rig.RunFirmware();
     EXPECT_EQ(rig.firmware.Outcome(), UpdateOutcome::TransferFailed);
     EXPECT_EQ(rig.view.progressPosition, 1);
@@ -52,13 +53,12 @@ TEST(UpdateTimeoutSlowTest, UnacknowledgedBlockWaitsOutItsTimeOutThenStartsOver)
 
 TEST(UpdateTimeoutSlowTest, SoundUpdateThroughK64ctlAtTheWindowsPace) {
     TempDir dir;
-    SimProcess sim({"--state", dir / "state", "--prepare-delay-ms", "0"});
-    ASSERT_TRUE(sim.Running());
-    const std::string command = std::string(K64CTL_PATH) + " --port " + sim.Path() +
-                                " update-sound --yes </dev/null >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    SimProcess sim(SimProgram(), {"--state", dir / "state", "--prepare-delay-ms", "0"});
+    ASSERT_TRUE(sim.Started());
+    const ProgramResult r = RunProgram({K64CTL_PATH, "--port", sim.PtyPath(), "update-sound", "--yes"},
+                                       EnvironmentWith(), std::chrono::minutes(9));
+    ASSERT_TRUE(r.failure.empty()) << r.failure;
+    EXPECT_EQ(r.status, 0) << r.err;
     sim.Stop();
     const auto found = resources::Find("wave_list");
     ASSERT_TRUE(found);
