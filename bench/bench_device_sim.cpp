@@ -2,9 +2,7 @@
 // second, and how much processor time the tool spends while the unit takes 19 s to confirm a
 // sound-update prepare request (the wait must sleep, not spin).
 
-#include "device/device.h"
-#include "device/port_store.h"
-#include "support/sim_process.h"
+#include "support/sim_device.h"
 
 #include <sys/resource.h>
 
@@ -15,21 +13,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class FixedStore : public k64::PortNameStore {
-public:
-    explicit FixedStore(std::string name) : name_(std::move(name)) {}
-    std::string Load() override { return name_; }
-    void Save(const std::string& name) override { name_ = name; }
-
-private:
-    std::string name_;
-};
-
-class NoCatalog : public k64::PortCatalog {
-public:
-    std::vector<std::string> Candidates() override { return {}; }
-};
 
 double CpuSeconds()
 {
@@ -43,21 +26,18 @@ double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock:
 
 void IdExchanges()
 {
-    k64::test::SimProcess sim(K64_SIM_PATH, {});
-    if (!sim.Started()) {
+    k64::test::SimDevice sim;
+    if (!sim.process.Started()) {
         std::printf("GetId exchanges: k64-sim did not start\n");
         return;
     }
-    FixedStore store(sim.PtyPath());
-    NoCatalog catalog;
-    k64::TDevice device(store, catalog);
     constexpr int kCount = 2000;
     int failed = 0;
     const double cpu0 = CpuSeconds();
     const auto t0 = Clock::now();
     for (int i = 0; i < kCount; ++i) {
         std::uint32_t id = 0;
-        if (device.GetId(&id) != k64::kOk)
+        if (sim.device.GetId(&id) != k64::kOk)
             ++failed;
     }
     const double wall = Since(t0);
@@ -69,17 +49,14 @@ void IdExchanges()
 
 void SlowPrepare()
 {
-    k64::test::SimProcess sim(K64_SIM_PATH, {"--delay", "196:19000"});
-    if (!sim.Started()) {
+    k64::test::SimDevice sim({"--delay", "196:19000"});
+    if (!sim.process.Started()) {
         std::printf("BeginWaveUpdate wait: k64-sim did not start\n");
         return;
     }
-    FixedStore store(sim.PtyPath());
-    NoCatalog catalog;
-    k64::TDevice device(store, catalog);
     const double cpu0 = CpuSeconds();
     const auto t0 = Clock::now();
-    const int result = device.BeginWaveUpdate();
+    const int result = sim.device.BeginWaveUpdate();
     const double wall = Since(t0);
     const double cpu = CpuSeconds() - cpu0;
     std::printf("BeginWaveUpdate answered after 19 s: result %d, wall %.3f s, tool CPU %.4f s = "

@@ -5,65 +5,22 @@
 //     (target < 0.5 ms).
 
 #include "device/device.h"
+#include "support/memory_ports.h"
+#include "support/pty_pair.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
 #include <sys/resource.h>
-#include <termios.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class FixedStore final : public k64::PortNameStore {
-public:
-    explicit FixedStore(std::string n) : name_(std::move(n)) {}
-    std::string Load() override { return name_; }
-    void Save(const std::string&) override {}
-
-private:
-    std::string name_;
-};
-
-class NoCatalog final : public k64::PortCatalog {
-public:
-    std::vector<std::string> Candidates() override { return {}; }
-};
-
-struct Pty {
-    int master = -1;
-    int keepAlive = -1;
-    std::string slave;
-    Pty()
-    {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-            std::perror("pty");
-            std::exit(1);
-        }
-        slave = ::ptsname(master);
-        // Held open so the master never sees the slave hang up between exchanges.
-        keepAlive = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios tio{};
-        ::tcgetattr(keepAlive, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(keepAlive, TCSANOW, &tio);
-    }
-    ~Pty()
-    {
-        ::close(master);
-        ::close(keepAlive);
-    }
-};
+using k64::test::ListPortCatalog;
+using k64::test::MemoryPortStore;
+using k64::test::PtyPair;
 
 double CpuSeconds()
 {
@@ -75,9 +32,9 @@ double CpuSeconds()
 
 void SilentWait(bool withHook)
 {
-    Pty pty;
-    FixedStore store(pty.slave);
-    NoCatalog catalog;
+    PtyPair pty;
+    MemoryPortStore store(pty.SlavePath());
+    ListPortCatalog catalog;
     k64::TDevice device(store, catalog);
     int hooks = 0;
     if (withHook)
@@ -95,38 +52,15 @@ void SilentWait(bool withHook)
     std::printf("\n");
 }
 
-// Answers every id request on the master at once.
-void Unit(int master, std::atomic<bool>& stop)
-{
-    std::vector<std::uint8_t> pending;
-    const std::uint8_t reply[] = {0x0B, 0, 4, 0, 1, 2, 3, 4, 0, 0, 0, 0};
-    while (!stop) {
-        pollfd p{master, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
-        std::uint8_t buf[1024];
-        const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n <= 0)
-            continue;
-        pending.insert(pending.end(), buf, buf + n);
-        while (pending.size() >= 4) {
-            const std::size_t len = pending[2] | pending[3] << 8;
-            if (pending.size() < len + 8)
-                break;
-            pending.erase(pending.begin(), pending.begin() + static_cast<long>(len + 8));
-            if (::write(master, reply, sizeof reply) != sizeof reply)
-                return;
-        }
-    }
-}
-
 void RoundTrips(int count)
 {
-    Pty pty;
-    std::atomic<bool> stop{false};
-    std::thread unit(Unit, pty.master, std::ref(stop));
-    FixedStore store(pty.slave);
-    NoCatalog catalog;
+    PtyPair pty;
+    // Answers every request at once with id 0x04030201.
+    const k64::test::ScriptedUnit unit(pty, [](const k64::test::Frame&) {
+        return k64::test::UnitReply{k64::test::EncodeFrame(0x0B, {1, 2, 3, 4})};
+    });
+    MemoryPortStore store(pty.SlavePath());
+    ListPortCatalog catalog;
     k64::TDevice device(store, catalog);
     std::vector<double> ms;
     ms.reserve(static_cast<std::size_t>(count));
@@ -138,8 +72,6 @@ void RoundTrips(int count)
             ++failures;
         ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
     }
-    stop = true;
-    unit.join();
     std::sort(ms.begin(), ms.end());
     double sum = 0;
     for (double v : ms)

@@ -4,26 +4,20 @@
 // much processor time they cost meanwhile.
 
 #include "device/device.h"
+#include "support/child_process.h"
+#include "support/memory_ports.h"
+#include "support/sim_process.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/timer_pump.h"
 #include "update/update_constants.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -36,58 +30,6 @@ double ProcessCpuSeconds() {
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
-
-// k64-sim as a child, printing its pty path first.
-class Sim {
-public:
-    Sim() {
-        int out[2];
-        if (::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args{K64_SIM_PATH, "--prepare-delay-ms", "0"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, K64_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        char c;
-        pollfd p{out[0], POLLIN, 0};
-        while (pid_ > 0 && ::poll(&p, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
-            path_ += c;
-        ::close(out[0]);
-    }
-    ~Sim() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    Sim(const Sim&) = delete;
-    Sim& operator=(const Sim&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string path_;
-};
-
-class Store final : public k64::PortNameStore {
-public:
-    explicit Store(std::string name) : name_(std::move(name)) {}
-    std::string Load() override { return name_; }
-    void Save(const std::string& name) override { name_ = name; }
-
-private:
-    std::string name_;
-};
-
-class NoPorts final : public k64::PortCatalog {
-public:
-    std::vector<std::string> Candidates() override { return {}; }
-};
 
 class Yes final : public k64::MessageInterface {
 public:
@@ -163,42 +105,23 @@ Figures SoundInProcess(k64::DeviceInterface& device) {
 #ifdef K64CTL_PATH
 // The whole k64ctl process: start-up, questions answered by --yes, transfer, exit.
 Figures Program(const std::string& port, const char* command) {
-    std::vector<std::string> args{K64CTL_PATH, "--port", port, command, "--yes"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const auto t0 = Clock::now();
-    pid_t pid = -1;
-    Figures f;
-    if (posix_spawn(&pid, K64CTL_PATH, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        ::wait4(pid, &status, 0, &usage);
-        f.wall = Seconds(Clock::now() - t0);
-        f.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        f.committed = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return f;
+    const k64::test::ProgramResult r = k64::test::RunProgram(
+        {K64CTL_PATH, "--port", port, command, "--yes"}, k64::test::EnvironmentWith(), std::chrono::minutes(10));
+    return {Seconds(Clock::now() - t0), r.cpuSeconds, r.failure.empty() && r.status == 0};
 }
 #endif
 
 }  // namespace
 
 int main() {
-    Sim sim;
-    if (sim.Path().empty()) {
+    k64::test::SimProcess sim(K64_SIM_PATH, {"--prepare-delay-ms", "0"});
+    if (!sim.Started()) {
         std::fprintf(stderr, "bench_update: k64-sim did not start\n");
         return 1;
     }
-    Store store(sim.Path());
-    NoPorts catalog;
+    k64::test::MemoryPortStore store(sim.PtyPath());
+    k64::test::ListPortCatalog catalog;
     k64::TDevice device(store, catalog);
 
     const long firmwareBlocks = (74536 + 8 + 1023) / 1024;
@@ -212,9 +135,9 @@ int main() {
 #ifdef K64CTL_PATH
     for (int i = 0; i < 3; ++i)
         Print("firmware, k64ctl process", firmwareBlocks, k64::update::kTimer1Interval,
-              Program(sim.Path(), "update-firmware"));
+              Program(sim.PtyPath(), "update-firmware"));
     Print("sound, k64ctl process", soundBlocks, k64::update::kTimer2Interval,
-          Program(sim.Path(), "update-sound"));
+          Program(sim.PtyPath(), "update-sound"));
 #endif
     return 0;
 }

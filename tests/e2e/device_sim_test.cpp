@@ -2,8 +2,10 @@
 
 #include "device/crc32.h"
 #include "device/device.h"
+#include "support/memory_ports.h"
+#include "support/pty_pair.h"
 #include "support/recording_messages.h"
-#include "support/sim_process.h"
+#include "support/sim_device.h"
 
 #include <gtest/gtest.h>
 
@@ -16,49 +18,12 @@
 namespace {
 
 using namespace k64;
+using k64::test::ListPortCatalog;
+using k64::test::MemoryPortStore;
 using k64::test::SimProcess;
 using std::chrono::milliseconds;
 
-class MemoryStore final : public PortNameStore {
-public:
-    explicit MemoryStore(std::string n) : name(std::move(n)) {}
-    std::string Load() override { return name; }
-    void Save(const std::string& n) override { name = n; }
-    std::string name;
-};
-
-class ListCatalog final : public PortCatalog {
-public:
-    std::vector<std::string> Candidates() override { return names; }
-    std::vector<std::string> names;
-};
-
-// Reply waits at 50 times real speed, so the fault cases do not cost 4 s each.
-class FastClock final : public WaitClock {
-public:
-    TimePoint Now() const override
-    {
-        return origin_ + (std::chrono::steady_clock::now() - origin_) * 50;
-    }
-    milliseconds RealSpan(milliseconds span) const override
-    {
-        return span.count() <= 0 ? milliseconds(0) : std::max(milliseconds(1), span / 50);
-    }
-
-private:
-    TimePoint origin_ = std::chrono::steady_clock::now();
-};
-
-struct Sim {
-    explicit Sim(std::vector<std::string> args = {})
-        : process(k64::test::SimProgram(), args), store(process.PtyPath()), device(store, catalog)
-    {
-    }
-    SimProcess process;
-    MemoryStore store;
-    ListCatalog catalog;
-    TDevice device;
-};
+using Sim = k64::test::SimDevice;
 
 TEST(DeviceOnSim, IdentifiesTheUnit)
 {
@@ -141,18 +106,16 @@ class SimFault : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(SimFault, GetIdReportsIt)
 {
-    SimProcess process(k64::test::SimProgram(), GetParam().args);
-    ASSERT_TRUE(process.Started());
-    MemoryStore store(process.PtyPath());
-    ListCatalog catalog;
-    FastClock clock;
-    TDevice device(store, catalog, clock);
+    // Reply waits at 50 times real speed, so the fault cases do not cost 4 s each.
+    const k64::test::ScaledClock clock(50);
+    Sim sim(GetParam().args, clock);
+    ASSERT_TRUE(sim.process.Started());
     std::uint32_t id = 99;
-    auto result = std::async(std::launch::async, [&] { return device.GetId(&id); });
+    auto result = std::async(std::launch::async, [&] { return sim.device.GetId(&id); });
     ASSERT_EQ(result.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_EQ(result.get(), GetParam().expected);
     EXPECT_EQ(id, 99u);
-    EXPECT_FALSE(device.Port().IsOpen());
+    EXPECT_FALSE(sim.device.Port().IsOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -167,8 +130,8 @@ TEST(DeviceOnSim, FindPortFindsTheSimulator)
 {
     SimProcess process(k64::test::SimProgram(), {"--id", "4242"});
     ASSERT_TRUE(process.Started());
-    MemoryStore store("");
-    ListCatalog catalog;
+    MemoryPortStore store;
+    ListPortCatalog catalog;
     catalog.names = {"/dev/k64-no-such-port", process.PtyPath()};
     TDevice device(store, catalog);
     k64::test::RecordingMessages owner;
