@@ -1,18 +1,9 @@
 #include "terminal_messages.h"
+#include "terminal.h"
 
 #include <array>
 #include <cctype>
 #include <string_view>
-
-#ifdef _WIN32
-#include <io.h>
-#define K64_ISATTY _isatty
-#define K64_FILENO _fileno
-#else
-#include <unistd.h>
-#define K64_ISATTY isatty
-#define K64_FILENO fileno
-#endif
 
 namespace k64::cli {
 namespace {
@@ -76,7 +67,7 @@ TerminalMessages::TerminalMessages(std::FILE* out, std::FILE* err, std::FILE* in
 
 bool TerminalMessages::StandardStreamsAreTerminal()
 {
-    return K64_ISATTY(K64_FILENO(stdin)) != 0 && K64_ISATTY(K64_FILENO(stderr)) != 0;
+    return IsTerminal(stdin) && IsTerminal(stderr);
 }
 
 MessageAnswer TerminalMessages::ShowMessage(const std::string& text, const std::string& caption,

@@ -1,4 +1,5 @@
 #include "update_command.h"
+#include "terminal.h"
 
 #include "command_line.h"
 #include "stop_signal.h"
@@ -15,16 +16,6 @@
 #include <cstdio>
 #include <functional>
 #include <string>
-
-#ifdef _WIN32
-#include <io.h>
-#define K64_ISATTY _isatty
-#define K64_FILENO _fileno
-#else
-#include <unistd.h>
-#define K64_ISATTY isatty
-#define K64_FILENO fileno
-#endif
 
 namespace k64::cli {
 namespace {
@@ -192,7 +183,7 @@ int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes
     }
     AnsweringMessages answering(messages);
     MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
-    TerminalUpdateView view(owner, K64_ISATTY(K64_FILENO(stderr)) != 0);
+    TerminalUpdateView view(owner, IsTerminal(stderr));
     return command == kFirmwareCommand ? RunFirmware(device, view) : RunSound(device, view);
 }
 

@@ -1,4 +1,5 @@
 #include "ui/K64main.h"
+#include "wait_cursor.h"
 
 #include "parameters/settings_file.h"
 #include "platform/display_text.h"
@@ -48,15 +49,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 void StoreHint(QWidget* widget, const char* hint) {
     widget->setAccessibleDescription(Utf8(hint));
 }
-
-// The show-wait cursor for the length of a request to the unit.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 

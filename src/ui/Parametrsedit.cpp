@@ -1,4 +1,5 @@
 #include "ui/Parametrsedit.h"
+#include "wait_cursor.h"
 
 #include "parameters/settings_file.h"
 #include "parameters/validate_value.h"
@@ -72,14 +73,6 @@ QTreeWidgetItem* TopLevelOf(QTreeWidgetItem* item) {
     while (item && item->parent()) item = item->parent();
     return item;
 }
-
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 
