@@ -131,8 +131,14 @@ void TParametersEditForm::BuildControls() {
     Tree->setSelectionModel(selection);
     delete previousModel;  // owned by the tree until replaced; Qt leaves the old one behind
 
-    Panel1 = new QWidget(Splitter1);
+    // Panel1 sits in a holder so that hiding it (a group node is selected) leaves its area
+    // empty instead of handing it to the tree.
+    auto* panelHolder = new QWidget(Splitter1);
+    auto* holderLayout = new QVBoxLayout(panelHolder);
+    holderLayout->setContentsMargins(0, 0, 0, 0);
+    Panel1 = new QWidget(panelHolder);
     Panel1->setObjectName("Panel1");
+    holderLayout->addWidget(Panel1);
     auto* panelLayout = new QVBoxLayout(Panel1);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->setSpacing(0);

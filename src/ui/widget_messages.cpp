@@ -1,5 +1,7 @@
 #include "ui/widget_messages.h"
 
+#include <QAbstractButton>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -32,6 +34,8 @@ MessageAnswer WidgetMessages::ShowMessage(const std::string& text, const std::st
     if (auto* b = box.button(QMessageBox::Cancel)) b->setText("Отмена");
     if (auto* b = box.button(QMessageBox::Yes)) b->setText("Да");
     if (auto* b = box.button(QMessageBox::No)) b->setText("Нет");
+    // Some styles decorate standard buttons with pictures; the boxes carry none.
+    for (QAbstractButton* b : box.buttons()) b->setIcon(QIcon());
 
     switch (box.exec()) {
     case QMessageBox::Ok: return MessageAnswer::Ok;
