@@ -91,9 +91,34 @@ SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, Parameter
     return {};
 }
 
-SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const ParameterList& list)
+namespace {
+
+// The file a save replaces: a symbolic link is followed, so the link stays and its target
+// gets the new contents (a rename over the link itself would turn it into a plain file).
+std::filesystem::path SaveTarget(const std::filesystem::path& path)
+{
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+    return error ? path : target;
+}
+
+// What open(2) would give a new file: read and write for all, less the process's umask.
+mode_t NewFileMode()
+{
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+SettingsFileResult WriteSettingsFile(const std::filesystem::path& requested, const ParameterList& list)
 {
     const std::string bytes = SettingsFileText(list);
+    const std::filesystem::path path = SaveTarget(requested);
 
     // The temporary must sit in the target's directory, or the rename would not be atomic.
     const std::filesystem::path directory =
@@ -103,7 +128,7 @@ SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const Pa
     if (file.get() < 0)
         return Failure(SettingsFileStatus::WriteFailed);
 
-    mode_t mode = 0644;
+    mode_t mode = NewFileMode();
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         mode = old.st_mode & 07777;

@@ -197,9 +197,30 @@ TEST_F(SettingsFile, ReplacedFileKeepsItsModeNewFileIsReadable)
     ASSERT_EQ(::stat(old.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
 
-    ASSERT_TRUE(WriteSettingsFile(dir_ / "new.txt", list).Ok());
-    ASSERT_EQ(::stat((dir_ / "new.txt").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    // A new file gets what any other program's new file would: 0666 less the umask.
+    for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
+        const mode_t previous = ::umask(mask);
+        const fs::path created = dir_ / ("new" + std::to_string(mask) + ".txt");
+        const bool ok = WriteSettingsFile(created, list).Ok();
+        ::umask(previous);
+        ASSERT_TRUE(ok);
+        ASSERT_EQ(::stat(created.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0666u & ~mask) << "umask " << mask;
+    }
+}
+
+TEST_F(SettingsFile, SaveThroughALinkKeepsTheLinkAndWritesItsTarget)
+{
+    const fs::path target = dir_ / "real.txt";
+    const fs::path link = dir_ / "link.txt";
+    Put(target, "old");
+    fs::create_symlink("real.txt", link);
+    ParameterList list;
+    list.ReadText("MicLevel=3");
+    ASSERT_TRUE(WriteSettingsFile(link, list).Ok());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Contents(target), "MicLevel=3\r\n");
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"link.txt", "real.txt"}));
 }
 
 TEST_F(SettingsFile, RelativePathSavesInTheWorkingFolder)
