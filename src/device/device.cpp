@@ -154,15 +154,9 @@ int TDevice::ReceiveMessage(std::unique_ptr<AbstractMessage>* reply, std::int16_
 int TDevice::Exchange(AbstractMessage& request, std::int16_t expected, milliseconds timeout,
                       const Take& take)
 {
-    if (busy_)
-        return kPortNotOpened;
+    if (const int sent = SendOnly(request); sent != 0)
+        return sent;
     BusyScope scope(busy_);
-    if (!port_.Open())
-        return kPortNotOpened;
-    if (!Send(request)) {
-        port_.Close();
-        return kPortNotOpened;
-    }
     reader_.Reset();
     replyTimeout_ = timeout;
     std::unique_ptr<AbstractMessage> reply;
