@@ -1,6 +1,7 @@
 #include "device_commands.h"
 
 #include "display.h"
+#include "common/shared_texts.h"
 #include "stop_signal.h"
 #include "device/diagnostic_scanner.h"
 #include "device/device.h"
@@ -21,14 +22,13 @@
 
 namespace k64::cli {
 namespace {
-// The desktop program's boxes for a failed request; the settings read and the serial number
-// say it with a full stop, the version read and the settings write without.
-constexpr const char* kNotConnectedLoading = "Устройство не подключено или занято.";
-constexpr const char* kNotConnected = "Устройство не подключено или занято";
-constexpr const char* kLoadingImpossibleCaption = "Загрузка не возможна";
-constexpr const char* kErrorCaption = "Ошибка";
-constexpr const char* kMessageCaption = "Сообщение";
-constexpr const char* kSettingsWritten = "Настройки записаны.";
+// The desktop program's boxes, with its texts.
+constexpr const char* kNotConnectedLoading = texts::kDeviceBusyStop;
+constexpr const char* kNotConnected = texts::kDeviceBusy;
+constexpr const char* kLoadingImpossibleCaption = texts::kLoadImpossible;
+constexpr const char* kErrorCaption = texts::kError;
+constexpr const char* kMessageCaption = texts::kMessage;
+using texts::kSettingsWritten;
 
 // The device object of one call, on the port given for this call, else on the stored one, else
 // on the platform's default port. Nothing is stored here.

@@ -2,16 +2,18 @@
 // Every text the three windows show, byte for byte. The update transfers keep their own texts
 // (update/update_constants.h).
 
+#include "common/shared_texts.h"
+
 namespace k64::ui::text {
 
 // Captions of message boxes.
-inline constexpr const char* kError = "Ошибка";
-inline constexpr const char* kAttention = "Внимание";
-inline constexpr const char* kMessage = "Сообщение";
-inline constexpr const char* kLoadImpossible = "Загрузка не возможна";
+inline constexpr const char* kError = texts::kError;
+inline constexpr const char* kAttention = texts::kAttention;
+inline constexpr const char* kMessage = texts::kMessage;
+inline constexpr const char* kLoadImpossible = texts::kLoadImpossible;
 
-inline constexpr const char* kDeviceBusyStop = "Устройство не подключено или занято.";
-inline constexpr const char* kDeviceBusy = "Устройство не подключено или занято";
+inline constexpr const char* kDeviceBusyStop = texts::kDeviceBusyStop;
+inline constexpr const char* kDeviceBusy = texts::kDeviceBusy;
 
 // Main window.
 inline constexpr const char* kPortGroup = " Порт подключения ";
@@ -47,7 +49,7 @@ inline constexpr const char* kSmsGroup = "Формат SMS команды для
 inline constexpr const char* kSmsSample = "Set8026,UsetNumber2=+79272XXXXXX";
 inline constexpr const char* kDescriptionGroup = "Описание параметра";
 inline constexpr const char* kSendQuestion = "Записать настройки в устройство?";
-inline constexpr const char* kSettingsWritten = "Настройки записаны.";
+inline constexpr const char* kSettingsWritten = texts::kSettingsWritten;
 inline constexpr const char* kCloseQuestion = "Настройки изменены, выйти без сохранения?";
 inline constexpr const char* kSmsPrefix = "Set";
 inline constexpr const char* kPinKey = "PinCod";

@@ -2,6 +2,7 @@
 // Fixed numbers and texts of the firmware and sound transfers. The texts are shown to the user
 // byte for byte as written here.
 
+#include "common/shared_texts.h"
 #include "device/protocol.h"
 
 #include <chrono>
@@ -32,10 +33,10 @@ inline constexpr int kVersionInfoSize = 96;
 inline constexpr std::int64_t kMaxPayloadSize = 0x7FFFFFFF - kHeadSize;
 
 namespace text {
-inline constexpr const char* kAttention = "Внимание";
-inline constexpr const char* kError = "Ошибка";
+inline constexpr const char* kAttention = texts::kAttention;
+inline constexpr const char* kError = texts::kError;
 inline constexpr const char* kUpdateError = "Ошибка обновления.";
-inline constexpr const char* kMessage = "Сообщение";
+inline constexpr const char* kMessage = texts::kMessage;
 
 inline constexpr const char* kFirmwareQuestion =
     "После обновления возможно произойдет сброс настроек.\n"
@@ -44,7 +45,7 @@ inline constexpr const char* kFirmwareQuestion =
 inline constexpr const char* kNotOlderQuestion =
     "Устройство уже содержит новейшую или равную версию.\n"
     "                         Обновлять или нет?";
-inline constexpr const char* kDeviceBusy = "Устройство не подключено или занято";
+inline constexpr const char* kDeviceBusy = texts::kDeviceBusy;
 inline constexpr const char* kDeviceBusyCancelled =
     "Устройство не подключено или занято.\nОбновление отменено.";
 inline constexpr const char* kTransferError = "Ошибка при передачи данных";
