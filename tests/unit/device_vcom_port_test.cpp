@@ -49,7 +49,7 @@ TEST(VcomPort, NonSerialDeviceShowsStatusBoxAndStaysClosed)
     ASSERT_EQ(boxes.recorder.shown.size(), 2u);
     EXPECT_EQ(boxes.recorder.shown[0].text, "Статус порта не досупен");
     EXPECT_EQ(boxes.recorder.shown[0].caption, "Error");
-    EXPECT_FALSE(VCOM_Port::Probe("/dev/null"));
+    EXPECT_FALSE(port.Probe());
 }
 
 TEST(VcomPort, AppliesBinaryLineAndKeepsTheRest)
@@ -93,6 +93,13 @@ TEST(VcomPort, AppliesBinaryLineAndKeepsTheRest)
     Bytes got(256);
     EXPECT_EQ(in.Read(got.data(), 256), 256);
     EXPECT_EQ(got, all);
+
+    // Closing puts the line back as it was found: a terminal named as the port is not left raw.
+    port.Close();
+    const termios after = SlaveSettings(pty);
+    EXPECT_EQ(::cfgetospeed(&after), static_cast<speed_t>(B115200));
+    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    EXPECT_NE(after.c_iflag & IXON, 0u);
 }
 
 TEST(VcomPort, OpenIsExclusiveAndIdempotent)
@@ -102,7 +109,7 @@ TEST(VcomPort, OpenIsExclusiveAndIdempotent)
     VCOM_Port second(pty.SlavePath());
     ASSERT_TRUE(first.Open());
     EXPECT_FALSE(second.Open());
-    EXPECT_FALSE(VCOM_Port::Probe(pty.SlavePath()));
+    EXPECT_FALSE(second.Probe());
 
     // A second Open() of an open port touches nothing: queued input is not flushed.
     pty.Send({1, 2, 3});
@@ -115,7 +122,7 @@ TEST(VcomPort, OpenIsExclusiveAndIdempotent)
     first.Close();
     first.Close();
     EXPECT_FALSE(first.IsOpen());
-    EXPECT_TRUE(VCOM_Port::Probe(pty.SlavePath()));
+    EXPECT_TRUE(second.Probe());
     EXPECT_TRUE(second.Open());
 }
 
