@@ -32,6 +32,9 @@ namespace k64 {
 
 inline constexpr int kOk = 1, kPortNotOpened = -1, kNoReply = -2, kBadReply = -3;
 
+// The longest settings text one frame carries; WriteSettings refuses a longer one unsent.
+inline constexpr std::size_t kMaxSettingsText = quon::tms::messages::SettingsMessage::kMaxText;
+
 // The unit's version, split in three zero-terminated texts (the same 96-byte record as in the
 // firmware image).
 struct VersionInfo {
