@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -124,6 +128,39 @@ TEST(VcomPort, OpenIsExclusiveAndIdempotent)
     EXPECT_FALSE(first.IsOpen());
     EXPECT_TRUE(second.Probe());
     EXPECT_TRUE(second.Open());
+}
+
+// An operation's hold keeps the port from every other opener across its reopens; a lock file
+// that names a dead process does not, one that names a live process does.
+TEST(VcomPort, HoldOutlivesCloseAndOnlyLiveHoldersBlock)
+{
+    PtyPair pty;
+    VCOM_Port first(pty.SlavePath());
+    VCOM_Port second(pty.SlavePath());
+    ASSERT_TRUE(first.Hold());
+    ASSERT_TRUE(first.Open());
+    first.Close();
+    EXPECT_FALSE(second.Open());
+    EXPECT_FALSE(second.Probe());
+    EXPECT_FALSE(second.Hold());
+    first.Unhold();
+    ASSERT_TRUE(second.Open());
+    second.Close();
+
+    char* real = ::realpath(pty.SlavePath().c_str(), nullptr);  // /dev/pts/N
+    const std::string lockFile = "/run/lock/LCK..pts_" + std::string(real).substr(9);
+    std::free(real);
+    EXPECT_FALSE(std::filesystem::exists(lockFile));  // a released lock leaves nothing behind
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        _exit(0);
+    ::waitpid(dead, nullptr, 0);
+    for (const auto& [pid, opens] : {std::pair{dead, true}, std::pair{::getppid(), false}}) {
+        std::ofstream(lockFile) << std::string(10 - std::to_string(pid).size(), ' ') << pid << '\n';
+        EXPECT_EQ(second.Open(), opens) << pid;
+        second.Close();
+        std::filesystem::remove(lockFile);
+    }
 }
 
 TEST(VcomPort, StaleInputIsDiscardedOnOpen)
