@@ -8,9 +8,13 @@
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
+#include "ui/wait_cursor.h"
 #include "ui/window_fixture.h"
+#include "update/update_constants.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QFile>
@@ -134,6 +138,30 @@ private slots:
         p.Box()->setCurrentIndex(1);
         QCOMPARE(p.store.saves.back(), std::string("COM3"));
         QCOMPARE(p.main->ActiveDevice()->PortName(), std::string("COM3"));
+    }
+
+    // A box waits for the user: the normal pointer over it, and its text's own lines kept whole.
+    void boxShowsNoBusyCursorAndKeepsLinesWhole() {
+        ui::WidgetMessages boxes;
+        const ui::WaitCursor busy;
+        bool cursorFree = false;
+        int labelLines = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            poll.stop();
+            cursorFree = QGuiApplication::overrideCursor() == nullptr;
+            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            labelLines = label->height() / label->fontMetrics().lineSpacing();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        poll.start(5);
+        boxes.ShowMessage(update::text::kFirmwareQuestion, "Внимание", MessageButtons::OkCancel);
+        QVERIFY(cursorFree);
+        QCOMPARE(labelLines, 3);
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     }
 
     void tabLeavesTheLog() {
