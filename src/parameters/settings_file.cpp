@@ -1,6 +1,6 @@
 #include "parameters/settings_file.h"
 
-#include <cstring>
+#include "common/error_reason.h"
 
 namespace k64 {
 
@@ -32,7 +32,7 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
     what += path.string();
     if (result.error != 0) {
         what += " (";
-        what += std::strerror(result.error);
+        what += ErrorReason(result.error);
         what += ")";
     }
     return what;

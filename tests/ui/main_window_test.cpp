@@ -416,6 +416,12 @@ private slots:
         QCOMPARE(p.Log().back(), QString("Загрузка закончена."));
     }
 
+    // Last: from here on Qt's own texts are Russian in this program.
+    void standardDialogsSpeakRussian() {
+        QVERIFY(ui::InstallRussianStandardTexts());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QString("&Имя файла:"));
+    }
 };
 
 K64_UI_TEST_MAIN(MainWindowTest)

@@ -7,6 +7,7 @@
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
 #include "ui/screenshot.h"
+#include "ui/settings_dialogs.h"
 #include "ui/widget_messages.h"
 
 #include <QApplication>
@@ -47,6 +48,7 @@ private:
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    k64::ui::InstallRussianStandardTexts();
 
     // Hidden option for the documentation: --screenshot DIR.
     QString screenshotDirectory;
