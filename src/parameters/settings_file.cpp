@@ -1,7 +1,8 @@
 #include "parameters/settings_file.h"
 
+#include "common/error_reason.h"
+
 #include <algorithm>
-#include <cstring>
 
 namespace k64 {
 
@@ -69,7 +70,7 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
     what += path.string();
     if (result.error != 0) {
         what += " (";
-        what += std::strerror(result.error);
+        what += ErrorReason(result.error);
         what += ")";
     }
     return what;

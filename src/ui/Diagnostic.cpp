@@ -63,6 +63,12 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 }
 
+void TDiagnosticForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // Docked to the bottom: all the width and everything below the labels.
+    Memo1->setGeometry(0, kMemoTop, width(), std::max(0, height() - kMemoTop));
+}
+
 void TDiagnosticForm::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         // Placed at the top-left corner of the screen the main window is on.

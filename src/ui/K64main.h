@@ -21,6 +21,7 @@
 #include <vector>
 
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QPlainTextEdit;
 class QProgressBar;
@@ -42,6 +43,9 @@ struct MainFormPlatform {
     // Receives the boxes of the construction itself (a parameter list that does not load);
     // null shows real boxes.
     MessageInterface* messages = nullptr;
+    // Folders watched while the window is idle: a port that appears or goes there is added to
+    // or taken from the port box.
+    std::vector<std::string> portFolders;
 };
 
 class TMainForm final : public QWidget, public UpdateView, public MessageInterface {
@@ -109,6 +113,9 @@ private:
     // The stored name, with the default stored in its place when there is none.
     std::string StoredPortOrDefault();
     void ShowEditor();
+    // Takes the port list again after a change in a watched folder, keeping the box's text.
+    void RefreshPortList();
+    bool PortListBusy() const;
 
     MainFormPlatform platform_;
     MessageRoute messages_;
@@ -134,6 +141,8 @@ private:
     QProgressBar* SaveProgress = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
+    QFileSystemWatcher* portWatcher_ = nullptr;
+    QTimer* portRefresh_ = nullptr;
 };
 
 }  // namespace k64::ui

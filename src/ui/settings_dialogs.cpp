@@ -2,8 +2,12 @@
 
 #include "ui/ui_texts.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace k64::ui {
 
@@ -27,6 +31,18 @@ std::filesystem::path ToPath(const QString& fileName) {
     const QByteArray encoded = QFile::encodeName(fileName);
     return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
 #endif
+}
+
+bool InstallRussianStandardTexts() {
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    QLocale::setDefault(russian);
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(russian, "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 }  // namespace k64::ui

@@ -17,4 +17,8 @@ QString ChooseSettingsFile(QWidget* owner, bool save);
 
 std::filesystem::path ToPath(const QString& fileName);
 
+// Qt's own dialogs, buttons and menus in the program's language, whatever the desktop's is.
+// False when Qt's Russian translation is not installed (they stay in English then).
+bool InstallRussianStandardTexts();
+
 }  // namespace k64::ui

@@ -7,6 +7,7 @@
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
 #include "ui/screenshot.h"
+#include "ui/settings_dialogs.h"
 #include "ui/widget_messages.h"
 
 #include <QApplication>
@@ -47,6 +48,7 @@ private:
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    k64::ui::InstallRussianStandardTexts();
 
     // Hidden option for the documentation: --screenshot DIR.
     QString screenshotDirectory;
@@ -66,7 +68,8 @@ int main(int argc, char* argv[]) {
     k64::QtPortNameStore store;
     k64::SystemPortCatalog catalog;
     k64::ui::TMainForm MainForm(
-        k64::ui::MainFormPlatform{store, catalog, &k64::WindowPortList, k64::DefaultPortName()});
+        k64::ui::MainFormPlatform{store, catalog, &k64::WindowPortList, k64::DefaultPortName(),
+                                  nullptr, k64::PortFolders()});
     k64::ui::TParametersEditForm ParametersEditForm(MainForm.ActiveDevice(), &MainForm);
     k64::ui::TDiagnosticForm DiagnosticForm(MainForm.ActiveDevice(), &MainForm);
     MainForm.SetForms(&ParametersEditForm, &DiagnosticForm);
