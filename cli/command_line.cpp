@@ -8,24 +8,38 @@ namespace k64::cli {
 namespace {
 struct CommandInfo {
     std::string_view name;
-    std::size_t operands;  // exactly this many
+    std::size_t minOperands;
+    std::size_t maxOperands;
     bool takesPort;
-    bool takesOutput;
-    bool takesForce;
+    bool takesOutput = false;
+    bool takesForce = false;
     bool takesYes = false;
     bool takesSeconds = false;
+    bool takesNoBackup = false;
+    bool takesRestoreSettings = false;
+    bool takesUnit = false;
 };
 
 // find probes the catalog's ports and stores the one it finds, so a port of this call only has
 // no meaning there, nor for commands that do not talk to the unit.
 constexpr CommandInfo kCommands[] = {
-    {"ports", 0, false, false, false},        {"find", 0, false, false, false},
-    {"id", 0, true, false, false},            {"version", 0, true, false, false},
-    {"params", 0, false, false, false},       {"read-settings", 0, true, true, false},
-    {"write-settings", 1, true, false, true},
-    {"update-firmware", 0, true, false, false, true},
-    {"update-sound", 0, true, false, false, true},
-    {"diag", 0, true, false, false, false, true},
+    {.name = "ports", .minOperands = 0, .maxOperands = 0, .takesPort = false},
+    {.name = "find", .minOperands = 0, .maxOperands = 0, .takesPort = false},
+    {.name = "id", .minOperands = 0, .maxOperands = 0, .takesPort = true},
+    {.name = "version", .minOperands = 0, .maxOperands = 0, .takesPort = true},
+    {.name = "params", .minOperands = 0, .maxOperands = 0, .takesPort = false},
+    {.name = "read-settings", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesOutput = true},
+    {.name = "write-settings", .minOperands = 1, .maxOperands = 1, .takesPort = true, .takesForce = true,
+     .takesNoBackup = true},
+    {.name = "update-firmware", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesYes = true,
+     .takesNoBackup = true, .takesRestoreSettings = true},
+    {.name = "update-sound", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesYes = true},
+    {.name = "diag", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesSeconds = true},
+    {.name = "backup", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesOutput = true},
+    {.name = "history", .minOperands = 0, .maxOperands = 0, .takesPort = false, .takesUnit = true},
+    {.name = "diff", .minOperands = 1, .maxOperands = 2, .takesPort = true},
+    {.name = "restore", .minOperands = 0, .maxOperands = 1, .takesPort = true, .takesForce = true,
+     .takesNoBackup = true},
 };
 
 const CommandInfo* FindCommand(std::string_view name)
@@ -111,6 +125,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
             if (line.seconds)
                 return fail("--seconds указан дважды");
             line.seconds = seconds;
+        } else if (arg == "--no-backup") {
+            line.noBackup = true;
+        } else if (arg == "--restore-settings") {
+            line.restoreSettings = true;
+        } else if (IsOption(arg, "--unit")) {
+            std::string value;
+            if (!TakeValue(args, i, "--unit", value) || value.empty())
+                return fail("после --unit нужен серийный номер");
+            line.unit = value;
         } else if (arg == "--yes" || arg == "-y") {
             line.yes = true;
             yesGiven = true;
@@ -128,13 +151,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
     const CommandInfo* entry = FindCommand(line.command);
     if (entry == nullptr)
         return fail("неизвестная команда " + line.command);
-    if (line.operands.size() != entry->operands) {
-        if (entry->operands == 0)
-            return fail("лишний аргумент команды " + line.command + ": " + line.operands.front());
-        return fail(line.operands.size() < entry->operands
-                        ? "команде " + line.command + " нужно имя файла"
-                        : "лишний аргумент команды " + line.command + ": " + line.operands.back());
-    }
+    if (line.operands.size() < entry->minOperands)
+        return fail("команде " + line.command + " нужно имя файла");
+    if (line.operands.size() > entry->maxOperands)
+        return fail("лишний аргумент команды " + line.command + ": " + line.operands.back());
     if (line.port && !entry->takesPort)
         return fail("--port не относится к команде " + line.command);
     if (outputGiven && !entry->takesOutput)
@@ -145,6 +165,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
         return fail("--seconds не относится к команде " + line.command);
     if (yesGiven && !entry->takesYes)
         return fail("--yes не относится к команде " + line.command);
+    if (line.noBackup && !entry->takesNoBackup)
+        return fail("--no-backup не относится к команде " + line.command);
+    if (line.restoreSettings && !entry->takesRestoreSettings)
+        return fail("--restore-settings не относится к команде " + line.command);
+    if (line.unit && !entry->takesUnit)
+        return fail("--unit не относится к команде " + line.command);
     return result;
 }
 
@@ -160,9 +186,21 @@ std::string UsageText(const std::string& defaultPort)
            "  params                         список параметров настройки с их пределами\n"
            "  read-settings [--output ФАЙЛ]  прочитать настройки устройства (key=value)\n"
            "                                 или сохранить их в файл настроек\n"
-           "  write-settings ФАЙЛ [--force]  записать настройки из файла в устройство;\n"
+           "  write-settings ФАЙЛ [--force] [--no-backup]\n"
+           "                                 записать настройки из файла в устройство;\n"
            "                                 --force пропускает проверку пределов\n"
-           "  update-firmware [--yes]        обновить прошивку встроенным образом\n"
+           "  backup [--output ФАЙЛ]         сохранить настройки устройства в истории\n"
+           "  history [--unit НОМЕР]         записи истории, новые первыми\n"
+           "  diff A [B]                     различия настроек; A и B — файл, unit (устройство)\n"
+           "                                 или latest (последняя запись истории устройства);\n"
+           "                                 B по умолчанию unit\n"
+           "  restore [ФАЙЛ|latest] [--force] [--no-backup]\n"
+           "                                 записать в устройство настройки из файла\n"
+           "                                 или последней записи истории\n"
+           "  update-firmware [--yes] [--no-backup] [--restore-settings]\n"
+           "                                 обновить прошивку встроенным образом;\n"
+           "                                 --restore-settings возвращает настройки,\n"
+           "                                 если обновление их сбросило\n"
            "  update-sound [--yes]           заменить звуковые данные встроенными;\n"
            "                                 --yes отвечает на вопросы «да»\n"
            "  diag [--seconds N]             диагностика: оси акселерометра и строки устройства\n"
@@ -176,8 +214,12 @@ std::string UsageText(const std::string& defaultPort)
            ".\n"
            "  -h, --help    эта справка\n"
            "\n"
+           "Перед записью настроек и обновлением прошивки текущие настройки устройства\n"
+           "сохраняются в истории (--no-backup отменяет это).\n"
+           "\n"
            "Переменная окружения K64_EXTRA_PORTS: дополнительные порты для ports и find\n"
-           "через двоеточие (например, псевдотерминал симулятора).\n"
+           "через двоеточие (например, псевдотерминал симулятора). K64_HISTORY_DIR: папка\n"
+           "истории настроек вместо ~/.local/share/k64/history.\n"
            "\n"
            "Коды завершения: 0 успех; 1 устройство не ответило или файл недоступен;\n"
            "2 ошибка в командной строке или недопустимое значение в файле настроек.\n";

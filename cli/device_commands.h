@@ -10,7 +10,6 @@ int RunFind(TerminalMessages& messages);
 int RunId(const CommandLine& line, TerminalMessages& messages);
 int RunVersion(const CommandLine& line, TerminalMessages& messages);
 int RunReadSettings(const CommandLine& line, TerminalMessages& messages);
-int RunWriteSettings(const CommandLine& line, TerminalMessages& messages);
 // Diagnostic mode: what the diagnostic window would show, until --seconds pass or Ctrl-C.
 int RunDiag(const CommandLine& line, TerminalMessages& messages);
 

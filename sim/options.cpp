@@ -118,6 +118,8 @@ std::vector<OptionInfo> OptionTable() {
          }},
         {"--reject-commit", false,
          [](Options& o, const std::string&) { o.faults.reject_commit = true; return std::string(); }},
+        {"--reset-settings-on-commit", false,
+         [](Options& o, const std::string&) { o.faults.reset_settings_on_commit = true; return std::string(); }},
         {"--hangup-after", true,
          [](Options& o, const std::string& v) {
              std::uint64_t n = 0;
@@ -209,6 +211,9 @@ that take CODE may be repeated):
   --drop-ack N            store the Nth data fragment (counted from 1 since start) but do not
                           acknowledge it; may be repeated
   --reject-commit         refuse every update commit (no acknowledgement)
+  --reset-settings-on-commit
+                          a committed firmware update sets every setting back to its default,
+                          as some real updates do
   --hangup-after N        close the line as soon as the Nth request frame arrives, without
                           answering it, then save state and exit with status 0
 )";

@@ -2,6 +2,7 @@
 #include "wait_cursor.h"
 
 #include "parameters/settings_file.h"
+#include "parameters/settings_history.h"
 #include "platform/display_text.h"
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"
@@ -293,8 +294,19 @@ void TMainForm::ReadButtonClick() {
             return;
         }
         parameters_->ReadText(std::move(settings));
+        KeepInHistory();
     }
     ShowEditor();
+}
+
+void TMainForm::KeepInHistory() {
+    if (platform_.historyFolder.empty()) return;
+    const std::string port = activeDevice_->PortName();
+    const StoredEntry stored = StoreHistoryEntry(platform_.historyFolder,
+                                                 port == serialPort_ ? serial_ : kUnknownUnit, *parameters_);
+    // The windows have no place for it; the read itself succeeded and is shown as always.
+    if (!stored.result.Ok())
+        qWarning("%s", DescribeSettingsFileResult(stored.result, stored.path).c_str());
 }
 
 void TMainForm::OpenFileButtonClick() {
@@ -327,8 +339,10 @@ void TMainForm::GetSerialButtonClick() {
         ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
         return;
     }
+    serialPort_ = activeDevice_->PortName();
+    serial_ = UnitSerial(id);
     // Shown as the signed number the unit's id has always been shown as.
-    AppendLog(text::kLogSerial + std::to_string(static_cast<std::int32_t>(id)));
+    AppendLog(text::kLogSerial + serial_);
 }
 
 void TMainForm::GetVersionButtonClick() {

@@ -15,6 +15,7 @@
 
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -46,6 +47,8 @@ struct MainFormPlatform {
     // Folders watched while the window is idle: a port that appears or goes there is added to
     // or taken from the port box.
     std::vector<std::string> portFolders;
+    // Every settings read from the unit is kept there (the settings history); empty keeps none.
+    std::filesystem::path historyFolder;
 };
 
 class TMainForm final : public QWidget, public UpdateView, public MessageInterface {
@@ -113,6 +116,8 @@ private:
     // The stored name, with the default stored in its place when there is none.
     std::string StoredPortOrDefault();
     void ShowEditor();
+    // Stores the settings just read from the unit as a history entry.
+    void KeepInHistory();
     // Takes the port list again after a change in a watched folder, keeping the box's text.
     void RefreshPortList();
     bool PortListBusy() const;
@@ -127,6 +132,10 @@ private:
     TParametersEditForm* editForm_ = nullptr;
     TDiagnosticForm* diagnosticForm_ = nullptr;
     int progressStep_ = 1;
+    // The serial number last read in this session, and on which port: a settings read from the
+    // same port is stored under it in the history.
+    std::string serialPort_;
+    std::string serial_;
 
     QGroupBox* GroupBox1 = nullptr;
     QComboBox* PortComboBox = nullptr;

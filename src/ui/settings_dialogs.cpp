@@ -1,10 +1,12 @@
 #include "ui/settings_dialogs.h"
 
+#include "platform/history_folder.h"
 #include "ui/ui_texts.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -19,8 +21,14 @@ QString ChooseSettingsFile(QWidget* owner, bool save) {
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // An existing file is replaced without a question, as the save has always done.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // Opening starts in the settings history, where every read is kept, until the user picks
+    // a file elsewhere; then in that folder for the rest of the session.
+    static QString openFolder = QString::fromStdWString(HistoryFolder().wstring());
+    if (!save && QFileInfo(openFolder).isDir()) dialog.setDirectory(openFolder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    if (!save) openFolder = QFileInfo(chosen).absolutePath();
+    return chosen;
 }
 
 std::filesystem::path ToPath(const QString& fileName) {

@@ -1,6 +1,7 @@
 // The main window against the simulated unit: start-up and the stored port name, typing into
 // the port box, the port search, reading settings into the editor, serial number and version.
 
+#include "parameters/settings_history.h"
 #include "platform/port_catalog.h"
 #include "support/pty_pair.h"
 #include "support/sim_process.h"
@@ -46,6 +47,7 @@ struct Program {
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<TParametersEditForm> edit;
     std::unique_ptr<TDiagnosticForm> diag;
+    QTemporaryDir history;
     int editShows = 0;
 
     // With `portFolder` the port box lists and watches that folder instead of `ports`.
@@ -53,7 +55,8 @@ struct Program {
                      const std::string& portFolder = {}) {
         store.name = stored;
         catalog.names = ports;
-        ui::MainFormPlatform platform{store, catalog, [ports] { return ports; }, kDefault, &messages, {}};
+        ui::MainFormPlatform platform{store,     catalog, [ports] { return ports; }, kDefault,
+                                      &messages, {},      history.path().toStdString()};
         if (!portFolder.empty()) {
             platform.portList = [portFolder] { return SystemPortCatalog(portFolder).Candidates(); };
             platform.portFolders = {portFolder};
@@ -226,12 +229,20 @@ private slots:
             treeGroups = p.edit->findChild<QTreeWidget*>("Tree")->topLevelItemCount();
             p.edit->close();
         });
+        QTest::mouseClick(p.Button("GetSerialButton"), Qt::LeftButton);
         QTest::mouseClick(p.Button("ReadButton"), Qt::LeftButton);
         QVERIFY(editorSeen);
         QCOMPARE(seenMicLevel, std::string("10"));
         QCOMPARE(treeGroups, static_cast<int>(p.main->Parameters().groups.size()));
         QCOMPARE(p.main->Parameters().DisplayText("NoteKick"), p.main->Parameters().enums[1].items[4].text);
         QVERIFY(p.messages.shown.empty());
+
+        // The read is kept in the history under the serial number read before, once.
+        WhenVisible(p.edit.get(), [&] { p.edit->close(); });
+        p.main->ReadButtonClick();
+        const std::vector<HistoryEntry> entries = ListHistory(p.history.path().toStdString());
+        QCOMPARE(entries.size(), std::size_t{1});
+        QCOMPARE(entries[0].serial, std::string("16001234"));
     }
 
     void failedReadKeepsTheValuesAndOpensNothing() {

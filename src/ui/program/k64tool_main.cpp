@@ -1,6 +1,7 @@
 // k64tool: the desktop service tool.
 
 #include "common/message_interface.h"
+#include "platform/history_folder.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
 #include "ui/Diagnostic.h"
@@ -69,7 +70,7 @@ int main(int argc, char* argv[]) {
     k64::SystemPortCatalog catalog;
     k64::ui::TMainForm MainForm(
         k64::ui::MainFormPlatform{store, catalog, &k64::WindowPortList, k64::DefaultPortName(),
-                                  nullptr, k64::PortFolders()});
+                                  nullptr, k64::PortFolders(), k64::HistoryFolder()});
     k64::ui::TParametersEditForm ParametersEditForm(MainForm.ActiveDevice(), &MainForm);
     k64::ui::TDiagnosticForm DiagnosticForm(MainForm.ActiveDevice(), &MainForm);
     MainForm.SetForms(&ParametersEditForm, &DiagnosticForm);
