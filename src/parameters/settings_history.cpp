@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <system_error>
 
 namespace k64 {
@@ -38,8 +38,37 @@ bool IsSerial(std::string_view serial)
     return AllDigits(serial.substr(serial.starts_with('-') ? 1 : 0));
 }
 
-// The entry a file name describes, if it is one.
-bool ParseEntryName(const std::string& name, HistoryEntry* entry)
+std::string Stamp(std::time_t when)
+{
+    char text[32] = {};
+    const std::tm* local = std::localtime(&when);
+    if (local == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", local) != kStampLength)
+        return "1970-01-01_00-00-00";
+    return text;
+}
+
+// The bytes of an entry; nothing for one that cannot be read or is larger than a settings file.
+std::optional<std::string> Contents(const fs::path& path)
+{
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error || size > kMaxSettingsFileSize)
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+std::string UnitSerial(std::uint32_t id)
+{
+    return std::to_string(static_cast<std::int32_t>(id));
+}
+
+bool ParseHistoryName(const std::string& name, HistoryEntry* entry)
 {
     std::string_view rest(name);
     if (!rest.ends_with(".txt") || rest.size() < kStampLength + 6 || !IsStamp(rest.substr(0, kStampLength)) ||
@@ -66,40 +95,13 @@ bool ParseEntryName(const std::string& name, HistoryEntry* entry)
     return true;
 }
 
-std::string Stamp(std::time_t when)
-{
-    char text[32] = {};
-    const std::tm* local = std::localtime(&when);
-    if (local == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", local) != kStampLength)
-        return "1970-01-01_00-00-00";
-    return text;
-}
-
-std::string Contents(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes;
-    // An entry is a settings file; one past the size limit is no entry of ours to compare.
-    bytes.resize(kMaxSettingsFileSize + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
-}
-
-} // namespace
-
-std::string UnitSerial(std::uint32_t id)
-{
-    return std::to_string(static_cast<std::int32_t>(id));
-}
-
 std::vector<HistoryEntry> ListHistory(const fs::path& folder, const std::string& serial)
 {
     std::vector<HistoryEntry> entries;
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         HistoryEntry entry;
-        if (!it->is_regular_file(error) || !ParseEntryName(it->path().filename().string(), &entry))
+        if (!it->is_regular_file(error) || !ParseHistoryName(it->path().filename().string(), &entry))
             continue;
         if (!serial.empty() && entry.serial != serial)
             continue;

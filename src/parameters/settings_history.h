@@ -34,6 +34,9 @@ struct HistoryEntry {
     int sequence = 1;    // 2, 3, ... for later entries of one unit within one second
 };
 
+// The entry a file name describes (path left empty); false for a name of another form.
+bool ParseHistoryName(const std::string& name, HistoryEntry* entry);
+
 // The entries in `folder`, newest first; only those of `serial` when it is not empty. Names of
 // another form are passed over; a missing folder has no entries.
 std::vector<HistoryEntry> ListHistory(const std::filesystem::path& folder,
