@@ -14,6 +14,7 @@ struct CommandInfo {
     bool takesForce;
     bool takesYes = false;
     bool takesSeconds = false;
+    bool takesCsv = false;
 };
 
 // find probes the catalog's ports and stores the one it finds, so a port of this call only has
@@ -25,7 +26,7 @@ constexpr CommandInfo kCommands[] = {
     {"write-settings", 1, true, false, true},
     {"update-firmware", 0, true, false, false, true},
     {"update-sound", 0, true, false, false, true},
-    {"diag", 0, true, false, false, false, true},
+    {"diag", 0, true, false, false, false, true, true},
 };
 
 const CommandInfo* FindCommand(std::string_view name)
@@ -111,6 +112,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
             if (line.seconds)
                 return fail("--seconds указан дважды");
             line.seconds = seconds;
+        } else if (IsOption(arg, "--csv")) {
+            std::string value;
+            if (!TakeValue(args, i, "--csv", value) || value.empty())
+                return fail("после --csv нужно имя файла");
+            if (line.csv)
+                return fail("--csv указан дважды");
+            line.csv = value;
         } else if (arg == "--yes" || arg == "-y") {
             line.yes = true;
             yesGiven = true;
@@ -143,6 +151,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
         return fail("--force не относится к команде " + line.command);
     if (line.seconds && !entry->takesSeconds)
         return fail("--seconds не относится к команде " + line.command);
+    if (line.csv && !entry->takesCsv)
+        return fail("--csv не относится к команде " + line.command);
     if (yesGiven && !entry->takesYes)
         return fail("--yes не относится к команде " + line.command);
     return result;
@@ -165,8 +175,10 @@ std::string UsageText(const std::string& defaultPort)
            "  update-firmware [--yes]        обновить прошивку встроенным образом\n"
            "  update-sound [--yes]           заменить звуковые данные встроенными;\n"
            "                                 --yes отвечает на вопросы «да»\n"
-           "  diag [--seconds N]             диагностика: оси акселерометра и строки устройства\n"
-           "                                 N секунд или до Ctrl-C\n"
+           "  diag [--seconds N] [--csv ФАЙЛ]\n"
+           "                                 диагностика: оси акселерометра и строки устройства\n"
+           "                                 N секунд или до Ctrl-C; --csv сохраняет их запись\n"
+           "                                 в ФАЙЛ (CSV: время, тег, x, y, z, текст)\n"
            "\n"
            "Параметры:\n"
            "  --port ПОРТ   порт только для этого вызова (не запоминается) для команд,\n"

@@ -20,6 +20,7 @@ struct CommandLine {
     bool force = false;                 // write-settings --force
     bool yes = false;                   // update-firmware/update-sound --yes
     std::optional<double> seconds;      // diag --seconds
+    std::optional<std::string> csv;     // diag --csv
 };
 
 struct ParseResult {

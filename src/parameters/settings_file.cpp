@@ -17,6 +17,11 @@ std::string SettingsFileText(const ParameterList& list)
     return file;
 }
 
+SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const ParameterList& list)
+{
+    return SaveFileAtomically(path, SettingsFileText(list));
+}
+
 std::string DescribeSettingsFileResult(const SettingsFileResult& result,
                                        const std::filesystem::path& path)
 {

@@ -115,9 +115,8 @@ mode_t NewFileMode()
 
 } // namespace
 
-SettingsFileResult WriteSettingsFile(const std::filesystem::path& requested, const ParameterList& list)
+SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested, const std::string& bytes)
 {
-    const std::string bytes = SettingsFileText(list);
     const std::filesystem::path path = SaveTarget(requested);
 
     // The temporary must sit in the target's directory, or the rename would not be atomic.
