@@ -22,7 +22,7 @@ int RunPorts()
 {
     SystemPortCatalog catalog;
     for (const std::string& name : catalog.Candidates())
-        PrintLine(name);
+        PrintLine(EscapedName(name));
     return kExitSuccess;
 }
 

@@ -144,8 +144,16 @@ int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
     const SettingsFileResult read = ReadSettingsFile(path, list);
     if (!read.Ok()) {
         ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
-        return kExitFailure;
+        // A file that is no settings text is the caller's mistake, like a refused value; --force
+        // does not send it, since it would set every value on the unit back to its default.
+        const bool notSettings = read.status == SettingsFileStatus::ControlBytes ||
+                                 read.status == SettingsFileStatus::NoKnownKey;
+        return notSettings ? kExitUsage : kExitFailure;
     }
+    for (const std::string& skipped : read.skipped)
+        std::fprintf(stderr, "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
+    if (read.skippedCount > read.skipped.size())
+        std::fprintf(stderr, "k64ctl: пропущено ещё строк: %zu\n", read.skippedCount - read.skipped.size());
     if (!line.force) {
         // Only what differs from its default is sent, so that is what has to pass the limits;
         // every refusal is named before giving up, not just the first.
@@ -161,8 +169,13 @@ int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
         if (refused)
             return kExitUsage;
     }
+    const std::string settings = list.WriteText(false);
+    if (settings.size() > kMaxSettingsText) {
+        ShowMessage(&messages, texts::SettingsTooLong(settings.size(), kMaxSettingsText), kErrorCaption);
+        return kExitFailure;
+    }
     Session session(line);
-    if (session.Device().WriteSettings(list.WriteText(false)) < 0) {
+    if (session.Device().WriteSettings(settings) < 0) {
         ShowMessage(&messages, kNotConnected, kErrorCaption);
         return kExitFailure;
     }

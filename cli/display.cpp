@@ -2,6 +2,8 @@
 
 #include "common/cp1251.h"
 
+#include <cstdio>
+
 namespace k64::cli {
 
 std::string ForTerminal(std::string_view cp1251)
@@ -13,6 +15,24 @@ std::string ForTerminal(std::string_view cp1251)
             c = '?';
     }
     return Cp1251ToUtf8(safe);
+}
+
+std::string EscapedName(std::string_view name)
+{
+    std::string shown;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            shown += escape;
+        } else {
+            if (c == '\\')
+                shown += '\\';
+            shown += c;
+        }
+    }
+    return shown;
 }
 
 } // namespace k64::cli

@@ -10,4 +10,8 @@ namespace k64::cli {
 // file could use to move the cursor or recolour the terminal, are shown as "?".
 std::string ForTerminal(std::string_view cp1251);
 
+// A file system name (UTF-8 or plain bytes) as one unambiguous line: control bytes become
+// \xNN and a backslash is doubled; everything else passes unchanged.
+std::string EscapedName(std::string_view name);
+
 } // namespace k64::cli

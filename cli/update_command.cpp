@@ -137,9 +137,15 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view) {
     }
     view.bytesTotal = std::int64_t{firmware.BlowSize} + update::kHeadSize;
     view.bytesSent = [&firmware] { return std::int64_t{firmware.BlowSendPos}; };
+    const ScopedStopSignal stop;
     firmware.BlowUpdateButtonClick(&device);
-    update::PumpTimer(update::kTimer1Interval, [&view] { return view.timer1; },
-                      [&] { firmware.Timer1Timer(&device); });
+    update::PumpTimer(
+        update::kTimer1Interval,
+        [&] {
+            if (stopRequested != 0) firmware.Stop(&device);
+            return view.timer1;
+        },
+        [&] { firmware.Timer1Timer(&device); });
     view.Finish();
     return ExitStatus(firmware.Outcome());
 }
@@ -152,8 +158,8 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view) {
     }
     view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
     view.bytesSent = [&sound] { return std::int64_t{sound.WaveSent}; };
-    // Ctrl-C during a sound transfer is the "Стоп" button: the transfer ends between two blocks.
-    ScopedStopSignal stop;
+    // A stop signal during a sound transfer is the "Стоп" button: it ends between two blocks.
+    const ScopedStopSignal stop;
     sound.WaveUpdateButtonClick(&device);
     update::PumpTimer(
         update::kTimer2Interval,

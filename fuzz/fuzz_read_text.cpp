@@ -1,7 +1,9 @@
 // Settings text from the unit or a file applied to the embedded list: any bytes must be taken
 // without fault, and writing the changed values back and reading them again must restore them.
+// The check a settings file passes first must judge any bytes and keep its list bounded.
 
 #include "parameters/parameter_list.h"
+#include "parameters/settings_file.h"
 #include "parameters/validate_value.h"
 
 #include <cstdint>
@@ -13,7 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static k64::ParameterList list;
     static k64::ParameterList copy;
 
-    list.ReadText(std::string(reinterpret_cast<const char*>(data), size));
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const k64::SettingsFileResult checked = k64::CheckSettingsText(text, list);
+    if (checked.skipped.size() > k64::kMaxListedSkipped || checked.skipped.size() > checked.skippedCount)
+        std::abort();
+    list.ReadText(text);
     for (int i = 0; i < static_cast<int>(list.parameters.size()); ++i) {
         (void)list.DisplayTextAt(i);
         (void)k64::ValidateValue(list.parameters[static_cast<std::size_t>(i)],

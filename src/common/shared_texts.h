@@ -2,6 +2,9 @@
 // Message box texts that the windows, the update transfers and k64ctl all show, kept once so the
 // three cannot drift apart.
 
+#include <cstddef>
+#include <string>
+
 namespace k64::texts {
 
 // Captions.
@@ -16,5 +19,12 @@ inline constexpr const char* kDeviceBusyStop = "Устройство не под
 inline constexpr const char* kDeviceBusy = "Устройство не подключено или занято";
 
 inline constexpr const char* kSettingsWritten = "Настройки записаны.";
+
+// Settings that one frame cannot carry; nothing was sent.
+inline std::string SettingsTooLong(std::size_t length, std::size_t limit)
+{
+    return "Настройки не помещаются в одну посылку: " + std::to_string(length) +
+           " байт, допустимо не более " + std::to_string(limit) + ". Ничего не отправлено.";
+}
 
 } // namespace k64::texts

@@ -292,14 +292,15 @@ bool TDevice::FindPort(MessageInterface* owner)
     port_.Close();
     const std::string previous = port_.Name();
     for (const std::string& name : catalog_.Candidates()) {
-        if (!quon::io::VCOM_Port::Probe(name))
-            continue;
         SetPortName(name);
-        std::uint32_t id = 0;
-        if (GetId(&id) < 0)
+        // Held before the first byte: a port that another process is updating is not touched.
+        if (!HoldPort())
             continue;
+        std::uint32_t id = 0;
         std::string text;
-        if (GetVersion(&text) < 0)
+        const bool answered = port_.Probe() && GetId(&id) >= 0 && GetVersion(&text) >= 0;
+        ReleasePort();
+        if (!answered)
             continue;
         VersionInfo info;
         ParseVersion(&info, text);

@@ -32,6 +32,9 @@ namespace k64 {
 
 inline constexpr int kOk = 1, kPortNotOpened = -1, kNoReply = -2, kBadReply = -3;
 
+// The longest settings text one frame carries; WriteSettings refuses a longer one unsent.
+inline constexpr std::size_t kMaxSettingsText = quon::tms::messages::SettingsMessage::kMaxText;
+
 // The unit's version, split in three zero-terminated texts (the same 96-byte record as in the
 // firmware image).
 struct VersionInfo {
@@ -66,8 +69,14 @@ public:
     // ones are empty.
     virtual void ParseVersion(VersionInfo* info, const std::string& text) = 0;
     // Probes the catalog's ports in order and binds to the first that answers both the id and
-    // the version request; shows the outcome on `owner` and stores the name found.
+    // the version request; shows the outcome on `owner` and stores the name found. Each port is
+    // held while it is probed, and one held by another process is passed over untouched.
     virtual bool FindPort(MessageInterface* owner) = 0;
+    // Keeps the port from other processes between the exchanges of one operation (an update
+    // from prepare to commit); every successful HoldPort() is matched by one ReleasePort().
+    // False, with nothing sent, when another process holds the port.
+    virtual bool HoldPort() = 0;
+    virtual void ReleasePort() = 0;
 };
 
 class TDevice final : public DeviceInterface {
@@ -94,6 +103,8 @@ public:
     int Restart() override;
     void ParseVersion(VersionInfo* info, const std::string& text) override;
     bool FindPort(MessageInterface* owner) override;
+    bool HoldPort() override { return port_.Hold(); }
+    void ReleasePort() override { port_.Unhold(); }
 
     // An exchange is running; a nested one is refused without touching the port.
     bool Busy() const { return busy_; }

@@ -77,10 +77,12 @@ FrameReader::Result FrameReader::Receive(quon::io::InputStream& in, ReadWaiter& 
     auto lastIdle = std::chrono::steady_clock::now();
     for (;;) {
         const auto elapsed = std::chrono::duration_cast<milliseconds>(clock.Now() - start);
-        if (elapsed >= timeout)
-            break;
+        // Past the deadline, what is already queued still counts: a process that was suspended
+        // (Ctrl-Z, then fg) finds the reply that came meanwhile.
         if (Pass(in))
             return Result::kComplete;
+        if (elapsed >= timeout)
+            break;
 
         milliseconds slice = std::max(clock.RealSpan(timeout - elapsed), milliseconds(1));
         if (idle)

@@ -29,6 +29,8 @@ bool VCOM_Port::Open()
 {
     if (IsOpen())
         return true;
+    if (!lock_.Acquire(name_))
+        return false;  // another process is in the middle of an operation on this port
     hungUp_ = false;
     const LineSettings line{proto::kBaudRate, proto::kByteSize, proto::kParity, proto::kStopBits};
     const OpenOutcome outcome = OpenDevice(line);
@@ -62,6 +64,40 @@ void VCOM_Port::Close()
     if (handle_ != kNoHandle)
         CloseDevice();
     handle_ = kNoHandle;
+    savedLine_.reset();
+    ReleaseUnlessHeld();
+}
+
+void VCOM_Port::ReleaseUnlessHeld()
+{
+    if (holds_ == 0 && !IsOpen())
+        lock_.Release();
+}
+
+bool VCOM_Port::Hold()
+{
+    if (!lock_.Acquire(name_))
+        return false;
+    ++holds_;
+    return true;
+}
+
+void VCOM_Port::Unhold()
+{
+    if (holds_ > 0)
+        --holds_;
+    ReleaseUnlessHeld();
+}
+
+bool VCOM_Port::Probe()
+{
+    if (IsOpen())
+        return true;
+    if (!lock_.Acquire(name_))
+        return false;
+    const bool serial = DeviceProbe();
+    ReleaseUnlessHeld();
+    return serial;
 }
 
 unsigned VCOM_Port::OutQueueCount()

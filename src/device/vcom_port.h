@@ -7,11 +7,13 @@
 // vcom_port.cpp. On top of that the port offers blocking waits (readable / idle until a limit
 // or a hang-up) so that no caller ever has to spin on the queue counts.
 
+#include "device/port_lock.h"
 #include "device/streams.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace quon::io {
@@ -34,9 +36,10 @@ public:
     const std::string& Name() const { return name_; }
 
     // Opens and configures the port (9600 8N1, RTS on, binary). True at once when already open.
-    // A missing or busy port fails silently; rejected settings show a message box. A failed
-    // Open() never leaves the device open.
+    // A missing or busy port (also one held by another process) fails silently; rejected
+    // settings show a message box. A failed Open() never leaves the device open.
     bool Open();
+    // Closes the device and puts back the line settings it had before Open().
     void Close();
     bool IsOpen() const { return handle_ != kNoHandle; }
 
@@ -61,9 +64,15 @@ public:
     using QueueCounter = std::function<unsigned()>;
     void SetOutQueueCounter(QueueCounter counter) { outQueueCounter_ = std::move(counter); }
 
-    // Opens `name` exclusively, reads its line settings and closes it again; changes nothing.
-    // True when the name is a serial device that is free right now.
-    static bool Probe(const std::string& name);
+    // Opens the port exclusively, reads its line settings and closes it again; changes nothing.
+    // True when the name is a serial device that is free right now (or open here).
+    bool Probe();
+
+    // Keeps the port from other processes beyond Close(), for an operation of several
+    // exchanges (an update, a settings write, a probe); counted, each Hold() matched by one
+    // Unhold(). False when another process holds it. Open() alone holds it until Close().
+    bool Hold();
+    void Unhold();
 
 private:
     enum class OpenOutcome { kOpened, kNotOpened, kNoStatus, kLineRejected, kTimeoutsRejected };
@@ -78,6 +87,7 @@ private:
     // when configuring it failed, so the shared Open() can close it again.
     OpenOutcome OpenDevice(const LineSettings& line);
     void CloseDevice();
+    bool DeviceProbe();
     bool DeviceOutQueue(unsigned* count);
     bool DeviceInQueue(unsigned* count);
     int DeviceWrite(const void* data, int count, std::chrono::milliseconds limit);
@@ -87,10 +97,15 @@ private:
     using NativeHandle = std::intptr_t;
     static constexpr NativeHandle kNoHandle = -1;
 
+    void ReleaseUnlessHeld();
+
     std::string name_;
     NativeHandle handle_ = kNoHandle;
     bool hungUp_ = false;
     QueueCounter outQueueCounter_;
+    PortLock lock_;
+    int holds_ = 0;
+    std::shared_ptr<const void> savedLine_;  // the back end's record of the line before Open()
 };
 
 class VCOMOutputStream final : public OutputStream {

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <memory>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -72,6 +73,7 @@ VCOM_Port::OpenOutcome VCOM_Port::OpenDevice(const LineSettings& line)
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0)
         return OpenOutcome::kNoStatus;
+    savedLine_ = std::make_shared<const termios>(tio);
 
     // A binary line: no translation, echo, signals or software flow control (XON/XOFF bytes
     // occur in frames). Hardware flow control, modem control and the like stay as found.
@@ -108,6 +110,9 @@ VCOM_Port::OpenOutcome VCOM_Port::OpenDevice(const LineSettings& line)
 void VCOM_Port::CloseDevice()
 {
     const int fd = static_cast<int>(handle_);
+    // A terminal named as the port (or any device) is left as we found it, not raw.
+    if (savedLine_)
+        ::tcsetattr(fd, TCSANOW, static_cast<const termios*>(savedLine_.get()));
     // The exclusive flag outlives our descriptor while anyone else holds the tty.
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
@@ -231,9 +236,9 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
     }
 }
 
-bool VCOM_Port::Probe(const std::string& name)
+bool VCOM_Port::DeviceProbe()
 {
-    const int fd = OpenLocked(name);
+    const int fd = OpenLocked(name_);
     if (fd < 0)
         return false;
     termios tio{};

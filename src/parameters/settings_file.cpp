@@ -2,6 +2,8 @@
 
 #include "common/error_reason.h"
 
+#include <algorithm>
+
 namespace k64 {
 
 std::string SettingsFileText(const ParameterList& list)
@@ -22,6 +24,36 @@ SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const Pa
     return SaveFileAtomically(path, SettingsFileText(list));
 }
 
+SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList& list)
+{
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\r' && c != '\n' && c != '\t') || byte == 0x7F)
+            return SettingsFileResult::Failed(SettingsFileStatus::ControlBytes);
+    }
+    SettingsFileResult result;
+    bool named = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.find_first_not_of(" \t") == std::string_view::npos)
+            continue;
+        const std::size_t eq = line.find('=');
+        if (eq != std::string_view::npos && list.IndexOfKey(std::string(line.substr(0, eq))) >= 0) {
+            named = true;
+            continue;
+        }
+        if (result.skipped.size() < kMaxListedSkipped)
+            result.skipped.emplace_back(line);
+        ++result.skippedCount;
+    }
+    if (!named && result.skippedCount > 0)
+        return SettingsFileResult::Failed(SettingsFileStatus::NoKnownKey);
+    return result;
+}
+
 std::string DescribeSettingsFileResult(const SettingsFileResult& result,
                                        const std::filesystem::path& path)
 {
@@ -33,6 +65,12 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
     case SettingsFileStatus::TooLarge: what = "Файл настроек больше 1 МБ: "; break;
     case SettingsFileStatus::ReadFailed: what = "Не удалось прочитать файл настроек "; break;
     case SettingsFileStatus::WriteFailed: what = "Не удалось записать файл настроек "; break;
+    case SettingsFileStatus::ControlBytes:
+        what = "Файл содержит управляющие байты и не может быть файлом настроек: ";
+        break;
+    case SettingsFileStatus::NoKnownKey:
+        what = "В файле нет ни одной строки \"параметр=значение\" с известным параметром: ";
+        break;
     }
     what += path.string();
     if (result.error != 0) {

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace k64 {
 
@@ -21,20 +23,40 @@ enum class SettingsFileStatus {
     NotAFile,    // the path names a directory, device or pipe
     TooLarge,    // larger than kMaxSettingsFileSize
     ReadFailed,
-    WriteFailed, // the save did not complete; the old file, if any, is unchanged
+    WriteFailed,  // the save did not complete; the old file, if any, is unchanged
+    ControlBytes, // a zero byte or a control byte other than CR, LF and tab: no settings text
+    NoKnownKey,   // lines, but not one names a parameter: some other text file
 };
 
 struct SettingsFileResult {
     SettingsFileStatus status = SettingsFileStatus::Ok;
     int error = 0; // errno of the call that failed, 0 when there is none
+    // A successful read: the first kMaxListedSkipped lines that name no parameter (as read),
+    // and how many there were in all. They change nothing, as in any settings text.
+    std::vector<std::string> skipped;
+    std::size_t skippedCount = 0;
     bool Ok() const { return status == SettingsFileStatus::Ok; }
+    static SettingsFileResult Failed(SettingsFileStatus status, int error = 0)
+    {
+        SettingsFileResult result;
+        result.status = status;
+        result.error = error;
+        return result;
+    }
 };
+
+inline constexpr std::size_t kMaxListedSkipped = 10;
+
+// Whether `text` may be applied as settings: Ok, ControlBytes or NoKnownKey (blank lines do not
+// count; an empty or blank text is valid and means every default), with the skipped lines.
+SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList& list);
 
 // The text to show the user for a failed result (UTF-8), naming the file.
 std::string DescribeSettingsFileResult(const SettingsFileResult& result,
                                        const std::filesystem::path& path);
 
-// Reads the file and applies it with ReadText. On failure the list is left as it was.
+// Reads the file, checks it with CheckSettingsText and applies it with ReadText. On failure the
+// list is left as it was.
 SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, ParameterList& list);
 
 // The bytes a settings file holds for the list: WriteText(false) with CR LF line ends.

@@ -3,6 +3,7 @@
 #include "parameters/settings_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,7 +38,7 @@ private:
 
 SettingsFileResult Failure(SettingsFileStatus status, int error = errno)
 {
-    return SettingsFileResult{status, error};
+    return SettingsFileResult::Failed(status, error);
 }
 
 bool WriteAll(int fd, const std::string& bytes)
@@ -86,23 +87,44 @@ SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, Parameter
     if (size > kMaxSettingsFileSize)
         return Failure(SettingsFileStatus::TooLarge, 0);
     text.resize(size);
+    SettingsFileResult checked = CheckSettingsText(text, list);
+    if (!checked.Ok())
+        return checked;
     // ReadText takes CR, LF and CR LF alike, so the file's lines need no rejoining first.
     list.ReadText(std::move(text));
-    return {};
+    return checked;
 }
 
 namespace {
 
-// The file a save replaces: a symbolic link is followed, so the link stays and its target
-// gets the new contents (a rename over the link itself would turn it into a plain file).
-std::filesystem::path SaveTarget(const std::filesystem::path& path)
+// Where a save may write: a regular file, a new name (mkstemp then checks its folder), or the
+// final target of a symbolic link when that is a regular file; the link itself stays. Anything
+// else would be replaced by the rename: a device, a pipe, a socket, a folder, or a link that
+// leads nowhere or to one of those (/dev/stdout on a pipe). `mode` is the mode to keep.
+SettingsFileResult SaveTarget(const std::filesystem::path& path, std::filesystem::path* target,
+                              mode_t* mode)
 {
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return path;
-    std::error_code error;
-    const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
-    return error ? path : target;
+    *target = path;
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? SettingsFileResult{} : Failure(SettingsFileStatus::WriteFailed);
+    if (S_ISLNK(info.st_mode)) {
+        if (::stat(path.c_str(), &info) != 0)
+            return Failure(SettingsFileStatus::NotAFile);  // a link that leads nowhere
+        if (S_ISREG(info.st_mode)) {
+            char* real = ::realpath(path.c_str(), nullptr);
+            if (real == nullptr)
+                return Failure(SettingsFileStatus::WriteFailed);
+            *target = real;
+            std::free(real);
+        }
+    }
+    if (S_ISDIR(info.st_mode))
+        return Failure(SettingsFileStatus::WriteFailed, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        return Failure(SettingsFileStatus::NotAFile, 0);
+    *mode = info.st_mode & 07777;
+    return {};
 }
 
 // What open(2) would give a new file: read and write for all, less the process's umask.
@@ -117,7 +139,10 @@ mode_t NewFileMode()
 
 SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested, const std::string& bytes)
 {
-    const std::filesystem::path path = SaveTarget(requested);
+    std::filesystem::path path;
+    mode_t mode = NewFileMode();
+    if (SettingsFileResult target = SaveTarget(requested, &path, &mode); !target.Ok())
+        return target;
 
     // The temporary must sit in the target's directory, or the rename would not be atomic.
     const std::filesystem::path directory =
@@ -126,11 +151,6 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested, co
     FileDescriptor file(::mkstemp(pattern.data()));
     if (file.get() < 0)
         return Failure(SettingsFileStatus::WriteFailed);
-
-    mode_t mode = NewFileMode();
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        mode = old.st_mode & 07777;
 
     const auto abandon = [&](int error) {
         ::unlink(pattern.c_str());

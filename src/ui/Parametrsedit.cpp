@@ -432,6 +432,11 @@ void TParametersEditForm::SendActionExecute() {
         !devices_ || !Parameters)
         return;
     const std::string settings = Parameters->WriteText(false);
+    if (settings.size() > kMaxSettingsText) {
+        Ask(texts::SettingsTooLong(settings.size(), kMaxSettingsText), text::kError,
+            MessageButtons::Ok);
+        return;
+    }
     int result = 0;
     {
         WaitCursor cursor;

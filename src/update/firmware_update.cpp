@@ -71,7 +71,11 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice) {
     view_.SetBlowButtonEnabled(false);
     view_.AppendLog(text::kLogPreparingFirmware);
 
-    if (activeDevice->BeginFirmwareUpdate() < 0) {
+    // The port stays ours from the prepare request to the commit: another program slipping in
+    // between two blocks would break the transfer.
+    const bool held = activeDevice->HoldPort();
+    if (!held || activeDevice->BeginFirmwareUpdate() < 0) {
+        if (held) activeDevice->ReleasePort();
         ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
         view_.AppendLog(text::kLogCancelled);
         view_.SetBlowButtonEnabled(true);
@@ -101,6 +105,24 @@ void FirmwareUpdate::Fail(const char* text, const char* caption) {
     view_.AppendLog(text::kLogCancelled);
 }
 
+void FirmwareUpdate::EndTransfer() {
+    BlowActive = false;
+    view_.SetBlowButtonEnabled(true);
+}
+
+void FirmwareUpdate::Finish(DeviceInterface* activeDevice, UpdateOutcome outcome) {
+    if (activeDevice != nullptr) activeDevice->ReleasePort();
+    outcome_ = outcome;
+}
+
+void FirmwareUpdate::Stop(DeviceInterface* activeDevice) {
+    if (!BlowActive) return;
+    view_.SetTimer1Enabled(false);
+    view_.AppendLog(text::kLogCancelled);
+    EndTransfer();
+    Finish(activeDevice, UpdateOutcome::Stopped);
+}
+
 void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice) {
     view_.SetTimer1Enabled(false);
     if (!BlowActive) {
@@ -110,20 +132,20 @@ void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice) {
 
     if (BlowRemaining == 0) {
         view_.SetProgressPosition(progressMax_);
-        BlowActive = false;
-        view_.SetBlowButtonEnabled(true);
+        EndTransfer();
         const std::uint32_t crc = quon::util::Crc32Plain(BlowBuffer.data() + kHeadSize,
                                                          static_cast<std::uint32_t>(BlowSize));
-        if (activeDevice == nullptr ||
-            activeDevice->CommitUpdate(crc, static_cast<std::uint32_t>(BlowSize)) < 0) {
+        const bool committed =
+            activeDevice != nullptr &&
+            activeDevice->CommitUpdate(crc, static_cast<std::uint32_t>(BlowSize)) >= 0;
+        Finish(activeDevice, committed ? UpdateOutcome::Committed : UpdateOutcome::CommitRejected);
+        if (!committed) {
             Fail(text::kNoCrcConfirmation, text::kUpdateError);
-            outcome_ = UpdateOutcome::CommitRejected;
             return;
         }
         view_.AppendLog(text::kLogFinished);
         view_.SetProgressPosition(0);
         view_.FocusBlowButton();
-        outcome_ = UpdateOutcome::Committed;
         return;
     }
 
@@ -135,9 +157,8 @@ void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice) {
                                        static_cast<std::uint32_t>(BlowSendPos),
                                        static_cast<std::uint16_t>(n)) < 0) {
         Fail(text::kTransferError, text::kError);
-        BlowActive = false;
-        view_.SetBlowButtonEnabled(true);
-        outcome_ = UpdateOutcome::TransferFailed;
+        EndTransfer();
+        Finish(activeDevice, UpdateOutcome::TransferFailed);
         return;
     }
     BlowSendPos += n;

@@ -32,6 +32,9 @@ public:
     void BlowUpdateButtonClick(DeviceInterface* activeDevice);
     // One tick of Timer1: one block, or the commit after the last block.
     void Timer1Timer(DeviceInterface* activeDevice);
+    // Ends a running transfer between two blocks, as the sound update's "Стоп" does: nothing
+    // more is sent, no commit. Nothing happens when no transfer runs.
+    void Stop(DeviceInterface* activeDevice);
 
     bool Loaded() const { return !BlowBuffer.empty(); }
     UpdateOutcome Outcome() const { return outcome_; }
@@ -47,6 +50,10 @@ public:
 
 private:
     void Fail(const char* text, const char* caption);
+    // No block goes out any more; the button is back.
+    void EndTransfer();
+    // After the last exchange of a started update: the port is let go.
+    void Finish(DeviceInterface* activeDevice, UpdateOutcome outcome);
 
     UpdateView& view_;
     UpdateOutcome outcome_ = UpdateOutcome::None;

@@ -65,19 +65,24 @@ void SoundUpdate::RestoreCaption() {
     view_.SetWaveButtonCaption(text::kSoundCaption + std::to_string(WaveDataSize));
 }
 
-void SoundUpdate::Stop() {
+void SoundUpdate::Stop(DeviceInterface* activeDevice) {
     // A click on "Стоп": the unit has been told nothing final, so it keeps its old sound data
     // uncommitted; the next start prepares it again and sends everything from offset 0.
     view_.SetTimer2Enabled(false);
     WaveStream.reset();
     view_.AppendLog(text::kLogCancelled);
     RestoreCaption();
-    outcome_ = UpdateOutcome::Stopped;
+    Finish(activeDevice, UpdateOutcome::Stopped);
+}
+
+void SoundUpdate::Finish(DeviceInterface* activeDevice, UpdateOutcome outcome) {
+    if (activeDevice != nullptr) activeDevice->ReleasePort();
+    outcome_ = outcome;
 }
 
 void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice) {
     if (Running()) {
-        Stop();
+        Stop(activeDevice);
         return;
     }
     if (activeDevice == nullptr || !Loaded()) return;
@@ -95,7 +100,11 @@ void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice) {
     view_.SetWaveButtonCaption(text::kStopCaption);
     view_.AppendLog(text::kLogPreparingSound);
 
-    if (activeDevice->BeginWaveUpdate() < 0) {
+    // The port stays ours from the prepare request to the commit: another program slipping in
+    // between two blocks would leave the unit's sound area erased.
+    const bool held = activeDevice->HoldPort();
+    if (!held || activeDevice->BeginWaveUpdate() < 0) {
+        if (held) activeDevice->ReleasePort();
         ShowMessage(owner, text::kDeviceBusyCancelled, text::kError, MessageButtons::Ok);
         RestoreCaption();
         outcome_ = UpdateOutcome::DeviceBusy;
@@ -132,7 +141,7 @@ void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice) {
             // The transfer is over: release its stream so that nothing reads it again and the
             // button starts afresh instead of offering "Стоп" for a dead transfer.
             WaveStream.reset();
-            outcome_ = UpdateOutcome::TransferFailed;
+            Finish(activeDevice, UpdateOutcome::TransferFailed);
             return;
         }
         WaveSent += static_cast<std::int32_t>(n);
@@ -150,15 +159,16 @@ void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice) {
     const std::uint32_t dataCrc = LittleEndian32(head.data() + 4);
     RestoreCaption();
 
-    if (activeDevice == nullptr || activeDevice->CommitUpdate(dataCrc, dataLength) < 0) {
+    const bool committed =
+        activeDevice != nullptr && activeDevice->CommitUpdate(dataCrc, dataLength) >= 0;
+    Finish(activeDevice, committed ? UpdateOutcome::Committed : UpdateOutcome::CommitRejected);
+    if (!committed) {
         ShowMessage(view_.MessageOwner(), text::kNoCrcConfirmation, text::kUpdateError,
                     MessageButtons::Ok);
         RestoreCaption();
-        outcome_ = UpdateOutcome::CommitRejected;
         return;
     }
     ShowMessage(view_.MessageOwner(), text::kSoundWritten, text::kMessage, MessageButtons::Ok);
-    outcome_ = UpdateOutcome::Committed;
 }
 
 }  // namespace k64

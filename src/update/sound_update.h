@@ -65,7 +65,9 @@ public:
     std::int32_t WaveSent = 0;
 
 private:
-    void Stop();
+    void Stop(DeviceInterface* activeDevice);
+    // After the last exchange of a started update: the port is let go.
+    void Finish(DeviceInterface* activeDevice, UpdateOutcome outcome);
     void RestoreCaption();
 
     UpdateView& view_;

@@ -6,9 +6,10 @@ namespace k64 {
 enum class UpdateOutcome {
     None,            // nothing started yet, or a transfer is still running
     Declined,        // the user answered a question with Cancel or No; nothing sent after it
-    DeviceBusy,      // the version request or the prepare request failed
+    DeviceBusy,      // the version request or the prepare request failed, or another process
+                     // holds the port
     TransferFailed,  // a block was not acknowledged
-    Stopped,         // the user stopped a sound transfer between two blocks
+    Stopped,         // the user (or a signal to k64ctl) stopped a transfer between two blocks
     CommitRejected,  // every block went through but the unit did not confirm the commit
     Committed,       // the unit confirmed length and checksum
 };

@@ -135,14 +135,15 @@ TEST_F(K64ctl, HelpPrintsUsageAndDefaultPort)
     }
 }
 
-TEST_F(K64ctl, PortsListsExtraPortsLastSkippingEmptyEntries)
+TEST_F(K64ctl, PortsListsExtraPortsLastSkippingEmptyEntriesEscaped)
 {
-    const ProgramResult r = Run({"ports"}, "::/tmp/k64-a::/tmp/k64-b:");
+    const ProgramResult r = Run({"ports"}, "::/tmp/k64-a::/tmp/k64-b:/tmp/k64\x1b[2J\\c:");
     EXPECT_EQ(r.status, 0);
     const std::vector<std::string> lines = Lines(r.out);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "/tmp/k64-a");
-    EXPECT_EQ(lines.back(), "/tmp/k64-b");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "/tmp/k64-a");
+    EXPECT_EQ(lines[lines.size() - 2], "/tmp/k64-b");
+    EXPECT_EQ(lines.back(), "/tmp/k64\\x1B[2J\\\\c");  // control bytes escaped, never sent raw
     for (const std::string& line : lines)
         EXPECT_FALSE(line.empty());
 }
@@ -445,7 +446,10 @@ TEST_P(WriteSettings, ChecksLimitsBeforeSending)
         args.push_back("--force");
     const ProgramResult r = OnUnit(args);
     EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.err, c.err);
+    std::string err = r.err;
+    if (const std::size_t at = err.find(File("in.txt")); at != std::string::npos)
+        err.replace(at, File("in.txt").size(), "IN");
+    EXPECT_EQ(err, c.err);
     EXPECT_EQ(r.out, c.status == 0 ? "Настройки записаны.\n" : "");
     const std::map<std::string, std::string> values = UnitValues();
     for (const auto& [key, value] : c.expected)
@@ -479,7 +483,20 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"ForceSendsAnyway", "MicLevel=15\r\nPinCod=123\r\n", true, 0, "",
                   {{"MicLevel", "15"}, {"PinCod", "123"}}},
         WriteCase{"EmptyFileRestoresDefaults", "", false, 0, "",
-                  {{"MicLevel", "8"}, {"NoteKick", "3"}, {"Balans", ""}}}),
+                  {{"MicLevel", "8"}, {"NoteKick", "3"}, {"Balans", ""}}},
+        // Files that are no settings text would reset every value: refused even with --force.
+        WriteCase{"BinaryRefusedEvenForced", "MicLevel=12\r\n\x7F" "ELF", true, 2,
+                  "Файл содержит управляющие байты и не может быть файлом настроек: IN\n",
+                  {{"MicLevel", "10"}}},
+        WriteCase{"NoKnownKeyRefusedEvenForced", "root:x:0:0:root:/root:/bin/bash\nmiclevel=3\n", true, 2,
+                  "В файле нет ни одной строки \"параметр=значение\" с известным параметром: IN\n",
+                  {{"MicLevel", "10"}}},
+        WriteCase{"UnknownLinesListedAndSkipped", "hello\r\nMicLevel=12\r\n", false, 0,
+                  "k64ctl: строка пропущена: hello\n", {{"MicLevel", "12"}}},
+        WriteCase{"TooLongForOneFrame", "Balans=" + std::string(70000, 'x') + "\r\n", true, 1,
+                  "Настройки не помещаются в одну посылку: 70008 байт, допустимо не более 65534. "
+                  "Ничего не отправлено.\n",
+                  {{"MicLevel", "10"}}}),
     [](const ::testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
 TEST_F(Settings, WriteFromMissingFileFailsAndSendsNothing)

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -82,6 +85,83 @@ INSTANTIATE_TEST_SUITE_P(
                 "Подготовка к записи, ждите...\n", "Обновление отменено.", {196}},
         CliCase{"SoundBlockRefused", {"--wrong-reply", "192"}, {"update-sound", "--yes"}, 1,
                 kSoundLog, "Ошибка при передачи данных", {196, 192}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Waits until the running k64ctl prints `line`; everything it printed up to there.
+std::string OutputUntil(ChildProcess& ctl, const std::string& line) {
+    std::string seen;
+    while (auto next = ctl.ReadLine(std::chrono::seconds(30))) {
+        seen += *next + "\n";
+        if (*next == line) break;
+    }
+    return seen;
+}
+
+// The port is held from prepare to commit: another k64ctl in the middle of the transfer is
+// refused at once and sends nothing, and the transfer goes through.
+TEST(UpdateCliTest, SecondProgramDuringSoundUpdateIsRefused) {
+    TempDir dir;
+    SimProcess sim(SimProgram(), {"--trace", dir / "trace", "--prepare-delay-ms", "0"});
+    ASSERT_TRUE(sim.Started());
+    ChildProcess update(K64CTL_PATH, {"--port", sim.PtyPath(), "update-sound", "--yes"},
+                        ChildProcess::Errors::Discard);
+    ASSERT_NE(OutputUntil(update, "Идет запись звуковых данных...").find("записи"), std::string::npos);
+    const std::vector<std::vector<std::string>> others = {
+        {"id"}, {"write-settings", dir / "empty.txt"}, {"diag", "--seconds", "1"}, {"update-firmware", "--yes"}};
+    std::ofstream(dir / "empty.txt").close();
+    for (const auto& second : others) {
+        std::vector<std::string> args{"--port", sim.PtyPath()};
+        args.insert(args.end(), second.begin(), second.end());
+        const ProgramResult r = RunK64ctl(dir, args);
+        EXPECT_EQ(r.status, 1) << second[0];
+        EXPECT_NE(r.err.find("Устройство не подключено или занято"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(update.WaitExit(std::chrono::seconds(60)), 0);
+    sim.Stop();
+    EXPECT_EQ(Codes(ReceivedFrames(dir / "trace")), ExpectedCodes({196}, 634, {190}));
+}
+
+struct SignalCase {
+    const char* name;
+    int signal;
+    const char* command;
+    const char* transferLine;  // printed when the blocks start
+};
+
+class UpdateSignalTest : public ::testing::TestWithParam<SignalCase> {};
+
+// A stop signal ends the transfer between two blocks as "Стоп" does: no commit, exit 1, and
+// the port is free again. A second Ctrl-C while stopping changes nothing.
+TEST_P(UpdateSignalTest, StopsBetweenBlocksWithoutCommit) {
+    const SignalCase& c = GetParam();
+    TempDir dir;
+    // Slow acknowledgements keep the short firmware transfer running long enough to be hit.
+    SimProcess sim(SimProgram(), {"--trace", dir / "trace", "--prepare-delay-ms", "0", "--delay", "192:20"});
+    ASSERT_TRUE(sim.Started());
+    ChildProcess update(K64CTL_PATH, {"--port", sim.PtyPath(), c.command, "--yes"},
+                        ChildProcess::Errors::Discard);
+    OutputUntil(update, c.transferLine);
+    ::kill(update.Pid(), c.signal);
+    if (c.signal == SIGINT) ::kill(update.Pid(), SIGINT);
+    EXPECT_EQ(OutputUntil(update, "Обновление отменено."), "Обновление отменено.\n");
+    EXPECT_EQ(update.WaitExit(std::chrono::seconds(30)), 1);
+
+    EXPECT_EQ(RunK64ctl(dir, {"--port", sim.PtyPath(), "id"}).status, 0);
+    sim.Stop();
+    const auto codes = Codes(ReceivedFrames(dir / "trace"));
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 190), 0);
+    EXPECT_EQ(codes.back(), 10);  // the id request after the stop
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UpdateSignalTest,
+    ::testing::Values(
+        SignalCase{"FirmwareInt", SIGINT, "update-firmware", "Загрузка новой версии программы ..."},
+        SignalCase{"FirmwareTerm", SIGTERM, "update-firmware", "Загрузка новой версии программы ..."},
+        SignalCase{"FirmwareHup", SIGHUP, "update-firmware", "Загрузка новой версии программы ..."},
+        SignalCase{"SoundInt", SIGINT, "update-sound", "Идет запись звуковых данных..."},
+        SignalCase{"SoundTerm", SIGTERM, "update-sound", "Идет запись звуковых данных..."},
+        SignalCase{"SoundHup", SIGHUP, "update-sound", "Идет запись звуковых данных..."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateCliTest, MissingPortFailsWithoutSending) {

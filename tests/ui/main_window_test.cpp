@@ -266,6 +266,8 @@ private slots:
         QTest::newRow("lf lines") << QByteArray("MicLevel=11\n") << false << "11" << true << "";
         QTest::newRow("empty file resets") << QByteArray("") << false << "8" << true << "";
         QTest::newRow("folder") << QByteArray("") << true << "12" << false << "Ошибка";
+        QTest::newRow("binary file") << QByteArray("MicLevel=10\r\n\x01\x02", 15) << false << "12" << false << "Ошибка";
+        QTest::newRow("no known key") << QByteArray("[General]\nPort=COM5\n") << false << "12" << false << "Ошибка";
     }
     void openFile() {
         QFETCH(QByteArray, contents);

@@ -197,6 +197,30 @@ TEST(FrameReader, HangUpWhileAbandoningTooLargeFrame)
     unplug.join();
 }
 
+// Time jumps past the deadline while the reply comes, as for a process stopped (Ctrl-Z) during
+// the wait and continued later: what arrived meanwhile is taken, not declared timed out.
+TEST(FrameReader, ReplyQueuedWhileSuspendedIsTaken)
+{
+    class JumpingClock final : public k64::WaitClock {
+    public:
+        TimePoint Now() const override { return start_ + (calls_++ < 2 ? milliseconds(0) : std::chrono::hours(2)); }
+        milliseconds RealSpan(milliseconds span) const override { return span; }
+
+    private:
+        TimePoint start_ = std::chrono::steady_clock::now();
+        mutable int calls_ = 0;
+    } clock;
+    Link link;
+    std::thread reply([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        link.pty.Send(EncodeFrame(194));
+    });
+    link.reader.Reset();
+    EXPECT_EQ(link.reader.Receive(link.in, link.waiter, std::chrono::hours(1), clock),
+              FrameReader::Result::kComplete);
+    reply.join();
+}
+
 TEST(FrameReader, IdleHookRunsDuringTheWait)
 {
     Link link;

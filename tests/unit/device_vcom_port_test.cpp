@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -49,7 +53,7 @@ TEST(VcomPort, NonSerialDeviceShowsStatusBoxAndStaysClosed)
     ASSERT_EQ(boxes.recorder.shown.size(), 2u);
     EXPECT_EQ(boxes.recorder.shown[0].text, "Статус порта не досупен");
     EXPECT_EQ(boxes.recorder.shown[0].caption, "Error");
-    EXPECT_FALSE(VCOM_Port::Probe("/dev/null"));
+    EXPECT_FALSE(port.Probe());
 }
 
 TEST(VcomPort, AppliesBinaryLineAndKeepsTheRest)
@@ -93,6 +97,13 @@ TEST(VcomPort, AppliesBinaryLineAndKeepsTheRest)
     Bytes got(256);
     EXPECT_EQ(in.Read(got.data(), 256), 256);
     EXPECT_EQ(got, all);
+
+    // Closing puts the line back as it was found: a terminal named as the port is not left raw.
+    port.Close();
+    const termios after = SlaveSettings(pty);
+    EXPECT_EQ(::cfgetospeed(&after), static_cast<speed_t>(B115200));
+    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    EXPECT_NE(after.c_iflag & IXON, 0u);
 }
 
 TEST(VcomPort, OpenIsExclusiveAndIdempotent)
@@ -102,7 +113,7 @@ TEST(VcomPort, OpenIsExclusiveAndIdempotent)
     VCOM_Port second(pty.SlavePath());
     ASSERT_TRUE(first.Open());
     EXPECT_FALSE(second.Open());
-    EXPECT_FALSE(VCOM_Port::Probe(pty.SlavePath()));
+    EXPECT_FALSE(second.Probe());
 
     // A second Open() of an open port touches nothing: queued input is not flushed.
     pty.Send({1, 2, 3});
@@ -115,8 +126,41 @@ TEST(VcomPort, OpenIsExclusiveAndIdempotent)
     first.Close();
     first.Close();
     EXPECT_FALSE(first.IsOpen());
-    EXPECT_TRUE(VCOM_Port::Probe(pty.SlavePath()));
+    EXPECT_TRUE(second.Probe());
     EXPECT_TRUE(second.Open());
+}
+
+// An operation's hold keeps the port from every other opener across its reopens; a lock file
+// that names a dead process does not, one that names a live process does.
+TEST(VcomPort, HoldOutlivesCloseAndOnlyLiveHoldersBlock)
+{
+    PtyPair pty;
+    VCOM_Port first(pty.SlavePath());
+    VCOM_Port second(pty.SlavePath());
+    ASSERT_TRUE(first.Hold());
+    ASSERT_TRUE(first.Open());
+    first.Close();
+    EXPECT_FALSE(second.Open());
+    EXPECT_FALSE(second.Probe());
+    EXPECT_FALSE(second.Hold());
+    first.Unhold();
+    ASSERT_TRUE(second.Open());
+    second.Close();
+
+    char* real = ::realpath(pty.SlavePath().c_str(), nullptr);  // /dev/pts/N
+    const std::string lockFile = "/run/lock/LCK..pts_" + std::string(real).substr(9);
+    std::free(real);
+    EXPECT_FALSE(std::filesystem::exists(lockFile));  // a released lock leaves nothing behind
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        _exit(0);
+    ::waitpid(dead, nullptr, 0);
+    for (const auto& [pid, opens] : {std::pair{dead, true}, std::pair{::getppid(), false}}) {
+        std::ofstream(lockFile) << std::string(10 - std::to_string(pid).size(), ' ') << pid << '\n';
+        EXPECT_EQ(second.Open(), opens) << pid;
+        second.Close();
+        std::filesystem::remove(lockFile);
+    }
 }
 
 TEST(VcomPort, StaleInputIsDiscardedOnOpen)

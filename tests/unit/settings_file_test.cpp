@@ -110,6 +110,9 @@ TEST_F(SettingsFile, ReadsAnyLineEnds)
 TEST_F(SettingsFile, RefusedReadsTable)
 {
     Put(dir_ / "huge.txt", std::string(kMaxSettingsFileSize + 1, 'x'));
+    Put(dir_ / "binary.txt", std::string("MicLevel=3\r\n\x7F" "ELF\x02\x01", 16));
+    Put(dir_ / "escape.txt", "MicLevel=3\x1b[2J\r\n");
+    Put(dir_ / "passwd.txt", "root:x:0:0:root:/root:/bin/bash\nmiclevel=3\n MicLevel=3\n");
     struct Case {
         fs::path path;
         SettingsFileStatus status;
@@ -118,6 +121,9 @@ TEST_F(SettingsFile, RefusedReadsTable)
         {dir_, SettingsFileStatus::NotAFile},
         {dir_ / "huge.txt", SettingsFileStatus::TooLarge},
         {"/dev/zero", SettingsFileStatus::NotAFile},
+        {dir_ / "binary.txt", SettingsFileStatus::ControlBytes},
+        {dir_ / "escape.txt", SettingsFileStatus::ControlBytes},
+        {dir_ / "passwd.txt", SettingsFileStatus::NoKnownKey},
     };
     for (const Case& c : cases) {
         ParameterList list;
@@ -126,6 +132,32 @@ TEST_F(SettingsFile, RefusedReadsTable)
         EXPECT_EQ(result.status, c.status) << c.path;
         EXPECT_EQ(list.WriteText(false), "MicLevel=3\n") << c.path;
         EXPECT_NE(DescribeSettingsFileResult(result, c.path).find(c.path.string()), std::string::npos);
+    }
+}
+
+// Lines that name no parameter are skipped and listed (the first ten), blank ones are not.
+TEST(SettingsText, SkippedLinesTable)
+{
+    const ParameterList list;
+    std::string many;
+    for (int i = 0; i < 12; ++i)
+        many += "x" + std::to_string(i) + "=1\n";
+    struct Case {
+        std::string text;
+        std::vector<std::string> skipped;
+        std::size_t count;
+    } cases[] = {
+        {"", {}, 0},
+        {" \t\r\n\r\n", {}, 0},
+        {"MicLevel=3", {}, 0},
+        {"hello\r\nMicLevel=3\r\n\tfoo=bar", {"hello", "\tfoo=bar"}, 2},
+        {many + "MicLevel=3", {"x0=1", "x1=1", "x2=1", "x3=1", "x4=1", "x5=1", "x6=1", "x7=1", "x8=1", "x9=1"}, 12},
+    };
+    for (const Case& c : cases) {
+        const SettingsFileResult result = CheckSettingsText(c.text, list);
+        EXPECT_TRUE(result.Ok()) << c.text;
+        EXPECT_EQ(result.skipped, c.skipped) << c.text;
+        EXPECT_EQ(result.skippedCount, c.count) << c.text;
     }
 }
 
@@ -146,17 +178,6 @@ TEST_F(SettingsFile, SaveIntoMissingFolderFailsAndCreatesNothing)
     EXPECT_EQ(result.status, SettingsFileStatus::WriteFailed);
     EXPECT_NE(result.error, 0);
     EXPECT_TRUE(Entries().empty());
-}
-
-// Replacing a directory fails even for root; what was there stays, and no temporary remains.
-TEST_F(SettingsFile, SaveOverADirectoryFailsAndLeavesItIntact)
-{
-    fs::create_directory(dir_ / "s.txt");
-    Put(dir_ / "s.txt" / "inner", "kept");
-    ParameterList list;
-    EXPECT_EQ(WriteSettingsFile(dir_ / "s.txt", list).status, SettingsFileStatus::WriteFailed);
-    EXPECT_EQ(Contents(dir_ / "s.txt" / "inner"), "kept");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"s.txt"});
 }
 
 // A save that fails part way (here the file size limit, which binds root too) leaves the old file
@@ -209,18 +230,52 @@ TEST_F(SettingsFile, ReplacedFileKeepsItsModeNewFileIsReadable)
     }
 }
 
-TEST_F(SettingsFile, SaveThroughALinkKeepsTheLinkAndWritesItsTarget)
+// Where a save may write, on real file system objects: only a regular file, a new name, or a
+// link's regular target (the link stays). Whatever else stands at the path stays as it was, and
+// no temporary file is left behind.
+TEST_F(SettingsFile, SaveTargetsTable)
 {
-    const fs::path target = dir_ / "real.txt";
-    const fs::path link = dir_ / "link.txt";
-    Put(target, "old");
-    fs::create_symlink("real.txt", link);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    Put(dir_ / "real.txt", "old");
+    fs::create_symlink("real.txt", dir_ / "link.txt");
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+    fs::create_symlink("nowhere/s.txt", dir_ / "dangling");
+    fs::create_symlink("/proc/self/fd/" + std::to_string(pipeEnds[1]), dir_ / "to-pipe");
+    fs::create_symlink("/dev/null", dir_ / "to-device");
+    fs::create_directory(dir_ / "folder");
+    struct Case {
+        std::string name;
+        SettingsFileStatus status;
+        std::string written;  // where the contents go, on success
+        fs::file_type typeAfter;
+    } cases[] = {
+        {"real.txt", SettingsFileStatus::Ok, "real.txt", fs::file_type::regular},
+        {"new.txt", SettingsFileStatus::Ok, "new.txt", fs::file_type::regular},
+        {"link.txt", SettingsFileStatus::Ok, "real.txt", fs::file_type::symlink},
+        {"fifo", SettingsFileStatus::NotAFile, "", fs::file_type::fifo},
+        {"dangling", SettingsFileStatus::NotAFile, "", fs::file_type::symlink},
+        {"to-pipe", SettingsFileStatus::NotAFile, "", fs::file_type::symlink},
+        {"to-device", SettingsFileStatus::NotAFile, "", fs::file_type::symlink},
+        {"folder", SettingsFileStatus::WriteFailed, "", fs::file_type::directory},
+    };
     ParameterList list;
     list.ReadText("MicLevel=3");
-    ASSERT_TRUE(WriteSettingsFile(link, list).Ok());
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Contents(target), "MicLevel=3\r\n");
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"link.txt", "real.txt"}));
+    for (const Case& c : cases) {
+        const fs::path path = dir_ / c.name;
+        EXPECT_EQ(WriteSettingsFile(path, list).status, c.status) << c.name;
+        EXPECT_EQ(fs::symlink_status(path).type(), c.typeAfter) << c.name;
+        if (!c.written.empty()) {
+            EXPECT_EQ(Contents(dir_ / c.written), "MicLevel=3\r\n") << c.name;
+        }
+    }
+    // A device node itself (here the one every system has) is refused and stays one.
+    EXPECT_EQ(WriteSettingsFile("/dev/null", list).status, SettingsFileStatus::NotAFile);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"dangling", "fifo", "folder", "link.txt", "new.txt",
+                                                   "real.txt", "to-device", "to-pipe"}));
 }
 
 TEST_F(SettingsFile, RelativePathSavesInTheWorkingFolder)
