@@ -207,6 +207,11 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     std::array<std::string, 3> axes;
     DiagnosticLineScanner scanner;
     DiagRecording recording(line.csv ? std::optional(PathFromArgument(*line.csv)) : std::nullopt);
+    // A file that cannot be written is told now, not after the whole run.
+    if (!recording.Save(messages)) {
+        device.ClosePort();
+        return kExitFailure;
+    }
     const auto show = [&](const std::vector<DiagnosticEvent>& events) {
         recording.Add(events);
         static constexpr const char* kAxisNames[] = {"X = ", "Y = ", "Z = "};

@@ -111,6 +111,18 @@ TEST_P(DiagCsv, RecordsEveryLineWithTheKnock)
     EXPECT_TRUE(knockRecorded);
 }
 
+// A file that cannot be written is told before the run, not after it.
+TEST(DiagCsvFile, UnwritableIsToldAtOnce)
+{
+    k64::test::SimProcess sim(k64::test::SimProgram(), {});
+    ASSERT_TRUE(sim.Started());
+    const k64::test::ProgramResult r = k64::test::RunProgram(
+        {K64CTL_PATH, "--port", sim.PtyPath(), "diag", "--csv", "/nonexistent/k64/rec.csv"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("/nonexistent/k64/rec.csv (нет такого файла или папки)"), std::string::npos) << r.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(Endings, DiagCsv,
                          ::testing::Values(Ending{"Seconds", {"--seconds", "1.5"}, false},
                                            Ending{"CtrlC", {}, true}),
