@@ -157,13 +157,12 @@ void TDiagnosticForm::Memo1ContextMenu(const QPoint& position) {
     menu->exec(Memo1->mapToGlobal(position));
 }
 
-bool TDiagnosticForm::SaveRecording(const QString& fileName) {
+void TDiagnosticForm::SaveRecording(const QString& fileName) {
     const std::filesystem::path path = ToPath(fileName);
     const SettingsFileResult saved = SaveFileAtomically(path, recording_.Text());
-    if (saved.Ok()) return true;
-    WidgetMessages(this).ShowMessage(DescribeRecordingFailure(path, saved.error), text::kError,
-                                     MessageButtons::Ok);
-    return false;
+    if (!saved.Ok())
+        WidgetMessages(this).ShowMessage(DescribeRecordingFailure(path, saved.error),
+                                         text::kError, MessageButtons::Ok);
 }
 
 void TDiagnosticForm::FormClose() {

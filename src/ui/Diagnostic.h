@@ -32,10 +32,6 @@ public:
     // The work of one tick: whatever has arrived since the last one. False when nothing had.
     bool PollTelemetry();
     void FormClose();
-    // What was received since the window was shown, as a CSV recording.
-    const DiagnosticCsv& Recording() const { return recording_; }
-    // Saves the recording with the settings files' safe save; tells the user when it fails.
-    bool SaveRecording(const QString& fileName);
 
     void done(int result) override;
 
@@ -47,6 +43,9 @@ protected:
 private:
     void Show(const DiagnosticEvent& event, std::chrono::milliseconds at);
     void Memo1ContextMenu(const QPoint& position);
+    // Saves what was received since the window was shown, with the settings files' safe save;
+    // tells the user when it fails.
+    void SaveRecording(const QString& fileName);
 
     DeviceSlot& devices_;
     DiagnosticLineScanner scanner_;
