@@ -18,6 +18,7 @@ struct CommandInfo {
     bool takesNoBackup = false;
     bool takesRestoreSettings = false;
     bool takesUnit = false;
+    bool takesCsv = false;
 };
 
 // find probes the catalog's ports and stores the one it finds, so a port of this call only has
@@ -34,7 +35,7 @@ constexpr CommandInfo kCommands[] = {
     {.name = "update-firmware", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesYes = true,
      .takesNoBackup = true, .takesRestoreSettings = true},
     {.name = "update-sound", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesYes = true},
-    {.name = "diag", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesSeconds = true},
+    {.name = "diag", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesSeconds = true, .takesCsv = true},
     {.name = "backup", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesOutput = true},
     {.name = "history", .minOperands = 0, .maxOperands = 0, .takesPort = false, .takesUnit = true},
     {.name = "diff", .minOperands = 1, .maxOperands = 2, .takesPort = true},
@@ -134,6 +135,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
             if (!TakeValue(args, i, "--unit", value) || value.empty())
                 return fail("после --unit нужен серийный номер");
             line.unit = value;
+        } else if (IsOption(arg, "--csv")) {
+            std::string value;
+            if (!TakeValue(args, i, "--csv", value) || value.empty())
+                return fail("после --csv нужно имя файла");
+            if (line.csv)
+                return fail("--csv указан дважды");
+            line.csv = value;
         } else if (arg == "--yes" || arg == "-y") {
             line.yes = true;
             yesGiven = true;
@@ -163,6 +171,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
         return fail("--force не относится к команде " + line.command);
     if (line.seconds && !entry->takesSeconds)
         return fail("--seconds не относится к команде " + line.command);
+    if (line.csv && !entry->takesCsv)
+        return fail("--csv не относится к команде " + line.command);
     if (yesGiven && !entry->takesYes)
         return fail("--yes не относится к команде " + line.command);
     if (line.noBackup && !entry->takesNoBackup)
@@ -203,8 +213,10 @@ std::string UsageText(const std::string& defaultPort)
            "                                 если обновление их сбросило\n"
            "  update-sound [--yes]           заменить звуковые данные встроенными;\n"
            "                                 --yes отвечает на вопросы «да»\n"
-           "  diag [--seconds N]             диагностика: оси акселерометра и строки устройства\n"
-           "                                 N секунд или до Ctrl-C\n"
+           "  diag [--seconds N] [--csv ФАЙЛ]\n"
+           "                                 диагностика: оси акселерометра и строки устройства\n"
+           "                                 N секунд или до Ctrl-C; --csv сохраняет их запись\n"
+           "                                 в ФАЙЛ (CSV: время, тег, x, y, z, текст)\n"
            "\n"
            "Параметры:\n"
            "  --port ПОРТ   порт только для этого вызова (не запоминается) для команд,\n"

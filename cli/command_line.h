@@ -23,6 +23,7 @@ struct CommandLine {
     std::optional<std::string> unit;    // history --unit
     bool yes = false;                   // update-firmware/update-sound --yes
     std::optional<double> seconds;      // diag --seconds
+    std::optional<std::string> csv;     // diag --csv
 };
 
 struct ParseResult {

@@ -1,5 +1,6 @@
 #include "device_commands.h"
 
+#include "diag_recording.h"
 #include "display.h"
 #include "session.h"
 #include "common/shared_texts.h"
@@ -122,7 +123,14 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     // What the window's three labels show; printed when it changes, as the labels would.
     std::array<std::string, 3> axes;
     DiagnosticLineScanner scanner;
+    DiagRecording recording(line.csv ? std::optional(PathFromArgument(*line.csv)) : std::nullopt);
+    // A file that cannot be written is told now, not after the whole run.
+    if (!recording.Save(messages)) {
+        device.ClosePort();
+        return kExitFailure;
+    }
     const auto show = [&](const std::vector<DiagnosticEvent>& events) {
+        recording.Add(events);
         static constexpr const char* kAxisNames[] = {"X = ", "Y = ", "Z = "};
         for (const DiagnosticEvent& e : events) {
             if (e.kind == DiagnosticEvent::Kind::Line) {
@@ -166,6 +174,8 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     }
     show(scanner.Flush());
     device.ClosePort();
+    if (!recording.Save(messages))
+        status = kExitFailure;
     return status;
 }
 

@@ -120,6 +120,13 @@ std::vector<OptionInfo> OptionTable() {
          [](Options& o, const std::string&) { o.faults.reject_commit = true; return std::string(); }},
         {"--reset-settings-on-commit", false,
          [](Options& o, const std::string&) { o.faults.reset_settings_on_commit = true; return std::string(); }},
+        {"--knock-after-ms", true,
+         [](Options& o, const std::string& v) {
+             std::chrono::milliseconds ms{};
+             if (!ParseMillis(v, ms)) return std::string("--knock-after-ms needs 0 to 3600000");
+             o.knock_after = ms;
+             return std::string();
+         }},
         {"--hangup-after", true,
          [](Options& o, const std::string& v) {
              std::uint64_t n = 0;
@@ -199,6 +206,8 @@ Pace:
            std::to_string(kDefaultPrepareDelay.count()) + R"()
   --diag-interval-ms MS   time between diagnostic text bursts, at least 10 (default )" +
            std::to_string(kDefaultDiagnosticInterval.count()) + R"()
+  --knock-after-ms MS     knock on the car MS after each start of the diagnostic stream: a few
+                          bursts of large accelerometer values; SIGUSR1 knocks at any time
 
 Faults on demand (CODE is a request code, e.g. 10 id, 14 version, 192 data fragment; options
 that take CODE may be repeated):

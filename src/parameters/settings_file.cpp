@@ -19,6 +19,11 @@ std::string SettingsFileText(const ParameterList& list)
     return file;
 }
 
+SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const ParameterList& list)
+{
+    return SaveFileAtomically(path, SettingsFileText(list));
+}
+
 SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList& list)
 {
     for (const char c : text) {

@@ -63,5 +63,8 @@ inline constexpr const char* kNotRepresentable =
 // Diagnostic window.
 inline constexpr const char* kDiagnosticCaption = "DiagnosticForm";
 inline constexpr const char* kAxisPrefixes[3] = {"X = ", "Y = ", "Z = "};
+inline constexpr const char* kSaveRecording = "Сохранить запись…";
+inline constexpr const char* kRecordingFilter = "записи диагностики (*.csv)";
+inline constexpr const char* kRecordingSuffix = "csv";
 
 }  // namespace k64::ui::text

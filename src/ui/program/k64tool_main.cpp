@@ -58,9 +58,11 @@ int main(int argc, char* argv[]) {
         at >= 0 && at + 1 < arguments.size())
         screenshotDirectory = arguments[at + 1];
 
-    // Hidden options for the benchmark: --report-paint, --quit-after-paint.
+    // Hidden options for the benchmark: --report-paint, --quit-after-paint, --show-diagnostic
+    // (opens the diagnostic window as a double click on the log would).
     const bool quitAfterPaint = arguments.contains("--quit-after-paint");
     const bool reportPaint = quitAfterPaint || arguments.contains("--report-paint");
+    const bool showDiagnostic = arguments.contains("--show-diagnostic");
 
     // The serial port's own failures belong to no window.
     k64::ui::WidgetMessages ownerless;
@@ -83,6 +85,7 @@ int main(int argc, char* argv[]) {
         FirstPaintReport paintReport(quitAfterPaint);
         if (reportPaint) MainForm.installEventFilter(&paintReport);
         MainForm.show();
+        if (showDiagnostic) QTimer::singleShot(0, &MainForm, [&MainForm] { MainForm.Memo1DblClick(); });
         status = QApplication::exec();
     }
     k64::SetOwnerlessMessages(nullptr);
