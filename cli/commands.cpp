@@ -18,11 +18,13 @@ void PrintLine(const std::string& line)
     std::fputc('\n', stdout);
 }
 
+// One port a line; a USB device adds, tab-separated, vendor:product ids, manufacturer, product
+// and serial number, so the first column stays the name for scripts.
 int RunPorts()
 {
     SystemPortCatalog catalog;
     for (const std::string& name : catalog.Candidates())
-        PrintLine(EscapedName(name));
+        PrintLine(PortLine(name));
     return kExitSuccess;
 }
 
