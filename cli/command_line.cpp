@@ -1,240 +1,357 @@
 #include "command_line.h"
 
+#include "common/version.h"
+
+#include <CLI/CLI.hpp>
+
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 namespace k64::cli {
 namespace {
+
+enum OptionBit : unsigned {
+    kPort = 1,
+    kOutput = 2,
+    kForce = 4,
+    kYes = 8,
+    kSeconds = 16,
+    kCsv = 32,
+    kNoBackup = 64,
+    kRestoreSettings = 128,
+    kUnit = 256,
+};
+
+struct OptionInfo {
+    OptionBit bit;
+    const char* names;    // as CLI11 takes them
+    const char* name;     // in messages
+    const char* shown;    // in the help
+    const char* missing;  // the value is missing; null for a flag
+    const char* help;     // "%" stands for the default port
+};
+
+constexpr OptionInfo kOptions[] = {
+    {kPort, "--port", "--port", "--port ПОРТ", "после --port нужно имя порта",
+     "порт только для этого вызова (не запоминается) для команд,\n"
+     "обращающихся к устройству, кроме find. Без него берётся порт, найденный\n"
+     "командой find, а если его нет — %."},
+    {kOutput, "--output", "--output", "--output ФАЙЛ", "после --output нужно имя файла",
+     "сохранить настройки в файл настроек, а не выводить их"},
+    {kForce, "--force", "--force", "--force", nullptr, "не проверять пределы значений"},
+    {kYes, "-y,--yes", "--yes", "-y, --yes", nullptr, "отвечать на вопросы «да»"},
+    {kSeconds, "--seconds", "--seconds", "--seconds N", "после --seconds нужно число секунд",
+     "показывать N секунд (не больше 86400); без него — до Ctrl-C"},
+    {kCsv, "--csv", "--csv", "--csv ФАЙЛ", "после --csv нужно имя файла",
+     "записать строки диагностики в файл CSV"},
+    {kNoBackup, "--no-backup", "--no-backup", "--no-backup", nullptr,
+     "не сохранять прежние настройки устройства в истории"},
+    {kRestoreSettings, "--restore-settings", "--restore-settings", "--restore-settings", nullptr,
+     "вернуть настройки, если обновление их сбросило"},
+    {kUnit, "--unit", "--unit", "--unit НОМЕР", "после --unit нужен серийный номер",
+     "только записи устройства с этим серийным номером"},
+};
+
 struct CommandInfo {
-    std::string_view name;
-    std::size_t minOperands;
-    std::size_t maxOperands;
-    bool takesPort;
-    bool takesOutput = false;
-    bool takesForce = false;
-    bool takesYes = false;
-    bool takesSeconds = false;
-    bool takesNoBackup = false;
-    bool takesRestoreSettings = false;
-    bool takesUnit = false;
-    bool takesCsv = false;
+    const char* name;
+    const char* synopsis;  // in the list of commands
+    const char* summary;
+    unsigned options;      // OptionBit set
+    const char* operands = nullptr;  // as the usage names them; null: none
+    std::size_t minOperands = 0;
+    std::size_t maxOperands = 0;
 };
 
 // find probes the catalog's ports and stores the one it finds, so a port of this call only has
 // no meaning there, nor for commands that do not talk to the unit.
 constexpr CommandInfo kCommands[] = {
-    {.name = "ports", .minOperands = 0, .maxOperands = 0, .takesPort = false},
-    {.name = "find", .minOperands = 0, .maxOperands = 0, .takesPort = false},
-    {.name = "id", .minOperands = 0, .maxOperands = 0, .takesPort = true},
-    {.name = "version", .minOperands = 0, .maxOperands = 0, .takesPort = true},
-    {.name = "params", .minOperands = 0, .maxOperands = 0, .takesPort = false},
-    {.name = "read-settings", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesOutput = true},
-    {.name = "write-settings", .minOperands = 1, .maxOperands = 1, .takesPort = true, .takesForce = true,
-     .takesNoBackup = true},
-    {.name = "update-firmware", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesYes = true,
-     .takesNoBackup = true, .takesRestoreSettings = true},
-    {.name = "update-sound", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesYes = true},
-    {.name = "diag", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesSeconds = true, .takesCsv = true},
-    {.name = "backup", .minOperands = 0, .maxOperands = 0, .takesPort = true, .takesOutput = true},
-    {.name = "history", .minOperands = 0, .maxOperands = 0, .takesPort = false, .takesUnit = true},
-    {.name = "diff", .minOperands = 1, .maxOperands = 2, .takesPort = true},
-    {.name = "restore", .minOperands = 0, .maxOperands = 1, .takesPort = true, .takesForce = true,
-     .takesNoBackup = true},
+    {"ports", "ports", "порты, на которых ищется устройство, по одному в строке", 0},
+    {"find", "find", "найти устройство; найденный порт запоминается", 0},
+    {"id", "id", "серийный номер устройства", kPort},
+    {"version", "version", "тип устройства и версия прошивки", kPort},
+    {"params", "params", "список параметров настройки с их пределами", 0},
+    {"read-settings", "read-settings [--output ФАЙЛ]",
+     "прочитать настройки устройства (key=value)\nили сохранить их в файл настроек",
+     kPort | kOutput},
+    {"write-settings", "write-settings ФАЙЛ [--force] [--no-backup]",
+     "записать настройки из файла в устройство;\n--force пропускает проверку пределов",
+     kPort | kForce | kNoBackup, "ФАЙЛ", 1, 1},
+    {"update-firmware", "update-firmware [--yes] [--no-backup] [--restore-settings]",
+     "обновить прошивку встроенным образом;\n--restore-settings возвращает настройки,\n"
+     "если обновление их сбросило",
+     kPort | kYes | kNoBackup | kRestoreSettings},
+    {"update-sound", "update-sound [--yes]",
+     "заменить звуковые данные встроенными;\n--yes отвечает на вопросы «да»", kPort | kYes},
+    {"diag", "diag [--seconds N] [--csv ФАЙЛ]",
+     "диагностика: оси акселерометра и строки устройства\n"
+     "N секунд или до Ctrl-C; --csv сохраняет их запись",
+     kPort | kSeconds | kCsv},
+    {"backup", "backup [--output ФАЙЛ]", "сохранить настройки устройства в истории", kPort | kOutput},
+    {"history", "history [--unit НОМЕР]", "записи истории настроек, новые первыми", kUnit},
+    {"diff", "diff A [B]",
+     "различия настроек; A и B — файл, unit (устройство)\n"
+     "или latest (последняя запись истории устройства);\nB по умолчанию unit",
+     kPort, "A [B]", 1, 2},
+    {"restore", "restore [ФАЙЛ|latest] [--force] [--no-backup]",
+     "записать в устройство настройки из файла\nили последней записи истории (по умолчанию)",
+     kPort | kForce | kNoBackup, "[ФАЙЛ|latest]", 0, 1},
 };
 
-const CommandInfo* FindCommand(std::string_view name)
+constexpr const char* kHelpNames = "-h,--help";
+constexpr std::size_t kOptionWidth = 15;  // the longest option with its value, and a gap
+
+// Width on a terminal: UTF-8 continuation bytes take no column.
+std::size_t Columns(std::string_view text)
 {
-    for (const CommandInfo& entry : kCommands)
-        if (entry.name == name)
-            return &entry;
-    return nullptr;
+    std::size_t columns = 0;
+    for (const char c : text)
+        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return columns;
 }
 
-// "--name=value" or "--name value"; false when the value is missing.
-bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string_view option,
-               std::string& value)
+// `term` padded to `width` columns, then `text` whose further lines are indented to match.
+std::string Entry(std::string_view term, std::size_t width, std::string_view text)
 {
-    const std::string& arg = args[i];
-    if (arg.size() > option.size() && arg[option.size()] == '=') {
-        value = arg.substr(option.size() + 1);
-        return true;
+    std::string out = "  " + std::string(term);
+    out.append(width > Columns(term) ? width - Columns(term) : 1, ' ');
+    for (const char c : text) {
+        out += c;
+        if (c == '\n')
+            out.append(width + 2, ' ');
     }
-    if (i + 1 >= args.size())
-        return false;
-    value = args[++i];
-    return true;
+    return out + '\n';
 }
 
-bool IsOption(std::string_view arg, std::string_view option)
+std::string OptionHelp(const OptionInfo& option, const std::string& defaultPort)
 {
-    return arg == option || (arg.size() > option.size() && arg.substr(0, option.size()) == option &&
-                             arg[option.size()] == '=');
+    std::string text = option.help;
+    if (const std::size_t at = text.find('%'); at != std::string::npos)
+        text.replace(at, 1, defaultPort);
+    return Entry(option.shown, kOptionWidth, text);
 }
-} // namespace
 
-ParseResult ParseCommandLine(const std::vector<std::string>& args)
-{
-    ParseResult result;
-    CommandLine& line = result.line;
-    const auto fail = [&](std::string error) {
-        result.error = std::move(error);
-        return result;
-    };
-    bool optionsEnded = false;
-    bool outputGiven = false;
-    bool forceGiven = false;
-    bool yesGiven = false;
-    std::vector<std::string> words;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            words.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            line.help = true;
-        } else if (IsOption(arg, "--port")) {
-            std::string value;
-            if (!TakeValue(args, i, "--port", value))
-                return fail("после --port нужно имя порта");
-            if (value.empty())
-                return fail("пустое имя порта");
-            if (line.port)
-                return fail("--port указан дважды");
-            line.port = value;
-        } else if (IsOption(arg, "--output")) {
-            std::string value;
-            if (!TakeValue(args, i, "--output", value) || value.empty())
-                return fail("после --output нужно имя файла");
-            if (line.output)
-                return fail("--output указан дважды");
-            line.output = value;
-            outputGiven = true;
-        } else if (arg == "--force") {
-            line.force = true;
-            forceGiven = true;
-        } else if (IsOption(arg, "--seconds")) {
-            std::string value;
-            if (!TakeValue(args, i, "--seconds", value))
-                return fail("после --seconds нужно число секунд");
-            char* end = nullptr;
-            const double seconds = std::strtod(value.c_str(), &end);
-            // Up to a day; "nan" and "inf" fail the range test.
-            if (value.empty() || *end != '\0' || !(seconds > 0 && seconds <= 86400))
-                return fail("--seconds: нужно число секунд от 0 до 86400, а не " + value);
-            if (line.seconds)
-                return fail("--seconds указан дважды");
-            line.seconds = seconds;
-        } else if (arg == "--no-backup") {
-            line.noBackup = true;
-        } else if (arg == "--restore-settings") {
-            line.restoreSettings = true;
-        } else if (IsOption(arg, "--unit")) {
-            std::string value;
-            if (!TakeValue(args, i, "--unit", value) || value.empty())
-                return fail("после --unit нужен серийный номер");
-            line.unit = value;
-        } else if (IsOption(arg, "--csv")) {
-            std::string value;
-            if (!TakeValue(args, i, "--csv", value) || value.empty())
-                return fail("после --csv нужно имя файла");
-            if (line.csv)
-                return fail("--csv указан дважды");
-            line.csv = value;
-        } else if (arg == "--yes" || arg == "-y") {
-            line.yes = true;
-            yesGiven = true;
-        } else {
-            return fail("неизвестный параметр " + arg);
-        }
-    }
-    if (line.help)
-        return result;
-    if (words.empty())
-        return fail("не указана команда");
-    line.command = words.front();
-    line.operands.assign(words.begin() + 1, words.end());
-
-    const CommandInfo* entry = FindCommand(line.command);
-    if (entry == nullptr)
-        return fail("неизвестная команда " + line.command);
-    if (line.operands.size() < entry->minOperands)
-        return fail("команде " + line.command + " нужно имя файла");
-    if (line.operands.size() > entry->maxOperands)
-        return fail("лишний аргумент команды " + line.command + ": " + line.operands.back());
-    if (line.port && !entry->takesPort)
-        return fail("--port не относится к команде " + line.command);
-    if (outputGiven && !entry->takesOutput)
-        return fail("--output не относится к команде " + line.command);
-    if (forceGiven && !entry->takesForce)
-        return fail("--force не относится к команде " + line.command);
-    if (line.seconds && !entry->takesSeconds)
-        return fail("--seconds не относится к команде " + line.command);
-    if (line.csv && !entry->takesCsv)
-        return fail("--csv не относится к команде " + line.command);
-    if (yesGiven && !entry->takesYes)
-        return fail("--yes не относится к команде " + line.command);
-    if (line.noBackup && !entry->takesNoBackup)
-        return fail("--no-backup не относится к команде " + line.command);
-    if (line.restoreSettings && !entry->takesRestoreSettings)
-        return fail("--restore-settings не относится к команде " + line.command);
-    if (line.unit && !entry->takesUnit)
-        return fail("--unit не относится к команде " + line.command);
-    return result;
-}
+std::string HelpLine() { return Entry("-h, --help", kOptionWidth, "эта справка"); }
 
 std::string UsageText(const std::string& defaultPort)
 {
-    return "Использование: k64ctl [--port ПОРТ] КОМАНДА [АРГУМЕНТЫ]\n"
-           "\n"
-           "Команды:\n"
-           "  ports                          порты, на которых ищется устройство, по одному в строке\n"
-           "  find                           найти устройство; найденный порт запоминается\n"
-           "  id                             серийный номер устройства\n"
-           "  version                        тип устройства и версия прошивки\n"
-           "  params                         список параметров настройки с их пределами\n"
-           "  read-settings [--output ФАЙЛ]  прочитать настройки устройства (key=value)\n"
-           "                                 или сохранить их в файл настроек\n"
-           "  write-settings ФАЙЛ [--force] [--no-backup]\n"
-           "                                 записать настройки из файла в устройство;\n"
-           "                                 --force пропускает проверку пределов\n"
-           "  backup [--output ФАЙЛ]         сохранить настройки устройства в истории\n"
-           "  history [--unit НОМЕР]         записи истории, новые первыми\n"
-           "  diff A [B]                     различия настроек; A и B — файл, unit (устройство)\n"
-           "                                 или latest (последняя запись истории устройства);\n"
-           "                                 B по умолчанию unit\n"
-           "  restore [ФАЙЛ|latest] [--force] [--no-backup]\n"
-           "                                 записать в устройство настройки из файла\n"
-           "                                 или последней записи истории\n"
-           "  update-firmware [--yes] [--no-backup] [--restore-settings]\n"
-           "                                 обновить прошивку встроенным образом;\n"
-           "                                 --restore-settings возвращает настройки,\n"
-           "                                 если обновление их сбросило\n"
-           "  update-sound [--yes]           заменить звуковые данные встроенными;\n"
-           "                                 --yes отвечает на вопросы «да»\n"
-           "  diag [--seconds N] [--csv ФАЙЛ]\n"
-           "                                 диагностика: оси акселерометра и строки устройства\n"
-           "                                 N секунд или до Ctrl-C; --csv сохраняет их запись\n"
-           "                                 в ФАЙЛ (CSV: время, тег, x, y, z, текст)\n"
-           "\n"
-           "Параметры:\n"
-           "  --port ПОРТ   порт только для этого вызова (не запоминается) для команд,\n"
-           "                обращающихся к устройству, кроме find. Без него берётся порт, найденный\n"
-           "                командой find, а если его нет — " +
-           defaultPort +
-           ".\n"
-           "  -h, --help    эта справка\n"
-           "\n"
-           "Перед записью настроек и обновлением прошивки текущие настройки устройства\n"
-           "сохраняются в истории (--no-backup отменяет это).\n"
-           "\n"
-           "Переменная окружения K64_EXTRA_PORTS: дополнительные порты для ports и find\n"
-           "через двоеточие (например, псевдотерминал симулятора). K64_HISTORY_DIR: папка\n"
-           "истории настроек вместо ~/.local/share/k64/history.\n"
-           "\n"
-           "Коды завершения: 0 успех; 1 устройство не ответило или файл недоступен;\n"
-           "2 ошибка в командной строке или недопустимое значение в файле настроек.\n";
+    std::string text = "Использование: k64ctl [--port ПОРТ] КОМАНДА [АРГУМЕНТЫ]\n"
+                       "\n"
+                       "Команды:\n";
+    for (const CommandInfo& command : kCommands)
+        text += Entry(command.synopsis, 31, command.summary);
+    text += "\nПараметры:\n" + OptionHelp(kOptions[0], defaultPort) + HelpLine() +
+            Entry("--version", kOptionWidth, "версия программы") +
+            "\n"
+            "Перед записью настроек и обновлением прошивки текущие настройки устройства\n"
+            "сохраняются в истории (--no-backup отменяет это).\n"
+            "\n"
+            "Переменная окружения K64_EXTRA_PORTS: дополнительные порты для ports и find\n"
+            "через двоеточие (например, псевдотерминал симулятора). K64_HISTORY_DIR: папка\n"
+            "истории настроек вместо ~/.local/share/k64/history.\n"
+            "\n"
+            "Коды завершения: 0 успех; 1 устройство не ответило или файл недоступен;\n"
+            "2 ошибка в командной строке или недопустимое значение в файле настроек.\n"
+            "\n"
+            "Справка по команде: k64ctl КОМАНДА --help\n";
+    return text;
+}
+
+std::string CommandHelp(const CommandInfo& command, const std::string& defaultPort)
+{
+    std::string usage = std::string("Использование: k64ctl ") + command.name;
+    if (command.operands != nullptr)
+        usage += std::string(" ") + command.operands;
+    std::string options;
+    for (const OptionInfo& option : kOptions) {
+        if (command.options & option.bit) {
+            usage += std::string(" [") + option.name + (option.missing ? std::strchr(option.shown, ' ') : "") + "]";
+            options += OptionHelp(option, defaultPort);
+        }
+    }
+    return usage + "\n\n" + command.summary + "\n\nПараметры:\n" + options + HelpLine();
+}
+
+const OptionInfo* FindOption(std::string_view argument)
+{
+    const std::string_view name = argument.substr(0, argument.find('='));
+    for (const OptionInfo& option : kOptions)
+        if (name == option.name || (name == "-y" && option.bit == kYes))
+            return &option;
+    return nullptr;
+}
+
+// An option may stand before or after the command name; CLI11 counts the two places apart.
+struct Given {
+    std::size_t count = 0;
+    std::string value;
+};
+
+Given Collect(const CLI::App& app, const CLI::App& command, const OptionInfo& option)
+{
+    Given given;
+    for (const CLI::App* place : {&app, &command}) {
+        const CLI::Option* o = place->get_option_no_throw(option.name);
+        if (o != nullptr && o->count() > 0) {
+            given.count += o->count();
+            if (!o->results().empty())
+                given.value = o->results().back();
+        }
+    }
+    return given;
+}
+
+void AddOption(CLI::App& app, const OptionInfo& option)
+{
+    if (option.missing)
+        app.add_option(option.names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    else
+        app.add_flag(option.names);
+}
+
+// Arguments CLI11 found no place for, without the "--" that ends the options.
+std::vector<std::string> Extras(const CLI::App& app)
+{
+    std::vector<std::string> extras = app.remaining();
+    std::erase(extras, "--");
+    return extras;
+}
+
+bool LooksLikeOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
+
+// The error of a line that CLI11 accepted, or empty: what the command does not take, what is
+// given twice, and values out of range.
+std::string Check(const CLI::App& app, const CLI::App* chosen, const CommandInfo* command,
+                  CommandLine& line)
+{
+    const std::vector<std::string> before = Extras(app);
+    if (!before.empty()) {
+        if (LooksLikeOption(before.front()))
+            return "неизвестный параметр " + before.front();
+        return "неизвестная команда " + before.front();
+    }
+    if (chosen == nullptr)
+        return "не указана команда";
+    line.command = command->name;
+    if (const std::vector<std::string> after = Extras(*chosen); !after.empty()) {
+        const std::string& extra = after.front();
+        if (!LooksLikeOption(extra))
+            return "лишний аргумент команды " + line.command + ": " + extra;
+        if (const OptionInfo* option = FindOption(extra))
+            return std::string(option->name) + " не относится к команде " + line.command;
+        return "неизвестный параметр " + extra;
+    }
+    if (command->maxOperands > 0) {
+        line.operands = chosen->get_option("operands")->results();
+        if (line.operands.size() < command->minOperands)
+            return "команде " + line.command + " нужно имя файла";
+        if (line.operands.size() > command->maxOperands)
+            return "лишний аргумент команды " + line.command + ": " + line.operands[command->maxOperands];
+    }
+    for (const OptionInfo& option : kOptions) {
+        const Given given = Collect(app, *chosen, option);
+        if (given.count == 0)
+            continue;
+        if (!(command->options & option.bit))
+            return std::string(option.name) + " не относится к команде " + line.command;
+        if (option.missing && given.count > 1)
+            return std::string(option.name) + " указан дважды";
+        switch (option.bit) {
+        case kPort:
+            if (given.value.empty())
+                return "пустое имя порта";
+            line.port = given.value;
+            break;
+        case kOutput:
+            if (given.value.empty())
+                return option.missing;
+            line.output = given.value;
+            break;
+        case kForce: line.force = true; break;
+        case kYes: line.yes = true; break;
+        case kNoBackup: line.noBackup = true; break;
+        case kRestoreSettings: line.restoreSettings = true; break;
+        case kCsv:
+        case kUnit:
+            if (given.value.empty())
+                return option.missing;
+            (option.bit == kCsv ? line.csv : line.unit) = given.value;
+            break;
+        case kSeconds: {
+            char* end = nullptr;
+            const double seconds = std::strtod(given.value.c_str(), &end);
+            // Up to a day; "nan" and "inf" fail the range test.
+            if (given.value.empty() || *end != '\0' || !(seconds > 0 && seconds <= 86400))
+                return "--seconds: нужно число секунд от 0 до 86400, а не " + given.value;
+            line.seconds = seconds;
+            break;
+        }
+        }
+    }
+    return {};
+}
+
+// CLI11 names the option whose value is missing at the start of its message.
+std::string MissingValueText(const CLI::ArgumentMismatch& error)
+{
+    const std::string_view what = error.what();
+    const OptionInfo* option = FindOption(what.substr(0, what.find(':')));
+    return option != nullptr && option->missing ? option->missing : std::string(what);
+}
+
+} // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments, const std::string& defaultPort)
+{
+    ParseResult result;
+    result.usage = UsageText(defaultPort);
+
+    CLI::App app("", "k64ctl");
+    app.set_help_flag(kHelpNames);
+    app.set_version_flag("--version", std::string("k64ctl ") + kVersion);
+    app.allow_extras();
+    app.require_subcommand(0, 1);
+    for (const OptionInfo& option : kOptions)
+        AddOption(app, option);
+    for (const CommandInfo& command : kCommands) {
+        CLI::App* sub = app.add_subcommand(command.name);
+        if (command.maxOperands > 0)
+            // Any number is taken here; Check() names the first one too many in our words.
+            sub->add_option("operands")->expected(1, -1)->allow_extra_args();
+        for (const OptionInfo& option : kOptions)
+            if (command.options & option.bit)
+                AddOption(*sub, option);
+    }
+
+    const auto chosenCommand = [&]() -> const CommandInfo* {
+        for (const CommandInfo& command : kCommands)
+            if (app.got_subcommand(command.name))
+                return &command;
+        return nullptr;
+    };
+    // CLI11 wants the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        const CommandInfo* command = chosenCommand();
+        result.text = command != nullptr ? CommandHelp(*command, defaultPort) : result.usage;
+        return result;
+    } catch (const CLI::CallForVersion& version) {
+        result.text = std::string(version.what()) + "\n";
+        return result;
+    } catch (const CLI::ArgumentMismatch& error) {
+        result.error = MissingValueText(error);
+        return result;
+    } catch (const CLI::ParseError& error) {
+        result.error = error.what();
+        return result;
+    }
+    const CommandInfo* command = chosenCommand();
+    result.error = Check(app, command != nullptr ? app.get_subcommand(command->name) : nullptr,
+                         command, result.line);
+    return result;
 }
 
 } // namespace k64::cli

@@ -12,28 +12,29 @@ inline constexpr int kExitFailure = 1;  // the unit or a file failed
 inline constexpr int kExitUsage = 2;    // the command line (or a refused settings value)
 
 struct CommandLine {
-    bool help = false;
     std::optional<std::string> port;    // this call only; never stored
     std::string command;
     std::vector<std::string> operands;
-    std::optional<std::string> output;  // read-settings --output
+    std::optional<std::string> output;  // read-settings, backup --output
     bool force = false;                 // write-settings, restore --force
-    bool noBackup = false;              // write-settings, restore, update-firmware --no-backup
-    bool restoreSettings = false;       // update-firmware --restore-settings
-    std::optional<std::string> unit;    // history --unit
     bool yes = false;                   // update-firmware/update-sound --yes
     std::optional<double> seconds;      // diag --seconds
     std::optional<std::string> csv;     // diag --csv
+    bool noBackup = false;              // write-settings, restore, update-firmware --no-backup
+    bool restoreSettings = false;       // update-firmware --restore-settings
+    std::optional<std::string> unit;    // history --unit
 };
 
 struct ParseResult {
     CommandLine line;
     std::string error;  // empty when the line is usable
+    // --help or --version: print this on standard output and end with success; nothing runs.
+    std::optional<std::string> text;
+    // The list of commands and options that follows a usage error.
+    std::string usage;
 };
 
-// `arguments` without the program name.
-ParseResult ParseCommandLine(const std::vector<std::string>& arguments);
-
-std::string UsageText(const std::string& defaultPort);
+// `arguments` without the program name; `defaultPort` is named in the help.
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments, const std::string& defaultPort);
 
 } // namespace k64::cli

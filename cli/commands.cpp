@@ -13,11 +13,13 @@
 namespace k64::cli {
 namespace {
 
+// One port a line; a USB device adds, tab-separated, vendor:product ids, manufacturer, product
+// and serial number, so the first column stays the name for scripts.
 int RunPorts()
 {
     SystemPortCatalog catalog;
     for (const std::string& name : catalog.Candidates())
-        PrintLine(EscapedName(name));
+        PrintLine(PortLine(name));
     return kExitSuccess;
 }
 

@@ -1,6 +1,7 @@
 #include "display.h"
 
 #include "common/cp1251.h"
+#include "platform/usb_details.h"
 
 #include <cstdio>
 
@@ -39,6 +40,17 @@ std::string EscapedName(std::string_view name)
         }
     }
     return shown;
+}
+
+std::string PortLine(const std::string& name)
+{
+    std::string line = EscapedName(name);
+    if (const std::optional<UsbDetails> usb = ReadUsbDetails(name)) {
+        line += '\t' + usb->vendorId + ':' + usb->productId;
+        for (const std::string* text : {&usb->manufacturer, &usb->product, &usb->serial})
+            line += '\t' + EscapedName(*text);
+    }
+    return line;
 }
 
 } // namespace k64::cli

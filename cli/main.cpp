@@ -26,14 +26,13 @@ int main(int argc, char* argv[])
     // The serial port's own failures have no window to belong to; they come out here too.
     ScopedOwnerlessMessages ownerless(&messages);
 
-    const ParseResult parsed = ParseCommandLine(arguments);
-    const std::string usage = UsageText(k64::DefaultPortName());
+    const ParseResult parsed = ParseCommandLine(arguments, k64::DefaultPortName());
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "k64ctl: %s\n\n%s", parsed.error.c_str(), usage.c_str());
+        std::fprintf(stderr, "k64ctl: %s\n\n%s", parsed.error.c_str(), parsed.usage.c_str());
         return kExitUsage;
     }
-    if (parsed.line.help) {
-        std::fputs(usage.c_str(), stdout);
+    if (parsed.text) {
+        std::fputs(parsed.text->c_str(), stdout);
         return kExitSuccess;
     }
     return RunCommand(parsed.line, messages);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/version.h"
 #include "sim/diagnostics.h"
 #include "sim/options.h"
 #include "sim/pty_server.h"
@@ -60,6 +61,10 @@ int main(int argc, char** argv) {
     Options& options = parsed.options;
     if (options.help) {
         std::fputs(Usage(program).c_str(), stdout);
+        return 0;
+    }
+    if (options.show_version) {
+        std::printf("k64-sim %s\n", k64::kVersion);
         return 0;
     }
 

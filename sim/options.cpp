@@ -163,6 +163,12 @@ ParseResult ParseOptions(std::span<const std::string> args) {
             return result;
         }
         if (option->takes_value && !value) {
+            // The firmware version option has no value to take when it comes last: that is the
+            // usual request for the program's own version.
+            if (name == "--version" && i + 1 == args.size()) {
+                o.show_version = true;
+                continue;
+            }
             if (i + 1 >= args.size()) {
                 result.error = name + " needs a value";
                 return result;
@@ -193,6 +199,8 @@ Line and storage:
                           survive a restart; without it everything lives in memory
   --trace FILE            log every frame both ways in hex, with direction and time
   --help                  show this text
+  --version               as the last argument and without a value: show the program's
+                          version
 
 The unit as it leaves the factory (a state saved in --state DIR takes precedence):
   --id N                  serial number (default )" + std::to_string(kDefaultId) + R"()

@@ -61,5 +61,13 @@ TEST(SimOptions, HelpNamesEveryOption) {
     }
 }
 
+// Last and without a value, --version asks for the program's version; with one it is the unit's.
+TEST(SimOptions, VersionOptionWithAndWithoutValue) {
+    EXPECT_TRUE(ParseOptions(Args{"--id", "5", "--version"}).options.show_version);
+    const ParseResult r = ParseOptions(Args{"--version", "000.014", "--id", "5"});
+    EXPECT_FALSE(r.options.show_version);
+    EXPECT_EQ(r.options.seed.firmware.version, "000.014");
+}
+
 }  // namespace
 }  // namespace k64::sim

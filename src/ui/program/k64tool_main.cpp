@@ -1,6 +1,7 @@
 // k64tool: the desktop service tool.
 
 #include "common/message_interface.h"
+#include "common/version.h"
 #include "platform/history_folder.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
@@ -17,6 +18,9 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -45,9 +49,39 @@ private:
     bool done_ = false;
 };
 
+// --help and --version answer before the application starts, so that they work without a
+// display (the manual page is made from them at build time).
+std::optional<std::string> TerminalAnswer(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--version") return std::string("k64tool ") + k64::kVersion + "\n";
+        if (argument == "--help" || argument == "-h")
+            return "Использование: k64tool [ПАРАМЕТРЫ Qt]\n"
+                   "\n"
+                   "Настройка и обслуживание блока K64: поиск устройства на последовательных портах,\n"
+                   "серийный номер и версия прошивки, чтение, правка, сохранение и запись настроек,\n"
+                   "обновление прошивки и голосовых сообщений, диагностика. Порт выбирается в окне\n"
+                   "программы и запоминается.\n"
+                   "\n"
+                   "Параметры:\n"
+                   "  -h, --help    эта справка\n"
+                   "  --version     версия программы\n"
+                   "\n"
+                   "Переменная окружения K64_EXTRA_PORTS: дополнительные порты в списке и в поиске\n"
+                   "через двоеточие (например, псевдотерминал симулятора k64-sim).\n"
+                   "\n"
+                   "Те же действия из терминала: k64ctl.\n";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<std::string> answer = TerminalAnswer(argc, argv)) {
+        std::fputs(answer->c_str(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     k64::ui::InstallRussianStandardTexts();
 
