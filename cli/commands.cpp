@@ -17,8 +17,7 @@ namespace {
 // and serial number, so the first column stays the name for scripts.
 int RunPorts()
 {
-    SystemPortCatalog catalog;
-    for (const std::string& name : catalog.Candidates())
+    for (const std::string& name : PresentPorts())
         PrintLine(PortLine(name));
     return kExitSuccess;
 }

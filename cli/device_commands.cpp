@@ -37,7 +37,7 @@ std::string Field(const char* field, std::size_t size)
 
 int RunFind(TerminalMessages& messages)
 {
-    QtPortNameStore store;
+    SystemPortNameStore store;
     SystemPortCatalog catalog;
     TDevice device(store, catalog);
     // The search reports found or not found itself and stores the port it finds.

@@ -1,27 +1,20 @@
 // k64ctl: the service tool's operations from a terminal, for scripts and machines without a
-// display.
+// display. The program's entry point is per platform (main_posix.cpp, main_win32.cpp); both
+// hand their arguments here as UTF-8.
+
+#include "main.h"
 
 #include "command_line.h"
 #include "commands.h"
 #include "platform/port_catalog.h"
 #include "terminal_messages.h"
 
-#include <QCoreApplication>
-#include <QStringList>
-
 #include <cstdio>
-#include <string>
-#include <vector>
 
-int main(int argc, char* argv[])
+namespace k64::cli {
+
+int Main(const std::vector<std::string>& arguments)
 {
-    QCoreApplication app(argc, argv);
-    std::vector<std::string> arguments;
-    const QStringList all = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < all.size(); ++i)
-        arguments.push_back(all[i].toStdString());
-
-    using namespace k64::cli;
     TerminalMessages messages(stdout, stderr, stdin, TerminalMessages::StandardStreamsAreTerminal());
     // The serial port's own failures have no window to belong to; they come out here too.
     ScopedOwnerlessMessages ownerless(&messages);
@@ -37,3 +30,5 @@ int main(int argc, char* argv[])
     }
     return RunCommand(parsed.line, messages);
 }
+
+} // namespace k64::cli

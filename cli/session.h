@@ -24,7 +24,7 @@ public:
     TDevice& Device() { return device_; }
 
 private:
-    QtPortNameStore store_;
+    SystemPortNameStore store_;
     SystemPortCatalog catalog_;
     TDevice device_;  // after the two it refers to
 };

@@ -65,6 +65,7 @@ void VCOM_Port::Close()
         CloseDevice();
     handle_ = kNoHandle;
     savedLine_.reset();
+    lookahead_.clear();
     ReleaseUnlessHeld();
 }
 

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quon::io {
 
@@ -106,6 +107,9 @@ private:
     PortLock lock_;
     int holds_ = 0;
     std::shared_ptr<const void> savedLine_;  // the back end's record of the line before Open()
+    // Bytes a wait took from the driver to learn that data came or the line is still there
+    // (Windows has no readiness wait that works on every driver); reads deliver them first.
+    std::vector<unsigned char> lookahead_;
 };
 
 class VCOMOutputStream final : public OutputStream {

@@ -28,6 +28,10 @@ private:
     [[maybe_unused]] std::string deviceDirectory_;
 };
 
+// The candidates that exist right now, for listing: on POSIX systems all of them (they are
+// found by looking), on Windows the numbered ports the system knows.
+std::vector<std::string> PresentPorts();
+
 // "/dev/ttyACM0" on POSIX systems, "COM5" on Windows.
 std::string DefaultPortName();
 

@@ -50,6 +50,8 @@ std::vector<std::string> SystemPortCatalog::Candidates()
     return names;
 }
 
+std::vector<std::string> PresentPorts() { return SystemPortCatalog().Candidates(); }
+
 std::string DefaultPortName() { return "/dev/ttyACM0"; }
 
 std::vector<std::string> WindowPortList() { return SystemPortCatalog().Candidates(); }

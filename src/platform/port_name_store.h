@@ -1,6 +1,7 @@
 #pragma once
-// Where the chosen port name outlives a run: the registry value "Port" on Windows, the user's
-// QSettings file elsewhere. The back end is a whole file chosen by the build.
+// Where the chosen port name outlives a run: the registry value "Port" on Windows (the user's
+// copy when the machine's key cannot be written), the user's QSettings file elsewhere. The back
+// end is a whole file chosen by the build.
 
 #include "device/port_store.h"
 
@@ -8,7 +9,7 @@
 
 namespace k64 {
 
-class QtPortNameStore final : public PortNameStore {
+class SystemPortNameStore final : public PortNameStore {
 public:
     std::string Load() override;
     void Save(const std::string& name) override;

@@ -16,12 +16,12 @@ QSettings OpenSettings()
 }
 } // namespace
 
-std::string QtPortNameStore::Load()
+std::string SystemPortNameStore::Load()
 {
     return OpenSettings().value(kKey).toString().toStdString();
 }
 
-void QtPortNameStore::Save(const std::string& name)
+void SystemPortNameStore::Save(const std::string& name)
 {
     QSettings settings = OpenSettings();
     settings.setValue(kKey, QString::fromStdString(name));

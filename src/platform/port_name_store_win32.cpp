@@ -1,28 +1,86 @@
+// The stored port name on Windows: one machine-wide registry value, with a per-user copy for
+// users who may not write the machine's part of the registry.
+
 #include "platform/port_name_store.h"
 
-#include <QSettings>
-#include <QString>
+#include <windows.h>
 
 namespace k64 {
 namespace {
-// On Windows the name is one machine-wide registry value; QSettings reads a missing key as empty.
-constexpr const char* kRegistryKey = R"(HKEY_LOCAL_MACHINE\SOFTWARE\QF\TB_USB_PORT)";
-constexpr const char* kValue = "Port";
 
-QSettings OpenSettings() { return QSettings(kRegistryKey, QSettings::NativeFormat); }
-} // namespace
+constexpr const wchar_t* kKey = L"SOFTWARE\\QF\\TB_USB_PORT";
+constexpr const wchar_t* kValue = L"Port";
+// Port names are short; a longer value is not one of ours and is read as none.
+constexpr DWORD kMaxChars = 256;
 
-std::string QtPortNameStore::Load()
+std::wstring Wide(const std::string& utf8)
 {
-    // A missing key or value (or no access to it) reads as an empty name.
-    return OpenSettings().value(kValue).toString().toStdString();
+    if (utf8.empty())
+        return {};
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                           nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
 }
 
-void QtPortNameStore::Save(const std::string& name)
+std::string Utf8(const std::wstring& wide)
 {
-    QSettings settings = OpenSettings();
-    settings.setValue(kValue, QString::fromStdString(name));
-    settings.sync();
+    if (wide.empty())
+        return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                          nullptr, nullptr);
+    return utf8;
+}
+
+// The value under `root`; nullopt-like false when the key or value is missing or not a name.
+bool Read(HKEY root, std::wstring* name)
+{
+    wchar_t buffer[kMaxChars + 1] = {};
+    DWORD bytes = sizeof buffer - sizeof(wchar_t);
+    if (::RegGetValueW(root, kKey, kValue, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS)
+        return false;
+    *name = buffer;  // RegGetValueW terminates the text it returns
+    return true;
+}
+
+bool Write(HKEY root, const std::wstring& name)
+{
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(root, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const auto bytes = static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t));
+    const LSTATUS status = ::RegSetValueExW(key, kValue, 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(name.c_str()), bytes);
+    ::RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+} // namespace
+
+std::string SystemPortNameStore::Load()
+{
+    // The user's copy exists only when the machine's value could not be written, so it is the
+    // newer of the two.
+    std::wstring name;
+    if (Read(HKEY_CURRENT_USER, &name) || Read(HKEY_LOCAL_MACHINE, &name))
+        return Utf8(name);
+    return {};
+}
+
+void SystemPortNameStore::Save(const std::string& name)
+{
+    const std::wstring wide = Wide(name);
+    if (Write(HKEY_LOCAL_MACHINE, wide)) {
+        // An older per-user copy would hide the value just written.
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
+        return;
+    }
+    Write(HKEY_CURRENT_USER, wide);
 }
 
 } // namespace k64

@@ -41,19 +41,19 @@ protected:
 
 TEST_F(PortNameStoreTest, NothingStoredReadsEmpty)
 {
-    EXPECT_EQ(QtPortNameStore().Load(), "");
+    EXPECT_EQ(SystemPortNameStore().Load(), "");
 }
 
 TEST_F(PortNameStoreTest, LastSaveWins)
 {
-    QtPortNameStore().Save("/dev/ttyACM3");
-    QtPortNameStore().Save("/dev/ttyUSB0");
-    EXPECT_EQ(QtPortNameStore().Load(), "/dev/ttyUSB0");
+    SystemPortNameStore().Save("/dev/ttyACM3");
+    SystemPortNameStore().Save("/dev/ttyUSB0");
+    EXPECT_EQ(SystemPortNameStore().Load(), "/dev/ttyUSB0");
 }
 
 TEST_F(PortNameStoreTest, EmptyNameCanBeStored)
 {
-    QtPortNameStore store;
+    SystemPortNameStore store;
     store.Save("/dev/ttyACM0");
     store.Save("");
     EXPECT_EQ(store.Load(), "");
@@ -67,8 +67,8 @@ class PortNameRoundTrip : public PortNameStoreTest,
 TEST_P(PortNameRoundTrip, ComesBackByteForByte)
 {
     const std::string name = GetParam();
-    QtPortNameStore().Save(name);
-    EXPECT_EQ(QtPortNameStore().Load(), name);
+    SystemPortNameStore().Save(name);
+    EXPECT_EQ(SystemPortNameStore().Load(), name);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, PortNameRoundTrip,

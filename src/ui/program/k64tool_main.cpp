@@ -102,7 +102,7 @@ int main(int argc, char* argv[]) {
     k64::ui::WidgetMessages ownerless;
     k64::SetOwnerlessMessages(&ownerless);
 
-    k64::QtPortNameStore store;
+    k64::SystemPortNameStore store;
     k64::SystemPortCatalog catalog;
     k64::ui::TMainForm MainForm(
         k64::ui::MainFormPlatform{store, catalog, &k64::WindowPortList, k64::DefaultPortName(),
