@@ -65,6 +65,9 @@ constexpr CommandInfo kCommands[] = {
     {"diag", "diag [--seconds N]",
      "диагностика: оси акселерометра и строки устройства\nN секунд или до Ctrl-C",
      kPort | kSeconds},
+    {"doctor", "doctor", "почему блок недоступен: порт, права, другие программы\n"
+     "на порту, ModemManager, ответ блока; для каждой неполадки — как её исправить",
+     kPort},
 };
 
 constexpr const char* kHelpNames = "-h,--help";

@@ -83,6 +83,8 @@ int RunCommand(const CommandLine& line, TerminalMessages& messages)
         return RunDiag(line, messages);
     if (line.command == "write-settings")
         return RunWriteSettings(line, messages);
+    if (line.command == "doctor")
+        return RunDoctor(line);
     if (IsUpdateCommand(line.command))
         return RunUpdateCommand(line, messages);
     std::fprintf(stderr, "k64ctl: команда %s пока не поддерживается\n", line.command.c_str());

@@ -30,25 +30,6 @@ constexpr const char* kErrorCaption = texts::kError;
 constexpr const char* kMessageCaption = texts::kMessage;
 using texts::kSettingsWritten;
 
-// The device object of one call, on the port given for this call, else on the stored one, else
-// on the platform's default port. Nothing is stored here.
-class Session {
-public:
-    explicit Session(const CommandLine& line) : device_(store_, catalog_)
-    {
-        if (line.port)
-            device_.SetPortName(*line.port);
-        else if (store_.Load().empty())
-            device_.SetPortName(DefaultPortName());
-    }
-    TDevice& Device() { return device_; }
-
-private:
-    QtPortNameStore store_;
-    SystemPortCatalog catalog_;
-    TDevice device_;  // after the two it refers to
-};
-
 void PrintLine(const std::string& line)
 {
     std::fwrite(line.data(), 1, line.size(), stdout);
