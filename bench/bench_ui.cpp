@@ -1,8 +1,10 @@
 // k64tool as the user meets it: time from starting the program to the first painted main
-// window, and the processor time an idle main window uses. Prints figures; never fails.
+// window, and the processor time an idle main window uses, and an open diagnostic window on a
+// unit that sends nothing. Prints figures; never fails.
 // Runs the program on the offscreen platform unless K64_BENCH_DISPLAY=1 keeps the display.
 
 #include "support/child_process.h"
+#include "support/sim_process.h"
 
 #include <unistd.h>
 
@@ -57,6 +59,25 @@ long CpuTicks(pid_t pid) {
     return utime + stime;
 }
 
+// Processor time of a k64tool started with `args`, left alone for 10 s after its first paint.
+void PrintIdleCpu(const char* what, const std::vector<std::string>& args) {
+    ChildProcess idle(kTool, args, ChildProcess::Errors::Discard);
+    if (idle.Spawned() && WaitPainted(idle, std::chrono::seconds(30))) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));  // let start-up work settle
+        const long before = CpuTicks(idle.Pid());
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        const long after = CpuTicks(idle.Pid());
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double cpu = static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
+        std::printf("%s: %.3f s processor time in %.1f s = %.2f %% of one core (target < 0.5 %%)\n",
+                    what, cpu, seconds, 100.0 * cpu / seconds);
+    } else {
+        std::printf("%s: the program did not come up\n", what);
+    }
+    idle.Stop();
+}
+
 }  // namespace
 
 int main() {
@@ -88,22 +109,18 @@ int main() {
         std::puts("start-up to first painted main window: no paint seen");
     }
 
-    // Idle: the main window shown and left alone for 10 s.
-    ChildProcess idle(kTool, {"--report-paint"}, ChildProcess::Errors::Discard);
-    if (idle.Spawned() && WaitPainted(idle, std::chrono::seconds(30))) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));  // let start-up work settle
-        const long before = CpuTicks(idle.Pid());
-        const auto start = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(10));
-        const long after = CpuTicks(idle.Pid());
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        const double cpu = static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
-        std::printf("idle main window: %.3f s processor time in %.1f s = %.2f %% of one core (target < 0.5 %%)\n",
-                    cpu, seconds, 100.0 * cpu / seconds);
+    PrintIdleCpu("idle main window", {"--report-paint"});
+
+    // The diagnostic window open on a unit that has sent its first lines and then nothing: the
+    // simulator's next burst is an hour away.
+    k64::test::SimProcess sim(k64::test::SimProgram(), {"--diag-interval-ms", "3600000"});
+    if (sim.Started()) {
+        std::filesystem::create_directories(config / "QF");
+        std::ofstream(config / "QF" / "TB_USB_PORT.conf") << "[General]\nPort=" << sim.PtyPath() << "\n";
+        PrintIdleCpu("diagnostic window without data", {"--report-paint", "--show-diagnostic"});
     } else {
-        std::puts("idle main window: the program did not come up");
+        std::puts("diagnostic window without data: k64-sim did not start");
     }
-    idle.Stop();
     std::filesystem::remove_all(config);
     return 0;
 }

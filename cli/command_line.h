@@ -16,9 +16,13 @@ struct CommandLine {
     std::string command;
     std::vector<std::string> operands;
     std::optional<std::string> output;  // read-settings --output
-    bool force = false;                 // write-settings --force
+    bool force = false;                 // write-settings, restore --force
+    bool noBackup = false;              // write-settings, restore, update-firmware --no-backup
+    bool restoreSettings = false;       // update-firmware --restore-settings
+    std::optional<std::string> unit;    // history --unit
     bool yes = false;                   // update-firmware/update-sound --yes
     std::optional<double> seconds;      // diag --seconds
+    std::optional<std::string> csv;     // diag --csv
 };
 
 struct ParseResult {

@@ -3,6 +3,7 @@
 #include "device_commands.h"
 #include "display.h"
 #include "parameters/parameter_list.h"
+#include "settings_commands.h"
 #include "platform/port_catalog.h"
 #include "update_command.h"
 
@@ -11,12 +12,6 @@
 
 namespace k64::cli {
 namespace {
-
-void PrintLine(const std::string& line)
-{
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-}
 
 // One port a line; a USB device adds, tab-separated, vendor:product ids, manufacturer, product
 // and serial number, so the first column stays the name for scripts.
@@ -85,6 +80,14 @@ int RunCommand(const CommandLine& line, TerminalMessages& messages)
         return RunWriteSettings(line, messages);
     if (line.command == "doctor")
         return RunDoctor(line);
+    if (line.command == "restore")
+        return RunRestore(line, messages);
+    if (line.command == "backup")
+        return RunBackup(line, messages);
+    if (line.command == "history")
+        return RunHistory(line, messages);
+    if (line.command == "diff")
+        return RunDiff(line, messages);
     if (IsUpdateCommand(line.command))
         return RunUpdateCommand(line, messages);
     std::fprintf(stderr, "k64ctl: команда %s пока не поддерживается\n", line.command.c_str());

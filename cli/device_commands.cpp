@@ -1,13 +1,14 @@
 #include "device_commands.h"
 
+#include "diag_recording.h"
 #include "display.h"
+#include "session.h"
 #include "common/shared_texts.h"
 #include "stop_signal.h"
 #include "device/diagnostic_scanner.h"
 #include "device/device.h"
 #include "parameters/parameter_list.h"
 #include "parameters/settings_file.h"
-#include "parameters/validate_value.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
 
@@ -27,25 +28,10 @@ constexpr const char* kNotConnectedLoading = texts::kDeviceBusyStop;
 constexpr const char* kNotConnected = texts::kDeviceBusy;
 constexpr const char* kLoadingImpossibleCaption = texts::kLoadImpossible;
 constexpr const char* kErrorCaption = texts::kError;
-constexpr const char* kMessageCaption = texts::kMessage;
-using texts::kSettingsWritten;
-
-void PrintLine(const std::string& line)
-{
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-}
 
 std::string Field(const char* field, std::size_t size)
 {
     return std::string(field, ::strnlen(field, size));
-}
-
-// Command-line text is UTF-8 on every platform; the path type would read a plain string in the
-// Windows code page.
-std::filesystem::path PathFromArgument(const std::string& utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 } // namespace
 
@@ -115,55 +101,6 @@ int RunReadSettings(const CommandLine& line, TerminalMessages& messages)
     return kExitSuccess;
 }
 
-int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
-{
-    ParameterList list(&messages);
-    if (!list.LoadError().empty())
-        return kExitFailure;
-    const std::filesystem::path path = PathFromArgument(line.operands.at(0));
-    const SettingsFileResult read = ReadSettingsFile(path, list);
-    if (!read.Ok()) {
-        ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
-        // A file that is no settings text is the caller's mistake, like a refused value; --force
-        // does not send it, since it would set every value on the unit back to its default.
-        const bool notSettings = read.status == SettingsFileStatus::ControlBytes ||
-                                 read.status == SettingsFileStatus::NoKnownKey;
-        return notSettings ? kExitUsage : kExitFailure;
-    }
-    for (const std::string& skipped : read.skipped)
-        std::fprintf(stderr, "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
-    if (read.skippedCount > read.skipped.size())
-        std::fprintf(stderr, "k64ctl: пропущено ещё строк: %zu\n", read.skippedCount - read.skipped.size());
-    if (!line.force) {
-        // Only what differs from its default is sent, so that is what has to pass the limits;
-        // every refusal is named before giving up, not just the first.
-        bool refused = false;
-        for (const Parameter& p : list.parameters) {
-            if (p.IsDefault())
-                continue;
-            if (const auto reason = ValidateValue(p, p.value)) {
-                ShowMessage(&messages, ForTerminal(p.key) + ": " + *reason, kValueRefusedCaption);
-                refused = true;
-            }
-        }
-        if (refused)
-            return kExitUsage;
-    }
-    const std::string settings = list.WriteText(false);
-    if (settings.size() > kMaxSettingsText) {
-        ShowMessage(&messages, texts::SettingsTooLong(settings.size(), kMaxSettingsText), kErrorCaption);
-        return kExitFailure;
-    }
-    Session session(line);
-    if (session.Device().WriteSettings(settings) < 0) {
-        ShowMessage(&messages, kNotConnected, kErrorCaption);
-        return kExitFailure;
-    }
-    ShowMessage(&messages, kSettingsWritten, kMessageCaption);
-    return kExitSuccess;
-}
-
-
 int RunDiag(const CommandLine& line, TerminalMessages& messages)
 {
     using Clock = std::chrono::steady_clock;
@@ -186,7 +123,14 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     // What the window's three labels show; printed when it changes, as the labels would.
     std::array<std::string, 3> axes;
     DiagnosticLineScanner scanner;
+    DiagRecording recording(line.csv ? std::optional(PathFromArgument(*line.csv)) : std::nullopt);
+    // A file that cannot be written is told now, not after the whole run.
+    if (!recording.Save(messages)) {
+        device.ClosePort();
+        return kExitFailure;
+    }
     const auto show = [&](const std::vector<DiagnosticEvent>& events) {
+        recording.Add(events);
         static constexpr const char* kAxisNames[] = {"X = ", "Y = ", "Z = "};
         for (const DiagnosticEvent& e : events) {
             if (e.kind == DiagnosticEvent::Kind::Line) {
@@ -230,6 +174,8 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     }
     show(scanner.Flush());
     device.ClosePort();
+    if (!recording.Save(messages))
+        status = kExitFailure;
     return status;
 }
 

@@ -7,6 +7,12 @@
 
 namespace k64::cli {
 
+void PrintLine(const std::string& line)
+{
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
 std::string ForTerminal(std::string_view cp1251)
 {
     std::string safe(cp1251);

@@ -6,6 +6,9 @@
 
 namespace k64::cli {
 
+// Writes `line` and a line feed to standard output.
+void PrintLine(const std::string& line);
+
 // UTF-8 for the terminal. Control characters other than tab, which bytes from the unit or a
 // file could use to move the cursor or recolour the terminal, are shown as "?".
 std::string ForTerminal(std::string_view cp1251);

@@ -3,6 +3,7 @@
 #include "device/port_lock.h"
 #include "device_commands.h"
 #include "doctor.h"
+#include "session.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,9 +2,10 @@
 #include "terminal.h"
 
 #include "command_line.h"
+#include "session.h"
+#include "settings_commands.h"
 #include "stop_signal.h"
-#include "platform/port_catalog.h"
-#include "platform/port_name_store.h"
+#include "common/shared_texts.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/timer_pump.h"
@@ -172,6 +173,14 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view) {
     return ExitStatus(sound.Outcome());
 }
 
+// The questions need a terminal or --yes; false (said on standard error) when neither is there.
+bool CanAnswer(std::string_view command, bool yes) {
+    if (yes || TerminalMessages::StandardStreamsAreTerminal()) return true;
+    std::fprintf(stderr, "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
+                 static_cast<int>(command.size()), command.data());
+    return false;
+}
+
 }  // namespace
 
 bool IsUpdateCommand(std::string_view command) {
@@ -180,13 +189,7 @@ bool IsUpdateCommand(std::string_view command) {
 
 int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes,
                      TerminalMessages& messages) {
-    if (!IsUpdateCommand(command)) return kExitUsage;
-    if (!yes && !TerminalMessages::StandardStreamsAreTerminal()) {
-        std::fprintf(stderr,
-                     "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
-                     static_cast<int>(command.size()), command.data());
-        return kExitUsage;
-    }
+    if (!IsUpdateCommand(command) || !CanAnswer(command, yes)) return kExitUsage;
     AnsweringMessages answering(messages);
     MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
     TerminalUpdateView view(owner, IsTerminal(stderr));
@@ -194,14 +197,39 @@ int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes
 }
 
 int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages) {
-    QtPortNameStore store;
-    SystemPortCatalog catalog;
-    TDevice device(store, catalog);
-    if (line.port)
-        device.SetPortName(*line.port);
-    else if (store.Load().empty())
-        device.SetPortName(DefaultPortName());
-    return RunUpdateCommand(line.command, device, line.yes, messages);
+    Session session(line);
+    TDevice& device = session.Device();
+    if (line.command != kFirmwareCommand || line.noBackup || !CanAnswer(line.command, line.yes))
+        return RunUpdateCommand(line.command, device, line.yes, messages);
+
+    // An update may reset the settings: they go to the history before the first request and are
+    // compared after a confirmed commit.
+    ParameterList before(&messages);
+    std::string serial;
+    if (!before.LoadError().empty() || !ReadUnitSettings(device, before, &serial, messages) ||
+        !StoreBackup(before, serial, messages)) {
+        return kExitFailure;
+    }
+    const int status = RunUpdateCommand(line.command, device, line.yes, messages);
+    if (status != kExitSuccess) return status;
+    ParameterList after = before;
+    std::string text;
+    if (device.ReadSettings(&text) <= 0) {
+        std::fputs("k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n", stderr);
+        return status;
+    }
+    after.ReadText(std::move(text));
+    if (!PrintDifferences(before, after)) return status;
+    if (!line.restoreSettings) {
+        std::fputs("k64ctl: обновление изменило настройки; вернуть прежние: k64ctl restore latest\n", stderr);
+        return status;
+    }
+    if (device.WriteSettings(before.WriteText(false)) < 0) {
+        ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
+        return kExitFailure;
+    }
+    ShowMessage(&messages, "Настройки восстановлены.", texts::kMessage);
+    return status;
 }
 
 }  // namespace k64::cli

@@ -1,9 +1,16 @@
 #include "sim/diagnostics.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 
 namespace k64::sim {
+namespace {
+std::atomic<bool> g_knock_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+}  // namespace
+
+void RequestKnock() { g_knock_requested.store(true); }
 
 double DiagnosticStream::Jitter(double amplitude) {
     // xorshift32: deterministic for a seed, good enough for sensor noise.
@@ -18,9 +25,18 @@ std::string DiagnosticStream::NextLines() {
     char line[96];
     std::string out;
     // Axes in hundredths of g around a slightly tilted rest position.
-    const double x = 3.0 + 4.0 * std::sin(t * 0.7) + Jitter(1.5);
-    const double y = -2.0 + 3.0 * std::cos(t * 0.5) + Jitter(1.5);
-    const double z = 98.0 + 1.5 * std::sin(t * 0.3) + Jitter(1.0);
+    double x = 3.0 + 4.0 * std::sin(t * 0.7) + Jitter(1.5);
+    double y = -2.0 + 3.0 * std::cos(t * 0.5) + Jitter(1.5);
+    double z = 98.0 + 1.5 * std::sin(t * 0.3) + Jitter(1.0);
+    if (g_knock_requested.exchange(false)) Knock();
+    if (knock_ > 0) {
+        // Swings of alternating sign, each smaller than the one before.
+        const double swing = (knock_ % 2 ? 1.0 : -1.0) * kKnockPeak * knock_ / kKnockTicks;
+        x += swing;
+        y -= 0.6 * swing;
+        z += 0.8 * swing;
+        --knock_;
+    }
     std::snprintf(line, sizeof line, "$AccD:%.2f,%.2f,%.2f\r\n", x, y, z);
     out += line;
     switch (tick_ % 3) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/version.h"
+#include "sim/diagnostics.h"
 #include "sim/options.h"
 #include "sim/pty_server.h"
 #include "sim/state_store.h"
@@ -25,6 +26,8 @@ void OnStopSignal(int) {
     [[maybe_unused]] const ssize_t n = ::write(g_stop_write, &byte, 1);
     errno = saved;
 }
+
+void OnKnockSignal(int) { k64::sim::RequestKnock(); }
 
 bool ReadSettingsFile(const std::string& path, std::string& text, std::string& error) {
     std::ifstream in(path, std::ios::binary);
@@ -103,6 +106,11 @@ int main(int argc, char** argv) {
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
+    struct sigaction knock {};
+    knock.sa_handler = OnKnockSignal;
+    sigemptyset(&knock.sa_mask);
+    knock.sa_flags = SA_RESTART;
+    ::sigaction(SIGUSR1, &knock, nullptr);
 
     int status = 0;
     {

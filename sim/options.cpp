@@ -118,6 +118,15 @@ std::vector<OptionInfo> OptionTable() {
          }},
         {"--reject-commit", false,
          [](Options& o, const std::string&) { o.faults.reject_commit = true; return std::string(); }},
+        {"--reset-settings-on-commit", false,
+         [](Options& o, const std::string&) { o.faults.reset_settings_on_commit = true; return std::string(); }},
+        {"--knock-after-ms", true,
+         [](Options& o, const std::string& v) {
+             std::chrono::milliseconds ms{};
+             if (!ParseMillis(v, ms)) return std::string("--knock-after-ms needs 0 to 3600000");
+             o.knock_after = ms;
+             return std::string();
+         }},
         {"--hangup-after", true,
          [](Options& o, const std::string& v) {
              std::uint64_t n = 0;
@@ -205,6 +214,8 @@ Pace:
            std::to_string(kDefaultPrepareDelay.count()) + R"()
   --diag-interval-ms MS   time between diagnostic text bursts, at least 10 (default )" +
            std::to_string(kDefaultDiagnosticInterval.count()) + R"()
+  --knock-after-ms MS     knock on the car MS after each start of the diagnostic stream: a few
+                          bursts of large accelerometer values; SIGUSR1 knocks at any time
 
 Faults on demand (CODE is a request code, e.g. 10 id, 14 version, 192 data fragment; options
 that take CODE may be repeated):
@@ -217,6 +228,9 @@ that take CODE may be repeated):
   --drop-ack N            store the Nth data fragment (counted from 1 since start) but do not
                           acknowledge it; may be repeated
   --reject-commit         refuse every update commit (no acknowledgement)
+  --reset-settings-on-commit
+                          a committed firmware update sets every setting back to its default,
+                          as some real updates do
   --hangup-after N        close the line as soon as the Nth request frame arrives, without
                           answering it, then save state and exit with status 0
 )";

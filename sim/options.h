@@ -29,6 +29,8 @@ struct Options {
     std::chrono::milliseconds prepare_delay = kDefaultPrepareDelay;
     std::chrono::milliseconds diagnostic_interval = kDefaultDiagnosticInterval;
     std::optional<std::uint64_t> hangup_after;  // close the line when this request frame arrives
+    std::optional<std::chrono::milliseconds> knock_after;  // a knock this long after each start
+                                                           // of the diagnostic stream
 };
 
 struct ParseResult {

@@ -160,6 +160,7 @@ void PtyServer::HandleFrames(std::vector<Frame>& frames) {
         if (out.start_diagnostics && !diagnostics_on_) {
             diagnostics_on_ = true;
             next_diagnostics_ = now;
+            if (options_.knock_after) knock_due_ = now + *options_.knock_after;
         }
         if (!out.reply.empty()) {
             // Replies leave in the order of their requests, as from a unit that works one
@@ -288,6 +289,10 @@ int PtyServer::Run(int stop_fd) {
             pending_.pop_front();
         }
         if (diagnostics_on_ && next_diagnostics_ <= now) {
+            if (knock_due_ && *knock_due_ <= now) {
+                diagnostics_.Knock();
+                knock_due_.reset();
+            }
             if (output_.size() < kMaxQueuedText) {
                 const std::string text = diagnostics_.NextLines();
                 trace_.Note("tx text " + text);

@@ -101,6 +101,7 @@ private:
     std::vector<std::uint8_t> output_;
     bool diagnostics_on_ = false;
     Clock::time_point next_diagnostics_{};
+    std::optional<Clock::time_point> knock_due_;
     Clock::time_point last_close_ = Clock::now();
 };
 

@@ -233,6 +233,7 @@ Outcome Unit::HandleCommit(const Frame& request) {
         state_.firmware = VersionRecord::Decode(received_.data() + kUpdateHeadSize + kVersionRecordOffset);
         state_.firmware_size = size;
         state_.firmware_crc = crc;
+        if (faults_.reset_settings_on_commit) state_.settings.clear();
         out = Answer(kCommitUpdate, kCommitUpdateAck, {});
         out.note += (out.note.empty() ? "" : "; ") + std::string("firmware now ") + state_.firmware.version;
     } else {

@@ -51,6 +51,7 @@ struct Faults {
     std::map<std::uint16_t, std::chrono::milliseconds> delay{};  // extra time before the answer
     std::set<std::uint64_t> drop_ack{};  // 1-based numbers of data fragments stored but not acked
     bool reject_commit = false;        // refuse every commit
+    bool reset_settings_on_commit = false;  // a committed firmware update clears the settings
 };
 
 enum class TransferKind { kNone, kFirmware, kSound };

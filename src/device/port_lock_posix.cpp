@@ -61,9 +61,16 @@ bool RecordOurPid(int fd)
 {
     char text[16];
     const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return false;
     // Readable by every user whatever the umask, so that no one else can mistake it for held.
-    ::fchmod(fd, 0644);
-    return ::ftruncate(fd, 0) == 0 && ::pwrite(fd, text, static_cast<size_t>(length), 0) == length;
+    if ((info.st_mode & 0777) != 0644)
+        ::fchmod(fd, 0644);
+    // Only a file left behind has contents; emptying one costs far more than the write.
+    if (info.st_size != 0 && ::ftruncate(fd, 0) != 0)
+        return false;
+    return ::pwrite(fd, text, static_cast<size_t>(length), 0) == length;
 }
 
 bool Alive(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }

@@ -1,7 +1,8 @@
 #include "parameters/settings_file.h"
 
+#include "common/error_reason.h"
+
 #include <algorithm>
-#include <cstring>
 
 namespace k64 {
 
@@ -16,6 +17,11 @@ std::string SettingsFileText(const ParameterList& list)
         file += c;
     }
     return file;
+}
+
+SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const ParameterList& list)
+{
+    return SaveFileAtomically(path, SettingsFileText(list));
 }
 
 SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList& list)
@@ -69,7 +75,7 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
     what += path.string();
     if (result.error != 0) {
         what += " (";
-        what += std::strerror(result.error);
+        what += ErrorReason(result.error);
         what += ")";
     }
     return what;

@@ -66,4 +66,8 @@ std::string SettingsFileText(const ParameterList& list);
 // over it. A new file gets mode 0644, a replaced one keeps its mode.
 SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const ParameterList& list);
 
+// The same safe save for any contents (a diagnostic recording): `bytes` replace the file at
+// `path` as a whole or not at all.
+SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes);
+
 } // namespace k64

@@ -137,9 +137,8 @@ mode_t NewFileMode()
 
 } // namespace
 
-SettingsFileResult WriteSettingsFile(const std::filesystem::path& requested, const ParameterList& list)
+SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested, const std::string& bytes)
 {
-    const std::string bytes = SettingsFileText(list);
     std::filesystem::path path;
     mode_t mode = NewFileMode();
     if (SettingsFileResult target = SaveTarget(requested, &path, &mode); !target.Ok())

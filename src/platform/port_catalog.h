@@ -14,11 +14,14 @@ namespace k64 {
 // simulator or of socat. Read on every search, so a test can set it per run.
 inline constexpr const char* kExtraPortsVariable = "K64_EXTRA_PORTS";
 
+// Where USB serial devices appear on POSIX systems.
+inline constexpr const char* kDeviceDirectory = "/dev";
+
 class SystemPortCatalog final : public PortCatalog {
 public:
     // `deviceDirectory` is the folder where USB serial devices appear (POSIX only; tests point
     // it at a folder of their own). Windows probes numbered COM ports and ignores it.
-    explicit SystemPortCatalog(std::string deviceDirectory = "/dev");
+    explicit SystemPortCatalog(std::string deviceDirectory = kDeviceDirectory);
     std::vector<std::string> Candidates() override;
 
 private:
@@ -30,6 +33,10 @@ std::string DefaultPortName();
 
 // The entries of the main window's port box, in display order.
 std::vector<std::string> WindowPortList();
+
+// The folders whose entries come and go with the cable: the port box refreshes when one of them
+// changes. Empty where ports are numbered rather than listed (Windows).
+std::vector<std::string> PortFolders();
 
 // Orders names so that numbers inside them compare by value: ttyACM2 before ttyACM10.
 bool NaturalLess(std::string_view a, std::string_view b);

@@ -54,4 +54,6 @@ std::string DefaultPortName() { return "/dev/ttyACM0"; }
 
 std::vector<std::string> WindowPortList() { return SystemPortCatalog().Candidates(); }
 
+std::vector<std::string> PortFolders() { return {kDeviceDirectory}; }
+
 } // namespace k64

@@ -25,4 +25,6 @@ std::string DefaultPortName() { return "COM5"; }
 
 std::vector<std::string> WindowPortList() { return NumberedComPorts(2, 255); }
 
+std::vector<std::string> PortFolders() { return {}; }
+
 } // namespace k64

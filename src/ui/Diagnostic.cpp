@@ -1,12 +1,17 @@
 #include "ui/Diagnostic.h"
 
+#include "parameters/settings_file.h"
 #include "platform/display_text.h"
+#include "ui/accel_plot.h"
 #include "ui/form_fonts.h"
+#include "ui/settings_dialogs.h"
 #include "ui/ui_texts.h"
+#include "ui/widget_messages.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShowEvent>
@@ -14,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <vector>
 
 namespace k64::ui {
@@ -22,8 +28,14 @@ namespace {
 constexpr int kClientWidth = 408;
 constexpr int kClientHeight = 481;
 constexpr int kMemoTop = 96;
-// As often as the message loop allows: a tick only reads what is already there.
+// The plot takes the free area right of the labels, above the memo.
+constexpr int kPlotLeft = 200;
+constexpr int kPlotMargin = 4;
+// As often as the message loop allows while the unit sends: a tick only reads what is already
+// there. A quiet line is looked at less often, so an open window waiting for a unit that sends
+// nothing costs next to nothing; the first bytes after a pause wait at most this long.
 constexpr std::chrono::milliseconds kPollInterval{1};
+constexpr std::chrono::milliseconds kQuietPollInterval{50};
 // The most one tick takes from the port; the rest waits for the next tick.
 constexpr int kMaxChunk = 64 * 1024;
 
@@ -56,11 +68,24 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     Memo1->setPlainText("Memo1");
     Memo1->setGeometry(0, kMemoTop, kClientWidth, kClientHeight - kMemoTop);
     Memo1->installEventFilter(this);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& position) { Memo1ContextMenu(position); });
+
+    plot_ = new AccelPlot(this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(kPollInterval);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+void TDiagnosticForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // Docked to the bottom: all the width and everything below the labels.
+    Memo1->setGeometry(0, kMemoTop, width(), std::max(0, height() - kMemoTop));
+    plot_->setGeometry(kPlotLeft, kPlotMargin, std::max(0, width() - kPlotLeft - kPlotMargin),
+                       kMemoTop - 2 * kPlotMargin);
 }
 
 void TDiagnosticForm::showEvent(QShowEvent* event) {
@@ -76,34 +101,41 @@ void TDiagnosticForm::showEvent(QShowEvent* event) {
 
 void TDiagnosticForm::FormShow() {
     scanner_.Reset();
+    recording_.Clear();
+    plot_->Clear();
+    shown_.start();
     if (devices_) (void)devices_->EnableDiagnosticMode();
-    Timer1->start();
+    Timer1->start(kPollInterval);
 }
 
 void TDiagnosticForm::Timer1Timer() {
     // A request of another window is waiting on the port; this tick leaves it alone.
     if (devices_.WaitRunning()) return;
-    PollTelemetry();
+    Timer1->setInterval(PollTelemetry() ? kPollInterval : kQuietPollInterval);
 }
 
-void TDiagnosticForm::PollTelemetry() {
-    if (!devices_) return;
+bool TDiagnosticForm::PollTelemetry() {
+    if (!devices_) return false;
     quon::io::InputStream& input = devices_->InputStream();
     const int available = input.Available();
-    if (available <= 0) return;
+    if (available <= 0) return false;
     const int count = std::min(available, kMaxChunk);
     std::vector<char> buffer(static_cast<std::size_t>(count));
     const int read = input.Read(buffer.data(), count);
     // A short read has consumed an unknown part of the bytes; they are gone either way, and
     // nothing that was not received is looked at.
-    if (read <= 0) return;
-    for (const DiagnosticEvent& event :
-         scanner_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(read))))
-        Show(event);
+    if (read <= 0) return false;
+    const std::vector<DiagnosticEvent> events =
+        scanner_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(read)));
+    const std::chrono::milliseconds at{shown_.elapsed()};
+    recording_.Add(at, events);
+    for (const DiagnosticEvent& event : events) Show(event, at);
+    return true;
 }
 
-void TDiagnosticForm::Show(const DiagnosticEvent& event) {
+void TDiagnosticForm::Show(const DiagnosticEvent& event, std::chrono::milliseconds at) {
     if (event.kind == DiagnosticEvent::Kind::Axis) {
+        plot_->AddValue(event.axis, at, event.value);
         QLabel* labels[3] = {Label1, Label2, Label3};
         QLabel* label = labels[std::clamp(event.axis, 0, 2)];
         label->setText(QString::fromUtf8(text::kAxisPrefixes[std::clamp(event.axis, 0, 2)]) +
@@ -112,6 +144,25 @@ void TDiagnosticForm::Show(const DiagnosticEvent& event) {
     } else {
         Memo1->appendPlainText(FromCp1251(event.line));
     }
+}
+
+void TDiagnosticForm::Memo1ContextMenu(const QPoint& position) {
+    std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu());
+    menu->addSeparator();
+    menu->addAction(QString::fromUtf8(text::kSaveRecording), this, [this] {
+        const QString fileName =
+            ChooseFileToSave(this, text::kRecordingFilter, text::kRecordingSuffix);
+        if (!fileName.isEmpty()) SaveRecording(fileName);
+    });
+    menu->exec(Memo1->mapToGlobal(position));
+}
+
+void TDiagnosticForm::SaveRecording(const QString& fileName) {
+    const std::filesystem::path path = ToPath(fileName);
+    const SettingsFileResult saved = SaveFileAtomically(path, recording_.Text());
+    if (!saved.Ok())
+        WidgetMessages(this).ShowMessage(DescribeRecordingFailure(path, saved.error),
+                                         text::kError, MessageButtons::Ok);
 }
 
 void TDiagnosticForm::FormClose() {

@@ -3,16 +3,23 @@
 // and shows what the unit streams: the accelerometer axes in three labels, the other known
 // lines in a memo. The port stays open from showing to closing.
 
+#include "device/diagnostic_csv.h"
 #include "device/diagnostic_scanner.h"
 #include "ui/device_slot.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+
+#include <chrono>
 
 class QLabel;
+class QPoint;
 class QPlainTextEdit;
 class QTimer;
 
 namespace k64::ui {
+
+class AccelPlot;
 
 class TDiagnosticForm final : public QDialog {
     Q_OBJECT
@@ -22,26 +29,34 @@ public:
 
     void FormShow();
     void Timer1Timer();
-    // The work of one tick: whatever has arrived since the last one.
-    void PollTelemetry();
+    // The work of one tick: whatever has arrived since the last one. False when nothing had.
+    bool PollTelemetry();
     void FormClose();
 
     void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Show(const DiagnosticEvent& event);
+    void Show(const DiagnosticEvent& event, std::chrono::milliseconds at);
+    void Memo1ContextMenu(const QPoint& position);
+    // Saves what was received since the window was shown, with the settings files' safe save;
+    // tells the user when it fails.
+    void SaveRecording(const QString& fileName);
 
     DeviceSlot& devices_;
     DiagnosticLineScanner scanner_;
+    DiagnosticCsv recording_;
+    QElapsedTimer shown_;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
+    AccelPlot* plot_ = nullptr;
     QTimer* Timer1 = nullptr;
 };
 

@@ -2,6 +2,7 @@
 #include "wait_cursor.h"
 
 #include "parameters/settings_file.h"
+#include "parameters/settings_history.h"
 #include "platform/display_text.h"
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"
@@ -10,7 +11,9 @@
 #include "update/update_constants.h"
 
 #include <QCloseEvent>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -21,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 
@@ -32,6 +36,10 @@ constexpr int kClientHeight = 505;
 constexpr int kMemoHeight = 177;
 constexpr int kProgressHeight = 16;
 constexpr int kPortListLines = 25;
+// A plugged cable makes several changes in a row; they are taken as one.
+constexpr std::chrono::milliseconds kPortSettle{200};
+// While the window is busy a change waits; it is looked at again after this long.
+constexpr std::chrono::milliseconds kPortBusyRetry{500};
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
@@ -83,6 +91,17 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
     SelectStoredPort(stored);
     // 8. The parameter list, kept for the window's lifetime.
     parameters_ = std::make_unique<ParameterList>(this);
+
+    // The port list follows the cable: told by the kernel, never by polling.
+    if (!platform_.portFolders.empty()) {
+        portRefresh_ = new QTimer(this);
+        portRefresh_->setSingleShot(true);
+        connect(portRefresh_, &QTimer::timeout, this, [this] { RefreshPortList(); });
+        portWatcher_ = new QFileSystemWatcher(this);
+        for (const std::string& folder : platform_.portFolders) portWatcher_->addPath(Utf8(folder));
+        connect(portWatcher_, &QFileSystemWatcher::directoryChanged, this,
+                [this] { portRefresh_->start(kPortSettle); });
+    }
 }
 
 TMainForm::~TMainForm() {
@@ -130,6 +149,8 @@ void TMainForm::BuildControls() {
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName("Memo1");
     Memo1->viewport()->installEventFilter(this);
+    // Tab moves on to the serial number and version buttons; the log is no place for a tab.
+    Memo1->setTabChangesFocus(true);
 
     SaveProgress = new QProgressBar(this);
     SaveProgress->setObjectName("SaveProgress");
@@ -219,6 +240,43 @@ void TMainForm::FindPortButtonClick() {
     if (found) SelectStoredPort(StoredPortOrDefault());
 }
 
+bool TMainForm::PortListBusy() const {
+    return activeDevice_.WaitRunning() || TransferActive() ||
+           (diagnosticForm_ && diagnosticForm_->isVisible()) || PortComboBox->view()->isVisible();
+}
+
+void TMainForm::RefreshPortList() {
+    if (PortListBusy()) {
+        portRefresh_->start(kPortBusyRetry);
+        return;
+    }
+    QStringList before;
+    for (int i = 0; i < PortComboBox->count(); ++i) before << PortComboBox->itemText(i);
+    QStringList now;
+    for (const std::string& name : platform_.portList()) now << Utf8(name);
+    if (now == before) return;
+
+    // Neither the user's text nor the stored name changes: this is not the user's edit.
+    const QString typed = PortComboBox->currentText();
+    const std::string stored = platform_.store.Load();
+    {
+        const QSignalBlocker blocker(PortComboBox);
+        PortComboBox->clear();
+        PortComboBox->addItems(now);
+        PortComboBox->setCurrentIndex(now.indexOf(typed));
+        PortComboBox->setEditText(typed);
+    }
+    const QString storedName = Utf8(stored);
+    if (stored.empty()) return;
+    if (now.contains(storedName) && !before.contains(storedName)) {
+        AppendLog(text::kLogPortAppeared + stored);
+        // An empty box shows the stored port once it is there, as at start-up.
+        if (typed.isEmpty()) SelectStoredPort(stored);
+    } else if (before.contains(storedName) && !now.contains(storedName)) {
+        AppendLog(text::kLogPortGone + stored);
+    }
+}
+
 void TMainForm::BlowUpdateButtonClick() { firmware_.BlowUpdateButtonClick(activeDevice_.get()); }
 
 void TMainForm::WaveUpdateButtonClick() { sound_.WaveUpdateButtonClick(activeDevice_.get()); }
@@ -236,8 +294,19 @@ void TMainForm::ReadButtonClick() {
             return;
         }
         parameters_->ReadText(std::move(settings));
+        KeepInHistory();
     }
     ShowEditor();
+}
+
+void TMainForm::KeepInHistory() {
+    if (platform_.historyFolder.empty()) return;
+    const std::string port = activeDevice_->PortName();
+    const StoredEntry stored = StoreHistoryEntry(platform_.historyFolder,
+                                                 port == serialPort_ ? serial_ : kUnknownUnit, *parameters_);
+    // The windows have no place for it; the read itself succeeded and is shown as always.
+    if (!stored.result.Ok())
+        qWarning("%s", DescribeSettingsFileResult(stored.result, stored.path).c_str());
 }
 
 void TMainForm::OpenFileButtonClick() {
@@ -270,8 +339,10 @@ void TMainForm::GetSerialButtonClick() {
         ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
         return;
     }
+    serialPort_ = activeDevice_->PortName();
+    serial_ = UnitSerial(id);
     // Shown as the signed number the unit's id has always been shown as.
-    AppendLog(text::kLogSerial + std::to_string(static_cast<std::int32_t>(id)));
+    AppendLog(text::kLogSerial + serial_);
 }
 
 void TMainForm::GetVersionButtonClick() {

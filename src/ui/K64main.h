@@ -15,12 +15,14 @@
 
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QPlainTextEdit;
 class QProgressBar;
@@ -42,6 +44,11 @@ struct MainFormPlatform {
     // Receives the boxes of the construction itself (a parameter list that does not load);
     // null shows real boxes.
     MessageInterface* messages = nullptr;
+    // Folders watched while the window is idle: a port that appears or goes there is added to
+    // or taken from the port box.
+    std::vector<std::string> portFolders;
+    // Every settings read from the unit is kept there (the settings history); empty keeps none.
+    std::filesystem::path historyFolder;
 };
 
 class TMainForm final : public QWidget, public UpdateView, public MessageInterface {
@@ -109,6 +116,11 @@ private:
     // The stored name, with the default stored in its place when there is none.
     std::string StoredPortOrDefault();
     void ShowEditor();
+    // Stores the settings just read from the unit as a history entry.
+    void KeepInHistory();
+    // Takes the port list again after a change in a watched folder, keeping the box's text.
+    void RefreshPortList();
+    bool PortListBusy() const;
 
     MainFormPlatform platform_;
     MessageRoute messages_;
@@ -120,6 +132,10 @@ private:
     TParametersEditForm* editForm_ = nullptr;
     TDiagnosticForm* diagnosticForm_ = nullptr;
     int progressStep_ = 1;
+    // The serial number last read in this session, and on which port: a settings read from the
+    // same port is stored under it in the history.
+    std::string serialPort_;
+    std::string serial_;
 
     QGroupBox* GroupBox1 = nullptr;
     QComboBox* PortComboBox = nullptr;
@@ -134,6 +150,8 @@ private:
     QProgressBar* SaveProgress = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
+    QFileSystemWatcher* portWatcher_ = nullptr;
+    QTimer* portRefresh_ = nullptr;
 };
 
 }  // namespace k64::ui

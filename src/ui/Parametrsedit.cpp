@@ -15,7 +15,10 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -69,6 +72,27 @@ private:
     Veto allow_;
 };
 
+// The tree as the unit's technicians know it: dotted lines with boxed expand buttons instead of
+// the style's arrows, and the node under the mouse highlighted.
+class TreeStyle final : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_IndicatorBranch) {
+            // The common style draws exactly these; the proxy's base draws arrows.
+            QCommonStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element == PE_PanelItemViewItem && (option->state & State_MouseOver) &&
+            !(option->state & State_Selected)) {
+            QColor hot = option->palette.color(QPalette::Highlight);
+            hot.setAlpha(48);
+            painter->fillRect(option->rect, hot);
+        }
+    }
+};
+
 QTreeWidgetItem* TopLevelOf(QTreeWidgetItem* item) {
     while (item && item->parent()) item = item->parent();
     return item;
@@ -88,8 +112,6 @@ void TParametersEditForm::BuildControls() {
                    Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     setWindowTitle(Utf8(text::kEditorCaption));
-    resize(kClientWidth, kClientHeight);
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -106,6 +128,8 @@ void TParametersEditForm::BuildControls() {
     CloseAction->setObjectName("CloseAction");
     CloseAction->setProperty("itemName", "Exit");
     layout->setMenuBar(MainMenu1);
+    // The client area is the space below the menu bar.
+    resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
 
     Splitter1 = new QSplitter(Qt::Horizontal, this);
     Splitter1->setObjectName("Splitter1");
@@ -122,7 +146,10 @@ void TParametersEditForm::BuildControls() {
     Tree->setIndentation(kTreeIndent);
     Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    Tree->setMouseTracking(true);  // the node under the mouse is highlighted
+    auto* treeStyle = new TreeStyle;
+    treeStyle->setParent(Tree);
+    Tree->setStyle(treeStyle);
+    Tree->viewport()->setAttribute(Qt::WA_Hover);  // the node under the mouse is highlighted
     Tree->setExpandsOnDoubleClick(false);
     auto* selection = new ChangingSelectionModel(
         Tree->model(),
@@ -190,11 +217,12 @@ void TParametersEditForm::BuildControls() {
     connect(CloseAction, &QAction::triggered, this, [this] { CloseActionExecute(); });
     connect(ValueEdit, &QLineEdit::textChanged, this, [this] { ValueEditChange(); });
     connect(EnumValue, &QComboBox::activated, this, [this](int index) { EnumValueChange(index); });
-    // One branch open at a time: the selected node's.
-    connect(Tree, &QTreeWidget::currentItemChanged, this,
-            [](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-                QTreeWidgetItem* now = TopLevelOf(current);
-                QTreeWidgetItem* before = TopLevelOf(previous);
+    // One branch open at a time: the selected node's. Taken from our own selection model: the
+    // tree's currentItemChanged stays tied to the model it was built with.
+    connect(selection, &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                QTreeWidgetItem* now = TopLevelOf(Tree->itemFromIndex(current));
+                QTreeWidgetItem* before = TopLevelOf(Tree->itemFromIndex(previous));
                 if (before && before != now) before->setExpanded(false);
                 if (now) now->setExpanded(true);
             });
@@ -224,6 +252,9 @@ void TParametersEditForm::FormShow() {
     SetChanged(false);
     lastRefusedText_.clear();
     refusalFresh_ = false;
+    // No parameter is current yet: a value control left from the last showing would take keys
+    // that are then stored nowhere.
+    Panel1->hide();
     Tree->clear();
     if (!Parameters) return;
     for (const ParameterGroup& group : Parameters->groups) {
@@ -428,6 +459,16 @@ bool TParametersEditForm::FormCloseQuery() {
     if (!Changed) return true;
     return Ask(text::kCloseQuestion, text::kAttention, MessageButtons::OkCancel) ==
            MessageAnswer::Ok;
+}
+
+void TParametersEditForm::keyPressEvent(QKeyEvent* event) {
+    // Esc leaves the window as its menu command does: the typed value is stored (or refused)
+    // first, and unsaved changes are asked about.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        CloseActionExecute();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TParametersEditForm::done(int result) {

@@ -15,6 +15,14 @@ using FileChooser = std::function<QString(QWidget* owner, bool save)>;
 
 QString ChooseSettingsFile(QWidget* owner, bool save);
 
+// The same dialog for other files: `filter` and `suffix` as the dialog takes them (UTF-8); an
+// existing file is replaced after a question.
+QString ChooseFileToSave(QWidget* owner, const char* filter, const char* suffix);
+
 std::filesystem::path ToPath(const QString& fileName);
+
+// Qt's own dialogs, buttons and menus in the program's language, whatever the desktop's is.
+// False when Qt's Russian translation is not installed (they stay in English then).
+bool InstallRussianStandardTexts();
 
 }  // namespace k64::ui

@@ -31,6 +31,9 @@ inline constexpr const char* kLogVersion = "Версия прошивки : ";
 // One unit type is sold under another name.
 inline constexpr const char* kRenamedType = "TB_r2";
 inline constexpr const char* kRenamedTypeShown = "K73 (r2)";
+// The stored port appeared in or went from the port list.
+inline constexpr const char* kLogPortAppeared = "Подключено: ";
+inline constexpr const char* kLogPortGone = "Отключено: ";
 inline constexpr const char* kDiagnosticDuringUpdate =
     "Идет обновление устройства.\nДиагностика будет доступна после его окончания.";
 
@@ -60,5 +63,8 @@ inline constexpr const char* kNotRepresentable =
 // Diagnostic window.
 inline constexpr const char* kDiagnosticCaption = "DiagnosticForm";
 inline constexpr const char* kAxisPrefixes[3] = {"X = ", "Y = ", "Z = "};
+inline constexpr const char* kSaveRecording = "Сохранить запись…";
+inline constexpr const char* kRecordingFilter = "записи диагностики (*.csv)";
+inline constexpr const char* kRecordingSuffix = "csv";
 
 }  // namespace k64::ui::text

@@ -1,11 +1,33 @@
 #include "ui/widget_messages.h"
+#include "wait_cursor.h"
 
 #include <QAbstractButton>
 #include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace k64::ui {
+namespace {
+
+// The box would wrap a line wider than about half the screen; the texts break their own lines,
+// so the box is made wide enough for the widest of them (up to the screen's width).
+void KeepLinesWhole(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>("qt_msgbox_label");
+    if (!label) return;
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : box.text().split('\n'))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    if (const QScreen* screen = box.screen())
+        widest = std::min(widest, screen->availableGeometry().width() * 9 / 10);
+    label->setMinimumWidth(widest);
+}
+
+}  // namespace
 
 MessageAnswer WidgetMessages::ShowMessage(const std::string& text, const std::string& caption,
                                           MessageButtons buttons) {
@@ -36,7 +58,9 @@ MessageAnswer WidgetMessages::ShowMessage(const std::string& text, const std::st
     if (auto* b = box.button(QMessageBox::No)) b->setText("Нет");
     // Some styles decorate standard buttons with pictures; the boxes carry none.
     for (QAbstractButton* b : box.buttons()) b->setIcon(QIcon());
+    KeepLinesWhole(box);
 
+    const CursorForUser cursor;
     switch (box.exec()) {
     case QMessageBox::Ok: return MessageAnswer::Ok;
     case QMessageBox::Yes: return MessageAnswer::Yes;

@@ -64,6 +64,7 @@ protected:
         args.insert(args.begin(), Ctl());
         ProgramResult r = k64::test::RunProgram(
             args, k64::test::EnvironmentWith({{"XDG_CONFIG_HOME", config_.Path()},
+                                              {"K64_HISTORY_DIR", History()},
                                               {"K64_EXTRA_PORTS", extraPorts},
                                               {"LC_ALL", std::string("C.UTF-8")}}));
         if (!r.failure.empty())
@@ -72,6 +73,7 @@ protected:
     }
 
     std::string File(const std::string& name) const { return files_ / name; }
+    std::string History() const { return files_ / "history"; }
     std::string StoredSettings() const
     {
         return ReadFile(config_ / "QF/TB_USB_PORT.conf");
@@ -315,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"IdMalformed", {"--malformed-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
         FailureCase{"VersionWrongReply", {"--wrong-reply", "14"}, {"version"}, "Устройство не подключено или занято"},
         FailureCase{"ReadWrongReply", {"--wrong-reply", "200"}, {"read-settings"}, "Устройство не подключено или занято."},
-        FailureCase{"WriteWrongReply", {"--wrong-reply", "201"}, {"write-settings", "@"}, "Устройство не подключено или занято"},
+        FailureCase{"WriteWrongReply", {"--wrong-reply", "201"}, {"write-settings", "@", "--no-backup"}, "Устройство не подключено или занято"},
         FailureCase{"DiagNoPort", {}, {"diag", "--seconds", "1"}, "Устройство не подключено или занято"},
         FailureCase{"DiagHangUp", {"--hangup-after", "1"}, {"diag", "--seconds", "5"}, "Устройство не подключено или занято"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
@@ -448,7 +450,8 @@ TEST_F(Settings, SavedFileWritesBackUnchanged)
     const std::map<std::string, std::string> before = UnitValues();
     const ProgramResult r = OnUnit({"write-settings", File("saved.txt")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Настройки записаны.\n");
+    EXPECT_EQ(Lines(r.out).back(), "Настройки записаны.");  // and no change listed before it
+    EXPECT_EQ(Lines(r.out).size(), 2u) << r.out;
     EXPECT_EQ(UnitValues(), before);
 }
 
@@ -478,7 +481,10 @@ TEST_P(WriteSettings, ChecksLimitsBeforeSending)
     if (const std::size_t at = err.find(File("in.txt")); at != std::string::npos)
         err.replace(at, File("in.txt").size(), "IN");
     EXPECT_EQ(err, c.err);
-    EXPECT_EQ(r.out, c.status == 0 ? "Настройки записаны.\n" : "");
+    if (c.status == 0)
+        EXPECT_TRUE(r.out.ends_with("Настройки записаны.\n")) << r.out;
+    else
+        EXPECT_EQ(r.out, "");
     const std::map<std::string, std::string> values = UnitValues();
     for (const auto& [key, value] : c.expected)
         EXPECT_EQ(values.at(key), value) << key;
@@ -526,6 +532,84 @@ INSTANTIATE_TEST_SUITE_P(
                   "Ничего не отправлено.\n",
                   {{"MicLevel", "10"}}}),
     [](const ::testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------------------------
+// Settings history
+
+// A write keeps what it replaces and lists its changes; restore (of the latest entry) brings the
+// unit's settings back byte for byte; history lists both entries, newest first.
+TEST_F(Settings, WriteIsKeptAndRestoreLatestUndoesIt)
+{
+    ASSERT_EQ(OnUnit({"read-settings", "--output", File("before.txt")}).status, 0);
+    WriteFile(File("new.txt"), "MicLevel=12\r\nNoteKick=1\r\n");
+    const ProgramResult write = OnUnit({"write-settings", File("new.txt")});
+    ASSERT_EQ(write.status, 0) << write.err;
+    EXPECT_NE(write.out.find("Чувствительность микрофона (MicLevel): «10» -> «12»\n"), std::string::npos) << write.out;
+    EXPECT_NE(write.out.find("(Balans): «баланс» -> «»\n"), std::string::npos) << write.out;
+
+    const ProgramResult restore = OnUnit({"restore"});
+    ASSERT_EQ(restore.status, 0) << restore.err;
+    ASSERT_EQ(OnUnit({"read-settings", "--output", File("after.txt")}).status, 0);
+    EXPECT_EQ(ReadFile(File("after.txt")), ReadFile(File("before.txt")));
+
+    // Time, serial, values that differ from the defaults, path: before the restore, before the write.
+    const std::vector<std::string> history = Lines(Run({"history", "--unit", "16001234"}).out);
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_NE(history[0].find("\t16001234\t2\t" + History() + "/"), std::string::npos) << history[0];
+    EXPECT_NE(history[1].find("\t16001234\t3\t" + History() + "/"), std::string::npos) << history[1];
+}
+
+// diff: 0 the same, 1 different (one line each, enumerations by their text), 2 trouble.
+TEST_F(Settings, DiffTable)
+{
+    struct Case {
+        std::string a;
+        std::optional<std::string> b;  // no B: the unit
+        int status;
+        std::string out;
+    } cases[] = {
+        {"MicLevel=10\r\n", "MicLevel=10\n\n", 0, ""},
+        {"MicLevel=10\r\nNoteKick=4\r\n", "MicLevel=12\r\n", 1,
+         "Чувствительность микрофона (MicLevel): «10» -> «12»\n"
+         "Сработал датчик удара (NoteKick): «SMS всем абонентам» -> «SMS и вызов активному абоненту»\n"},
+        {"MicLevel=10\nNoteKick=4\nBalans=\xE1\xE0\xEB\xE0\xED\xF1\n", std::nullopt, 0, ""},
+        {"MicLevel=10\nNoteKick=4\n", std::nullopt, 1, "Запрос баланса (Balans): «» -> «баланс»\n"},
+        {"", "\x01binary", 2, ""},
+    };
+    for (const Case& c : cases) {
+        WriteFile(File("a.txt"), c.a);
+        std::vector<std::string> args = {"diff", File("a.txt")};
+        if (c.b) {
+            WriteFile(File("b.txt"), *c.b);
+            args.push_back(File("b.txt"));
+        }
+        const ProgramResult r = OnUnit(args);
+        EXPECT_EQ(r.status, c.status) << c.a << r.err;
+        EXPECT_EQ(r.out, c.out) << c.a;
+    }
+    const ProgramResult missing = OnUnit({"diff", File("absent.txt"), "unit"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("absent.txt"), std::string::npos) << missing.err;
+}
+
+// A firmware update that resets the settings is caught: the changes and the way back are shown,
+// or with --restore-settings the settings are written back at once.
+TEST_F(Settings, UpdateThatResetsTheSettingsIsCaughtAndUndone)
+{
+    sim_ = StartSim({"--settings-file", File("unit.txt"), "--reset-settings-on-commit", "--prepare-delay-ms", "0"});
+    const std::map<std::string, std::string> before = UnitValues();
+    const ProgramResult update = OnUnit({"update-firmware", "--yes"});
+    ASSERT_EQ(update.status, 0) << update.err;
+    EXPECT_NE(update.out.find("(MicLevel): «10» -> «8»\n"), std::string::npos) << update.out;
+    EXPECT_NE(update.err.find("k64ctl restore latest"), std::string::npos) << update.err;
+    ASSERT_EQ(OnUnit({"restore", "latest"}).status, 0);
+    EXPECT_EQ(UnitValues(), before);
+
+    const ProgramResult again = OnUnit({"update-firmware", "--yes", "--restore-settings"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(again.out.ends_with("Настройки восстановлены.\n")) << again.out;
+    EXPECT_EQ(UnitValues(), before);
+}
 
 TEST_F(Settings, WriteFromMissingFileFailsAndSendsNothing)
 {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -62,23 +63,23 @@ TEST_P(UpdateCliTest, ExitStatusOutputAndWire) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateCliTest,
     ::testing::Values(
-        CliCase{"FirmwareConfirmed", {}, {"update-firmware", "--yes"}, 0,
+        CliCase{"FirmwareConfirmed", {}, {"update-firmware", "--yes", "--no-backup"}, 0,
                 kFirmwareLog + "Загрузка закончена.\n", "Начать обновление ? -> ОК",
                 ExpectedCodes({14, 195}, 73, {190})},
         CliCase{"FirmwareWithoutTerminalOrYes", {}, {"update-firmware"}, 2, "", "--yes", {}},
         CliCase{"SoundWithoutTerminalOrYes", {}, {"update-sound"}, 2, "", "--yes", {}},
         CliCase{"FirmwareAsNewIsAskedAndUpdated", {"--version", "000.014"},
-                {"update-firmware", "--yes"}, 0, kFirmwareLog + "Загрузка закончена.\n",
+                {"update-firmware", "--yes", "--no-backup"}, 0, kFirmwareLog + "Загрузка закончена.\n",
                 "Обновлять или нет? -> Да", ExpectedCodes({14, 195}, 73, {190})},
-        CliCase{"FirmwareVersionRefused", {"--wrong-reply", "14"}, {"update-firmware", "--yes"}, 1,
+        CliCase{"FirmwareVersionRefused", {"--wrong-reply", "14"}, {"update-firmware", "--yes", "--no-backup"}, 1,
                 "", "Устройство не подключено или занято", {14}},
-        CliCase{"FirmwarePrepareRefused", {"--wrong-reply", "195"}, {"update-firmware", "--yes"},
+        CliCase{"FirmwarePrepareRefused", {"--wrong-reply", "195"}, {"update-firmware", "--yes", "--no-backup"},
                 1, "Подготовка к обновлению, ждите ...\nОбновление отменено.\n",
                 "Устройство не подключено или занято", {14, 195}},
-        CliCase{"FirmwareBlockRefused", {"--wrong-reply", "192"}, {"update-firmware", "--yes"}, 1,
+        CliCase{"FirmwareBlockRefused", {"--wrong-reply", "192"}, {"update-firmware", "--yes", "--no-backup"}, 1,
                 kFirmwareLog + "Обновление отменено.\n", "Ошибка при передачи данных",
                 ExpectedCodes({14, 195}, 1)},
-        CliCase{"FirmwareCommitRefused", {"--wrong-reply", "190"}, {"update-firmware", "--yes"}, 1,
+        CliCase{"FirmwareCommitRefused", {"--wrong-reply", "190"}, {"update-firmware", "--yes", "--no-backup"}, 1,
                 kFirmwareLog + "Обновление отменено.\n", "Нет подтвеждения CRC",
                 ExpectedCodes({14, 195}, 73, {190})},
         CliCase{"SoundPrepareRefused", {"--wrong-reply", "196"}, {"update-sound", "--yes"}, 1,
@@ -103,6 +104,7 @@ TEST(UpdateCliTest, SecondProgramDuringSoundUpdateIsRefused) {
     TempDir dir;
     SimProcess sim(SimProgram(), {"--trace", dir / "trace", "--prepare-delay-ms", "0"});
     ASSERT_TRUE(sim.Started());
+    ::setenv("K64_HISTORY_DIR", (dir / "history").c_str(), 1);
     ChildProcess update(K64CTL_PATH, {"--port", sim.PtyPath(), "update-sound", "--yes"},
                         ChildProcess::Errors::Discard);
     ASSERT_NE(OutputUntil(update, "Идет запись звуковых данных...").find("записи"), std::string::npos);
@@ -138,6 +140,7 @@ TEST_P(UpdateSignalTest, StopsBetweenBlocksWithoutCommit) {
     // Slow acknowledgements keep the short firmware transfer running long enough to be hit.
     SimProcess sim(SimProgram(), {"--trace", dir / "trace", "--prepare-delay-ms", "0", "--delay", "192:20"});
     ASSERT_TRUE(sim.Started());
+    ::setenv("K64_HISTORY_DIR", (dir / "history").c_str(), 1);
     ChildProcess update(K64CTL_PATH, {"--port", sim.PtyPath(), c.command, "--yes"},
                         ChildProcess::Errors::Discard);
     OutputUntil(update, c.transferLine);

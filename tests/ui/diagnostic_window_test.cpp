@@ -4,6 +4,7 @@
 #include "support/pty_pair.h"
 #include "support/sim_process.h"
 #include "ui/Diagnostic.h"
+#include "ui/accel_plot.h"
 #include "ui/window_fixture.h"
 
 #include <QLabel>
@@ -38,6 +39,20 @@ struct Window {
 };
 
 Bytes ToBytes(const QByteArray& text) { return Bytes(text.begin(), text.end()); }
+
+// Counts the events of one type a widget receives.
+class EventCounter final : public QObject {
+public:
+    EventCounter(QEvent::Type type, int& count) : type_(type), count_(count) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == type_) ++count_;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEvent::Type type_;
+    int& count_;
+};
 
 }  // namespace
 
@@ -130,6 +145,48 @@ private slots:
         QCOMPARE(w.Memo().front(), QString("Memo1"));
         w.diag->close();
         QVERIFY(!w.slot->Port().IsOpen());
+    }
+
+    void plotFitsItsScaleAndRestsWithoutData() {
+        using std::chrono::milliseconds;
+        ui::AccelPlot plot;
+        plot.resize(200, 88);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        int paints = 0;
+        EventCounter counter(QEvent::Paint, paints);
+        plot.installEventFilter(&counter);
+        const auto scale = [&] { return std::pair{plot.ScaleBottom(), plot.ScaleTop()}; };
+        // A parked car: X and Y near zero, Z near one g, a sample every 100 ms.
+        const auto feed = [&](int fromMs, int toMs) {
+            for (int t = fromMs; t <= toMs; t += 100) {
+                plot.AddValue(0, milliseconds(t), 3 + t % 300 / 100);
+                plot.AddValue(1, milliseconds(t), -2);
+                plot.AddValue(2, milliseconds(t), 98 - t % 200 / 100);
+            }
+        };
+
+        feed(0, 2000);
+        QTRY_VERIFY(paints > 0);
+        const auto rest = scale();
+        QVERIFY2(rest.first <= -2 && rest.second >= 98 && rest.second - rest.first <= 400,
+                 qPrintable(QString("%1..%2").arg(rest.first).arg(rest.second)));
+        // More of the same leaves the scale alone.
+        feed(2100, 5000);
+        QTest::qWait(100);
+        QCOMPARE(scale(), rest);
+        // A knock widens it at once; once the knock is older than 10 s it narrows again.
+        plot.AddValue(0, milliseconds(5050), 850);
+        plot.AddValue(2, milliseconds(5050), -640);
+        QTRY_VERIFY(plot.ScaleTop() >= 850 && plot.ScaleBottom() <= -640);
+        feed(5100, 16000);
+        QTRY_COMPARE(scale(), rest);
+
+        // No samples, no drawing.
+        QTest::qWait(100);
+        const int painted = paints;
+        QTest::qWait(300);
+        QCOMPARE(paints, painted);
     }
 
     void withoutADeviceTheWindowStillOpens() {

@@ -1,13 +1,21 @@
 // The main window against the simulated unit: start-up and the stored port name, typing into
 // the port box, the port search, reading settings into the editor, serial number and version.
 
+#include "parameters/settings_history.h"
+#include "platform/port_catalog.h"
+#include "support/pty_pair.h"
 #include "support/sim_process.h"
+#include "support/temp_dir.h"
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
+#include "ui/wait_cursor.h"
 #include "ui/window_fixture.h"
+#include "update/update_constants.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QFile>
@@ -15,6 +23,8 @@
 #include <QTemporaryFile>
 #include <QTreeWidget>
 #include <QTest>
+
+#include <unistd.h>
 
 #include <memory>
 
@@ -37,13 +47,21 @@ struct Program {
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<TParametersEditForm> edit;
     std::unique_ptr<TDiagnosticForm> diag;
+    QTemporaryDir history;
     int editShows = 0;
 
-    explicit Program(std::vector<std::string> ports, const std::string& stored = {}) {
+    // With `portFolder` the port box lists and watches that folder instead of `ports`.
+    explicit Program(std::vector<std::string> ports, const std::string& stored = {},
+                     const std::string& portFolder = {}) {
         store.name = stored;
         catalog.names = ports;
-        main = std::make_unique<TMainForm>(
-            ui::MainFormPlatform{store, catalog, [ports] { return ports; }, kDefault, &messages});
+        ui::MainFormPlatform platform{store,     catalog, [ports] { return ports; }, kDefault,
+                                      &messages, {},      history.path().toStdString()};
+        if (!portFolder.empty()) {
+            platform.portList = [portFolder] { return SystemPortCatalog(portFolder).Candidates(); };
+            platform.portFolders = {portFolder};
+        }
+        main = std::make_unique<TMainForm>(std::move(platform));
         edit = std::make_unique<TParametersEditForm>(main->ActiveDevice(), main.get());
         diag = std::make_unique<TDiagnosticForm>(main->ActiveDevice(), main.get());
         edit->SetMessageReceiver(&messages);
@@ -55,6 +73,11 @@ struct Program {
                                                                               Qt::SkipEmptyParts);
     }
     QPushButton* Button(const char* name) const { return main->findChild<QPushButton*>(name); }
+    QStringList Entries() const {
+        QStringList entries;
+        for (int i = 0; i < Box()->count(); ++i) entries << Box()->itemText(i);
+        return entries;
+    }
 };
 
 }  // namespace
@@ -120,6 +143,72 @@ private slots:
         QCOMPARE(p.main->ActiveDevice()->PortName(), std::string("COM3"));
     }
 
+    // A box waits for the user: the normal pointer over it, and its text's own lines kept whole.
+    void boxShowsNoBusyCursorAndKeepsLinesWhole() {
+        ui::WidgetMessages boxes;
+        const ui::WaitCursor busy;
+        bool cursorFree = false;
+        int labelLines = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            poll.stop();
+            cursorFree = QGuiApplication::overrideCursor() == nullptr;
+            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            labelLines = label->height() / label->fontMetrics().lineSpacing();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        poll.start(5);
+        boxes.ShowMessage(update::text::kFirmwareQuestion, "Внимание", MessageButtons::OkCancel);
+        QVERIFY(cursorFree);
+        QCOMPARE(labelLines, 3);
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+
+    void tabLeavesTheLog() {
+        Program p({"COM2"}, "COM2");
+        p.main->show();
+        QApplication::setActiveWindow(p.main.get());
+        QVERIFY(QTest::qWaitForWindowActive(p.main.get()));
+        auto* log = p.main->findChild<QPlainTextEdit*>("Memo1");
+        log->setFocus();
+        QTest::keyClick(log, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), p.Button("GetSerialButton"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), p.Button("GetVersionButton"));
+        QVERIFY(p.Log().isEmpty());
+    }
+
+    void portListFollowsTheWatchedFolder() {
+        TempDir folder;
+        PtyPair unit;
+        const std::string stored = folder / "ttyACM0";
+        const std::string other = folder / "ttyUSB1";
+        Program p({}, stored, folder.Path());
+        p.main->show();
+        const int generation = p.main->ActiveDevice().Generation();
+        QVERIFY(p.Entries().isEmpty());
+
+        QVERIFY(::symlink(unit.SlavePath().c_str(), other.c_str()) == 0);
+        QTRY_COMPARE(p.Entries(), QStringList{QString::fromStdString(other)});
+        QVERIFY(p.Log().isEmpty());  // not the stored port
+        QVERIFY(::symlink(unit.SlavePath().c_str(), stored.c_str()) == 0);
+        QTRY_COMPARE(p.Entries().size(), 2);
+        QCOMPARE(p.Log(), QStringList{"Подключено: " + QString::fromStdString(stored)});
+        // The empty box shows the stored port, as at start-up.
+        QCOMPARE(p.Box()->currentText().toStdString(), stored);
+
+        QVERIFY(::unlink(stored.c_str()) == 0);
+        QTRY_COMPARE(p.Entries(), QStringList{QString::fromStdString(other)});
+        QCOMPARE(p.Log().back(), "Отключено: " + QString::fromStdString(stored));
+        // The box keeps its text; nothing was stored and the device object stays.
+        QCOMPARE(p.Box()->currentText().toStdString(), stored);
+        QVERIFY(p.store.saves.empty());
+        QCOMPARE(p.main->ActiveDevice().Generation(), generation);
+    }
+
     void readFromUnitOpensTheEditorWithTheValues() {
         QTemporaryFile settings;
         QVERIFY(settings.open());
@@ -140,12 +229,20 @@ private slots:
             treeGroups = p.edit->findChild<QTreeWidget*>("Tree")->topLevelItemCount();
             p.edit->close();
         });
+        QTest::mouseClick(p.Button("GetSerialButton"), Qt::LeftButton);
         QTest::mouseClick(p.Button("ReadButton"), Qt::LeftButton);
         QVERIFY(editorSeen);
         QCOMPARE(seenMicLevel, std::string("10"));
         QCOMPARE(treeGroups, static_cast<int>(p.main->Parameters().groups.size()));
         QCOMPARE(p.main->Parameters().DisplayText("NoteKick"), p.main->Parameters().enums[1].items[4].text);
         QVERIFY(p.messages.shown.empty());
+
+        // The read is kept in the history under the serial number read before, once.
+        WhenVisible(p.edit.get(), [&] { p.edit->close(); });
+        p.main->ReadButtonClick();
+        const std::vector<HistoryEntry> entries = ListHistory(p.history.path().toStdString());
+        QCOMPARE(entries.size(), std::size_t{1});
+        QCOMPARE(entries[0].serial, std::string("16001234"));
     }
 
     void failedReadKeepsTheValuesAndOpensNothing() {
@@ -330,6 +427,13 @@ private slots:
         // The transfer goes on by itself, a block per tick of Timer1.
         QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 120000);
         QCOMPARE(p.Log().back(), QString("Загрузка закончена."));
+    }
+
+    // Last: from here on Qt's own texts are Russian in this program.
+    void standardDialogsSpeakRussian() {
+        QVERIFY(ui::InstallRussianStandardTexts());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QString("&Имя файла:"));
     }
 };
 

@@ -160,6 +160,75 @@ private slots:
         QCOMPARE(e.messages.shown.size(), std::size_t{1});
     }
 
+    void treeOpensOnlyTheSelectedBranch() {
+        Editor e;
+        QApplication::setActiveWindow(e.edit.get());
+        QVERIFY(QTest::qWaitForWindowActive(e.edit.get()));
+        QTreeWidgetItem* notices = e.Node("NoteKick")->parent();
+        QVERIFY(!notices->isExpanded());
+        QTest::mouseClick(e.Tree()->viewport(), Qt::LeftButton, {},
+                          e.Tree()->visualItemRect(notices).center());
+        QCOMPARE(e.Tree()->currentItem(), notices);
+        QVERIFY(notices->isExpanded());
+        e.Select("KickSens");
+        QVERIFY(e.Node("KickSens")->parent()->isExpanded());
+        QVERIFY(!notices->isExpanded());
+        // Within the open branch nothing closes.
+        e.Tree()->setCurrentItem(e.Node("KickSens")->parent());
+        QVERIFY(e.Node("KickSens")->parent()->isExpanded());
+    }
+
+    // Esc is the window's close: the typed value is stored or refused first.
+    void escapeStoresTheTypedValueThenAsks_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("confirm");  // the answer to the unsaved-changes question
+        QTest::addColumn<QString>("box");   // the one box shown, empty: none
+        QTest::addColumn<bool>("open");     // afterwards
+        QTest::addColumn<QString>("stored");
+        const QString question = "Настройки изменены, выйти без сохранения?";
+        QTest::newRow("kept, stays open") << "10" << false << question << true << "10";
+        QTest::newRow("kept, closed") << "10" << true << question << false << "10";
+        QTest::newRow("refused, told") << "99" << true << "99 - многовато будет." << false << "8";
+        QTest::newRow("unchanged") << "8" << true << "" << false << "8";
+    }
+    void escapeStoresTheTypedValueThenAsks() {
+        QFETCH(QString, typed);
+        QFETCH(bool, confirm);
+        QFETCH(QString, box);
+        QFETCH(bool, open);
+        QFETCH(QString, stored);
+        Editor e;
+        e.Select("MicLevel");
+        e.Type(typed);
+        e.messages.answers = {confirm ? MessageAnswer::Ok : MessageAnswer::Cancel};
+        QTest::keyClick(e.ValueEdit(), Qt::Key_Escape);
+        QCOMPARE(e.messages.shown.size(), std::size_t(box.isEmpty() ? 0 : 1));
+        if (!box.isEmpty()) QCOMPARE(QString::fromStdString(e.messages.shown[0].text), box);
+        QCOMPARE(e.edit->isVisible(), open);
+        QCOMPARE(QString::fromStdString(e.Value("MicLevel")), stored);
+    }
+
+    void valuePanelWaitsForASelectionOnEveryShowing() {
+        Editor e({}, "NoteKick=4\n");
+        QWidget* panel = e.edit->findChild<QWidget*>("Panel1");
+        QVERIFY(!panel->isVisibleTo(e.edit.get()));
+        e.Select("NoteKick");
+        QVERIFY(panel->isVisibleTo(e.edit.get()));
+        e.edit->close();
+
+        e.list.ReadText("NoteKick=2\n");
+        e.edit->show();
+        QApplication::setActiveWindow(e.edit.get());
+        QVERIFY(QTest::qWaitForWindowActive(e.edit.get()));
+        QVERIFY(!panel->isVisibleTo(e.edit.get()));
+        // Keys go to the tree, not to the last showing's enumeration.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(e.Value("NoteKick"), std::string("2"));
+        QVERIFY(!e.edit->IsChanged());
+        e.Select("NoteKick");
+        QCOMPARE(e.EnumValue()->currentIndex(), 2);
+    }
+
     void changedMarkThroughEditSaveWriteAndClose() {
         SimProcess sim(SimProgram(), {});
         QVERIFY(sim.Started());

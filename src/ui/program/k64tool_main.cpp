@@ -2,12 +2,14 @@
 
 #include "common/message_interface.h"
 #include "common/version.h"
+#include "platform/history_folder.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
 #include "ui/screenshot.h"
+#include "ui/settings_dialogs.h"
 #include "ui/widget_messages.h"
 
 #include <QApplication>
@@ -66,7 +68,8 @@ std::optional<std::string> TerminalAnswer(int argc, char* argv[]) {
                    "  --version     версия программы\n"
                    "\n"
                    "Переменная окружения K64_EXTRA_PORTS: дополнительные порты в списке и в поиске\n"
-                   "через двоеточие (например, псевдотерминал симулятора k64-sim).\n"
+                   "через двоеточие (например, псевдотерминал симулятора k64-sim). K64_HISTORY_DIR:\n"
+                   "папка истории настроек вместо ~/.local/share/k64/history.\n"
                    "\n"
                    "Те же действия из терминала: k64ctl.\n";
     }
@@ -81,6 +84,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     QApplication app(argc, argv);
+    k64::ui::InstallRussianStandardTexts();
 
     // Hidden option for the documentation: --screenshot DIR.
     QString screenshotDirectory;
@@ -89,9 +93,11 @@ int main(int argc, char* argv[]) {
         at >= 0 && at + 1 < arguments.size())
         screenshotDirectory = arguments[at + 1];
 
-    // Hidden options for the benchmark: --report-paint, --quit-after-paint.
+    // Hidden options for the benchmark: --report-paint, --quit-after-paint, --show-diagnostic
+    // (opens the diagnostic window as a double click on the log would).
     const bool quitAfterPaint = arguments.contains("--quit-after-paint");
     const bool reportPaint = quitAfterPaint || arguments.contains("--report-paint");
+    const bool showDiagnostic = arguments.contains("--show-diagnostic");
 
     // The serial port's own failures belong to no window.
     k64::ui::WidgetMessages ownerless;
@@ -100,7 +106,8 @@ int main(int argc, char* argv[]) {
     k64::QtPortNameStore store;
     k64::SystemPortCatalog catalog;
     k64::ui::TMainForm MainForm(
-        k64::ui::MainFormPlatform{store, catalog, &k64::WindowPortList, k64::DefaultPortName()});
+        k64::ui::MainFormPlatform{store, catalog, &k64::WindowPortList, k64::DefaultPortName(),
+                                  nullptr, k64::PortFolders(), k64::HistoryFolder()});
     k64::ui::TParametersEditForm ParametersEditForm(MainForm.ActiveDevice(), &MainForm);
     k64::ui::TDiagnosticForm DiagnosticForm(MainForm.ActiveDevice(), &MainForm);
     MainForm.SetForms(&ParametersEditForm, &DiagnosticForm);
@@ -113,6 +120,7 @@ int main(int argc, char* argv[]) {
         FirstPaintReport paintReport(quitAfterPaint);
         if (reportPaint) MainForm.installEventFilter(&paintReport);
         MainForm.show();
+        if (showDiagnostic) QTimer::singleShot(0, &MainForm, [&MainForm] { MainForm.Memo1DblClick(); });
         status = QApplication::exec();
     }
     k64::SetOwnerlessMessages(nullptr);

@@ -1,0 +1,39 @@
+#pragma once
+// The device object of one k64ctl call, on the port given for this call, else on the stored
+// one, else on the platform's default port. Nothing is stored here.
+
+#include "command_line.h"
+#include "device/device.h"
+#include "platform/port_catalog.h"
+#include "platform/port_name_store.h"
+
+#include <filesystem>
+#include <string>
+
+namespace k64::cli {
+
+class Session {
+public:
+    explicit Session(const CommandLine& line) : device_(store_, catalog_)
+    {
+        if (line.port)
+            device_.SetPortName(*line.port);
+        else if (store_.Load().empty())
+            device_.SetPortName(DefaultPortName());
+    }
+    TDevice& Device() { return device_; }
+
+private:
+    QtPortNameStore store_;
+    SystemPortCatalog catalog_;
+    TDevice device_;  // after the two it refers to
+};
+
+// Command-line text is UTF-8 on every platform; the path type would read a plain string in the
+// Windows code page.
+inline std::filesystem::path PathFromArgument(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+} // namespace k64::cli

@@ -1,0 +1,39 @@
+#pragma once
+// A recording of the diagnostic stream as a CSV file: UTF-8, comma-separated, a header row,
+// fields quoted where RFC 4180 asks for it. One row per diagnostic line:
+//
+//   time    seconds since the recording started, to the millisecond ("12.345")
+//   tag     the line's tag as the unit sends it ("$AccD:", "$AccE:", "$VS:", "$Can:")
+//   x,y,z   "$AccD:" only: the axes as whole numbers, as the window shows them
+//   text    the other tags: the rest of the line after the tag
+//
+// No Qt: the diagnostic window and k64ctl diag record alike.
+
+#include "device/diagnostic_scanner.h"
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace k64 {
+
+class DiagnosticCsv {
+public:
+    // Adds a row for each line in `events` (as the scanner gives them), all received `elapsed`
+    // after the start of the recording.
+    void Add(std::chrono::milliseconds elapsed, const std::vector<DiagnosticEvent>& events);
+    // The whole file: the header and every row so far.
+    const std::string& Text() const { return text_; }
+    void Clear();
+
+private:
+    std::string text_ = Header();
+    static std::string Header();
+};
+
+// The text to show when a recording could not be saved to `path`: `error` is the errno of the
+// failure, 0 when there is none.
+std::string DescribeRecordingFailure(const std::filesystem::path& path, int error);
+
+} // namespace k64

@@ -1,0 +1,122 @@
+#include "ui/accel_plot.h"
+
+#include <QPainter>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace k64::ui {
+namespace {
+
+const QColor kAxisColours[3] = {QColor(200, 0, 0), QColor(0, 140, 0), QColor(0, 0, 220)};
+const char* const kAxisNames[3] = {"X", "Y", "Z"};
+// The smallest span shown, so that a resting sensor's noise does not fill the height.
+constexpr double kMinSpan = 10.0;
+
+// 1, 2 or 5 times a power of ten, at least `raw`.
+double RoundStep(double raw) {
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+        if (factor * power >= raw) return factor * power;
+    }
+    return 10.0 * power;
+}
+
+}  // namespace
+
+AccelPlot::AccelPlot(QWidget* parent) : QWidget(parent) {
+    setObjectName("AccelPlot");
+    redraw_ = new QTimer(this);
+    redraw_->setSingleShot(true);
+    redraw_->setInterval(kRedrawInterval);
+    connect(redraw_, &QTimer::timeout, this, [this] {
+        FitScale();
+        update();
+    });
+}
+
+void AccelPlot::AddValue(int axis, std::chrono::milliseconds at, int value) {
+    if (axis < 0 || axis > 2) return;
+    latest_ = std::max(latest_, at);
+    axes_[static_cast<std::size_t>(axis)].push_back({at, value});
+    for (auto& samples : axes_) {
+        while (!samples.empty() && samples.front().at < latest_ - kSpan) samples.pop_front();
+    }
+    if (!redraw_->isActive()) redraw_->start();
+}
+
+void AccelPlot::Clear() {
+    for (auto& samples : axes_) samples.clear();
+    latest_ = std::chrono::milliseconds{0};
+    update();
+}
+
+void AccelPlot::FitScale() {
+    int low = std::numeric_limits<int>::max();
+    int high = std::numeric_limits<int>::min();
+    for (const auto& samples : axes_) {
+        for (const Sample& s : samples) {
+            low = std::min(low, s.value);
+            high = std::max(high, s.value);
+        }
+    }
+    if (low > high) return;
+    const double span = std::max(kMinSpan, static_cast<double>(high) - low);
+    // Kept while every value fits and they fill at least a quarter of it.
+    if (low >= bottom_ && high <= top_ && span * 4 >= static_cast<double>(top_) - bottom_) return;
+    // Four round steps or so, with room above and below the values.
+    const double step = RoundStep(span / 4);
+    const double newBottom = std::floor((low - span / 10) / step) * step;
+    const double newTop = std::ceil((high + span / 10) / step) * step;
+    const double limit = std::numeric_limits<int>::max();
+    bottom_ = static_cast<int>(std::clamp(newBottom, -limit, limit));
+    top_ = static_cast<int>(std::clamp(newTop, -limit, limit));
+}
+
+void AccelPlot::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect area = rect().adjusted(0, 0, -1, -1);
+    painter.fillRect(area, palette().base());
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(area);
+
+    const double range = static_cast<double>(top_) - bottom_;
+    const auto yOf = [&](double value) {
+        return area.bottom() - (value - bottom_) / range * area.height();
+    };
+    const auto xOf = [&](std::chrono::milliseconds at) {
+        return area.right() - static_cast<double>((latest_ - at).count()) / kSpan.count() * area.width();
+    };
+    if (bottom_ < 0 && top_ > 0) {
+        painter.setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DotLine));
+        painter.drawLine(QPointF(area.left(), yOf(0)), QPointF(area.right(), yOf(0)));
+    }
+
+    painter.setClipRect(area);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (std::size_t axis = 0; axis < axes_.size(); ++axis) {
+        QPolygonF line;
+        for (const Sample& s : axes_[axis]) line << QPointF(xOf(s.at), yOf(s.value));
+        painter.setPen(QPen(kAxisColours[axis], 1.5));
+        painter.drawPolyline(line);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+
+    // The scale at the left, the legend at the right.
+    const QFontMetrics metrics(font());
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(area.left() + 3, area.top() + metrics.ascent() + 1, QString::number(top_));
+    painter.drawText(area.left() + 3, area.bottom() - metrics.descent() - 1, QString::number(bottom_));
+    int x = area.right() - 3;
+    for (int axis = 2; axis >= 0; --axis) {
+        const QString name = QString::fromLatin1(kAxisNames[axis]);
+        x -= metrics.horizontalAdvance(name);
+        painter.setPen(kAxisColours[axis]);
+        painter.drawText(x, area.top() + metrics.ascent() + 1, name);
+        x -= metrics.horizontalAdvance(' ');
+    }
+}
+
+}  // namespace k64::ui
