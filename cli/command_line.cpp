@@ -25,32 +25,32 @@ enum OptionBit : unsigned {
 
 struct OptionInfo {
     OptionBit bit;
-    const char* names;    // as CLI11 takes them
-    const char* name;     // in messages
-    const char* value;    // in the help; null for a flag
-    const char* missing;  // the value is missing
-    const char* help;     // "%" stands for the default port
+    const char* name;
+    const char* shortName;  // or null
+    const char* value;      // in the help; null for a flag
+    const char* missing;    // the value is missing
+    const char* help;       // "%" stands for the default port
 };
 
 // In the order the synopses name them.
 constexpr OptionInfo kOptions[] = {
-    {kPort, "--port", "--port", "ПОРТ", "после --port нужно имя порта",
+    {kPort, "--port", nullptr, "ПОРТ", "после --port нужно имя порта",
      "порт только для этого вызова (не запоминается) для команд,\n"
      "обращающихся к устройству, кроме find. Без него берётся порт, найденный\n"
      "командой find, а если его нет — %."},
-    {kOutput, "--output", "--output", "ФАЙЛ", "после --output нужно имя файла",
-     "сохранить настройки в этот файл"},
-    {kUnit, "--unit", "--unit", "НОМЕР", "после --unit нужен серийный номер",
+    {kOutput, "--output", nullptr, "ФАЙЛ", "после --output нужно имя файла",
+     "сохранить настройки в этот файл настроек"},
+    {kUnit, "--unit", nullptr, "НОМЕР", "после --unit нужен серийный номер",
      "только записи устройства с этим серийным номером"},
-    {kForce, "--force", "--force", nullptr, nullptr, "не проверять пределы значений"},
-    {kYes, "-y,--yes", "--yes", nullptr, nullptr, "отвечать на вопросы «да»"},
-    {kNoBackup, "--no-backup", "--no-backup", nullptr, nullptr,
+    {kForce, "--force", nullptr, nullptr, nullptr, "не проверять пределы значений"},
+    {kYes, "--yes", "-y", nullptr, nullptr, "отвечать на вопросы «да»"},
+    {kNoBackup, "--no-backup", nullptr, nullptr, nullptr,
      "не сохранять текущие настройки устройства в истории"},
-    {kRestoreSettings, "--restore-settings", "--restore-settings", nullptr, nullptr,
+    {kRestoreSettings, "--restore-settings", nullptr, nullptr, nullptr,
      "вернуть настройки, если обновление их сбросило"},
-    {kSeconds, "--seconds", "--seconds", "N", "после --seconds нужно число секунд",
+    {kSeconds, "--seconds", nullptr, "N", "после --seconds нужно число секунд",
      "показывать N секунд (не больше 86400); без него — до Ctrl-C"},
-    {kCsv, "--csv", "--csv", "ФАЙЛ", "после --csv нужно имя файла",
+    {kCsv, "--csv", nullptr, "ФАЙЛ", "после --csv нужно имя файла",
      "сохранить запись в ФАЙЛ (CSV: время, тег, x, y, z, текст)"},
 };
 
@@ -133,8 +133,8 @@ std::string Entry(std::string_view term, std::size_t width, std::string_view tex
 // "--port ПОРТ", "-y, --yes".
 std::string OptionTerm(const OptionInfo& option)
 {
-    if (option.bit == kYes)
-        return "-y, --yes";
+    if (option.shortName)
+        return std::string(option.shortName) + ", " + option.name;
     return option.value ? std::string(option.name) + " " + option.value : option.name;
 }
 
@@ -201,7 +201,7 @@ const OptionInfo* FindOption(std::string_view argument)
 {
     const std::string_view name = argument.substr(0, argument.find('='));
     for (const OptionInfo& option : kOptions)
-        if (name == option.name || (name == "-y" && option.bit == kYes))
+        if (name == option.name || (option.shortName && name == option.shortName))
             return &option;
     return nullptr;
 }
@@ -228,10 +228,11 @@ Given Collect(const CLI::App& app, const CLI::App& command, const OptionInfo& op
 
 void AddOption(CLI::App& app, const OptionInfo& option)
 {
+    const std::string names = option.shortName ? std::string(option.shortName) + "," + option.name : option.name;
     if (option.value)
-        app.add_option(option.names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        app.add_option(names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     else
-        app.add_flag(option.names);
+        app.add_flag(names);
 }
 
 // Arguments CLI11 found no place for, without the "--" that ends the options.
