@@ -13,8 +13,6 @@
 namespace k64::cli {
 namespace {
 
-// One port a line; a USB device adds, tab-separated, vendor:product ids, manufacturer, product
-// and serial number, so the first column stays the name for scripts.
 int RunPorts()
 {
     SystemPortCatalog catalog;

@@ -2,12 +2,12 @@
 
 #include "device/port_lock.h"
 #include "device_commands.h"
+#include "display.h"
 #include "doctor.h"
 #include "session.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
-#include <string_view>
 
 namespace k64::cli {
 namespace {
@@ -48,11 +48,14 @@ DoctorFacts GatherFacts(TDevice& device)
     return facts;
 }
 
-void Print(std::string_view mark, std::string_view text)
+const char* Mark(CheckStatus status)
 {
-    std::fwrite(mark.data(), 1, mark.size(), stdout);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
+    switch (status) {
+    case CheckStatus::kOk: return "[ок] ";
+    case CheckStatus::kProblem: return "[!!] ";
+    case CheckStatus::kSkipped: break;
+    }
+    return "[--] ";
 }
 
 } // namespace
@@ -62,13 +65,11 @@ int RunDoctor(const CommandLine& line)
     Session session(line);
     const DoctorFacts facts = GatherFacts(session.Device());
     for (const CheckResult& check : RunDoctorChecks(facts)) {
-        Print(check.status == CheckStatus::kOk        ? "[ок] "
-              : check.status == CheckStatus::kProblem ? "[!!] "
-                                                      : "[--] ",
-              check.found);
+        PrintLine(Mark(check.status) + check.found);
+        // A fix of several lines: one command or step a line, indented under its finding.
         for (std::size_t start = 0; start < check.fix.size();) {
             const std::size_t end = std::min(check.fix.find('\n', start), check.fix.size());
-            Print("     ", std::string_view(check.fix).substr(start, end - start));
+            PrintLine("     " + check.fix.substr(start, end - start));
             start = end + 1;
         }
     }
