@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 
 namespace k64::cli {
 namespace {
@@ -60,13 +59,22 @@ bool IsPseudoTerminal(const DeviceNode& node)
     return node.major >= kFirstPtyMajor && node.major <= kLastPtyMajor;
 }
 
+// A name that can stand in the rule as it is: nothing that the shell or udev would read.
+bool PlainName(const std::string& name)
+{
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+    });
+}
+
 // The udev rule that gives the port to the dialout group and keeps ModemManager off it, as
 // commands to run. A USB unit is matched by its ids, which survive a new device number.
 std::string UdevRuleFix(const DoctorFacts& facts)
 {
+    const std::string& name = facts.node.name;
     const std::string match =
         facts.usb ? "ATTRS{idVendor}==\"" + facts.usb->vendorId + "\", ATTRS{idProduct}==\"" + facts.usb->productId + "\""
-                  : "KERNEL==\"" + EscapedName(std::filesystem::path(facts.port).filename().string()) + "\"";
+                  : "KERNEL==\"" + (PlainName(name) ? name : std::string("ИМЯ_ПОРТА")) + "\"";
     return "echo 'SUBSYSTEM==\"tty\", " + match +
            ", ENV{ID_MM_DEVICE_IGNORE}=\"1\", GROUP=\"dialout\", MODE=\"0660\"' | "
            "sudo tee /etc/udev/rules.d/70-k64.rules\n"

@@ -12,6 +12,7 @@
 namespace k64 {
 
 struct DeviceNode {
+    std::string name;  // the node's own name after links ("ttyACM0" for a by-id link)
     bool exists = false;
     bool characterDevice = false;
     unsigned mode = 0;  // permission bits

@@ -52,6 +52,8 @@ DeviceNode InspectDeviceNode(const std::string& port)
     if (::stat(port.c_str(), &info) != 0)
         return node;
     node.exists = true;
+    std::error_code error;
+    node.name = fs::canonical(port, error).filename().string();
     node.characterDevice = S_ISCHR(info.st_mode);
     node.mode = info.st_mode & 07777;
     node.ownerId = info.st_uid;

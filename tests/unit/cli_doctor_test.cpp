@@ -28,7 +28,7 @@ DoctorFacts Healthy()
 {
     DoctorFacts f;
     f.port = "/dev/ttyACM0";
-    f.node = {true, true, 0660, 0, kDialout, "dialout", 166, 0};
+    f.node = {"ttyACM0", true, true, 0660, 0, kDialout, "dialout", 166, 0};
     f.usb = UsbDetails{"0483", "5740", "QF", "K64 GSM", "160012"};
     f.user = {kUser, "anna", {kUser, kDialout}, {kUser, kDialout}};
     f.unit = {kOk, 16001234, kOk, "K64_r2", "000.014"};
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "!--+-", 0, "sudo apt remove brltty"},
         DoctorCase{"NotACharacterDevice", [](DoctorFacts& f) {
                        NoNode(f);
-                       f.node = {true, false, 0644, 0, 0, "root", 0, 0};
+                       f.node = {"passwd", true, false, 0644, 0, 0, "root", 0, 0};
                    }, "!--+-", 0,
                    "не порт устройства"},
         DoctorCase{"NotInGroup", [](DoctorFacts& f) {
@@ -103,11 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "ATTRS{idVendor}==\"0483\", ATTRS{idProduct}==\"5740\""},
         DoctorCase{"OthersPseudoTerminal",
                    [](DoctorFacts& f) {
-                       f.node = {true, true, 0600, 0, 0, "root", 136, 3};
+                       f.node = {"3", true, true, 0600, 0, 0, "root", 136, 3};
                        NoAccess(f);
                    },
                    "+!++!", 1, "от его имени"},
-        DoctorCase{"OwnNode", [](DoctorFacts& f) { f.node = {true, true, 0600, kUser, 5, "tty", 136, 3}; },
+        DoctorCase{"OwnNode", [](DoctorFacts& f) { f.node = {"3", true, true, 0600, kUser, 5, "tty", 136, 3}; },
                    "+++++", 1, "принадлежит вам"},
         DoctorCase{"Root", [](DoctorFacts& f) { f.user = {0, "root", {0}, {0}}; }, "+++++", 2,
                    "не занят."},
@@ -132,6 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
                        f.usb.reset();
                    },
                    "+++!+", 3, "SUBSYSTEM==\"tty\", KERNEL==\"ttyACM0\", ENV"},
+        DoctorCase{"NodeNameNeverPastedIntoTheCommand",
+                   [](DoctorFacts& f) {
+                       f.running = {{812, "ModemManager"}};
+                       f.usb.reset();
+                       f.node.name = "tty'$(reboot)'";
+                   },
+                   "+++!+", 3, "KERNEL==\"ИМЯ_ПОРТА\""},
         DoctorCase{"ModemManagerIgnoresMarkedPort",
                    [](DoctorFacts& f) {
                        f.running = {{812, "ModemManager"}};
