@@ -6,97 +6,99 @@
 
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 namespace k64::cli {
 namespace {
 
 enum OptionBit : unsigned {
-    kPort = 1,
-    kOutput = 2,
-    kForce = 4,
-    kYes = 8,
-    kSeconds = 16,
-    kCsv = 32,
-    kNoBackup = 64,
-    kRestoreSettings = 128,
-    kUnit = 256,
+    kPort = 1 << 0,
+    kOutput = 1 << 1,
+    kUnit = 1 << 2,
+    kForce = 1 << 3,
+    kYes = 1 << 4,
+    kNoBackup = 1 << 5,
+    kRestoreSettings = 1 << 6,
+    kSeconds = 1 << 7,
+    kCsv = 1 << 8,
 };
 
 struct OptionInfo {
     OptionBit bit;
-    const char* names;    // as CLI11 takes them
-    const char* name;     // in messages
-    const char* shown;    // in the help
-    const char* missing;  // the value is missing; null for a flag
-    const char* help;     // "%" stands for the default port
+    const char* name;
+    const char* shortName;  // or null
+    const char* value;      // in the help; null for a flag
+    const char* missing;    // the value is missing
+    const char* help;       // "%" stands for the default port
 };
 
+// In the order the synopses name them.
 constexpr OptionInfo kOptions[] = {
-    {kPort, "--port", "--port", "--port ПОРТ", "после --port нужно имя порта",
+    {kPort, "--port", nullptr, "ПОРТ", "после --port нужно имя порта",
      "порт только для этого вызова (не запоминается) для команд,\n"
      "обращающихся к устройству, кроме find. Без него берётся порт, найденный\n"
      "командой find, а если его нет — %."},
-    {kOutput, "--output", "--output", "--output ФАЙЛ", "после --output нужно имя файла",
-     "сохранить настройки в файл настроек, а не выводить их"},
-    {kForce, "--force", "--force", "--force", nullptr, "не проверять пределы значений"},
-    {kYes, "-y,--yes", "--yes", "-y, --yes", nullptr, "отвечать на вопросы «да»"},
-    {kSeconds, "--seconds", "--seconds", "--seconds N", "после --seconds нужно число секунд",
-     "показывать N секунд (не больше 86400); без него — до Ctrl-C"},
-    {kCsv, "--csv", "--csv", "--csv ФАЙЛ", "после --csv нужно имя файла",
-     "записать строки диагностики в файл CSV"},
-    {kNoBackup, "--no-backup", "--no-backup", "--no-backup", nullptr,
-     "не сохранять прежние настройки устройства в истории"},
-    {kRestoreSettings, "--restore-settings", "--restore-settings", "--restore-settings", nullptr,
-     "вернуть настройки, если обновление их сбросило"},
-    {kUnit, "--unit", "--unit", "--unit НОМЕР", "после --unit нужен серийный номер",
+    {kOutput, "--output", nullptr, "ФАЙЛ", "после --output нужно имя файла",
+     "сохранить настройки в этот файл настроек"},
+    {kUnit, "--unit", nullptr, "НОМЕР", "после --unit нужен серийный номер",
      "только записи устройства с этим серийным номером"},
+    {kForce, "--force", nullptr, nullptr, nullptr, "не проверять пределы значений"},
+    {kYes, "--yes", "-y", nullptr, nullptr, "отвечать на вопросы «да»"},
+    {kNoBackup, "--no-backup", nullptr, nullptr, nullptr,
+     "не сохранять текущие настройки устройства в истории"},
+    {kRestoreSettings, "--restore-settings", nullptr, nullptr, nullptr,
+     "вернуть настройки, если обновление их сбросило"},
+    {kSeconds, "--seconds", nullptr, "N", "после --seconds нужно число секунд",
+     "показывать N секунд (не больше 86400); без него — до Ctrl-C"},
+    {kCsv, "--csv", nullptr, "ФАЙЛ", "после --csv нужно имя файла",
+     "сохранить запись в ФАЙЛ (CSV: время, тег, x, y, z, текст)"},
 };
 
 struct CommandInfo {
     const char* name;
-    const char* synopsis;  // in the list of commands
+    const char* operands;  // as the help shows them; empty for none
+    std::size_t minOperands;
+    std::size_t maxOperands;
     const char* summary;
     unsigned options;      // OptionBit set
-    const char* operands = nullptr;  // as the usage names them; null: none
-    std::size_t minOperands = 0;
-    std::size_t maxOperands = 0;
 };
 
 // find probes the catalog's ports and stores the one it finds, so a port of this call only has
 // no meaning there, nor for commands that do not talk to the unit.
 constexpr CommandInfo kCommands[] = {
-    {"ports", "ports", "порты, на которых ищется устройство, по одному в строке", 0},
-    {"find", "find", "найти устройство; найденный порт запоминается", 0},
-    {"id", "id", "серийный номер устройства", kPort},
-    {"version", "version", "тип устройства и версия прошивки", kPort},
-    {"params", "params", "список параметров настройки с их пределами", 0},
-    {"read-settings", "read-settings [--output ФАЙЛ]",
-     "прочитать настройки устройства (key=value)\nили сохранить их в файл настроек",
-     kPort | kOutput},
-    {"write-settings", "write-settings ФАЙЛ [--force] [--no-backup]",
+    {"ports", "", 0, 0, "порты, на которых ищется устройство, по одному в строке", 0},
+    {"find", "", 0, 0, "найти устройство; найденный порт запоминается", 0},
+    {"id", "", 0, 0, "серийный номер устройства", kPort},
+    {"version", "", 0, 0, "тип устройства и версия прошивки", kPort},
+    {"params", "", 0, 0, "список параметров настройки с их пределами", 0},
+    {"read-settings", "", 0, 0,
+     "прочитать настройки устройства (key=value)\nили сохранить их в файл настроек", kPort | kOutput},
+    {"write-settings", "ФАЙЛ", 1, 1,
      "записать настройки из файла в устройство;\n--force пропускает проверку пределов",
-     kPort | kForce | kNoBackup, "ФАЙЛ", 1, 1},
-    {"update-firmware", "update-firmware [--yes] [--no-backup] [--restore-settings]",
+     kPort | kForce | kNoBackup},
+    {"backup", "", 0, 0, "сохранить настройки устройства в истории", kPort | kOutput},
+    {"history", "", 0, 0, "записи истории, новые первыми", kUnit},
+    {"diff", "A [B]", 1, 2,
+     "различия настроек; A и B — файл, unit (устройство)\n"
+     "или latest (последняя запись истории устройства);\nB по умолчанию unit",
+     kPort},
+    {"restore", "[ФАЙЛ|latest]", 0, 1,
+     "записать в устройство настройки из файла\nили последней записи истории",
+     kPort | kForce | kNoBackup},
+    {"update-firmware", "", 0, 0,
      "обновить прошивку встроенным образом;\n--restore-settings возвращает настройки,\n"
      "если обновление их сбросило",
      kPort | kYes | kNoBackup | kRestoreSettings},
-    {"update-sound", "update-sound [--yes]",
-     "заменить звуковые данные встроенными;\n--yes отвечает на вопросы «да»", kPort | kYes},
-    {"diag", "diag [--seconds N] [--csv ФАЙЛ]",
-     "диагностика: оси акселерометра и строки устройства\n"
-     "N секунд или до Ctrl-C; --csv сохраняет их запись",
+    {"update-sound", "", 0, 0, "заменить звуковые данные встроенными;\n--yes отвечает на вопросы «да»",
+     kPort | kYes},
+    {"diag", "", 0, 0,
+     "диагностика: оси акселерометра и строки устройства\nN секунд или до Ctrl-C; --csv сохраняет их "
+     "запись\nв ФАЙЛ (CSV: время, тег, x, y, z, текст)",
      kPort | kSeconds | kCsv},
-    {"backup", "backup [--output ФАЙЛ]", "сохранить настройки устройства в истории", kPort | kOutput},
-    {"history", "history [--unit НОМЕР]", "записи истории настроек, новые первыми", kUnit},
-    {"diff", "diff A [B]",
-     "различия настроек; A и B — файл, unit (устройство)\n"
-     "или latest (последняя запись истории устройства);\nB по умолчанию unit",
-     kPort, "A [B]", 1, 2},
-    {"restore", "restore [ФАЙЛ|latest] [--force] [--no-backup]",
-     "записать в устройство настройки из файла\nили последней записи истории (по умолчанию)",
-     kPort | kForce | kNoBackup, "[ФАЙЛ|latest]", 0, 1},
+    {"doctor", "", 0, 0,
+     "почему блок недоступен: порт, права, другие программы\n"
+     "на порту, ModemManager, ответ блока; для каждой\nнеполадки — как её исправить",
+     kPort},
 };
 
 constexpr const char* kHelpNames = "-h,--help";
@@ -111,11 +113,15 @@ std::size_t Columns(std::string_view text)
     return columns;
 }
 
-// `term` padded to `width` columns, then `text` whose further lines are indented to match.
+// `term` padded to `width` columns, then `text` whose further lines are indented to match; a
+// term too wide for its column gets a line of its own.
 std::string Entry(std::string_view term, std::size_t width, std::string_view text)
 {
     std::string out = "  " + std::string(term);
-    out.append(width > Columns(term) ? width - Columns(term) : 1, ' ');
+    if (Columns(term) + 2 > width)
+        out += '\n' + std::string(width + 2, ' ');
+    else
+        out.append(width - Columns(term), ' ');
     for (const char c : text) {
         out += c;
         if (c == '\n')
@@ -124,15 +130,37 @@ std::string Entry(std::string_view term, std::size_t width, std::string_view tex
     return out + '\n';
 }
 
+// "--port ПОРТ", "-y, --yes".
+std::string OptionTerm(const OptionInfo& option)
+{
+    if (option.shortName)
+        return std::string(option.shortName) + ", " + option.name;
+    return option.value ? std::string(option.name) + " " + option.value : option.name;
+}
+
 std::string OptionHelp(const OptionInfo& option, const std::string& defaultPort)
 {
     std::string text = option.help;
     if (const std::size_t at = text.find('%'); at != std::string::npos)
         text.replace(at, 1, defaultPort);
-    return Entry(option.shown, kOptionWidth, text);
+    return Entry(OptionTerm(option), kOptionWidth, text);
 }
 
 std::string HelpLine() { return Entry("-h, --help", kOptionWidth, "эта справка"); }
+
+// "write-settings ФАЙЛ [--force] [--no-backup]": the command, its operands and its options but
+// the port, which every command that talks to the unit takes.
+std::string Synopsis(const CommandInfo& command)
+{
+    std::string synopsis = command.name;
+    if (*command.operands != '\0')
+        synopsis += std::string(" ") + command.operands;
+    for (const OptionInfo& option : kOptions) {
+        if (option.bit != kPort && (command.options & option.bit))
+            synopsis += " [" + std::string(option.name) + (option.value ? std::string(" ") + option.value : "") + "]";
+    }
+    return synopsis;
+}
 
 std::string UsageText(const std::string& defaultPort)
 {
@@ -140,7 +168,7 @@ std::string UsageText(const std::string& defaultPort)
                        "\n"
                        "Команды:\n";
     for (const CommandInfo& command : kCommands)
-        text += Entry(command.synopsis, 31, command.summary);
+        text += Entry(Synopsis(command), 31, command.summary);
     text += "\nПараметры:\n" + OptionHelp(kOptions[0], defaultPort) + HelpLine() +
             Entry("--version", kOptionWidth, "версия программы") +
             "\n"
@@ -160,24 +188,20 @@ std::string UsageText(const std::string& defaultPort)
 
 std::string CommandHelp(const CommandInfo& command, const std::string& defaultPort)
 {
-    std::string usage = std::string("Использование: k64ctl ") + command.name;
-    if (command.operands != nullptr)
-        usage += std::string(" ") + command.operands;
     std::string options;
     for (const OptionInfo& option : kOptions) {
-        if (command.options & option.bit) {
-            usage += std::string(" [") + option.name + (option.missing ? std::strchr(option.shown, ' ') : "") + "]";
+        if (command.options & option.bit)
             options += OptionHelp(option, defaultPort);
-        }
     }
-    return usage + "\n\n" + command.summary + "\n\nПараметры:\n" + options + HelpLine();
+    return std::string("Использование: k64ctl ") + ((command.options & kPort) ? "[--port ПОРТ] " : "") +
+           Synopsis(command) + "\n\n" + command.summary + "\n\nПараметры:\n" + options + HelpLine();
 }
 
 const OptionInfo* FindOption(std::string_view argument)
 {
     const std::string_view name = argument.substr(0, argument.find('='));
     for (const OptionInfo& option : kOptions)
-        if (name == option.name || (name == "-y" && option.bit == kYes))
+        if (name == option.name || (option.shortName && name == option.shortName))
             return &option;
     return nullptr;
 }
@@ -204,10 +228,11 @@ Given Collect(const CLI::App& app, const CLI::App& command, const OptionInfo& op
 
 void AddOption(CLI::App& app, const OptionInfo& option)
 {
-    if (option.missing)
-        app.add_option(option.names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    const std::string names = option.shortName ? std::string(option.shortName) + "," + option.name : option.name;
+    if (option.value)
+        app.add_option(names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     else
-        app.add_flag(option.names);
+        app.add_flag(names);
 }
 
 // Arguments CLI11 found no place for, without the "--" that ends the options.
@@ -217,6 +242,8 @@ std::vector<std::string> Extras(const CLI::App& app)
     std::erase(extras, "--");
     return extras;
 }
+
+std::string OperandName(std::size_t index) { return "operand" + std::to_string(index + 1); }
 
 bool LooksLikeOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
@@ -234,50 +261,43 @@ std::string Check(const CLI::App& app, const CLI::App* chosen, const CommandInfo
     if (chosen == nullptr)
         return "не указана команда";
     line.command = command->name;
-    if (const std::vector<std::string> after = Extras(*chosen); !after.empty()) {
-        const std::string& extra = after.front();
+    // Options first, as they come; then a word too many, named as the last one.
+    const std::vector<std::string> after = Extras(*chosen);
+    for (const std::string& extra : after) {
         if (!LooksLikeOption(extra))
-            return "лишний аргумент команды " + line.command + ": " + extra;
+            continue;
         if (const OptionInfo* option = FindOption(extra))
             return std::string(option->name) + " не относится к команде " + line.command;
         return "неизвестный параметр " + extra;
     }
-    if (command->maxOperands > 0) {
-        line.operands = chosen->get_option("operands")->results();
-        if (line.operands.size() < command->minOperands)
-            return "команде " + line.command + " нужно имя файла";
-        if (line.operands.size() > command->maxOperands)
-            return "лишний аргумент команды " + line.command + ": " + line.operands[command->maxOperands];
+    if (!after.empty())
+        return "лишний аргумент команды " + line.command + ": " + after.back();
+    for (std::size_t i = 0; i < command->maxOperands; ++i) {
+        const CLI::Option* operand = chosen->get_option(OperandName(i));
+        if (operand->count() > 0)
+            line.operands.push_back(operand->results().front());
     }
+    if (line.operands.size() < command->minOperands)
+        return "команде " + line.command + " нужно имя файла";
     for (const OptionInfo& option : kOptions) {
         const Given given = Collect(app, *chosen, option);
         if (given.count == 0)
             continue;
         if (!(command->options & option.bit))
             return std::string(option.name) + " не относится к команде " + line.command;
-        if (option.missing && given.count > 1)
+        if (option.value && given.count > 1)
             return std::string(option.name) + " указан дважды";
+        if (option.value && option.bit != kSeconds && given.value.empty())
+            return option.bit == kPort ? "пустое имя порта" : option.missing;
         switch (option.bit) {
-        case kPort:
-            if (given.value.empty())
-                return "пустое имя порта";
-            line.port = given.value;
-            break;
-        case kOutput:
-            if (given.value.empty())
-                return option.missing;
-            line.output = given.value;
-            break;
+        case kPort: line.port = given.value; break;
+        case kOutput: line.output = given.value; break;
+        case kUnit: line.unit = given.value; break;
+        case kCsv: line.csv = given.value; break;
         case kForce: line.force = true; break;
         case kYes: line.yes = true; break;
         case kNoBackup: line.noBackup = true; break;
         case kRestoreSettings: line.restoreSettings = true; break;
-        case kCsv:
-        case kUnit:
-            if (given.value.empty())
-                return option.missing;
-            (option.bit == kCsv ? line.csv : line.unit) = given.value;
-            break;
         case kSeconds: {
             char* end = nullptr;
             const double seconds = std::strtod(given.value.c_str(), &end);
@@ -297,7 +317,7 @@ std::string MissingValueText(const CLI::ArgumentMismatch& error)
 {
     const std::string_view what = error.what();
     const OptionInfo* option = FindOption(what.substr(0, what.find(':')));
-    return option != nullptr && option->missing ? option->missing : std::string(what);
+    return option != nullptr && option->value ? option->missing : std::string(what);
 }
 
 } // namespace
@@ -316,9 +336,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments, const st
         AddOption(app, option);
     for (const CommandInfo& command : kCommands) {
         CLI::App* sub = app.add_subcommand(command.name);
-        if (command.maxOperands > 0)
-            // Any number is taken here; Check() names the first one too many in our words.
-            sub->add_option("operands")->expected(1, -1)->allow_extra_args();
+        // One positional per operand: CLI11 fills them in order and leaves the rest as extras.
+        for (std::size_t i = 0; i < command.maxOperands; ++i)
+            sub->add_option(OperandName(i));
         for (const OptionInfo& option : kOptions)
             if (command.options & option.bit)
                 AddOption(*sub, option);

@@ -13,8 +13,6 @@
 namespace k64::cli {
 namespace {
 
-// One port a line; a USB device adds, tab-separated, vendor:product ids, manufacturer, product
-// and serial number, so the first column stays the name for scripts.
 int RunPorts()
 {
     for (const std::string& name : PresentPorts())
@@ -77,6 +75,8 @@ int RunCommand(const CommandLine& line, TerminalMessages& messages)
         return RunDiag(line, messages);
     if (line.command == "write-settings")
         return RunWriteSettings(line, messages);
+    if (line.command == "doctor")
+        return RunDoctor(line);
     if (line.command == "restore")
         return RunRestore(line, messages);
     if (line.command == "backup")

@@ -3,6 +3,7 @@
 #include "diag_recording.h"
 #include "display.h"
 #include "session.h"
+#include "settings_commands.h"
 #include "common/shared_texts.h"
 #include "stop_signal.h"
 #include "device/diagnostic_scanner.h"
@@ -87,15 +88,8 @@ int RunReadSettings(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     }
     list.ReadText(std::move(text));
-    if (line.output) {
-        const std::filesystem::path path = PathFromArgument(*line.output);
-        const SettingsFileResult saved = WriteSettingsFile(path, list);
-        if (!saved.Ok()) {
-            ShowMessage(&messages, DescribeSettingsFileResult(saved, path), kErrorCaption);
-            return kExitFailure;
-        }
-        return kExitSuccess;
-    }
+    if (line.output)
+        return SaveSettingsTo(*line.output, list, messages) ? kExitSuccess : kExitFailure;
     for (const Parameter& p : list.parameters)
         PrintLine(ForTerminal(p.key) + "=" + ForTerminal(p.value));
     return kExitSuccess;

@@ -12,5 +12,7 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages);
 int RunReadSettings(const CommandLine& line, TerminalMessages& messages);
 // Diagnostic mode: what the diagnostic window would show, until --seconds pass or Ctrl-C.
 int RunDiag(const CommandLine& line, TerminalMessages& messages);
+// Checks, one line each, why the unit on the port cannot be reached; 0 when it answered.
+int RunDoctor(const CommandLine& line);
 
 } // namespace k64::cli

@@ -18,7 +18,8 @@ std::string ForTerminal(std::string_view cp1251);
 std::string EscapedName(std::string_view name);
 
 // A port as `ports` lists it: its name, and for a USB device, tab-separated, vendor:product ids,
-// manufacturer, product and serial number, each escaped like a name.
+// manufacturer, product and serial number, each escaped like a name. The name stays the first
+// column for scripts.
 std::string PortLine(const std::string& name);
 
 } // namespace k64::cli

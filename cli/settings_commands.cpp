@@ -153,6 +153,15 @@ bool StoreBackup(const ParameterList& list, const std::string& serial, TerminalM
     return true;
 }
 
+bool SaveSettingsTo(const std::string& output, const ParameterList& list, TerminalMessages& messages)
+{
+    const fs::path path = PathFromArgument(output);
+    const SettingsFileResult saved = WriteSettingsFile(path, list);
+    if (!saved.Ok())
+        ShowMessage(&messages, DescribeSettingsFileResult(saved, path), kErrorCaption);
+    return saved.Ok();
+}
+
 bool PrintDifferences(const ParameterList& before, const ParameterList& after)
 {
     const std::vector<SettingDifference> differences = DiffSettings(before, after);
@@ -206,15 +215,7 @@ int RunBackup(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     if (!StoreBackup(list, serial, messages))
         return kExitFailure;
-    if (line.output) {
-        const fs::path path = PathFromArgument(*line.output);
-        const SettingsFileResult saved = WriteSettingsFile(path, list);
-        if (!saved.Ok()) {
-            ShowMessage(&messages, DescribeSettingsFileResult(saved, path), kErrorCaption);
-            return kExitFailure;
-        }
-    }
-    return kExitSuccess;
+    return !line.output || SaveSettingsTo(*line.output, list, messages) ? kExitSuccess : kExitFailure;
 }
 
 int RunHistory(const CommandLine& line, TerminalMessages& messages)

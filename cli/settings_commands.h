@@ -27,6 +27,9 @@ bool ReadUnitSettings(DeviceInterface& device, ParameterList& list, std::string*
 // Stores `list` as a history entry of `serial` and names it on standard output; false, with the
 // failure shown, when it cannot be written.
 bool StoreBackup(const ParameterList& list, const std::string& serial, TerminalMessages& messages);
+// Saves `list` as a settings file at `output` (a command-line name); false, with the failure
+// shown, when the save fails.
+bool SaveSettingsTo(const std::string& output, const ParameterList& list, TerminalMessages& messages);
 // Prints one line per value that differs between `before` and `after`; true when any did.
 bool PrintDifferences(const ParameterList& before, const ParameterList& after);
 

@@ -34,4 +34,8 @@ private:
     std::string lockName_;  // the lock file's path or the mutex's name
 };
 
+// The process id that holds `portName` through its lock, 0 when nobody does or the platform's
+// lock does not tell. Only looks: takes and changes nothing.
+int PortLockHolder(const std::string& portName);
+
 }  // namespace quon::io

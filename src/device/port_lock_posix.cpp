@@ -124,6 +124,20 @@ bool PortLock::Acquire(const std::string& portName)
     return false;
 }
 
+int PortLockHolder(const std::string& portName)
+{
+    const std::string path = LockPath(portName);
+    if (path.empty())
+        return 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    if (fd < 0)
+        return 0;
+    // As Acquire sees it: a live process named in the file has the port, a dead one never.
+    const pid_t recorded = RecordedPid(fd);
+    ::close(fd);
+    return recorded != 0 && Alive(recorded) ? static_cast<int>(recorded) : 0;
+}
+
 void PortLock::Release()
 {
     if (!Held())

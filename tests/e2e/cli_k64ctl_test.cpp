@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -343,6 +345,32 @@ TEST_F(K64ctl, DiagShowsAxesAsTheyChangeAndTheOtherLines)
     for (const char* kind : {"X", "Y", "Z", "$AccE:", "$VS:", "$Can:"})
         EXPECT_GT(seen[kind], 0) << kind << " in\n" << r.out;
     EXPECT_EQ(seen.size(), 6u) << r.out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection check
+
+TEST_F(K64ctl, DoctorChecksPortHoldersAndUnit)
+{
+    const ProgramResult missing = Run({"doctor", "--port", File("no-such-port")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(Lines(missing.out).at(0), "[!!] Порт " + File("no-such-port") + " не найден.") << missing.out;
+
+    const auto sim = StartSim({"--id", "4294967295"});
+    const ProgramResult good = Run({"doctor", "--port", sim->PtyPath()});
+    EXPECT_EQ(good.status, 0) << good.out << good.err;
+    const std::vector<std::string> lines = Lines(good.out);
+    ASSERT_EQ(lines.size(), 5u) << good.out;
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.rfind("[ок] ", 0), 0u) << line;
+    EXPECT_NE(lines.back().find("серийный номер -1, тип K64_r2, версия прошивки 000.013"), std::string::npos);
+
+    // This test process keeping the port open is named as its holder.
+    k64::test::SimLine held(sim->PtyPath());
+    ASSERT_TRUE(held.IsOpen());
+    const ProgramResult busy = Run({"doctor", "--port", sim->PtyPath()});
+    EXPECT_NE(busy.out.find("[!!] Порт занят: процесс " + std::to_string(::getpid()) + " ("), std::string::npos)
+        << busy.out;
 }
 
 // ---------------------------------------------------------------------------------------------

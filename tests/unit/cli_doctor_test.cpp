@@ -1,0 +1,167 @@
+// The checks of k64ctl doctor on injected facts: one healthy machine, changed one fact at a time.
+
+#include "doctor.h"
+
+#include "device/device.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace k64::cli {
+namespace {
+
+constexpr unsigned kDialout = 20;
+constexpr unsigned kUser = 1000;
+
+// A node that is no port is never asked; one without access refuses the open.
+void NoNode(DoctorFacts& f)
+{
+    f.node = {};
+    f.unit = {};
+}
+void NoAccess(DoctorFacts& f) { f.unit.idResult = kPortNotOpened; }
+
+DoctorFacts Healthy()
+{
+    DoctorFacts f;
+    f.port = "/dev/ttyACM0";
+    f.node = {"ttyACM0", true, true, 0660, 0, kDialout, "dialout", 166, 0};
+    f.usb = UsbDetails{"0483", "5740", "QF", "K64 GSM", "160012"};
+    f.user = {kUser, "anna", {kUser, kDialout}, {kUser, kDialout}};
+    f.unit = {kOk, 16001234, kOk, "K64_r2", "000.014"};
+    return f;
+}
+
+struct DoctorCase {
+    const char* name;
+    std::function<void(DoctorFacts&)> change;
+    const char* statuses;  // per check: + ok, ! problem, - skipped
+    int check;             // the check whose line or fix holds `says`
+    const char* says;
+};
+
+void PrintTo(const DoctorCase& c, std::ostream* os) { *os << c.name; }
+
+class DoctorChecks : public ::testing::TestWithParam<DoctorCase> {};
+
+TEST_P(DoctorChecks, ReportEachFindingWithItsFix)
+{
+    const DoctorCase& c = GetParam();
+    DoctorFacts facts = Healthy();
+    c.change(facts);
+    const std::vector<CheckResult> results = RunDoctorChecks(facts);
+    ASSERT_EQ(results.size(), 5u);
+    std::string statuses;
+    for (const CheckResult& r : results) {
+        statuses += r.status == CheckStatus::kOk ? '+' : r.status == CheckStatus::kProblem ? '!' : '-';
+        EXPECT_EQ(r.status == CheckStatus::kProblem, !r.fix.empty()) << r.found;
+    }
+    EXPECT_EQ(statuses, c.statuses);
+    const CheckResult& r = results[static_cast<std::size_t>(c.check)];
+    EXPECT_NE((r.found + "\n" + r.fix).find(c.says), std::string::npos) << r.found << "\n" << r.fix;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DoctorChecks,
+    ::testing::Values(
+        DoctorCase{"Healthy", [](DoctorFacts&) {}, "+++++", 4,
+                   "серийный номер 16001234, тип K64_r2, версия прошивки 000.014"},
+        DoctorCase{"MissingListsUsbPorts",
+                   [](DoctorFacts& f) {
+                       NoNode(f);
+                       f.usbPorts = {{"/dev/ttyACM1", *f.usb}};
+                   },
+                   "!--+-", 0, "/dev/ttyACM1  USB 0483:5740 QF K64 GSM, серийный 160012"},
+        DoctorCase{"MissingWithBrlttyRunning",
+                   [](DoctorFacts& f) {
+                       NoNode(f);
+                       f.running = {{700, "brltty"}};
+                   },
+                   "!--+-", 0, "sudo apt remove brltty"},
+        DoctorCase{"NotACharacterDevice", [](DoctorFacts& f) {
+                       NoNode(f);
+                       f.node = {"passwd", true, false, 0644, 0, 0, "root", 0, 0};
+                   }, "!--+-", 0,
+                   "не порт устройства"},
+        DoctorCase{"NotInGroup", [](DoctorFacts& f) {
+                       f.user.session = f.user.listed = {kUser};
+                       NoAccess(f);
+                   }, "+!++!", 1,
+                   "sudo usermod -aG dialout anna\nзатем выйдите из системы и войдите снова"},
+        DoctorCase{"AddedButSameSession", [](DoctorFacts& f) {
+                       f.user.session = {kUser};
+                       NoAccess(f);
+                   }, "+!++!", 1,
+                   "newgrp dialout"},
+        DoctorCase{"GroupMayNotWrite", [](DoctorFacts& f) {
+                       f.node.mode = 0640;
+                       NoAccess(f);
+                   }, "+!++!", 1,
+                   "ATTRS{idVendor}==\"0483\", ATTRS{idProduct}==\"5740\""},
+        DoctorCase{"OthersPseudoTerminal",
+                   [](DoctorFacts& f) {
+                       f.node = {"3", true, true, 0600, 0, 0, "root", 136, 3};
+                       NoAccess(f);
+                   },
+                   "+!++!", 1, "от его имени"},
+        DoctorCase{"OwnNode", [](DoctorFacts& f) { f.node = {"3", true, true, 0600, kUser, 5, "tty", 136, 3}; },
+                   "+++++", 1, "принадлежит вам"},
+        DoctorCase{"Root", [](DoctorFacts& f) { f.user = {0, "root", {0}, {0}}; }, "+++++", 2,
+                   "не занят."},
+        DoctorCase{"OpenToAll",
+                   [](DoctorFacts& f) {
+                       f.node.mode = 0666;
+                       f.user.session = {kUser};
+                   },
+                   "+++++", 1, "открыт всем"},
+        DoctorCase{"ModemManagerHoldsIt",
+                   [](DoctorFacts& f) {
+                       f.holders = f.running = {{812, "ModemManager"}};
+                       f.unit.idResult = kPortNotOpened;
+                   },
+                   "++!!!", 2, "процесс 812 (ModemManager)"},
+        DoctorCase{"ModemManagerFixNamesTheRule",
+                   [](DoctorFacts& f) { f.running = {{812, "ModemManager"}}; }, "+++!+", 3,
+                   "ENV{ID_MM_DEVICE_IGNORE}=\"1\""},
+        DoctorCase{"ModemManagerWithoutUsbIds",
+                   [](DoctorFacts& f) {
+                       f.running = {{812, "ModemManager"}};
+                       f.usb.reset();
+                   },
+                   "+++!+", 3, "SUBSYSTEM==\"tty\", KERNEL==\"ttyACM0\", ENV"},
+        DoctorCase{"NodeNameNeverPastedIntoTheCommand",
+                   [](DoctorFacts& f) {
+                       f.running = {{812, "ModemManager"}};
+                       f.usb.reset();
+                       f.node.name = "tty'$(reboot)'";
+                   },
+                   "+++!+", 3, "KERNEL==\"ИМЯ_ПОРТА\""},
+        DoctorCase{"ModemManagerIgnoresMarkedPort",
+                   [](DoctorFacts& f) {
+                       f.running = {{812, "ModemManager"}};
+                       f.udev = {{"ID_MM_DEVICE_IGNORE", "1"}};
+                   },
+                   "+++++", 3, "помечен"},
+        DoctorCase{"ModemManagerAndPseudoTerminal",
+                   [](DoctorFacts& f) {
+                       f.running = {{812, "ModemManager"}};
+                       f.node.major = 136;
+                   },
+                   "+++++", 3, "псевдотерминалы"},
+        DoctorCase{"HolderNameEscaped", [](DoctorFacts& f) { f.holders = {{4242, "mini\x1b[2Jcom"}}; }, "++!++",
+                   2, "mini\\x1B[2Jcom или завершите процесс: kill 4242"},
+        DoctorCase{"BrlttyHolds", [](DoctorFacts& f) { f.holders = {{700, "brltty"}}; }, "++!++", 2,
+                   "sudo apt remove brltty"},
+        DoctorCase{"NoReply", [](DoctorFacts& f) { f.unit.idResult = kNoReply; }, "++++!", 4,
+                   "нет ответа на запрос серийного номера за 4 с"},
+        DoctorCase{"BusyWithoutVisibleHolder", [](DoctorFacts& f) { f.unit.idResult = kPortNotOpened; }, "++++!",
+                   4, "закройте программы"},
+        DoctorCase{"VersionUnreadable", [](DoctorFacts& f) { f.unit.versionResult = kBadReply; }, "++++!", 4,
+                   "ответ на запрос версии не разобран"}),
+    [](const ::testing::TestParamInfo<DoctorCase>& info) { return info.param.name; });
+
+} // namespace
+} // namespace k64::cli
