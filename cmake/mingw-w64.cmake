@@ -11,10 +11,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Tests and build-time checks of Windows programs run under Wine when it is there.
-find_program(K64_WINE NAMES wine)
-if(K64_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR "${K64_WINE}")
-endif()
 # GCC 12 warns about std::string internals it inlines (a known false positive of -Wrestrict).
 set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
