@@ -22,7 +22,10 @@ double CpuSeconds()
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+double Since(Clock::time_point t0)
+{
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
 
 void IdExchanges()
 {
@@ -64,7 +67,7 @@ void SlowPrepare()
                 result, wall, cpu, 100.0 * cpu / wall);
 }
 
-} // namespace
+}  // namespace
 
 int main()
 {

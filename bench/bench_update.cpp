@@ -26,7 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-double ProcessCpuSeconds() {
+double ProcessCpuSeconds()
+{
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
@@ -35,7 +36,8 @@ double ProcessCpuSeconds() {
 class Yes final : public k64::MessageInterface {
 public:
     k64::MessageAnswer ShowMessage(const std::string&, const std::string&,
-                                   k64::MessageButtons buttons) override {
+                                   k64::MessageButtons buttons) override
+    {
         return buttons == k64::MessageButtons::YesNo ? k64::MessageAnswer::Yes
                                                      : k64::MessageAnswer::Ok;
     }
@@ -69,47 +71,55 @@ struct Figures {
     bool committed = false;
 };
 
-void Print(const char* what, long blocks, std::chrono::milliseconds interval, const Figures& f) {
-    const double floor = static_cast<double>(blocks) * std::chrono::duration<double>(interval).count();
+void Print(const char* what, long blocks, std::chrono::milliseconds interval, const Figures& f)
+{
+    const double floor =
+        static_cast<double>(blocks) * std::chrono::duration<double>(interval).count();
     std::printf("%-34s %s  blocks %4ld  wall %8.3f s  floor %7.3f s  ratio %5.3f  cpu %7.3f s "
                 "(%5.2f %% of wall)\n",
                 what, f.committed ? "ok  " : "FAIL", blocks, f.wall, floor, f.wall / floor, f.cpu,
                 100.0 * f.cpu / f.wall);
 }
 
-Figures FirmwareInProcess(k64::DeviceInterface& device) {
+Figures FirmwareInProcess(k64::DeviceInterface& device)
+{
     QuietView view;
     k64::FirmwareUpdate firmware(view);
     firmware.LoadFirmwareImage();
     const double cpu0 = ProcessCpuSeconds();
     const auto t0 = Clock::now();
     firmware.BlowUpdateButtonClick(&device);
-    k64::update::PumpTimer(k64::update::kTimer1Interval, [&] { return view.timer1; },
-                           [&] { firmware.Timer1Timer(&device); });
+    k64::update::PumpTimer(
+        k64::update::kTimer1Interval, [&] { return view.timer1; },
+        [&] { firmware.Timer1Timer(&device); });
     return {Seconds(Clock::now() - t0), ProcessCpuSeconds() - cpu0,
             firmware.Outcome() == k64::UpdateOutcome::Committed};
 }
 
-Figures SoundInProcess(k64::DeviceInterface& device) {
+Figures SoundInProcess(k64::DeviceInterface& device)
+{
     QuietView view;
     k64::SoundUpdate sound(view);
     sound.LoadSoundData();
     const double cpu0 = ProcessCpuSeconds();
     const auto t0 = Clock::now();
     sound.WaveUpdateButtonClick(&device);
-    k64::update::PumpTimer(k64::update::kTimer2Interval, [&] { return view.timer2; },
-                           [&] { sound.Timer2Timer(&device); });
+    k64::update::PumpTimer(
+        k64::update::kTimer2Interval, [&] { return view.timer2; },
+        [&] { sound.Timer2Timer(&device); });
     return {Seconds(Clock::now() - t0), ProcessCpuSeconds() - cpu0,
             sound.Outcome() == k64::UpdateOutcome::Committed};
 }
 
 #ifdef K64CTL_PATH
 // The whole k64ctl process: start-up, questions answered by --yes, transfer, exit.
-Figures Program(const std::string& port, const char* command) {
+Figures Program(const std::string& port, const char* command)
+{
     const auto t0 = Clock::now();
     std::vector<std::string> argv{K64CTL_PATH, "--port", port, command, "--yes"};
     // The transfer against its floor: the settings backup before a firmware update is not part of it.
-    if (std::string_view(command) == "update-firmware") argv.push_back("--no-backup");
+    if (std::string_view(command) == "update-firmware")
+        argv.push_back("--no-backup");
     const k64::test::ProgramResult r =
         k64::test::RunProgram(argv, k64::test::EnvironmentWith(), std::chrono::minutes(10));
     return {Seconds(Clock::now() - t0), r.cpuSeconds, r.failure.empty() && r.status == 0};
@@ -118,7 +128,8 @@ Figures Program(const std::string& port, const char* command) {
 
 }  // namespace
 
-int main() {
+int main()
+{
     k64::test::SimProcess sim(K64_SIM_PATH, {"--prepare-delay-ms", "0"});
     if (!sim.Started()) {
         std::fprintf(stderr, "bench_update: k64-sim did not start\n");

@@ -60,7 +60,7 @@ struct CommandInfo {
     std::size_t minOperands;
     std::size_t maxOperands;
     const char* summary;
-    unsigned options;      // OptionBit set
+    unsigned options;  // OptionBit set
 };
 
 // find probes the catalog's ports and stores the one it finds, so a port of this call only has
@@ -72,7 +72,8 @@ constexpr CommandInfo kCommands[] = {
     {"version", "", 0, 0, "тип устройства и версия прошивки", kPort},
     {"params", "", 0, 0, "список параметров настройки с их пределами", 0},
     {"read-settings", "", 0, 0,
-     "прочитать настройки устройства (key=value)\nили сохранить их в файл настроек", kPort | kOutput},
+     "прочитать настройки устройства (key=value)\nили сохранить их в файл настроек",
+     kPort | kOutput},
     {"write-settings", "ФАЙЛ", 1, 1,
      "записать настройки из файла в устройство;\n--force пропускает проверку пределов",
      kPort | kForce | kNoBackup},
@@ -89,8 +90,8 @@ constexpr CommandInfo kCommands[] = {
      "обновить прошивку встроенным образом;\n--restore-settings возвращает настройки,\n"
      "если обновление их сбросило",
      kPort | kYes | kNoBackup | kRestoreSettings},
-    {"update-sound", "", 0, 0, "заменить звуковые данные встроенными;\n--yes отвечает на вопросы «да»",
-     kPort | kYes},
+    {"update-sound", "", 0, 0,
+     "заменить звуковые данные встроенными;\n--yes отвечает на вопросы «да»", kPort | kYes},
     {"diag", "", 0, 0,
      "диагностика: оси акселерометра и строки устройства\nN секунд или до Ctrl-C; --csv сохраняет их "
      "запись\nв ФАЙЛ (CSV: время, тег, x, y, z, текст)",
@@ -157,7 +158,8 @@ std::string Synopsis(const CommandInfo& command)
         synopsis += std::string(" ") + command.operands;
     for (const OptionInfo& option : kOptions) {
         if (option.bit != kPort && (command.options & option.bit))
-            synopsis += " [" + std::string(option.name) + (option.value ? std::string(" ") + option.value : "") + "]";
+            synopsis += " [" + std::string(option.name) +
+                        (option.value ? std::string(" ") + option.value : "") + "]";
     }
     return synopsis;
 }
@@ -193,8 +195,9 @@ std::string CommandHelp(const CommandInfo& command, const std::string& defaultPo
         if (command.options & option.bit)
             options += OptionHelp(option, defaultPort);
     }
-    return std::string("Использование: k64ctl ") + ((command.options & kPort) ? "[--port ПОРТ] " : "") +
-           Synopsis(command) + "\n\n" + command.summary + "\n\nПараметры:\n" + options + HelpLine();
+    return std::string("Использование: k64ctl ") +
+           ((command.options & kPort) ? "[--port ПОРТ] " : "") + Synopsis(command) + "\n\n" +
+           command.summary + "\n\nПараметры:\n" + options + HelpLine();
 }
 
 const OptionInfo* FindOption(std::string_view argument)
@@ -228,7 +231,8 @@ Given Collect(const CLI::App& app, const CLI::App& command, const OptionInfo& op
 
 void AddOption(CLI::App& app, const OptionInfo& option)
 {
-    const std::string names = option.shortName ? std::string(option.shortName) + "," + option.name : option.name;
+    const std::string names =
+        option.shortName ? std::string(option.shortName) + "," + option.name : option.name;
     if (option.value)
         app.add_option(names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     else
@@ -245,7 +249,10 @@ std::vector<std::string> Extras(const CLI::App& app)
 
 std::string OperandName(std::size_t index) { return "operand" + std::to_string(index + 1); }
 
-bool LooksLikeOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
+bool LooksLikeOption(const std::string& argument)
+{
+    return argument.size() > 1 && argument[0] == '-';
+}
 
 // The error of a line that CLI11 accepted, or empty: what the command does not take, what is
 // given twice, and values out of range.
@@ -320,9 +327,10 @@ std::string MissingValueText(const CLI::ArgumentMismatch& error)
     return option != nullptr && option->value ? option->missing : std::string(what);
 }
 
-} // namespace
+}  // namespace
 
-ParseResult ParseCommandLine(const std::vector<std::string>& arguments, const std::string& defaultPort)
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
+                             const std::string& defaultPort)
 {
     ParseResult result;
     result.usage = UsageText(defaultPort);
@@ -374,4 +382,4 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments, const st
     return result;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -12,7 +12,7 @@ inline constexpr int kExitFailure = 1;  // the unit or a file failed
 inline constexpr int kExitUsage = 2;    // the command line (or a refused settings value)
 
 struct CommandLine {
-    std::optional<std::string> port;    // this call only; never stored
+    std::optional<std::string> port;  // this call only; never stored
     std::string command;
     std::vector<std::string> operands;
     std::optional<std::string> output;  // read-settings, backup --output
@@ -35,6 +35,7 @@ struct ParseResult {
 };
 
 // `arguments` without the program name; `defaultPort` is named in the help.
-ParseResult ParseCommandLine(const std::vector<std::string>& arguments, const std::string& defaultPort);
+ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
+                             const std::string& defaultPort);
 
-} // namespace k64::cli
+}  // namespace k64::cli

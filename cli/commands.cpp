@@ -55,7 +55,7 @@ int RunParams(TerminalMessages& messages)
     return kExitSuccess;
 }
 
-} // namespace
+}  // namespace
 
 int RunCommand(const CommandLine& line, TerminalMessages& messages)
 {
@@ -91,4 +91,4 @@ int RunCommand(const CommandLine& line, TerminalMessages& messages)
     return kExitUsage;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

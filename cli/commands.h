@@ -10,4 +10,4 @@ namespace k64::cli {
 // Runs the parsed command; returns the exit status.
 int RunCommand(const CommandLine& line, TerminalMessages& messages);
 
-} // namespace k64::cli
+}  // namespace k64::cli

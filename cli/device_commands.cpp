@@ -34,7 +34,7 @@ std::string Field(const char* field, std::size_t size)
 {
     return std::string(field, ::strnlen(field, size));
 }
-} // namespace
+}  // namespace
 
 int RunFind(TerminalMessages& messages)
 {
@@ -112,7 +112,8 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     const ScopedStopSignal stop;
     const bool forever = !line.seconds;
     const Clock::time_point end =
-        Clock::now() + std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
+        Clock::now() +
+        std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
 
     // What the window's three labels show; printed when it changes, as the labels would.
     std::array<std::string, 3> axes;
@@ -146,9 +147,10 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
         const auto now = Clock::now();
         if (!forever && now >= end)
             break;
-        const auto slice = forever ? kSlice
-                                   : std::min<std::chrono::milliseconds>(
-                                         kSlice, std::chrono::ceil<std::chrono::milliseconds>(end - now));
+        const auto slice =
+            forever ? kSlice
+                    : std::min<std::chrono::milliseconds>(
+                          kSlice, std::chrono::ceil<std::chrono::milliseconds>(end - now));
         const auto ready = device.Port().WaitReadable(slice);
         if (ready == quon::io::WaitResult::kHungUp) {
             ShowMessage(&messages, kNotConnected, kErrorCaption);
@@ -173,4 +175,4 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     return status;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

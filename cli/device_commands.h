@@ -15,4 +15,4 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages);
 // Checks, one line each, why the unit on the port cannot be reached; 0 when it answered.
 int RunDoctor(const CommandLine& line);
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -11,7 +11,8 @@ void DiagRecording::Add(const std::vector<DiagnosticEvent>& events)
 {
     if (!path_)
         return;
-    csv_.Add(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_),
+    csv_.Add(std::chrono::duration_cast<std::chrono::milliseconds>(
+                 std::chrono::steady_clock::now() - start_),
              events);
 }
 
@@ -26,4 +27,4 @@ bool DiagRecording::Save(MessageInterface& messages) const
     return false;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -27,4 +27,4 @@ private:
     DiagnosticCsv csv_;
 };
 
-} // namespace k64::cli
+}  // namespace k64::cli

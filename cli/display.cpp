@@ -53,4 +53,4 @@ std::string PortLine(const std::string& name)
     return line;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -22,4 +22,4 @@ std::string EscapedName(std::string_view name);
 // column for scripts.
 std::string PortLine(const std::string& name);
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -25,7 +25,10 @@ bool Running(const DoctorFacts& facts, const std::string& name)
                        [&](const ProcessInfo& p) { return p.name == name; });
 }
 
-bool NodeUsable(const DoctorFacts& facts) { return facts.node.exists && facts.node.characterDevice; }
+bool NodeUsable(const DoctorFacts& facts)
+{
+    return facts.node.exists && facts.node.characterDevice;
+}
 
 std::string UsbText(const UsbDetails& usb)
 {
@@ -63,7 +66,8 @@ bool IsPseudoTerminal(const DeviceNode& node)
 bool PlainName(const std::string& name)
 {
     return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == '-' || c == '.';
     });
 }
 
@@ -73,7 +77,8 @@ std::string UdevRuleFix(const DoctorFacts& facts)
 {
     const std::string& name = facts.node.name;
     const std::string match =
-        facts.usb ? "ATTRS{idVendor}==\"" + facts.usb->vendorId + "\", ATTRS{idProduct}==\"" + facts.usb->productId + "\""
+        facts.usb ? "ATTRS{idVendor}==\"" + facts.usb->vendorId + "\", ATTRS{idProduct}==\"" +
+                        facts.usb->productId + "\""
                   : "KERNEL==\"" + (PlainName(name) ? name : std::string("ИМЯ_ПОРТА")) + "\"";
     return "echo 'SUBSYSTEM==\"tty\", " + match +
            ", ENV{ID_MM_DEVICE_IGNORE}=\"1\", GROUP=\"dialout\", MODE=\"0660\"' | "
@@ -87,8 +92,9 @@ CheckResult CheckNode(const DoctorFacts& facts)
     if (!facts.node.exists) {
         std::string fix;
         if (facts.usbPorts.empty()) {
-            fix = "Подключите блок кабелем USB: его порт появится как /dev/ttyACM0 (или со следующим "
-                  "номером).";
+            fix =
+                "Подключите блок кабелем USB: его порт появится как /dev/ttyACM0 (или со следующим "
+                "номером).";
             if (Running(facts, kBrltty))
                 fix += "\nЗапущен brltty: он забирает себе USB-преобразователи последовательного "
                        "порта. Если дисплея Брайля нет: sudo apt remove brltty";
@@ -104,7 +110,8 @@ CheckResult CheckNode(const DoctorFacts& facts)
         return {CheckStatus::kProblem, port + " — не порт устройства, а файл или каталог.",
                 "Укажите порт блока; k64ctl ports перечисляет порты."};
     return {CheckStatus::kOk,
-            "Порт " + port + ": символьное устройство" + (facts.usb ? ", " + UsbText(*facts.usb) : "") + ".",
+            "Порт " + port + ": символьное устройство" +
+                (facts.usb ? ", " + UsbText(*facts.usb) : "") + ".",
             ""};
 }
 
@@ -122,20 +129,25 @@ CheckResult CheckAccess(const DoctorFacts& facts)
         return {CheckStatus::kOk, "Доступ: порт открыт всем" + mode + ".", ""};
     if ((node.mode & 0060) != 0060) {
         // A pseudo-terminal belongs to the program that made it; udev has no say there.
-        return {CheckStatus::kProblem,
-                "Доступ: права порта " + ModeText(node.mode) + " не дают группе " + group + " читать и писать.",
-                IsPseudoTerminal(node) ? "Псевдотерминал принадлежит другому пользователю: запустите k64ctl от его имени."
-                                       : UdevRuleFix(facts)};
+        return {
+            CheckStatus::kProblem,
+            "Доступ: права порта " + ModeText(node.mode) + " не дают группе " + group +
+                " читать и писать.",
+            IsPseudoTerminal(node)
+                ? "Псевдотерминал принадлежит другому пользователю: запустите k64ctl от его имени."
+                : UdevRuleFix(facts)};
     }
     const std::string userName = user.userName.empty() ? "\"$USER\"" : EscapedName(user.userName);
     if (Contains(user.session, node.groupId))
         return {CheckStatus::kOk, "Доступ: порт у группы " + group + mode + ", вы в ней.", ""};
     if (Contains(user.listed, node.groupId))
         return {CheckStatus::kProblem,
-                "Доступ: порт у группы " + group + mode + "; вы в неё добавлены, но этот сеанс "
-                "начат раньше.",
+                "Доступ: порт у группы " + group + mode +
+                    "; вы в неё добавлены, но этот сеанс "
+                    "начат раньше.",
                 "Выйдите из системы и войдите снова: группы сеанса задаются при входе "
-                "(в этом терминале до тех пор: newgrp " + group + ")."};
+                "(в этом терминале до тех пор: newgrp " +
+                    group + ")."};
     return {CheckStatus::kProblem, "Доступ: порт у группы " + group + mode + ", а вас в ней нет.",
             "sudo usermod -aG " + group + " " + userName +
                 "\nзатем выйдите из системы и войдите снова: группы сеанса задаются при входе."};
@@ -145,11 +157,13 @@ std::string HolderFix(const ProcessInfo& holder, const DoctorFacts& facts)
 {
     if (holder.name == kModemManager)
         return "ModemManager опрашивает порт как модем. Пометьте порт, чтобы он его не трогал:\n" +
-               UdevRuleFix(facts) + "\nили, если модемы не нужны: sudo systemctl disable --now ModemManager";
+               UdevRuleFix(facts) +
+               "\nили, если модемы не нужны: sudo systemctl disable --now ModemManager";
     if (holder.name == kBrltty)
         return "brltty (дисплеи Брайля) забирает USB-преобразователи. Если дисплея Брайля нет: "
                "sudo apt remove brltty";
-    return "Закройте " + EscapedName(holder.name) + " или завершите процесс: kill " + std::to_string(holder.pid);
+    return "Закройте " + EscapedName(holder.name) + " или завершите процесс: kill " +
+           std::to_string(holder.pid);
 }
 
 CheckResult CheckHolders(const DoctorFacts& facts)
@@ -157,14 +171,15 @@ CheckResult CheckHolders(const DoctorFacts& facts)
     if (facts.holders.empty()) {
         return {CheckStatus::kOk,
                 std::string("Порт никем не занят") +
-                    (facts.user.userId != 0 ? " (процессы других пользователей без root не видны)." : "."),
+                    (facts.user.userId != 0 ? " (процессы других пользователей без root не видны)."
+                                            : "."),
                 ""};
     }
     std::string found = "Порт занят:";
     std::string fix;
     for (const ProcessInfo& holder : facts.holders) {
-        found += (&holder == &facts.holders.front() ? " процесс " : ", процесс ") + std::to_string(holder.pid) +
-                 " (" + EscapedName(holder.name) + ")";
+        found += (&holder == &facts.holders.front() ? " процесс " : ", процесс ") +
+                 std::to_string(holder.pid) + " (" + EscapedName(holder.name) + ")";
         fix += (fix.empty() ? "" : "\n") + HolderFix(holder, facts);
     }
     return {CheckStatus::kProblem, found + ".", fix};
@@ -175,17 +190,19 @@ CheckResult CheckModemManager(const DoctorFacts& facts)
     if (!Running(facts, kModemManager))
         return {CheckStatus::kOk, "ModemManager не запущен.", ""};
     if (!NodeUsable(facts))
-        return {CheckStatus::kSkipped, "ModemManager запущен; пометку порта не проверить: порта нет.", ""};
+        return {CheckStatus::kSkipped,
+                "ModemManager запущен; пометку порта не проверить: порта нет.", ""};
     if (IsPseudoTerminal(facts.node))
         return {CheckStatus::kOk, "ModemManager запущен, но псевдотерминалы он не опрашивает.", ""};
     const auto ignore = facts.udev.find("ID_MM_DEVICE_IGNORE");
     if (ignore != facts.udev.end() && ignore->second == "1")
-        return {CheckStatus::kOk, "ModemManager запущен, порт помечен ID_MM_DEVICE_IGNORE: он его не трогает.",
-                ""};
+        return {CheckStatus::kOk,
+                "ModemManager запущен, порт помечен ID_MM_DEVICE_IGNORE: он его не трогает.", ""};
     return {CheckStatus::kProblem,
             "ModemManager запущен, а порт не помечен ID_MM_DEVICE_IGNORE: ModemManager будет "
             "опрашивать его как модем.",
-            UdevRuleFix(facts) + "\nили, если модемы не нужны: sudo systemctl disable --now ModemManager"};
+            UdevRuleFix(facts) +
+                "\nили, если модемы не нужны: sudo systemctl disable --now ModemManager"};
 }
 
 std::string FailureText(int result, const char* request)
@@ -194,7 +211,10 @@ std::string FailureText(int result, const char* request)
     case kPortNotOpened: return std::string("порт не открывается для запроса ") + request;
     case kNoReply:
         return std::string("нет ответа на запрос ") + request + " за " +
-               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(protocol::kReplyTimeout).count()) + " с";
+               std::to_string(
+                   std::chrono::duration_cast<std::chrono::seconds>(protocol::kReplyTimeout)
+                       .count()) +
+               " с";
     default: return std::string("ответ на запрос ") + request + " не разобран";
     }
 }
@@ -207,8 +227,9 @@ CheckResult CheckUnit(const DoctorFacts& facts, bool earlierProblem)
     const UnitAnswer& unit = facts.unit;
     if (UnitAnswered(unit)) {
         return {CheckStatus::kOk,
-                "Устройство ответило: серийный номер " + std::to_string(static_cast<std::int32_t>(unit.id)) +
-                    ", тип " + ForTerminal(unit.type) + ", версия прошивки " + ForTerminal(unit.version) + ".",
+                "Устройство ответило: серийный номер " +
+                    std::to_string(static_cast<std::int32_t>(unit.id)) + ", тип " +
+                    ForTerminal(unit.type) + ", версия прошивки " + ForTerminal(unit.version) + ".",
                 ""};
     }
     const bool idFailed = unit.idResult != kOk;
@@ -217,18 +238,25 @@ CheckResult CheckUnit(const DoctorFacts& facts, bool earlierProblem)
     if (earlierProblem)
         fix = "Сначала устраните неполадки выше.";
     else if (result == kPortNotOpened)
-        fix = "Порт занят другой программой или блок отключился; закройте программы, которые работают "
-              "с портом, и повторите.";
+        fix =
+            "Порт занят другой программой или блок отключился; закройте программы, которые работают "
+            "с портом, и повторите.";
     else
-        fix = "Проверьте, что на этом порту блок K64 (k64ctl ports, k64ctl find), что он включён, и "
-              "переподключите кабель USB.";
+        fix =
+            "Проверьте, что на этом порту блок K64 (k64ctl ports, k64ctl find), что он включён, и "
+            "переподключите кабель USB.";
     return {CheckStatus::kProblem,
-            "Устройство не ответило: " + FailureText(result, idFailed ? "серийного номера" : "версии") + ".", fix};
+            "Устройство не ответило: " +
+                FailureText(result, idFailed ? "серийного номера" : "версии") + ".",
+            fix};
 }
 
-} // namespace
+}  // namespace
 
-bool UnitAnswered(const UnitAnswer& unit) { return unit.idResult == kOk && unit.versionResult == kOk; }
+bool UnitAnswered(const UnitAnswer& unit)
+{
+    return unit.idResult == kOk && unit.versionResult == kOk;
+}
 
 std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts)
 {
@@ -238,13 +266,15 @@ std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts)
         results.push_back(CheckHolders(facts));
     } else {
         results.push_back({CheckStatus::kSkipped, "Доступ: не проверялся, нет порта.", ""});
-        results.push_back({CheckStatus::kSkipped, "Другие программы на порту: не проверялись, нет порта.", ""});
+        results.push_back(
+            {CheckStatus::kSkipped, "Другие программы на порту: не проверялись, нет порта.", ""});
     }
     results.push_back(CheckModemManager(facts));
-    const bool earlierProblem = std::any_of(results.begin(), results.end(),
-                                            [](const CheckResult& r) { return r.status == CheckStatus::kProblem; });
+    const bool earlierProblem =
+        std::any_of(results.begin(), results.end(),
+                    [](const CheckResult& r) { return r.status == CheckStatus::kProblem; });
     results.push_back(CheckUnit(facts, earlierProblem));
     return results;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -15,7 +15,7 @@
 namespace k64::cli {
 
 struct UnitAnswer {
-    int idResult = 0;       // the device object's result of the id request
+    int idResult = 0;  // the device object's result of the id request
     std::uint32_t id = 0;
     int versionResult = 0;  // and of the version request
     std::string type;       // Windows-1251, as the unit sent them
@@ -28,8 +28,8 @@ struct DoctorFacts {
     std::optional<UsbDetails> usb;
     std::vector<std::pair<std::string, UsbDetails>> usbPorts;  // the USB serial devices present
     UserGroups user;
-    std::vector<ProcessInfo> holders;   // other processes with the port open or locked
-    std::vector<ProcessInfo> running;   // ModemManager and brltty, when they run
+    std::vector<ProcessInfo> holders;  // other processes with the port open or locked
+    std::vector<ProcessInfo> running;  // ModemManager and brltty, when they run
     std::map<std::string, std::string> udev;
     UnitAnswer unit;
 };
@@ -48,4 +48,4 @@ std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts);
 // Both requests answered.
 bool UnitAnswered(const UnitAnswer& unit);
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -58,7 +58,7 @@ const char* Mark(CheckStatus status)
     return "[--] ";
 }
 
-} // namespace
+}  // namespace
 
 int RunDoctor(const CommandLine& line)
 {
@@ -76,4 +76,4 @@ int RunDoctor(const CommandLine& line)
     return UnitAnswered(facts.unit) ? kExitSuccess : kExitFailure;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -13,4 +13,4 @@ int RunDoctor(const CommandLine&)
     return kExitFailure;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

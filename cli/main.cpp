@@ -15,7 +15,8 @@ namespace k64::cli {
 
 int Main(const std::vector<std::string>& arguments)
 {
-    TerminalMessages messages(stdout, stderr, stdin, TerminalMessages::StandardStreamsAreTerminal());
+    TerminalMessages messages(stdout, stderr, stdin,
+                              TerminalMessages::StandardStreamsAreTerminal());
     // The serial port's own failures have no window to belong to; they come out here too.
     ScopedOwnerlessMessages ownerless(&messages);
 
@@ -31,4 +32,4 @@ int Main(const std::vector<std::string>& arguments)
     return RunCommand(parsed.line, messages);
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -8,4 +8,4 @@ namespace k64::cli {
 // Runs one k64ctl call; `arguments` (UTF-8) exclude the program name. Returns the exit code.
 int Main(const std::vector<std::string>& arguments);
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -19,7 +19,7 @@ std::string Utf8(const wchar_t* text)
     return utf8;
 }
 
-} // namespace
+}  // namespace
 
 int main()
 {

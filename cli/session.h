@@ -36,4 +36,4 @@ inline std::filesystem::path PathFromArgument(const std::string& utf8)
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -62,7 +62,8 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
     for (const std::string& skipped : read.skipped)
         std::fprintf(stderr, "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
     if (read.skippedCount > read.skipped.size())
-        std::fprintf(stderr, "k64ctl: пропущено ещё строк: %zu\n", read.skippedCount - read.skipped.size());
+        std::fprintf(stderr, "k64ctl: пропущено ещё строк: %zu\n",
+                     read.skippedCount - read.skipped.size());
     if (force)
         return kExitSuccess;
     // Only what differs from its default is sent, so that is what has to pass the limits.
@@ -86,7 +87,8 @@ int WriteWithBackup(DeviceInterface& device, const ParameterList& target, bool n
 {
     const std::string text = target.WriteText(false);
     if (text.size() > kMaxSettingsText) {
-        ShowMessage(&messages, texts::SettingsTooLong(text.size(), kMaxSettingsText), kErrorCaption);
+        ShowMessage(&messages, texts::SettingsTooLong(text.size(), kMaxSettingsText),
+                    kErrorCaption);
         return kExitFailure;
     }
     const PortHold hold(device);
@@ -97,7 +99,8 @@ int WriteWithBackup(DeviceInterface& device, const ParameterList& target, bool n
     if (!noBackup) {
         ParameterList current = target;
         std::string serial;
-        if (!ReadUnitSettings(device, current, &serial, messages) || !StoreBackup(current, serial, messages))
+        if (!ReadUnitSettings(device, current, &serial, messages) ||
+            !StoreBackup(current, serial, messages))
             return kExitFailure;
         PrintDifferences(current, target);
     }
@@ -120,13 +123,14 @@ std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& m
     }
     const std::vector<HistoryEntry> entries = ListHistory(HistoryFolder(), UnitSerial(id));
     if (entries.empty()) {
-        std::fprintf(stderr, "k64ctl: в истории нет настроек устройства %s\n", UnitSerial(id).c_str());
+        std::fprintf(stderr, "k64ctl: в истории нет настроек устройства %s\n",
+                     UnitSerial(id).c_str());
         return std::nullopt;
     }
     return entries.front().path;
 }
 
-} // namespace
+}  // namespace
 
 bool ReadUnitSettings(DeviceInterface& device, ParameterList& list, std::string* serial,
                       TerminalMessages& messages)
@@ -146,14 +150,17 @@ bool StoreBackup(const ParameterList& list, const std::string& serial, TerminalM
 {
     const StoredEntry stored = StoreHistoryEntry(HistoryFolder(), serial, list);
     if (!stored.result.Ok()) {
-        ShowMessage(&messages, DescribeSettingsFileResult(stored.result, stored.path), kErrorCaption);
+        ShowMessage(&messages, DescribeSettingsFileResult(stored.result, stored.path),
+                    kErrorCaption);
         return false;
     }
-    PrintLine("Настройки устройства " + serial + " сохранены в истории: " + EscapedName(stored.path.string()));
+    PrintLine("Настройки устройства " + serial +
+              " сохранены в истории: " + EscapedName(stored.path.string()));
     return true;
 }
 
-bool SaveSettingsTo(const std::string& output, const ParameterList& list, TerminalMessages& messages)
+bool SaveSettingsTo(const std::string& output, const ParameterList& list,
+                    TerminalMessages& messages)
 {
     const fs::path path = PathFromArgument(output);
     const SettingsFileResult saved = WriteSettingsFile(path, list);
@@ -176,7 +183,8 @@ int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
     if (!list.LoadError().empty())
         return kExitFailure;
     // Checked before any exchange: a refused file costs the unit nothing.
-    if (const int status = LoadForWrite(PathFromArgument(line.operands.at(0)), list, line.force, messages))
+    if (const int status =
+            LoadForWrite(PathFromArgument(line.operands.at(0)), list, line.force, messages))
         return status;
     Session session(line);
     return WriteWithBackup(session.Device(), list, line.noBackup, messages);
@@ -197,7 +205,8 @@ int RunRestore(const CommandLine& line, TerminalMessages& messages)
         if (!latest)
             return kExitFailure;
         path = *latest;
-        std::fprintf(stderr, "k64ctl: восстанавливаются настройки из %s\n", EscapedName(path.string()).c_str());
+        std::fprintf(stderr, "k64ctl: восстанавливаются настройки из %s\n",
+                     EscapedName(path.string()).c_str());
     }
     if (const int status = LoadForWrite(path, list, line.force, messages))
         return status;
@@ -215,7 +224,8 @@ int RunBackup(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     if (!StoreBackup(list, serial, messages))
         return kExitFailure;
-    return !line.output || SaveSettingsTo(*line.output, list, messages) ? kExitSuccess : kExitFailure;
+    return !line.output || SaveSettingsTo(*line.output, list, messages) ? kExitSuccess
+                                                                        : kExitFailure;
 }
 
 int RunHistory(const CommandLine& line, TerminalMessages& messages)
@@ -225,8 +235,9 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     for (const HistoryEntry& entry : ListHistory(HistoryFolder(), line.unit.value_or(""))) {
         const bool read = ReadSettingsFile(entry.path, list).Ok();
-        PrintLine(entry.time + '\t' + entry.serial + '\t' + (read ? std::to_string(ChangedValueCount(list)) : "?") +
-                  '\t' + EscapedName(entry.path.string()));
+        PrintLine(entry.time + '\t' + entry.serial + '\t' +
+                  (read ? std::to_string(ChangedValueCount(list)) : "?") + '\t' +
+                  EscapedName(entry.path.string()));
     }
     return kExitSuccess;
 }
@@ -262,9 +273,10 @@ int RunDiff(const CommandLine& line, TerminalMessages& messages)
             ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
         return read.Ok();
     };
-    if (!load(line.operands.at(0), a) || !load(line.operands.size() > 1 ? line.operands[1] : kUnit, b))
+    if (!load(line.operands.at(0), a) ||
+        !load(line.operands.size() > 1 ? line.operands[1] : kUnit, b))
         return kTrouble;
     return PrintDifferences(a, b) ? kExitFailure : kExitSuccess;
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

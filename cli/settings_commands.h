@@ -29,8 +29,9 @@ bool ReadUnitSettings(DeviceInterface& device, ParameterList& list, std::string*
 bool StoreBackup(const ParameterList& list, const std::string& serial, TerminalMessages& messages);
 // Saves `list` as a settings file at `output` (a command-line name); false, with the failure
 // shown, when the save fails.
-bool SaveSettingsTo(const std::string& output, const ParameterList& list, TerminalMessages& messages);
+bool SaveSettingsTo(const std::string& output, const ParameterList& list,
+                    TerminalMessages& messages);
 // Prints one line per value that differs between `before` and `after`; true when any did.
 bool PrintDifferences(const ParameterList& before, const ParameterList& after);
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -18,4 +18,4 @@ public:
     ScopedStopSignal& operator=(const ScopedStopSignal&) = delete;
 };
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -11,7 +11,7 @@ struct sigaction previous[kCount] {};
 
 extern "C" void RequestStop(int) { stopRequested = 1; }
 
-} // namespace
+}  // namespace
 
 ScopedStopSignal::ScopedStopSignal()
 {
@@ -32,4 +32,4 @@ ScopedStopSignal::~ScopedStopSignal()
         sigaction(kSignals[i], &previous[i], nullptr);
 }
 
-} // namespace k64::cli
+}  // namespace k64::cli

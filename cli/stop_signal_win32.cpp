@@ -12,7 +12,7 @@ BOOL WINAPI RequestStop(DWORD)
     return TRUE;
 }
 
-} // namespace
+}  // namespace
 
 ScopedStopSignal::ScopedStopSignal()
 {
@@ -22,4 +22,4 @@ ScopedStopSignal::ScopedStopSignal()
 
 ScopedStopSignal::~ScopedStopSignal() { ::SetConsoleCtrlHandler(RequestStop, FALSE); }
 
-} // namespace k64::cli
+}  // namespace k64::cli

@@ -7,4 +7,4 @@ namespace k64::cli {
 
 bool IsTerminal(std::FILE* stream);
 
-} // namespace k64::cli
+}  // namespace k64::cli

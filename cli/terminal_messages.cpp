@@ -13,8 +13,9 @@ constexpr std::array<std::string_view, 2> kResultCaptions = {"Сообщение
 // Captions that add nothing to their box's text on a terminal. Any other caption (the serial
 // port's own failures put their subject there) is printed in front of the text.
 constexpr std::array<std::string_view, 7> kPlainCaptions = {
-    "Сообщение",   "Устройство найдено",  "Ошибка",   "Внимание",
-    "Загрузка не возможна", "Ошибка обновления.", ""};
+    "Сообщение", "Устройство найдено",   "Ошибка",
+    "Внимание",  "Загрузка не возможна", "Ошибка обновления.",
+    ""};
 
 template <std::size_t N>
 bool Contains(const std::array<std::string_view, N>& list, std::string_view caption)
@@ -44,8 +45,8 @@ std::string Lowered(std::string text)
 bool IsAffirmative(const std::string& answer)
 {
     const std::string a = Lowered(answer);
-    return a == "y" || a == "yes" || a == "ok" || a == "ок" || a == "д" || a == "да" || a == "Д" || a == "Да" ||
-           a == "ДА";
+    return a == "y" || a == "yes" || a == "ok" || a == "ок" || a == "д" || a == "да" || a == "Д" ||
+           a == "Да" || a == "ДА";
 }
 
 std::string TrimmedLine(std::string line)
@@ -57,10 +58,9 @@ std::string TrimmedLine(std::string line)
         ++start;
     return line.substr(start);
 }
-} // namespace
+}  // namespace
 
-TerminalMessages::TerminalMessages(std::FILE* out, std::FILE* err, std::FILE* in,
-                                   bool interactive)
+TerminalMessages::TerminalMessages(std::FILE* out, std::FILE* err, std::FILE* in, bool interactive)
     : out_(out), err_(err), in_(in), interactive_(interactive)
 {
 }
@@ -112,4 +112,4 @@ ScopedOwnerlessMessages::ScopedOwnerlessMessages(MessageInterface* receiver)
 
 ScopedOwnerlessMessages::~ScopedOwnerlessMessages() { SetOwnerlessMessages(previous_); }
 
-} // namespace k64::cli
+}  // namespace k64::cli

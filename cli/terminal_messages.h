@@ -42,4 +42,4 @@ private:
     MessageInterface* previous_;
 };
 
-} // namespace k64::cli
+}  // namespace k64::cli

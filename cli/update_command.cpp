@@ -35,8 +35,10 @@ class AnsweringMessages final : public MessageInterface {
 public:
     explicit AnsweringMessages(TerminalMessages& terminal) : terminal_(terminal) {}
     MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override {
-        if (buttons == MessageButtons::Ok) return terminal_.ShowMessage(text, caption, buttons);
+                              MessageButtons buttons) override
+    {
+        if (buttons == MessageButtons::Ok)
+            return terminal_.ShowMessage(text, caption, buttons);
         const bool okCancel = buttons == MessageButtons::OkCancel;
         const std::string line = caption + ": " + text + (okCancel ? " -> ОК\n" : " -> Да\n");
         std::fputs(line.c_str(), stderr);
@@ -53,7 +55,9 @@ private:
 class TerminalUpdateView final : public UpdateView {
 public:
     TerminalUpdateView(MessageInterface& messages, bool drawProgress)
-        : messages_(messages), drawProgress_(drawProgress) {}
+        : messages_(messages), drawProgress_(drawProgress)
+    {
+    }
 
     // Where the bytes figure of the progress line comes from: sent so far, and in all.
     std::function<std::int64_t()> bytesSent;
@@ -61,11 +65,13 @@ public:
     bool timer1 = false;
     bool timer2 = false;
 
-    MessageInterface* MessageOwner() override {
+    MessageInterface* MessageOwner() override
+    {
         ClearProgressLine();
         return &messages_;
     }
-    void AppendLog(const std::string& line) override {
+    void AppendLog(const std::string& line) override
+    {
         ClearProgressLine();
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
@@ -76,27 +82,41 @@ public:
     void SetProgressMax(int max) override { max_ = max; }
     void SetProgressStep(int step) override { step_ = step; }
     void SetProgressPosition(int position) override { position_ = position; }
-    void StepProgress() override {
+    void StepProgress() override
+    {
         position_ += step_;
         const Clock::time_point now = Clock::now();
-        if (position_ >= max_ || now - drawn_ >= kRedrawInterval) Draw(now);
+        if (position_ >= max_ || now - drawn_ >= kRedrawInterval)
+            Draw(now);
     }
     void SetBlowButtonCaption(const std::string&) override {}
     void SetBlowButtonEnabled(bool) override {}
     void FocusBlowButton() override {}
     void SetWaveButtonCaption(const std::string&) override {}
-    void SetTimer1Enabled(bool enabled) override { timer1 = enabled; Arm(enabled); }
-    void SetTimer2Enabled(bool enabled) override { timer2 = enabled; Arm(enabled); }
+    void SetTimer1Enabled(bool enabled) override
+    {
+        timer1 = enabled;
+        Arm(enabled);
+    }
+    void SetTimer2Enabled(bool enabled) override
+    {
+        timer2 = enabled;
+        Arm(enabled);
+    }
 
     void Finish() { ClearProgressLine(); }
 
 private:
     // The rate counts from the first block on, not from the prepare request before it.
-    void Arm(bool enabled) {
-        if (enabled && position_ == min_) started_ = Clock::now();
+    void Arm(bool enabled)
+    {
+        if (enabled && position_ == min_)
+            started_ = Clock::now();
     }
-    void Draw(Clock::time_point now) {
-        if (!drawProgress_) return;
+    void Draw(Clock::time_point now)
+    {
+        if (!drawProgress_)
+            return;
         drawn_ = now;
         const double seconds = std::chrono::duration<double>(now - started_).count();
         const std::int64_t sent = bytesSent ? bytesSent() : 0;
@@ -111,8 +131,10 @@ private:
         std::fflush(stderr);
         lineShown_ = true;
     }
-    void ClearProgressLine() {
-        if (!lineShown_) return;
+    void ClearProgressLine()
+    {
+        if (!lineShown_)
+            return;
         std::fputs("\r\033[K", stderr);
         std::fflush(stderr);
         lineShown_ = false;
@@ -126,11 +148,13 @@ private:
     Clock::time_point drawn_{};
 };
 
-int ExitStatus(UpdateOutcome outcome) {
+int ExitStatus(UpdateOutcome outcome)
+{
     return outcome == UpdateOutcome::Committed ? kExitSuccess : kExitFailure;
 }
 
-int RunFirmware(DeviceInterface& device, TerminalUpdateView& view) {
+int RunFirmware(DeviceInterface& device, TerminalUpdateView& view)
+{
     FirmwareUpdate firmware(view);
     if (!firmware.LoadFirmwareImage()) {
         std::fputs("k64ctl: встроенная прошивка недоступна\n", stderr);
@@ -143,7 +167,8 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view) {
     update::PumpTimer(
         update::kTimer1Interval,
         [&] {
-            if (stopRequested != 0) firmware.Stop(&device);
+            if (stopRequested != 0)
+                firmware.Stop(&device);
             return view.timer1;
         },
         [&] { firmware.Timer1Timer(&device); });
@@ -151,7 +176,8 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view) {
     return ExitStatus(firmware.Outcome());
 }
 
-int RunSound(DeviceInterface& device, TerminalUpdateView& view) {
+int RunSound(DeviceInterface& device, TerminalUpdateView& view)
+{
     SoundUpdate sound(view);
     if (!sound.LoadSoundData()) {
         std::fputs("k64ctl: встроенные звуковые данные недоступны\n", stderr);
@@ -165,7 +191,8 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view) {
     update::PumpTimer(
         update::kTimer2Interval,
         [&] {
-            if (stopRequested != 0 && sound.Running()) sound.WaveUpdateButtonClick(&device);
+            if (stopRequested != 0 && sound.Running())
+                sound.WaveUpdateButtonClick(&device);
             return view.timer2;
         },
         [&] { sound.Timer2Timer(&device); });
@@ -174,8 +201,10 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view) {
 }
 
 // The questions need a terminal or --yes; false (said on standard error) when neither is there.
-bool CanAnswer(std::string_view command, bool yes) {
-    if (yes || TerminalMessages::StandardStreamsAreTerminal()) return true;
+bool CanAnswer(std::string_view command, bool yes)
+{
+    if (yes || TerminalMessages::StandardStreamsAreTerminal())
+        return true;
     std::fprintf(stderr, "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
                  static_cast<int>(command.size()), command.data());
     return false;
@@ -183,20 +212,24 @@ bool CanAnswer(std::string_view command, bool yes) {
 
 }  // namespace
 
-bool IsUpdateCommand(std::string_view command) {
+bool IsUpdateCommand(std::string_view command)
+{
     return command == kFirmwareCommand || command == kSoundCommand;
 }
 
 int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes,
-                     TerminalMessages& messages) {
-    if (!IsUpdateCommand(command) || !CanAnswer(command, yes)) return kExitUsage;
+                     TerminalMessages& messages)
+{
+    if (!IsUpdateCommand(command) || !CanAnswer(command, yes))
+        return kExitUsage;
     AnsweringMessages answering(messages);
     MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
     TerminalUpdateView view(owner, IsTerminal(stderr));
     return command == kFirmwareCommand ? RunFirmware(device, view) : RunSound(device, view);
 }
 
-int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages) {
+int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
+{
     Session session(line);
     TDevice& device = session.Device();
     if (line.command != kFirmwareCommand || line.noBackup || !CanAnswer(line.command, line.yes))
@@ -211,17 +244,23 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages) {
         return kExitFailure;
     }
     const int status = RunUpdateCommand(line.command, device, line.yes, messages);
-    if (status != kExitSuccess) return status;
+    if (status != kExitSuccess)
+        return status;
     ParameterList after = before;
     std::string text;
     if (device.ReadSettings(&text) <= 0) {
-        std::fputs("k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n", stderr);
+        std::fputs(
+            "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
+            stderr);
         return status;
     }
     after.ReadText(std::move(text));
-    if (!PrintDifferences(before, after)) return status;
+    if (!PrintDifferences(before, after))
+        return status;
     if (!line.restoreSettings) {
-        std::fputs("k64ctl: обновление изменило настройки; вернуть прежние: k64ctl restore latest\n", stderr);
+        std::fputs(
+            "k64ctl: обновление изменило настройки; вернуть прежние: k64ctl restore latest\n",
+            stderr);
         return status;
     }
     if (device.WriteSettings(before.WriteText(false)) < 0) {

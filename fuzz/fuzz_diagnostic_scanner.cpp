@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     (void)k64::ScanDiagnosticText(bytes, false);
     (void)k64::ScanDiagnosticText(bytes, true);

@@ -30,7 +30,8 @@ public:
     bool IsEmpty() override { return Available() == 0; }
     int Read(void* to, int count) override
     {
-        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), arrived_ - read_);
+        const std::size_t n =
+            std::min<std::size_t>(static_cast<std::size_t>(count), arrived_ - read_);
         std::memcpy(to, data_ + read_, n);
         read_ += n;
         return n == static_cast<std::size_t>(count) ? count : quon::io::kStreamShort;

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string text(reinterpret_cast<const char*>(data), size);
     const k64::SettingsFileResult checked = k64::CheckSettingsText(text, list);
-    if (checked.skipped.size() > k64::kMaxListedSkipped || checked.skipped.size() > checked.skippedCount)
+    if (checked.skipped.size() > k64::kMaxListedSkipped ||
+        checked.skipped.size() > checked.skippedCount)
         std::abort();
     list.ReadText(text);
     for (int i = 0; i < static_cast<int>(list.parameters.size()); ++i) {

@@ -11,4 +11,4 @@ namespace k64::resources {
 // The bytes of the named resource, or nothing when no resource has that name.
 std::optional<std::span<const unsigned char>> Find(std::string_view name);
 
-} // namespace k64::resources
+}  // namespace k64::resources

@@ -6,11 +6,13 @@
 namespace k64::sim {
 namespace {
 
-constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
+constexpr std::array<std::uint32_t, 256> MakeCrcTable()
+{
     std::array<std::uint32_t, 256> table{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1U) ? (c >> 1) ^ 0xEDB88320U : (c >> 1);
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1U) ? (c >> 1) ^ 0xEDB88320U : (c >> 1);
         table[i] = c;
     }
     return table;
@@ -24,51 +26,60 @@ constexpr std::size_t kMaxFrame = kHeaderSize + kMaxRequestPayload + kTrailerSiz
 // A header worth waiting for: a request the unit knows, with a payload length that request can
 // have. Anything else is noise, so a stray byte cannot make the parser sit on the next real
 // request while it waits for a payload that never comes.
-bool PlausibleHeader(std::uint16_t code, std::size_t length) {
+bool PlausibleHeader(std::uint16_t code, std::size_t length)
+{
     switch (code) {
-        case kReqIdInfo:
-        case kReqVersion:
-        case kRestart:
-        case kDiagnosticModeEnable:
-        case kBeginFirmwareUpdate:
-        case kBeginWaveUpdate:
-        case kReqSettings: return length == 0;
-        case kIdSet: return length == 4;
-        case kCommitUpdate: return length == 8;
-        case kDataFragment: return length >= kFragmentHeadSize && length <= kMaxRequestPayload;
-        case kSettings: return length >= 1 && length <= kMaxRequestPayload;
-        default: return false;
+    case kReqIdInfo:
+    case kReqVersion:
+    case kRestart:
+    case kDiagnosticModeEnable:
+    case kBeginFirmwareUpdate:
+    case kBeginWaveUpdate:
+    case kReqSettings: return length == 0;
+    case kIdSet: return length == 4;
+    case kCommitUpdate: return length == 8;
+    case kDataFragment: return length >= kFragmentHeadSize && length <= kMaxRequestPayload;
+    case kSettings: return length >= 1 && length <= kMaxRequestPayload;
+    default: return false;
     }
 }
 
 }  // namespace
 
-std::uint32_t Crc32Plain(std::span<const std::uint8_t> data) {
+std::uint32_t Crc32Plain(std::span<const std::uint8_t> data)
+{
     std::uint32_t crc = 0;
-    for (std::uint8_t b : data) crc = kCrcTable[(b ^ crc) & 0xFFU] ^ (crc >> 8);
+    for (std::uint8_t b : data)
+        crc = kCrcTable[(b ^ crc) & 0xFFU] ^ (crc >> 8);
     return crc;
 }
 
-std::uint16_t ReadU16(const std::uint8_t* p) {
+std::uint16_t ReadU16(const std::uint8_t* p)
+{
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-std::uint32_t ReadU32(const std::uint8_t* p) {
+std::uint32_t ReadU32(const std::uint8_t* p)
+{
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t v)
+{
     out.push_back(static_cast<std::uint8_t>(v));
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
-void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 std::vector<std::uint8_t> EncodeFrame(std::uint16_t code, std::span<const std::uint8_t> payload,
-                                      bool flag) {
+                                      bool flag)
+{
     std::vector<std::uint8_t> out;
     out.reserve(kHeaderSize + payload.size() + kTrailerSize);
     AppendU16(out, static_cast<std::uint16_t>((code & kCodeMask) | (flag ? kFlagBit : 0)));
@@ -78,7 +89,8 @@ std::vector<std::uint8_t> EncodeFrame(std::uint16_t code, std::span<const std::u
     return out;
 }
 
-void FrameParser::Feed(std::span<const std::uint8_t> bytes, std::vector<Frame>& frames) {
+void FrameParser::Feed(std::span<const std::uint8_t> bytes, std::vector<Frame>& frames)
+{
     // Take the input in slices so pending_ never grows beyond one maximal frame plus a slice.
     while (!bytes.empty()) {
         const std::size_t room = kMaxFrame;
@@ -92,9 +104,11 @@ void FrameParser::Feed(std::span<const std::uint8_t> bytes, std::vector<Frame>& 
     }
 }
 
-bool FrameParser::TakeOne(std::vector<Frame>& frames) {
+bool FrameParser::TakeOne(std::vector<Frame>& frames)
+{
     const std::size_t available = pending_.size() - start_;
-    if (available < kHeaderSize) return false;
+    if (available < kHeaderSize)
+        return false;
     const std::uint8_t* p = pending_.data() + start_;
     const std::uint16_t word = ReadU16(p);
     const std::size_t length = ReadU16(p + 2);
@@ -104,7 +118,8 @@ bool FrameParser::TakeOne(std::vector<Frame>& frames) {
         return true;
     }
     const std::size_t whole = kHeaderSize + length + kTrailerSize;
-    if (available < whole) return false;
+    if (available < whole)
+        return false;
     const std::uint8_t* trailer = p + kHeaderSize + length;
     if (trailer[0] != 0 || trailer[1] != 0 || trailer[2] != 0 || trailer[3] != 0) {
         ++start_;
@@ -120,13 +135,15 @@ bool FrameParser::TakeOne(std::vector<Frame>& frames) {
     return true;
 }
 
-void FrameParser::Reset() {
+void FrameParser::Reset()
+{
     discarded_ += pending_.size();
     pending_.clear();
     start_ = 0;
 }
 
-std::string HexBytes(std::span<const std::uint8_t> bytes) {
+std::string HexBytes(std::span<const std::uint8_t> bytes)
+{
     std::string out;
     out.reserve(bytes.size() * 3);
     char cell[4];

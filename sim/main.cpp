@@ -20,7 +20,8 @@ namespace {
 
 int g_stop_write = -1;
 
-void OnStopSignal(int) {
+void OnStopSignal(int)
+{
     const char byte = 1;
     const int saved = errno;
     [[maybe_unused]] const ssize_t n = ::write(g_stop_write, &byte, 1);
@@ -29,7 +30,8 @@ void OnStopSignal(int) {
 
 void OnKnockSignal(int) { k64::sim::RequestKnock(); }
 
-bool ReadSettingsFile(const std::string& path, std::string& text, std::string& error) {
+bool ReadSettingsFile(const std::string& path, std::string& text, std::string& error)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot read " + path;
@@ -49,13 +51,15 @@ bool ReadSettingsFile(const std::string& path, std::string& text, std::string& e
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     using namespace k64::sim;
     const std::string program = argc > 0 ? argv[0] : "k64-sim";
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     ParseResult parsed = ParseOptions(args);
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "k64-sim: %s\nTry '%s --help'.\n", parsed.error.c_str(), program.c_str());
+        std::fprintf(stderr, "k64-sim: %s\nTry '%s --help'.\n", parsed.error.c_str(),
+                     program.c_str());
         return 2;
     }
     Options& options = parsed.options;
@@ -81,8 +85,10 @@ int main(int argc, char** argv) {
         store.emplace(options.state_dir);
         std::vector<std::string> warnings;
         const bool loaded = store->Load(state, warnings);
-        for (const auto& w : warnings) std::fprintf(stderr, "k64-sim: %s\n", w.c_str());
-        if (!loaded) return 1;
+        for (const auto& w : warnings)
+            std::fprintf(stderr, "k64-sim: %s\n", w.c_str());
+        if (!loaded)
+            return 1;
         std::string error;
         if (!store->Save(state, error)) {
             std::fprintf(stderr, "k64-sim: %s\n", error.c_str());

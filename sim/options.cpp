@@ -9,21 +9,29 @@ namespace k64::sim {
 namespace {
 
 template <typename T>
-bool ParseNumber(const std::string& text, T max, T& value) {
-    if (text.empty() || text.size() > 20) return false;
+bool ParseNumber(const std::string& text, T max, T& value)
+{
+    if (text.empty() || text.size() > 20)
+        return false;
     T v{};
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc{} || end != text.data() + text.size() || v > max) return false;
+    if (ec != std::errc{} || end != text.data() + text.size() || v > max)
+        return false;
     value = v;
     return true;
 }
 
-bool ParseCode(const std::string& text, std::uint16_t& code) { return ParseNumber<std::uint16_t>(text, kMaxCode, code); }
+bool ParseCode(const std::string& text, std::uint16_t& code)
+{
+    return ParseNumber<std::uint16_t>(text, kMaxCode, code);
+}
 
-bool ParseMillis(const std::string& text, std::chrono::milliseconds& ms) {
+bool ParseMillis(const std::string& text, std::chrono::milliseconds& ms)
+{
     std::uint32_t v = 0;
     // An hour is far beyond any reply time-out of the tool.
-    if (!ParseNumber<std::uint32_t>(text, 3'600'000, v)) return false;
+    if (!ParseNumber<std::uint32_t>(text, 3'600'000, v))
+        return false;
     ms = std::chrono::milliseconds(v);
     return true;
 }
@@ -35,17 +43,38 @@ struct OptionInfo {
     std::function<std::string(Options&, const std::string&)> apply;
 };
 
-std::vector<OptionInfo> OptionTable() {
+std::vector<OptionInfo> OptionTable()
+{
     return {
-        {"--help", false, [](Options& o, const std::string&) { o.help = true; return std::string(); }},
-        {"--link", true, [](Options& o, const std::string& v) { o.link = v; return std::string(); }},
-        {"--state", true, [](Options& o, const std::string& v) { o.state_dir = v; return std::string(); }},
-        {"--trace", true, [](Options& o, const std::string& v) { o.trace_file = v; return std::string(); }},
+        {"--help", false,
+         [](Options& o, const std::string&) {
+             o.help = true;
+             return std::string();
+         }},
+        {"--link", true,
+         [](Options& o, const std::string& v) {
+             o.link = v;
+             return std::string();
+         }},
+        {"--state", true,
+         [](Options& o, const std::string& v) {
+             o.state_dir = v;
+             return std::string();
+         }},
+        {"--trace", true,
+         [](Options& o, const std::string& v) {
+             o.trace_file = v;
+             return std::string();
+         }},
         {"--settings-file", true,
-         [](Options& o, const std::string& v) { o.settings_file = v; return std::string(); }},
+         [](Options& o, const std::string& v) {
+             o.settings_file = v;
+             return std::string();
+         }},
         {"--id", true,
          [](Options& o, const std::string& v) {
-             return ParseNumber<std::uint32_t>(v, std::numeric_limits<std::uint32_t>::max(), o.seed.id)
+             return ParseNumber<std::uint32_t>(v, std::numeric_limits<std::uint32_t>::max(),
+                                               o.seed.id)
                         ? std::string()
                         : "--id needs a number from 0 to 4294967295";
          }},
@@ -62,11 +91,13 @@ std::vector<OptionInfo> OptionTable() {
         {"--build-date", true,
          [](Options& o, const std::string& v) {
              o.seed.firmware.build_date = v;
-             return v.size() < kBuildDateField ? std::string() : "--build-date takes at most 31 bytes";
+             return v.size() < kBuildDateField ? std::string()
+                                               : "--build-date takes at most 31 bytes";
          }},
         {"--prepare-delay-ms", true,
          [](Options& o, const std::string& v) {
-             return ParseMillis(v, o.prepare_delay) ? std::string() : "--prepare-delay-ms needs 0 to 3600000";
+             return ParseMillis(v, o.prepare_delay) ? std::string()
+                                                    : "--prepare-delay-ms needs 0 to 3600000";
          }},
         {"--diag-interval-ms", true,
          [](Options& o, const std::string& v) {
@@ -77,21 +108,24 @@ std::vector<OptionInfo> OptionTable() {
         {"--no-reply", true,
          [](Options& o, const std::string& v) {
              std::uint16_t c = 0;
-             if (!ParseCode(v, c)) return std::string("--no-reply needs a code from 0 to 32767");
+             if (!ParseCode(v, c))
+                 return std::string("--no-reply needs a code from 0 to 32767");
              o.faults.no_reply.insert(c);
              return std::string();
          }},
         {"--wrong-reply", true,
          [](Options& o, const std::string& v) {
              std::uint16_t c = 0;
-             if (!ParseCode(v, c)) return std::string("--wrong-reply needs a code from 0 to 32767");
+             if (!ParseCode(v, c))
+                 return std::string("--wrong-reply needs a code from 0 to 32767");
              o.faults.wrong_reply.insert(c);
              return std::string();
          }},
         {"--malformed-reply", true,
          [](Options& o, const std::string& v) {
              std::uint16_t c = 0;
-             if (!ParseCode(v, c)) return std::string("--malformed-reply needs a code from 0 to 32767");
+             if (!ParseCode(v, c))
+                 return std::string("--malformed-reply needs a code from 0 to 32767");
              o.faults.malformed_reply.insert(c);
              return std::string();
          }},
@@ -110,27 +144,36 @@ std::vector<OptionInfo> OptionTable() {
         {"--drop-ack", true,
          [](Options& o, const std::string& v) {
              std::uint64_t n = 0;
-             if (!ParseNumber<std::uint64_t>(v, std::numeric_limits<std::uint64_t>::max(), n) || n == 0) {
+             if (!ParseNumber<std::uint64_t>(v, std::numeric_limits<std::uint64_t>::max(), n) ||
+                 n == 0) {
                  return std::string("--drop-ack needs a fragment number from 1");
              }
              o.faults.drop_ack.insert(n);
              return std::string();
          }},
         {"--reject-commit", false,
-         [](Options& o, const std::string&) { o.faults.reject_commit = true; return std::string(); }},
+         [](Options& o, const std::string&) {
+             o.faults.reject_commit = true;
+             return std::string();
+         }},
         {"--reset-settings-on-commit", false,
-         [](Options& o, const std::string&) { o.faults.reset_settings_on_commit = true; return std::string(); }},
+         [](Options& o, const std::string&) {
+             o.faults.reset_settings_on_commit = true;
+             return std::string();
+         }},
         {"--knock-after-ms", true,
          [](Options& o, const std::string& v) {
              std::chrono::milliseconds ms{};
-             if (!ParseMillis(v, ms)) return std::string("--knock-after-ms needs 0 to 3600000");
+             if (!ParseMillis(v, ms))
+                 return std::string("--knock-after-ms needs 0 to 3600000");
              o.knock_after = ms;
              return std::string();
          }},
         {"--hangup-after", true,
          [](Options& o, const std::string& v) {
              std::uint64_t n = 0;
-             if (!ParseNumber<std::uint64_t>(v, std::numeric_limits<std::uint64_t>::max(), n) || n == 0) {
+             if (!ParseNumber<std::uint64_t>(v, std::numeric_limits<std::uint64_t>::max(), n) ||
+                 n == 0) {
                  return std::string("--hangup-after needs a frame count from 1");
              }
              o.hangup_after = n;
@@ -141,7 +184,8 @@ std::vector<OptionInfo> OptionTable() {
 
 }  // namespace
 
-ParseResult ParseOptions(std::span<const std::string> args) {
+ParseResult ParseOptions(std::span<const std::string> args)
+{
     ParseResult result;
     Options& o = result.options;
     o.seed.id = kDefaultId;
@@ -156,7 +200,8 @@ ParseResult ParseOptions(std::span<const std::string> args) {
         }
         const OptionInfo* option = nullptr;
         for (const auto& s : table) {
-            if (name == s.name) option = &s;
+            if (name == s.name)
+                option = &s;
         }
         if (option == nullptr) {
             result.error = "unknown option " + args[i];
@@ -186,7 +231,8 @@ ParseResult ParseOptions(std::span<const std::string> args) {
     return result;
 }
 
-std::string Usage(const std::string& program) {
+std::string Usage(const std::string& program)
+{
     return "Usage: " + program + R"( [--link PATH] [--state DIR] [options]
 
 A simulated K64 unit on a pseudo-terminal. The first line on standard output is the path of the
@@ -203,10 +249,14 @@ Line and storage:
                           version
 
 The unit as it leaves the factory (a state saved in --state DIR takes precedence):
-  --id N                  serial number (default )" + std::to_string(kDefaultId) + R"()
-  --type TEXT             device type, at most 47 bytes (default )" + kDefaultType + R"()
-  --version TEXT          firmware version, at most 15 bytes (default )" + kDefaultVersion + R"()
-  --build-date TEXT       firmware build date, at most 31 bytes (default ")" + kDefaultBuildDate + R"(")
+  --id N                  serial number (default )" +
+           std::to_string(kDefaultId) + R"()
+  --type TEXT             device type, at most 47 bytes (default )" +
+           kDefaultType + R"()
+  --version TEXT          firmware version, at most 15 bytes (default )" +
+           kDefaultVersion + R"()
+  --build-date TEXT       firmware build date, at most 31 bytes (default ")" +
+           kDefaultBuildDate + R"(")
   --settings-file FILE    initial settings text (default empty)
 
 Pace:

@@ -19,12 +19,12 @@ inline constexpr const char* kDefaultBuildDate = "Sep 01 2016";
 
 struct Options {
     bool help = false;
-    bool show_version = false;   // --version with no value: the program's own version
-    std::string link;            // symlink to the pty, or empty
-    std::string state_dir;       // persistent state, or empty for memory only
-    std::string trace_file;      // frame trace, or empty
-    std::string settings_file;   // initial settings text, or empty
-    UnitState seed;              // the unit as it leaves the factory
+    bool show_version = false;  // --version with no value: the program's own version
+    std::string link;           // symlink to the pty, or empty
+    std::string state_dir;      // persistent state, or empty for memory only
+    std::string trace_file;     // frame trace, or empty
+    std::string settings_file;  // initial settings text, or empty
+    UnitState seed;             // the unit as it leaves the factory
     Faults faults;
     std::chrono::milliseconds prepare_delay = kDefaultPrepareDelay;
     std::chrono::milliseconds diagnostic_interval = kDefaultDiagnosticInterval;

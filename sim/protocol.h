@@ -10,16 +10,17 @@
 namespace k64::sim {
 
 // Command codes (15 bits; bit 15 of the code word is a flag the unit ignores).
-inline constexpr std::uint16_t kReqIdInfo = 10;            // -> kIdInfo
-inline constexpr std::uint16_t kIdInfo = 11;               // u32 id
-inline constexpr std::uint16_t kIdSet = 13;                // u32 id -> kIdInfo
-inline constexpr std::uint16_t kReqVersion = 14;           // -> kText
-inline constexpr std::uint16_t kRestart = 15;              // no reply
+inline constexpr std::uint16_t kReqIdInfo = 10;              // -> kIdInfo
+inline constexpr std::uint16_t kIdInfo = 11;                 // u32 id
+inline constexpr std::uint16_t kIdSet = 13;                  // u32 id -> kIdInfo
+inline constexpr std::uint16_t kReqVersion = 14;             // -> kText
+inline constexpr std::uint16_t kRestart = 15;                // no reply
 inline constexpr std::uint16_t kDiagnosticModeEnable = 100;  // no reply; text stream follows
-inline constexpr std::uint16_t kText = 150;                // u16 m, m bytes
-inline constexpr std::uint16_t kCommitUpdate = 190;        // u32 total size, u32 crc -> kCommitUpdateAck
+inline constexpr std::uint16_t kText = 150;                  // u16 m, m bytes
+inline constexpr std::uint16_t kCommitUpdate = 190;  // u32 total size, u32 crc -> kCommitUpdateAck
 inline constexpr std::uint16_t kCommitUpdateAck = 191;
-inline constexpr std::uint16_t kDataFragment = 192;        // u32 offset, u16 count, data -> kDataFragmentAck
+inline constexpr std::uint16_t kDataFragment =
+    192;  // u32 offset, u16 count, data -> kDataFragmentAck
 inline constexpr std::uint16_t kDataFragmentAck = 193;
 inline constexpr std::uint16_t kBeginUpdateAck = 194;
 inline constexpr std::uint16_t kBeginFirmwareUpdate = 195;  // -> kBeginUpdateAck

@@ -15,54 +15,70 @@
 namespace k64::sim {
 namespace {
 
-std::string Printable(const std::string& text) {
+std::string Printable(const std::string& text)
+{
     std::string out;
     for (char c : text) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }
 
-int ToPollTimeout(Clock::duration d) {
+int ToPollTimeout(Clock::duration d)
+{
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(d).count();
     return static_cast<int>(std::clamp<long long>(ms, 0, INT_MAX));
 }
 
 }  // namespace
 
-bool Trace::Open(const std::string& path) {
+bool Trace::Open(const std::string& path)
+{
     file_.reset(std::fopen(path.c_str(), "w"));
     return file_ != nullptr;
 }
 
-void Trace::Line(const char* tag, const std::string& text) {
-    if (!file_) return;
+void Trace::Line(const char* tag, const std::string& text)
+{
+    if (!file_)
+        return;
     const double t = std::chrono::duration<double>(Clock::now() - start_).count();
     std::fprintf(file_.get(), "%12.6f %s %s\n", t, tag, text.c_str());
     std::fflush(file_.get());
 }
 
-void Trace::Bytes(const char* direction, const std::vector<std::uint8_t>& bytes) {
-    if (file_) Line(direction, HexBytes(bytes));
+void Trace::Bytes(const char* direction, const std::vector<std::uint8_t>& bytes)
+{
+    if (file_)
+        Line(direction, HexBytes(bytes));
 }
 
-void Trace::Note(const std::string& text) {
-    if (file_) Line("--", Printable(text));
+void Trace::Note(const std::string& text)
+{
+    if (file_)
+        Line("--", Printable(text));
 }
 
 PtyServer::PtyServer(Options options, UnitState state, std::optional<StateStore> store)
     : options_(std::move(options)),
-      unit_(std::move(state), options_.faults, options_.prepare_delay),
-      store_(std::move(store)) {}
-
-PtyServer::~PtyServer() {
-    RemoveLink();
-    if (master_ >= 0) ::close(master_);
+      unit_(std::move(state), options_.faults, options_.prepare_delay), store_(std::move(store))
+{
 }
 
-bool PtyServer::Open(std::string& error) {
+PtyServer::~PtyServer()
+{
+    RemoveLink();
+    if (master_ >= 0)
+        ::close(master_);
+}
+
+bool PtyServer::Open(std::string& error)
+{
     if (!options_.trace_file.empty() && !trace_.Open(options_.trace_file)) {
         error = "cannot write trace " + options_.trace_file + ": " + std::strerror(errno);
         return false;
@@ -110,7 +126,8 @@ bool PtyServer::Open(std::string& error) {
         }
         const std::string temp = options_.link + ".tmp." + std::to_string(::getpid());
         ::unlink(temp.c_str());
-        if (::symlink(slave_path_.c_str(), temp.c_str()) != 0 || ::rename(temp.c_str(), options_.link.c_str()) != 0) {
+        if (::symlink(slave_path_.c_str(), temp.c_str()) != 0 ||
+            ::rename(temp.c_str(), options_.link.c_str()) != 0) {
             error = "cannot make link " + options_.link + ": " + std::strerror(errno);
             ::unlink(temp.c_str());
             return false;
@@ -122,29 +139,38 @@ bool PtyServer::Open(std::string& error) {
     return true;
 }
 
-void PtyServer::RemoveLink() {
-    if (!link_made_) return;
+void PtyServer::RemoveLink()
+{
+    if (!link_made_)
+        return;
     link_made_ = false;
     // Only our own link: another simulator may have taken the name over since.
     char target[PATH_MAX];
     const ssize_t n = ::readlink(options_.link.c_str(), target, sizeof target - 1);
-    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == slave_path_) ::unlink(options_.link.c_str());
+    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == slave_path_)
+        ::unlink(options_.link.c_str());
 }
 
-void PtyServer::Persist() {
-    if (!store_) return;
+void PtyServer::Persist()
+{
+    if (!store_)
+        return;
     std::string error;
-    if (!store_->Save(unit_.State(), error)) std::fprintf(stderr, "k64-sim: %s\n", error.c_str());
+    if (!store_->Save(unit_.State(), error))
+        std::fprintf(stderr, "k64-sim: %s\n", error.c_str());
 }
 
-void PtyServer::Enqueue(const std::vector<std::uint8_t>& bytes) {
+void PtyServer::Enqueue(const std::vector<std::uint8_t>& bytes)
+{
     output_.insert(output_.end(), bytes.begin(), bytes.end());
 }
 
-void PtyServer::HandleFrames(std::vector<Frame>& frames) {
+void PtyServer::HandleFrames(std::vector<Frame>& frames)
+{
     const auto now = Clock::now();
     for (Frame& frame : frames) {
-        if (hung_up_) return;
+        if (hung_up_)
+            return;
         ++frames_received_;
         std::vector<std::uint8_t> wire = EncodeFrame(frame.code, frame.payload, frame.flag);
         trace_.Bytes("rx", wire);
@@ -154,25 +180,31 @@ void PtyServer::HandleFrames(std::vector<Frame>& frames) {
             return;
         }
         Outcome out = unit_.Handle(frame);
-        if (!out.note.empty()) trace_.Note(out.note);
-        if (out.state_changed) Persist();
-        if (out.stop_diagnostics) diagnostics_on_ = false;
+        if (!out.note.empty())
+            trace_.Note(out.note);
+        if (out.state_changed)
+            Persist();
+        if (out.stop_diagnostics)
+            diagnostics_on_ = false;
         if (out.start_diagnostics && !diagnostics_on_) {
             diagnostics_on_ = true;
             next_diagnostics_ = now;
-            if (options_.knock_after) knock_due_ = now + *options_.knock_after;
+            if (options_.knock_after)
+                knock_due_ = now + *options_.knock_after;
         }
         if (!out.reply.empty()) {
             // Replies leave in the order of their requests, as from a unit that works one
             // request at a time.
             Clock::time_point due = now + out.delay;
-            if (!pending_.empty()) due = std::max(due, pending_.back().due);
+            if (!pending_.empty())
+                due = std::max(due, pending_.back().due);
             pending_.push_back({due, std::move(out.reply)});
         }
     }
 }
 
-void PtyServer::ReadLine() {
+void PtyServer::ReadLine()
+{
     std::uint8_t buffer[4096];
     std::vector<Frame> frames;
     line_saw_hangup_ = false;
@@ -185,38 +217,49 @@ void PtyServer::ReadLine() {
             const std::size_t before = static_cast<std::size_t>(parser_.Discarded());
             parser_.Feed({buffer, static_cast<std::size_t>(n)}, frames);
             if (parser_.Discarded() != before) {
-                trace_.Note("discarded " + std::to_string(parser_.Discarded() - before) + " bytes of noise");
+                trace_.Note("discarded " + std::to_string(parser_.Discarded() - before) +
+                            " bytes of noise");
             }
             HandleFrames(frames);
             frames.clear();
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EIO) line_saw_hangup_ = true;  // nobody has the slave open
-        break;                                                // EAGAIN: all read
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EIO)
+            line_saw_hangup_ = true;  // nobody has the slave open
+        break;                        // EAGAIN: all read
     }
 }
 
-void PtyServer::CheckLine() {
+void PtyServer::CheckLine()
+{
     // Only closes matter here: an open merely wakes the loop, whose look at the master decides.
     // (Notices may be merged when identical ones follow each other, so opens cannot be counted.)
     for (LineEvent event : watch_.Take()) {
-        if (event != LineEvent::kClosed) continue;
-        if (own_closes_ > 0) --own_closes_;
-        else if (connected_) Disconnected();
+        if (event != LineEvent::kClosed)
+            continue;
+        if (own_closes_ > 0)
+            --own_closes_;
+        else if (connected_)
+            Disconnected();
     }
 }
 
-void PtyServer::DropUnsent() {
+void PtyServer::DropUnsent()
+{
     pending_.clear();
     output_.clear();
 }
 
-void PtyServer::Disconnected() {
+void PtyServer::Disconnected()
+{
     connected_ = false;
     last_close_ = Clock::now();
-    if (parser_.Pending() != 0) trace_.Note("port closed, partial frame dropped");
-    else trace_.Note("port closed");
+    if (parser_.Pending() != 0)
+        trace_.Note("port closed, partial frame dropped");
+    else
+        trace_.Note("port closed");
     parser_.Reset();
     DropUnsent();
     diagnostics_on_ = false;
@@ -226,25 +269,29 @@ void PtyServer::Disconnected() {
     // opener that reads before this runs may still see them.
     const int slave = ::open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave >= 0) {
-        if (watching_) ++own_closes_;
+        if (watching_)
+            ++own_closes_;
         ::tcflush(slave, TCIFLUSH);
         ::close(slave);
     }
 }
 
-void PtyServer::FlushOutput() {
+void PtyServer::FlushOutput()
+{
     while (!output_.empty()) {
         const ssize_t n = ::write(master_, output_.data(), output_.size());
         if (n > 0) {
             output_.erase(output_.begin(), output_.begin() + n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         return;  // EAGAIN: wait for room; EIO: the close is noticed by the next poll
     }
 }
 
-void PtyServer::HangUp() {
+void PtyServer::HangUp()
+{
     hung_up_ = true;
     if (master_ >= 0) {
         ::close(master_);
@@ -253,7 +300,8 @@ void PtyServer::HangUp() {
     RemoveLink();
 }
 
-int PtyServer::Run(int stop_fd) {
+int PtyServer::Run(int stop_fd)
+{
     while (!hung_up_) {
         CheckLine();
         if (!connected_) {
@@ -266,8 +314,10 @@ int PtyServer::Run(int stop_fd) {
             }
             // Requests of a session that opened and closed between two looks (a restart) are
             // carried out, but nothing may be sent into a closed line.
-            if (probe.revents & POLLIN) ReadLine();
-            if (hung_up_) break;
+            if (probe.revents & POLLIN)
+                ReadLine();
+            if (hung_up_)
+                break;
             if (connected_) {
                 Disconnected();
             } else {
@@ -275,10 +325,12 @@ int PtyServer::Run(int stop_fd) {
                 DropUnsent();
             }
             std::chrono::milliseconds wait = kReconnectPollIdle;
-            if (!watching_ && Clock::now() - last_close_ < kReconnectFastWindow) wait = kReconnectPollFast;
+            if (!watching_ && Clock::now() - last_close_ < kReconnectFastWindow)
+                wait = kReconnectPollFast;
             pollfd fds[2] = {{stop_fd, POLLIN, 0}, {watch_.Fd(), POLLIN, 0}};
             ::poll(fds, watching_ ? 2 : 1, static_cast<int>(wait.count()));
-            if (fds[0].revents & POLLIN) break;
+            if (fds[0].revents & POLLIN)
+                break;
             continue;
         }
 
@@ -303,8 +355,10 @@ int PtyServer::Run(int stop_fd) {
         FlushOutput();
 
         Clock::duration wait = std::chrono::hours(1);
-        if (!pending_.empty()) wait = std::min(wait, pending_.front().due - now);
-        if (diagnostics_on_) wait = std::min(wait, next_diagnostics_ - now);
+        if (!pending_.empty())
+            wait = std::min(wait, pending_.front().due - now);
+        if (diagnostics_on_)
+            wait = std::min(wait, next_diagnostics_ - now);
         pollfd fds[3] = {{master_, static_cast<short>(POLLIN | (output_.empty() ? 0 : POLLOUT)), 0},
                          {stop_fd, POLLIN, 0},
                          {watch_.Fd(), POLLIN, 0}};
@@ -312,12 +366,17 @@ int PtyServer::Run(int stop_fd) {
             std::fprintf(stderr, "k64-sim: poll: %s\n", std::strerror(errno));
             return 1;
         }
-        if (fds[1].revents & POLLIN) break;
-        if (fds[2].revents & POLLIN) continue;  // notices first, then the line
-        if (fds[0].revents & POLLIN) ReadLine();
-        if (hung_up_) break;
+        if (fds[1].revents & POLLIN)
+            break;
+        if (fds[2].revents & POLLIN)
+            continue;  // notices first, then the line
+        if (fds[0].revents & POLLIN)
+            ReadLine();
+        if (hung_up_)
+            break;
         if ((fds[0].revents & POLLHUP) || line_saw_hangup_) {
-            if (connected_) Disconnected();
+            if (connected_)
+                Disconnected();
         } else if (fds[0].revents & POLLOUT) {
             FlushOutput();
         }

@@ -87,7 +87,7 @@ private:
     bool link_made_ = false;
     LineWatch watch_;
     bool watching_ = false;
-    int own_closes_ = 0;  // close notices caused by the server's own brief opens, to be skipped
+    int own_closes_ = 0;      // close notices caused by the server's own brief opens, to be skipped
     bool connected_ = false;  // a session runs whose end has not been handled yet
     bool hung_up_ = false;
     bool line_saw_hangup_ = false;  // the last read met the closed slave

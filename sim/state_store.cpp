@@ -21,10 +21,12 @@ constexpr const char* kSoundFile = "sound.bin";
 constexpr std::size_t kFirmwareFileSize = kVersionRecordSize + 8;
 
 // Reads at most `limit` bytes; nullopt when the file is missing or longer than that.
-std::optional<std::string> ReadBounded(const std::string& path, std::size_t limit, bool& too_big) {
+std::optional<std::string> ReadBounded(const std::string& path, std::size_t limit, bool& too_big)
+{
     too_big = false;
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in)
+        return std::nullopt;
     std::string bytes(limit + 1, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
@@ -41,7 +43,8 @@ std::string ErrnoText(const std::string& what) { return what + ": " + std::strer
 
 StateStore::StateStore(std::string directory) : directory_(std::move(directory)) {}
 
-bool StateStore::Load(UnitState& state, std::vector<std::string>& warnings) {
+bool StateStore::Load(UnitState& state, std::vector<std::string>& warnings)
+{
     if (::mkdir(directory_.c_str(), 0777) != 0 && errno != EEXIST) {
         warnings.push_back(ErrnoText("cannot create " + directory_));
         return false;
@@ -54,12 +57,15 @@ bool StateStore::Load(UnitState& state, std::vector<std::string>& warnings) {
 
     if (auto text = ReadBounded(path(kIdFile), 16, too_big)) {
         std::uint32_t id = 0;
-        while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
+        while (!text->empty() && (text->back() == '\n' || text->back() == '\r'))
+            text->pop_back();
         const char* first = text->data();
         const char* last = first + text->size();
         auto [end, ec] = std::from_chars(first, last, id);
-        if (ec == std::errc{} && end == last && first != last) state.id = id;
-        else complain(kIdFile, "not a number");
+        if (ec == std::errc{} && end == last && first != last)
+            state.id = id;
+        else
+            complain(kIdFile, "not a number");
     } else if (too_big) {
         complain(kIdFile, "too long");
     }
@@ -96,7 +102,8 @@ bool StateStore::Load(UnitState& state, std::vector<std::string>& warnings) {
     return true;
 }
 
-bool StateStore::WriteFile(const std::string& name, const std::string& bytes, std::string& error) {
+bool StateStore::WriteFile(const std::string& name, const std::string& bytes, std::string& error)
+{
     const std::string final_path = directory_ + "/" + name;
     const std::string temp_path = final_path + ".tmp." + std::to_string(::getpid());
     const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -108,26 +115,32 @@ bool StateStore::WriteFile(const std::string& name, const std::string& bytes, st
     bool ok = true;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             ok = false;
             break;
         }
         done += static_cast<std::size_t>(n);
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (ok) error.clear();
-    else error = ErrnoText("cannot write " + temp_path);
+    if (ok && ::fsync(fd) != 0)
+        ok = false;
+    if (ok)
+        error.clear();
+    else
+        error = ErrnoText("cannot write " + temp_path);
     ::close(fd);
     if (ok && ::rename(temp_path.c_str(), final_path.c_str()) != 0) {
         error = ErrnoText("cannot replace " + final_path);
         ok = false;
     }
-    if (!ok) ::unlink(temp_path.c_str());
+    if (!ok)
+        ::unlink(temp_path.c_str());
     return ok;
 }
 
-bool StateStore::Save(const UnitState& state, std::string& error) {
+bool StateStore::Save(const UnitState& state, std::string& error)
+{
     if (::mkdir(directory_.c_str(), 0777) != 0 && errno != EEXIST) {
         error = ErrnoText("cannot create " + directory_);
         return false;
@@ -141,8 +154,10 @@ bool StateStore::Save(const UnitState& state, std::string& error) {
         }
     };
     const bool all = !have_saved_;
-    if (all || state.id != saved_.id) write(kIdFile, std::to_string(state.id) + "\n");
-    if (all || state.settings != saved_.settings) write(kSettingsFile, state.settings);
+    if (all || state.id != saved_.id)
+        write(kIdFile, std::to_string(state.id) + "\n");
+    if (all || state.settings != saved_.settings)
+        write(kSettingsFile, state.settings);
     if (all || state.firmware.Text() != saved_.firmware.Text() ||
         state.firmware_size != saved_.firmware_size || state.firmware_crc != saved_.firmware_crc) {
         std::vector<std::uint8_t> bytes = state.firmware.Encode();
@@ -150,7 +165,8 @@ bool StateStore::Save(const UnitState& state, std::string& error) {
         AppendU32(bytes, state.firmware_crc);
         write(kFirmwareFile, std::string(bytes.begin(), bytes.end()));
     }
-    if (all || state.sound != saved_.sound) write(kSoundFile, std::string(state.sound.begin(), state.sound.end()));
+    if (all || state.sound != saved_.sound)
+        write(kSoundFile, std::string(state.sound.begin(), state.sound.end()));
     if (ok) {
         saved_ = state;
         have_saved_ = true;

@@ -7,15 +7,18 @@
 namespace k64::sim {
 namespace {
 
-std::string BoundedText(const std::uint8_t* field, std::size_t size) {
+std::string BoundedText(const std::uint8_t* field, std::size_t size)
+{
     // A text without its zero is cut one byte short of the field, where the zero belongs.
     const std::size_t limit = size - 1;
     std::size_t n = 0;
-    while (n < limit && field[n] != 0) ++n;
+    while (n < limit && field[n] != 0)
+        ++n;
     return std::string(reinterpret_cast<const char*>(field), n);
 }
 
-std::vector<std::uint8_t> TextPayload(const std::string& text, bool honest_length) {
+std::vector<std::uint8_t> TextPayload(const std::string& text, bool honest_length)
+{
     std::vector<std::uint8_t> payload;
     const std::size_t m = text.size();
     AppendU16(payload, static_cast<std::uint16_t>(honest_length ? m : m + 1));
@@ -23,20 +26,23 @@ std::vector<std::uint8_t> TextPayload(const std::string& text, bool honest_lengt
     return payload;
 }
 
-std::vector<std::uint8_t> U32Payload(std::uint32_t v) {
+std::vector<std::uint8_t> U32Payload(std::uint32_t v)
+{
     std::vector<std::uint8_t> payload;
     AppendU32(payload, v);
     return payload;
 }
 
 // No reply: the unit ignores what it cannot take, the tool's wait runs out.
-Outcome Refuse(std::string note) {
+Outcome Refuse(std::string note)
+{
     Outcome out;
     out.note = std::move(note);
     return out;
 }
 
-std::string CodeNote(const char* what, std::uint16_t code) {
+std::string CodeNote(const char* what, std::uint16_t code)
+{
     return std::string(what) + " (code " + std::to_string(code) + ")";
 }
 
@@ -44,7 +50,8 @@ std::string CodeNote(const char* what, std::uint16_t code) {
 
 std::string VersionRecord::Text() const { return type + "\n" + version + "\n" + build_date; }
 
-std::vector<std::uint8_t> VersionRecord::Encode() const {
+std::vector<std::uint8_t> VersionRecord::Encode() const
+{
     std::vector<std::uint8_t> record(kVersionRecordSize, 0);
     auto put = [&](const std::string& text, std::size_t offset, std::size_t field) {
         std::memcpy(record.data() + offset, text.data(), std::min(text.size(), field - 1));
@@ -55,16 +62,20 @@ std::vector<std::uint8_t> VersionRecord::Encode() const {
     return record;
 }
 
-VersionRecord VersionRecord::Decode(const std::uint8_t* record) {
+VersionRecord VersionRecord::Decode(const std::uint8_t* record)
+{
     return {BoundedText(record, kTypeField), BoundedText(record + kTypeField, kVersionField),
             BoundedText(record + kTypeField + kVersionField, kBuildDateField)};
 }
 
 Unit::Unit(UnitState initial, Faults faults, std::chrono::milliseconds prepare_delay)
-    : state_(std::move(initial)), faults_(std::move(faults)), prepare_delay_(prepare_delay) {}
+    : state_(std::move(initial)), faults_(std::move(faults)), prepare_delay_(prepare_delay)
+{
+}
 
 Outcome Unit::Answer(std::uint16_t request, std::uint16_t reply_code,
-                     std::vector<std::uint8_t> payload, std::chrono::milliseconds base_delay) {
+                     std::vector<std::uint8_t> payload, std::chrono::milliseconds base_delay)
+{
     Outcome out;
     if (faults_.no_reply.contains(request)) {
         out.note = "reply withheld on request";
@@ -82,103 +93,112 @@ Outcome Unit::Answer(std::uint16_t request, std::uint16_t reply_code,
         out.note = "wrong reply on request";
     } else if (faults_.malformed_reply.contains(request)) {
         switch (reply_code) {
-            case kIdInfo: payload.push_back(0); break;  // five bytes instead of four
-            case kText:  // length word one more than the text that follows
-                payload = TextPayload(state_.firmware.Text(), false);
-                break;
-            case kSettings:  // the text without its terminating zero
-                if (!payload.empty()) payload.pop_back();
-                break;
-            default:  // acknowledgements carry no payload; give them stray bytes
-                payload = {0xEE, 0xEE, 0xEE};
-                break;
+        case kIdInfo: payload.push_back(0); break;  // five bytes instead of four
+        case kText:  // length word one more than the text that follows
+            payload = TextPayload(state_.firmware.Text(), false);
+            break;
+        case kSettings:  // the text without its terminating zero
+            if (!payload.empty())
+                payload.pop_back();
+            break;
+        default:  // acknowledgements carry no payload; give them stray bytes
+            payload = {0xEE, 0xEE, 0xEE};
+            break;
         }
         out.note = "malformed reply on request";
     }
     out.reply = EncodeFrame(reply_code, payload);
     out.delay = base_delay;
-    if (auto it = faults_.delay.find(request); it != faults_.delay.end()) out.delay += it->second;
+    if (auto it = faults_.delay.find(request); it != faults_.delay.end())
+        out.delay += it->second;
     return out;
 }
 
-Outcome Unit::Handle(const Frame& request) {
+Outcome Unit::Handle(const Frame& request)
+{
     switch (request.code) {
-        case kReqIdInfo: return Answer(kReqIdInfo, kIdInfo, U32Payload(state_.id));
-        case kIdSet: {
-            if (request.payload.size() != 4) return Refuse("id set with a payload of the wrong size");
-            const std::uint32_t id = ReadU32(request.payload.data());
-            const bool changed = id != state_.id;
-            state_.id = id;
-            Outcome out = Answer(kIdSet, kIdInfo, U32Payload(state_.id));
-            out.state_changed = changed;
-            return out;
+    case kReqIdInfo: return Answer(kReqIdInfo, kIdInfo, U32Payload(state_.id));
+    case kIdSet: {
+        if (request.payload.size() != 4)
+            return Refuse("id set with a payload of the wrong size");
+        const std::uint32_t id = ReadU32(request.payload.data());
+        const bool changed = id != state_.id;
+        state_.id = id;
+        Outcome out = Answer(kIdSet, kIdInfo, U32Payload(state_.id));
+        out.state_changed = changed;
+        return out;
+    }
+    case kReqVersion: return Answer(kReqVersion, kText, TextPayload(state_.firmware.Text(), true));
+    case kRestart: {
+        Outcome out;
+        out.stop_diagnostics = true;
+        out.note = transfer_ == TransferKind::kNone ? "restart" : "restart, transfer dropped";
+        ForgetTransfer();
+        return out;
+    }
+    case kDiagnosticModeEnable: {
+        Outcome out;
+        out.start_diagnostics = true;
+        out.note = "diagnostic mode";
+        return out;
+    }
+    case kReqSettings: {
+        std::vector<std::uint8_t> payload(state_.settings.begin(), state_.settings.end());
+        payload.push_back(0);
+        return Answer(kReqSettings, kSettings, std::move(payload));
+    }
+    case kSettings: {
+        const auto& p = request.payload;
+        const auto end = std::find(p.begin(), p.end(), std::uint8_t{0});
+        std::string text(p.begin(), end);
+        if (text.size() > kMaxSettingsText) {
+            return Refuse("settings text of " + std::to_string(text.size()) +
+                          " bytes refused: it could not be read back");
         }
-        case kReqVersion:
-            return Answer(kReqVersion, kText, TextPayload(state_.firmware.Text(), true));
-        case kRestart: {
-            Outcome out;
-            out.stop_diagnostics = true;
-            out.note = transfer_ == TransferKind::kNone ? "restart" : "restart, transfer dropped";
-            ForgetTransfer();
-            return out;
+        const bool changed = text != state_.settings;
+        state_.settings = std::move(text);
+        std::vector<std::uint8_t> payload(state_.settings.begin(), state_.settings.end());
+        payload.push_back(0);
+        Outcome out = Answer(kSettings, kSettings, std::move(payload));
+        out.state_changed = changed;
+        return out;
+    }
+    case kBeginFirmwareUpdate:
+    case kBeginWaveUpdate: {
+        ForgetTransfer();
+        const bool sound = request.code == kBeginWaveUpdate;
+        transfer_ = sound ? TransferKind::kSound : TransferKind::kFirmware;
+        Outcome out = Answer(request.code, kBeginUpdateAck, {}, prepare_delay_);
+        if (sound && !state_.sound.empty()) {
+            // Preparing the sound storage erases what was there.
+            state_.sound.clear();
+            out.state_changed = true;
         }
-        case kDiagnosticModeEnable: {
-            Outcome out;
-            out.start_diagnostics = true;
-            out.note = "diagnostic mode";
-            return out;
-        }
-        case kReqSettings: {
-            std::vector<std::uint8_t> payload(state_.settings.begin(), state_.settings.end());
-            payload.push_back(0);
-            return Answer(kReqSettings, kSettings, std::move(payload));
-        }
-        case kSettings: {
-            const auto& p = request.payload;
-            const auto end = std::find(p.begin(), p.end(), std::uint8_t{0});
-            std::string text(p.begin(), end);
-            if (text.size() > kMaxSettingsText) {
-                return Refuse("settings text of " + std::to_string(text.size()) +
-                                " bytes refused: it could not be read back");
-            }
-            const bool changed = text != state_.settings;
-            state_.settings = std::move(text);
-            std::vector<std::uint8_t> payload(state_.settings.begin(), state_.settings.end());
-            payload.push_back(0);
-            Outcome out = Answer(kSettings, kSettings, std::move(payload));
-            out.state_changed = changed;
-            return out;
-        }
-        case kBeginFirmwareUpdate:
-        case kBeginWaveUpdate: {
-            ForgetTransfer();
-            const bool sound = request.code == kBeginWaveUpdate;
-            transfer_ = sound ? TransferKind::kSound : TransferKind::kFirmware;
-            Outcome out = Answer(request.code, kBeginUpdateAck, {}, prepare_delay_);
-            if (sound && !state_.sound.empty()) {
-                // Preparing the sound storage erases what was there.
-                state_.sound.clear();
-                out.state_changed = true;
-            }
-            if (out.note.empty()) out.note = sound ? "sound transfer prepared" : "firmware transfer prepared";
-            return out;
-        }
-        case kDataFragment: return HandleFragment(request);
-        case kCommitUpdate: return HandleCommit(request);
-        default: return Refuse(CodeNote("ignored", request.code));
+        if (out.note.empty())
+            out.note = sound ? "sound transfer prepared" : "firmware transfer prepared";
+        return out;
+    }
+    case kDataFragment: return HandleFragment(request);
+    case kCommitUpdate: return HandleCommit(request);
+    default: return Refuse(CodeNote("ignored", request.code));
     }
 }
 
-Outcome Unit::HandleFragment(const Frame& request) {
+Outcome Unit::HandleFragment(const Frame& request)
+{
     const auto& p = request.payload;
-    if (p.size() < kFragmentHeadSize) return Refuse("fragment shorter than its head");
+    if (p.size() < kFragmentHeadSize)
+        return Refuse("fragment shorter than its head");
     const std::uint32_t offset = ReadU32(p.data());
     const std::uint16_t count = ReadU16(p.data() + 4);
-    if (p.size() != kFragmentHeadSize + count) return Refuse("fragment count does not match its length");
+    if (p.size() != kFragmentHeadSize + count)
+        return Refuse("fragment count does not match its length");
     const std::uint64_t number = ++fragments_seen_;
-    if (transfer_ == TransferKind::kNone) return Refuse("fragment without a prepared transfer");
+    if (transfer_ == TransferKind::kNone)
+        return Refuse("fragment without a prepared transfer");
     const std::uint64_t end = std::uint64_t{offset} + count;
-    if (end > kMaxTransferSize) return Refuse("fragment beyond the transfer buffer");
+    if (end > kMaxTransferSize)
+        return Refuse("fragment beyond the transfer buffer");
     if (end > received_.size()) {
         received_.resize(static_cast<std::size_t>(end), 0);
         filled_.resize(static_cast<std::size_t>(end), false);
@@ -191,51 +211,64 @@ Outcome Unit::HandleFragment(const Frame& request) {
     return Answer(kDataFragment, kDataFragmentAck, {});
 }
 
-std::string Unit::CheckCommit(std::uint32_t size, std::uint32_t crc) const {
+std::string Unit::CheckCommit(std::uint32_t size, std::uint32_t crc) const
+{
     if (std::find(filled_.begin(), filled_.end(), false) != filled_.end()) {
         return "the transfer has gaps";
     }
-    if (received_.size() < kUpdateHeadSize) return "less than a head received";
+    if (received_.size() < kUpdateHeadSize)
+        return "less than a head received";
     const std::span<const std::uint8_t> body(received_.data() + kUpdateHeadSize,
                                              received_.size() - kUpdateHeadSize);
     if (body.size() != size) {
-        return "size " + std::to_string(size) + " but " + std::to_string(body.size()) + " bytes received";
+        return "size " + std::to_string(size) + " but " + std::to_string(body.size()) +
+               " bytes received";
     }
     if (transfer_ == TransferKind::kFirmware) {
         if (std::any_of(received_.begin(), received_.begin() + kUpdateHeadSize,
                         [](std::uint8_t b) { return b != kFirmwareHeadByte; })) {
             return "firmware head is not eight 0xFF bytes";
         }
-        if (body.size() < kVersionRecordOffset + kVersionRecordSize) return "image too short for its version record";
+        if (body.size() < kVersionRecordOffset + kVersionRecordSize)
+            return "image too short for its version record";
     } else {
         if (ReadU32(received_.data()) != size || ReadU32(received_.data() + 4) != crc) {
             return "commit does not match the sound head";
         }
     }
-    if (Crc32Plain(body) != crc) return "CRC mismatch";
+    if (Crc32Plain(body) != crc)
+        return "CRC mismatch";
     return {};
 }
 
-Outcome Unit::HandleCommit(const Frame& request) {
-    if (request.payload.size() != 8) return Refuse("commit with a payload of the wrong size");
+Outcome Unit::HandleCommit(const Frame& request)
+{
+    if (request.payload.size() != 8)
+        return Refuse("commit with a payload of the wrong size");
     const std::uint32_t size = ReadU32(request.payload.data());
     const std::uint32_t crc = ReadU32(request.payload.data() + 4);
     std::string why;
-    if (transfer_ == TransferKind::kNone) why = "no transfer prepared";
-    else if (faults_.reject_commit) why = "rejected on request";
-    else why = CheckCommit(size, crc);
+    if (transfer_ == TransferKind::kNone)
+        why = "no transfer prepared";
+    else if (faults_.reject_commit)
+        why = "rejected on request";
+    else
+        why = CheckCommit(size, crc);
     if (!why.empty()) {
         ForgetTransfer();
         return Refuse("commit refused: " + why);
     }
     Outcome out;
     if (transfer_ == TransferKind::kFirmware) {
-        state_.firmware = VersionRecord::Decode(received_.data() + kUpdateHeadSize + kVersionRecordOffset);
+        state_.firmware =
+            VersionRecord::Decode(received_.data() + kUpdateHeadSize + kVersionRecordOffset);
         state_.firmware_size = size;
         state_.firmware_crc = crc;
-        if (faults_.reset_settings_on_commit) state_.settings.clear();
+        if (faults_.reset_settings_on_commit)
+            state_.settings.clear();
         out = Answer(kCommitUpdate, kCommitUpdateAck, {});
-        out.note += (out.note.empty() ? "" : "; ") + std::string("firmware now ") + state_.firmware.version;
+        out.note +=
+            (out.note.empty() ? "" : "; ") + std::string("firmware now ") + state_.firmware.version;
     } else {
         state_.sound = std::move(received_);
         out = Answer(kCommitUpdate, kCommitUpdateAck, {});
@@ -246,7 +279,8 @@ Outcome Unit::HandleCommit(const Frame& request) {
     return out;
 }
 
-void Unit::ForgetTransfer() {
+void Unit::ForgetTransfer()
+{
     transfer_ = TransferKind::kNone;
     received_.clear();
     received_.shrink_to_fit();

@@ -45,12 +45,13 @@ struct UnitState {
 
 // Misbehaviour on demand. Codes are request codes.
 struct Faults {
-    std::set<std::uint16_t> no_reply{};         // act on the request, send nothing
-    std::set<std::uint16_t> wrong_reply{};      // answer with a well-formed frame of another code
-    std::set<std::uint16_t> malformed_reply{};  // answer with the right code, payload not fitting it
+    std::set<std::uint16_t> no_reply{};     // act on the request, send nothing
+    std::set<std::uint16_t> wrong_reply{};  // answer with a well-formed frame of another code
+    std::set<std::uint16_t>
+        malformed_reply{};  // answer with the right code, payload not fitting it
     std::map<std::uint16_t, std::chrono::milliseconds> delay{};  // extra time before the answer
     std::set<std::uint64_t> drop_ack{};  // 1-based numbers of data fragments stored but not acked
-    bool reject_commit = false;        // refuse every commit
+    bool reject_commit = false;          // refuse every commit
     bool reset_settings_on_commit = false;  // a committed firmware update clears the settings
 };
 
@@ -61,8 +62,8 @@ struct Outcome {
     std::chrono::milliseconds delay{0};
     bool start_diagnostics = false;
     bool stop_diagnostics = false;  // the unit restarted
-    bool state_changed = false;  // persist UnitState now
-    std::string note;            // why a request was refused or what changed, for the trace
+    bool state_changed = false;     // persist UnitState now
+    std::string note;               // why a request was refused or what changed, for the trace
 };
 
 class Unit {

@@ -15,4 +15,4 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // such text is refused, never silently replaced.
 std::optional<std::string> Utf8ToCp1251(std::string_view text);
 
-} // namespace k64
+}  // namespace k64

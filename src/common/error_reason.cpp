@@ -29,4 +29,4 @@ std::string ErrorReason(int error)
     }
 }
 
-} // namespace k64
+}  // namespace k64

@@ -9,4 +9,4 @@ namespace k64 {
 // keep the C library's own text.
 std::string ErrorReason(int error);
 
-} // namespace k64
+}  // namespace k64

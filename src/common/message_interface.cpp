@@ -27,4 +27,4 @@ MessageAnswer ShowMessage(MessageInterface* owner, const std::string& text,
     }
 }
 
-} // namespace k64
+}  // namespace k64

@@ -24,7 +24,6 @@ void SetOwnerlessMessages(MessageInterface* receiver);
 
 // Shows a box on `owner`, or ownerless when `owner` is null.
 MessageAnswer ShowMessage(MessageInterface* owner, const std::string& text,
-                          const std::string& caption,
-                          MessageButtons buttons = MessageButtons::Ok);
+                          const std::string& caption, MessageButtons buttons = MessageButtons::Ok);
 
-} // namespace k64
+}  // namespace k64

@@ -27,4 +27,4 @@ inline std::string SettingsTooLong(std::size_t length, std::size_t limit)
            " байт, допустимо не более " + std::to_string(limit) + ". Ничего не отправлено.";
 }
 
-} // namespace k64::texts
+}  // namespace k64::texts

@@ -30,7 +30,7 @@ std::string Seconds(std::chrono::milliseconds elapsed)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 std::string DescribeRecordingFailure(const std::filesystem::path& path, int error)
 {
@@ -44,7 +44,8 @@ std::string DiagnosticCsv::Header() { return "time,tag,x,y,z,text\r\n"; }
 
 void DiagnosticCsv::Clear() { text_ = Header(); }
 
-void DiagnosticCsv::Add(std::chrono::milliseconds elapsed, const std::vector<DiagnosticEvent>& events)
+void DiagnosticCsv::Add(std::chrono::milliseconds elapsed,
+                        const std::vector<DiagnosticEvent>& events)
 {
     const std::string time = Seconds(elapsed);
     // The axes of one line come as consecutive events, X first; a line may stop short of Z.
@@ -69,8 +70,8 @@ void DiagnosticCsv::Add(std::chrono::milliseconds elapsed, const std::vector<Dia
         endAxisRow();
         const std::string_view line = event.line;
         std::size_t tagSize = 0;
-        for (const std::string_view tag : {diagnostic::kEventTag, diagnostic::kVoltageTag,
-                                           diagnostic::kCanTag})
+        for (const std::string_view tag :
+             {diagnostic::kEventTag, diagnostic::kVoltageTag, diagnostic::kCanTag})
             if (line.starts_with(tag))
                 tagSize = tag.size();
         text_ += time + "," + std::string(line.substr(0, tagSize)) + ",,,," +
@@ -79,4 +80,4 @@ void DiagnosticCsv::Add(std::chrono::milliseconds elapsed, const std::vector<Dia
     endAxisRow();
 }
 
-} // namespace k64
+}  // namespace k64

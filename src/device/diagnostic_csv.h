@@ -36,4 +36,4 @@ private:
 // failure, 0 when there is none.
 std::string DescribeRecordingFailure(const std::filesystem::path& path, int error);
 
-} // namespace k64
+}  // namespace k64

@@ -37,9 +37,9 @@ inline constexpr std::size_t kMaxCarry = 512;
 struct DiagnosticEvent {
     enum class Kind { Axis, Line };
     Kind kind = Kind::Line;
-    int axis = 0;              // Axis: 0 = X, 1 = Y, 2 = Z
-    std::int32_t value = 0;    // Axis: the value truncated toward zero
-    std::string line;          // Line: from the "$" up to the line end, tag included
+    int axis = 0;            // Axis: 0 = X, 1 = Y, 2 = Z
+    std::int32_t value = 0;  // Axis: the value truncated toward zero
+    std::string line;        // Line: from the "$" up to the line end, tag included
 };
 
 struct DiagnosticScan {

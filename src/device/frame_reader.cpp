@@ -4,8 +4,8 @@
 
 namespace k64 {
 
-using std::chrono::milliseconds;
 using quon::io::WaitResult;
+using std::chrono::milliseconds;
 
 void FrameReader::Reset()
 {
@@ -37,7 +37,8 @@ int FrameReader::ReadAvailable(quon::io::InputStream& in, std::uint8_t* to, int 
 bool FrameReader::Pass(quon::io::InputStream& in)
 {
     if (state_ == kHeader && !abandoned_) {
-        headerGot_ += ReadAvailable(in, header_.data() + headerGot_, protocol::kHeaderSize - headerGot_);
+        headerGot_ +=
+            ReadAvailable(in, header_.data() + headerGot_, protocol::kHeaderSize - headerGot_);
         if (headerGot_ == protocol::kHeaderSize) {
             codeWord_ = static_cast<std::uint16_t>(header_[0] | header_[1] << 8);
             length_ = static_cast<std::uint16_t>(header_[2] | header_[3] << 8);

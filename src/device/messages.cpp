@@ -255,8 +255,7 @@ std::unique_ptr<AbstractMessage> Build(std::uint16_t code, const std::uint8_t* p
             message->SetText(std::string(reinterpret_cast<const char*>(payload), length));
         return message;
     }
-    default:
-        return nullptr;
+    default: return nullptr;
     }
 }
 

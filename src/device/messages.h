@@ -127,8 +127,8 @@ public:
 
 private:
     std::string text_;
-    int state_ = 0;            // 0 header, 1 body, 2 trailer
-    std::size_t cursor_ = 0;   // body bytes sent
+    int state_ = 0;           // 0 header, 1 body, 2 trailer
+    std::size_t cursor_ = 0;  // body bytes sent
 };
 
 class DataFragmentMessage final : public AbstractMessage {

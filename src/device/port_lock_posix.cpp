@@ -79,7 +79,8 @@ bool Alive(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 // file between our open and our flock leaves us locking a file nobody else will see.
 bool StillAtPath(int fd, const std::string& path)
 {
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
@@ -98,7 +99,8 @@ bool PortLock::Acquire(const std::string& portName)
         const int flags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | flags, 0644);
         if (fd < 0 && errno == EACCES)
-            fd = ::open(path.c_str(), O_RDONLY | flags);  // another user's file: flock needs no write
+            fd = ::open(path.c_str(),
+                        O_RDONLY | flags);  // another user's file: flock needs no write
         if (fd < 0)
             return false;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -23,4 +23,4 @@ public:
     virtual std::vector<std::string> Candidates() = 0;
 };
 
-} // namespace k64
+}  // namespace k64

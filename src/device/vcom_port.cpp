@@ -51,8 +51,7 @@ bool VCOM_Port::Open()
     case OpenOutcome::kTimeoutsRejected:
         k64::ShowMessage(nullptr, status, "Параметры таймаута не устанавливаются");
         break;
-    default:
-        break;  // missing or busy: the caller reports it
+    default: break;  // missing or busy: the caller reports it
     }
     // A half-configured port must not count as open: the next Open() would skip the settings.
     Close();

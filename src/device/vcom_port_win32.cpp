@@ -97,12 +97,10 @@ Transfer Overlapped(HANDLE handle, bool write, void* data, DWORD count, DWORD wa
     }
     ::CloseHandle(ov.hEvent);
     switch (error) {
-    case ERROR_SUCCESS:
-        return Transfer::kDone;
+    case ERROR_SUCCESS: return Transfer::kDone;
     case ERROR_TIMEOUT:            // how some drivers end a read at its total time-out
     case ERROR_OPERATION_ABORTED:  // cancelled at the deadline
-    case ERROR_SEM_TIMEOUT:
-        return Transfer::kTimedOut;
+    case ERROR_SEM_TIMEOUT: return Transfer::kTimedOut;
     default:
         // Broken pipe, device not ready, file not found, access denied, ...: the line is gone.
         return Transfer::kHungUp;
@@ -115,8 +113,10 @@ bool SetReadTimeout(HANDLE handle, DWORD totalMs)
     timeouts.ReadIntervalTimeout = kReadIntervalMs;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = std::max<DWORD>(totalMs, 1);  // 0 would mean no limit
-    timeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(k64::protocol::kPortTimeoutPerByte.count());
-    timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(k64::protocol::kPortTimeoutBase.count());
+    timeouts.WriteTotalTimeoutMultiplier =
+        static_cast<DWORD>(k64::protocol::kPortTimeoutPerByte.count());
+    timeouts.WriteTotalTimeoutConstant =
+        static_cast<DWORD>(k64::protocol::kPortTimeoutBase.count());
     return ::SetCommTimeouts(handle, &timeouts) != 0;
 }
 
@@ -218,7 +218,8 @@ int VCOM_Port::DeviceWrite(const void* data, int count, milliseconds limit)
 int VCOM_Port::DeviceRead(void* data, int count, milliseconds limit)
 {
     auto* bytes = static_cast<unsigned char*>(data);
-    const int early = static_cast<int>(std::min<std::size_t>(lookahead_.size(), static_cast<std::size_t>(count)));
+    const int early =
+        static_cast<int>(std::min<std::size_t>(lookahead_.size(), static_cast<std::size_t>(count)));
     std::memcpy(bytes, lookahead_.data(), static_cast<std::size_t>(early));
     lookahead_.erase(lookahead_.begin(), lookahead_.begin() + early);
     int done = early;
@@ -229,8 +230,9 @@ int VCOM_Port::DeviceRead(void* data, int count, milliseconds limit)
         if (ms == 0 || !SetReadTimeout(Native(handle_), ms))
             break;
         DWORD moved = 0;
-        const Transfer result = Overlapped(Native(handle_), false, bytes + done,
-                                           static_cast<DWORD>(count - done), ms + kCompletionSlackMs, &moved);
+        const Transfer result =
+            Overlapped(Native(handle_), false, bytes + done, static_cast<DWORD>(count - done),
+                       ms + kCompletionSlackMs, &moved);
         done += static_cast<int>(std::min<DWORD>(moved, static_cast<DWORD>(count - done)));
         if (result == Transfer::kHungUp)
             hungUp_ = true;
@@ -269,7 +271,8 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
         }
         unsigned char byte = 0;
         DWORD moved = 0;
-        const Transfer result = Overlapped(handle, false, &byte, 1, ms + kCompletionSlackMs, &moved);
+        const Transfer result =
+            Overlapped(handle, false, &byte, 1, ms + kCompletionSlackMs, &moved);
         if (moved == 1)
             lookahead_.push_back(byte);
         if (result == Transfer::kHungUp) {

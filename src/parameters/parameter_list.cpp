@@ -100,12 +100,12 @@ int NestingDepth(const char* p, int limit)
             break;
         if (*p != '<') {
             if (depth == 0)
-                break; // text outside any element
+                break;  // text outside any element
             while (*p != 0 && *p != '<')
                 ++p;
             continue;
         }
-        if (depth > 0 && p[1] == '/') { // closing tag; its name is not compared
+        if (depth > 0 && p[1] == '/') {  // closing tag; its name is not compared
             p += 2;
             while (IsNodeNameChar(*p))
                 ++p;
@@ -165,7 +165,7 @@ ParameterType TypeOf(const std::string& word)
     return ParameterType::String;
 }
 
-} // namespace
+}  // namespace
 
 int EnumValueList::Count() const
 {
@@ -191,11 +191,18 @@ std::string EnumValueList::TextOfValue(const std::string& valueText) const
 }
 
 Parameter::Parameter(std::string key, ParameterType type, std::string enumName, std::string value,
-                     std::string defaultValue, std::int32_t min, std::int32_t max,
-                     std::string name, std::string description, std::string groupName)
-    : ParameterStruct{std::move(key), type, std::move(enumName), std::move(value),
-                      std::move(defaultValue), min, max, std::move(name),
-                      std::move(description), std::move(groupName)}
+                     std::string defaultValue, std::int32_t min, std::int32_t max, std::string name,
+                     std::string description, std::string groupName)
+    : ParameterStruct{std::move(key),
+                      type,
+                      std::move(enumName),
+                      std::move(value),
+                      std::move(defaultValue),
+                      min,
+                      max,
+                      std::move(name),
+                      std::move(description),
+                      std::move(groupName)}
 {
 }
 
@@ -259,7 +266,7 @@ void ParameterList::Load(std::string_view xml, MessageInterface* messages)
     auto document = std::make_unique<rapidxml::xml_document<char>>();
     try {
         document->parse<0>(buffer.data());
-    } catch (const rapidxml::parse_error& error) { // the parser reports only by throwing
+    } catch (const rapidxml::parse_error& error) {  // the parser reports only by throwing
         report(error.what());
         return;
     }
@@ -276,7 +283,8 @@ void ParameterList::Load(std::string_view xml, MessageInterface* messages)
         EnumValueList values;
         values.name = Attribute(e, "name");
         for (const Node* item = e->first_node("item"); item; item = item->next_sibling("item"))
-            values.items.push_back(EnumItem{NumberAttribute(item, "value"), Attribute(item, "text")});
+            values.items.push_back(
+                EnumItem{NumberAttribute(item, "value"), Attribute(item, "text")});
         enums.push_back(std::move(values));
     }
 
@@ -318,7 +326,8 @@ void ParameterList::ResetToDefaults()
 
 int ParameterList::IndexOfKey(const std::string& key) const
 {
-    const std::size_t count = std::min<std::size_t>(parameters.size(), std::numeric_limits<int>::max());
+    const std::size_t count =
+        std::min<std::size_t>(parameters.size(), std::numeric_limits<int>::max());
     for (std::size_t i = 0; i < count; ++i)
         if (parameters[i].key == key)
             return static_cast<int>(i);
@@ -335,7 +344,7 @@ void ParameterList::SetValue(const std::string& key, const std::string& valueTex
 void ParameterList::ReadText(std::string text)
 {
     ResetToDefaults();
-    const std::string_view all(text.data(), std::strlen(text.c_str())); // a zero byte ends it
+    const std::string_view all(text.data(), std::strlen(text.c_str()));  // a zero byte ends it
     std::size_t start = 0;
     while (start < all.size()) {
         std::size_t end = all.find_first_of("\r\n", start);
@@ -344,7 +353,7 @@ void ParameterList::ReadText(std::string text)
         const std::string_view line = all.substr(start, end - start);
         start = end + 1;
         const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) // also every empty piece between line breaks
+        if (eq == std::string_view::npos)  // also every empty piece between line breaks
             continue;
         SetValue(std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
     }
@@ -380,4 +389,4 @@ std::string ParameterList::DisplayTextAt(int index) const
     return values ? values->TextOfValue(p.value) : p.value;
 }
 
-} // namespace k64
+}  // namespace k64

@@ -52,7 +52,7 @@ struct EnumValueList {
 
 struct ParameterGroup {
     std::string name;
-    std::string after; // kept as read; groups are shown in document order regardless
+    std::string after;  // kept as read; groups are shown in document order regardless
 };
 
 struct ParameterStruct {
@@ -61,7 +61,7 @@ struct ParameterStruct {
     std::string enumName;
     std::string value;
     std::string defaultValue;
-    std::int32_t min = 0; // Number: bounds of the value; String: bounds of its length
+    std::int32_t min = 0;  // Number: bounds of the value; String: bounds of its length
     std::int32_t max = 0;
     std::string name;
     std::string description;
@@ -129,4 +129,4 @@ private:
     std::string loadError_;
 };
 
-} // namespace k64
+}  // namespace k64

@@ -12,7 +12,7 @@ std::string Shown(const ParameterList& list, int index)
     return text.empty() ? list.parameters[static_cast<std::size_t>(index)].value : text;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<SettingDifference> DiffSettings(const ParameterList& before, const ParameterList& after)
 {
@@ -31,8 +31,8 @@ std::vector<SettingDifference> DiffSettings(const ParameterList& before, const P
 std::string DifferenceLine(const SettingDifference& difference)
 {
     // Windows-1251: « and » are 0xAB and 0xBB; the arrow has no place there, so "->".
-    return difference.name + " (" + difference.key + "): \xAB" + difference.before + "\xBB -> \xAB" +
-           difference.after + "\xBB";
+    return difference.name + " (" + difference.key + "): \xAB" + difference.before +
+           "\xBB -> \xAB" + difference.after + "\xBB";
 }
 
 int ChangedValueCount(const ParameterList& list)
@@ -41,4 +41,4 @@ int ChangedValueCount(const ParameterList& list)
                                           [](const Parameter& p) { return !p.IsDefault(); }));
 }
 
-} // namespace k64
+}  // namespace k64

@@ -10,14 +10,15 @@
 namespace k64 {
 
 struct SettingDifference {
-    std::string name;    // the parameter's display name
+    std::string name;  // the parameter's display name
     std::string key;
     std::string before;  // the value as the editor shows it (an enumeration's item text)
     std::string after;
 };
 
 // In list order. Both lists must come from the same parameter list document.
-std::vector<SettingDifference> DiffSettings(const ParameterList& before, const ParameterList& after);
+std::vector<SettingDifference> DiffSettings(const ParameterList& before,
+                                            const ParameterList& after);
 
 // One line: name (key): «before» -> «after», Windows-1251 like its parts.
 std::string DifferenceLine(const SettingDifference& difference);
@@ -25,4 +26,4 @@ std::string DifferenceLine(const SettingDifference& difference);
 // How many values differ from their defaults.
 int ChangedValueCount(const ParameterList& list);
 
-} // namespace k64
+}  // namespace k64

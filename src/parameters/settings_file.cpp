@@ -81,4 +81,4 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
     return what;
 }
 
-} // namespace k64
+}  // namespace k64

@@ -23,14 +23,14 @@ enum class SettingsFileStatus {
     NotAFile,    // the path names a directory, device or pipe
     TooLarge,    // larger than kMaxSettingsFileSize
     ReadFailed,
-    WriteFailed,  // the save did not complete; the old file, if any, is unchanged
-    ControlBytes, // a zero byte or a control byte other than CR, LF and tab: no settings text
-    NoKnownKey,   // lines, but not one names a parameter: some other text file
+    WriteFailed,   // the save did not complete; the old file, if any, is unchanged
+    ControlBytes,  // a zero byte or a control byte other than CR, LF and tab: no settings text
+    NoKnownKey,    // lines, but not one names a parameter: some other text file
 };
 
 struct SettingsFileResult {
     SettingsFileStatus status = SettingsFileStatus::Ok;
-    int error = 0; // errno of the call that failed, 0 when there is none
+    int error = 0;  // errno of the call that failed, 0 when there is none
     // A successful read: the first kMaxListedSkipped lines that name no parameter (as read),
     // and how many there were in all. They change nothing, as in any settings text.
     std::vector<std::string> skipped;
@@ -70,4 +70,4 @@ SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const Pa
 // `path` as a whole or not at all.
 SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes);
 
-} // namespace k64
+}  // namespace k64

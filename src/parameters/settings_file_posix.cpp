@@ -55,7 +55,7 @@ bool WriteAll(int fd, const std::string& bytes)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, ParameterList& list)
 {
@@ -135,9 +135,10 @@ mode_t NewFileMode()
     return 0666 & ~mask;
 }
 
-} // namespace
+}  // namespace
 
-SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested, const std::string& bytes)
+SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested,
+                                      const std::string& bytes)
 {
     std::filesystem::path path;
     mode_t mode = NewFileMode();
@@ -170,4 +171,4 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested, co
     return {};
 }
 
-} // namespace k64
+}  // namespace k64

@@ -16,23 +16,16 @@ int ErrnoOf(DWORD error)
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-        return ENOENT;
+    case ERROR_INVALID_NAME: return ENOENT;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    case ERROR_WRITE_PROTECT:
-        return EROFS;
+    case ERROR_LOCK_VIOLATION: return EACCES;
+    case ERROR_WRITE_PROTECT: return EROFS;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_FILE_TOO_LARGE:
-        return EFBIG;
-    case ERROR_DIRECTORY:
-        return ENOTDIR;
-    default:
-        return EIO;
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_FILE_TOO_LARGE: return EFBIG;
+    case ERROR_DIRECTORY: return ENOTDIR;
+    default: return EIO;
     }
 }
 
@@ -71,14 +64,14 @@ bool IsFolder(const std::filesystem::path& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-} // namespace
+}  // namespace
 
 SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, ParameterList& list)
 {
     if (IsFolder(path))
         return SettingsFileResult::Failed(SettingsFileStatus::NotAFile);
-    Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid())
         return Failure(SettingsFileStatus::CannotOpen);
     // A console, a pipe or a device named like a file is no settings file.
@@ -95,7 +88,8 @@ SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, Parameter
     std::size_t done = 0;
     while (done < text.size()) {
         DWORD n = 0;
-        if (!::ReadFile(file.get(), text.data() + done, static_cast<DWORD>(text.size() - done), &n, nullptr))
+        if (!::ReadFile(file.get(), text.data() + done, static_cast<DWORD>(text.size() - done), &n,
+                        nullptr))
             return Failure(SettingsFileStatus::ReadFailed);
         if (n == 0)
             break;
@@ -122,8 +116,9 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const s
     std::filesystem::path temporary;
     Handle file(INVALID_HANDLE_VALUE);
     for (unsigned attempt = 0; attempt < 100 && !file.Valid(); ++attempt) {
-        temporary = directory / (L"." + path.filename().wstring() + L"." +
-                                 std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(attempt));
+        temporary = directory /
+                    (L"." + path.filename().wstring() + L"." +
+                     std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(attempt));
         file.Reset(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid() && ::GetLastError() != ERROR_FILE_EXISTS)
@@ -140,7 +135,9 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const s
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD n = 0;
-        if (!::WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n, nullptr) || n == 0)
+        if (!::WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                         &n, nullptr) ||
+            n == 0)
             return abandon(::GetLastError());
         done += n;
     }
@@ -148,9 +145,10 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const s
         return abandon(::GetLastError());
     if (!file.Close())
         return abandon(::GetLastError());
-    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!::MoveFileExW(temporary.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return abandon(::GetLastError());
     return {};
 }
 
-} // namespace k64
+}  // namespace k64

@@ -15,7 +15,8 @@ constexpr std::size_t kStampLength = 19;  // "YYYY-MM-DD_HH-MM-SS"
 
 bool AllDigits(std::string_view text)
 {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // "YYYY-MM-DD_HH-MM-SS" with digits where the digits go.
@@ -42,7 +43,8 @@ std::string Stamp(std::time_t when)
 {
     char text[32] = {};
     const std::tm* local = std::localtime(&when);
-    if (local == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", local) != kStampLength)
+    if (local == nullptr ||
+        std::strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", local) != kStampLength)
         return "1970-01-01_00-00-00";
     return text;
 }
@@ -61,25 +63,23 @@ std::optional<std::string> Contents(const fs::path& path)
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
-std::string UnitSerial(std::uint32_t id)
-{
-    return std::to_string(static_cast<std::int32_t>(id));
-}
+std::string UnitSerial(std::uint32_t id) { return std::to_string(static_cast<std::int32_t>(id)); }
 
 bool ParseHistoryName(const std::string& name, HistoryEntry* entry)
 {
     std::string_view rest(name);
-    if (!rest.ends_with(".txt") || rest.size() < kStampLength + 6 || !IsStamp(rest.substr(0, kStampLength)) ||
-        rest[kStampLength] != '_')
+    if (!rest.ends_with(".txt") || rest.size() < kStampLength + 6 ||
+        !IsStamp(rest.substr(0, kStampLength)) || rest[kStampLength] != '_')
         return false;
     const std::string_view stamp = rest.substr(0, kStampLength);
     rest = rest.substr(kStampLength + 1, rest.size() - kStampLength - 5);
     int sequence = 1;
     if (const std::size_t cut = rest.find('_'); cut != std::string_view::npos) {
         const std::string_view number = rest.substr(cut + 1);
-        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), sequence);
+        const auto [end, error] =
+            std::from_chars(number.data(), number.data() + number.size(), sequence);
         if (error != std::errc() || end != number.data() + number.size() || sequence < 2)
             return false;
         rest = rest.substr(0, cut);
@@ -101,7 +101,8 @@ std::vector<HistoryEntry> ListHistory(const fs::path& folder, const std::string&
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         HistoryEntry entry;
-        if (!it->is_regular_file(error) || !ParseHistoryName(it->path().filename().string(), &entry))
+        if (!it->is_regular_file(error) ||
+            !ParseHistoryName(it->path().filename().string(), &entry))
             continue;
         if (!serial.empty() && entry.serial != serial)
             continue;
@@ -114,8 +115,8 @@ std::vector<HistoryEntry> ListHistory(const fs::path& folder, const std::string&
     return entries;
 }
 
-StoredEntry StoreHistoryEntry(const fs::path& folder, const std::string& serial, const ParameterList& list,
-                              std::time_t when)
+StoredEntry StoreHistoryEntry(const fs::path& folder, const std::string& serial,
+                              const ParameterList& list, std::time_t when)
 {
     StoredEntry stored;
     const std::vector<HistoryEntry> previous = ListHistory(folder, serial);
@@ -138,4 +139,4 @@ StoredEntry StoreHistoryEntry(const fs::path& folder, const std::string& serial,
     return stored;
 }
 
-} // namespace k64
+}  // namespace k64

@@ -29,9 +29,9 @@ std::string UnitSerial(std::uint32_t id);
 
 struct HistoryEntry {
     std::filesystem::path path;
-    std::string time;    // "YYYY-MM-DD HH:MM:SS"
+    std::string time;  // "YYYY-MM-DD HH:MM:SS"
     std::string serial;
-    int sequence = 1;    // 2, 3, ... for later entries of one unit within one second
+    int sequence = 1;  // 2, 3, ... for later entries of one unit within one second
 };
 
 // The entry a file name describes (path left empty); false for a name of another form.
@@ -54,4 +54,4 @@ struct StoredEntry {
 StoredEntry StoreHistoryEntry(const std::filesystem::path& folder, const std::string& serial,
                               const ParameterList& list, std::time_t when = std::time(nullptr));
 
-} // namespace k64
+}  // namespace k64

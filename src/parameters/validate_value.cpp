@@ -21,8 +21,7 @@ std::optional<std::string> ValidateValue(const Parameter& parameter, const std::
         return std::nullopt;
     }
     case ParameterType::String:
-    case ParameterType::Enum:
-        break;
+    case ParameterType::Enum: break;
     }
     if (valueText.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
         return std::string("Значение содержит перевод строки или нулевой байт");
@@ -37,4 +36,4 @@ std::optional<std::string> ValidateValue(const Parameter& parameter, const std::
     return std::nullopt;
 }
 
-} // namespace k64
+}  // namespace k64

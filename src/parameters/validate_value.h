@@ -19,4 +19,4 @@ inline constexpr const char* kValueRefusedCaption = "Ошибка";
 // the settings text it is written into.
 std::optional<std::string> ValidateValue(const Parameter& parameter, const std::string& valueText);
 
-} // namespace k64
+}  // namespace k64

@@ -15,7 +15,7 @@ int DigitValue(char c, int base)
     return v < base ? v : -1;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<std::int32_t> ParseWholeNumber(std::string_view text)
 {
@@ -56,4 +56,4 @@ std::optional<std::int32_t> ParseWholeNumber(std::string_view text)
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-} // namespace k64
+}  // namespace k64

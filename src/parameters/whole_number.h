@@ -14,4 +14,4 @@ namespace k64 {
 // Null when the text is not such a number.
 std::optional<std::int32_t> ParseWholeNumber(std::string_view text);
 
-} // namespace k64
+}  // namespace k64

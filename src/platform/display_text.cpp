@@ -15,4 +15,4 @@ std::optional<std::string> ToCp1251(const QString& text)
     return Utf8ToCp1251(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
-} // namespace k64
+}  // namespace k64

@@ -16,4 +16,4 @@ QString FromCp1251(std::string_view bytes);
 // input with a message instead of storing a replacement character.
 std::optional<std::string> ToCp1251(const QString& text);
 
-} // namespace k64
+}  // namespace k64

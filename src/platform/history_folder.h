@@ -13,4 +13,4 @@ inline constexpr const char* kHistoryFolderVariable = "K64_HISTORY_DIR";
 // on Windows %LOCALAPPDATA%\k64\history. The folder may not exist yet.
 std::filesystem::path HistoryFolder();
 
-} // namespace k64
+}  // namespace k64

@@ -15,7 +15,7 @@ std::string Variable(const char* name)
     return value != nullptr ? value : "";
 }
 
-} // namespace
+}  // namespace
 
 std::filesystem::path HistoryFolder()
 {
@@ -34,4 +34,4 @@ std::filesystem::path HistoryFolder()
     return std::filesystem::path(data) / "k64" / "history";
 }
 
-} // namespace k64
+}  // namespace k64

@@ -54,7 +54,7 @@ std::vector<ProcessInfo> ProcessesNamed(const std::vector<std::string>& names,
                                         const std::filesystem::path& proc = "/proc");
 
 // The properties ("E:" lines) udev recorded for the character device; empty when none.
-std::map<std::string, std::string> UdevProperties(const DeviceNode& node,
-                                                  const std::filesystem::path& data = "/run/udev/data");
+std::map<std::string, std::string>
+UdevProperties(const DeviceNode& node, const std::filesystem::path& data = "/run/udev/data");
 
-} // namespace k64
+}  // namespace k64

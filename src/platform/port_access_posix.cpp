@@ -43,7 +43,7 @@ std::vector<int> ProcessIds(const fs::path& proc)
     }
     return pids;
 }
-} // namespace
+}  // namespace
 
 DeviceNode InspectDeviceNode(const std::string& port)
 {
@@ -129,8 +129,9 @@ std::vector<ProcessInfo> ProcessesNamed(const std::vector<std::string>& names, c
 std::map<std::string, std::string> UdevProperties(const DeviceNode& node, const fs::path& data)
 {
     std::map<std::string, std::string> properties;
-    const std::string record = ReadBounded(
-        data / ("c" + std::to_string(node.major) + ":" + std::to_string(node.minor)), kMaxUdevRecord);
+    const std::string record =
+        ReadBounded(data / ("c" + std::to_string(node.major) + ":" + std::to_string(node.minor)),
+                    kMaxUdevRecord);
     std::size_t start = 0;
     while (start < record.size()) {
         std::size_t end = record.find('\n', start);
@@ -139,10 +140,11 @@ std::map<std::string, std::string> UdevProperties(const DeviceNode& node, const 
         const std::string_view line(record.data() + start, end - start);
         const std::size_t equals = line.find('=');
         if (line.starts_with("E:") && equals != std::string_view::npos)
-            properties[std::string(line.substr(2, equals - 2))] = std::string(line.substr(equals + 1));
+            properties[std::string(line.substr(2, equals - 2))] =
+                std::string(line.substr(equals + 1));
         start = end + 1;
     }
     return properties;
 }
 
-} // namespace k64
+}  // namespace k64

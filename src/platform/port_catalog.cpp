@@ -20,7 +20,7 @@ std::string_view StripLeadingZeros(std::string_view digits)
         ++i;
     return digits.substr(i);
 }
-} // namespace
+}  // namespace
 
 bool NaturalLess(std::string_view a, std::string_view b)
 {
@@ -69,4 +69,4 @@ std::vector<std::string> SplitPortList(std::string_view list)
     return names;
 }
 
-} // namespace k64
+}  // namespace k64

@@ -48,4 +48,4 @@ bool NaturalLess(std::string_view a, std::string_view b);
 // Splits a colon-separated list, dropping empty entries ("a::b:" gives a, b).
 std::vector<std::string> SplitPortList(std::string_view list);
 
-} // namespace k64
+}  // namespace k64

@@ -19,7 +19,7 @@ bool IsUsbSerialName(std::string_view name)
     }
     return false;
 }
-} // namespace
+}  // namespace
 
 SystemPortCatalog::SystemPortCatalog(std::string deviceDirectory)
     : deviceDirectory_(std::move(deviceDirectory))
@@ -58,4 +58,4 @@ std::vector<std::string> WindowPortList() { return SystemPortCatalog().Candidate
 
 std::vector<std::string> PortFolders() { return {kDeviceDirectory}; }
 
-} // namespace k64
+}  // namespace k64

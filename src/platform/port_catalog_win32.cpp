@@ -32,7 +32,7 @@ bool Exists(const std::wstring& name)
     const DWORD error = ::GetLastError();
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
-} // namespace
+}  // namespace
 
 SystemPortCatalog::SystemPortCatalog(std::string deviceDirectory)
     : deviceDirectory_(std::move(deviceDirectory))
@@ -59,4 +59,4 @@ std::vector<std::string> WindowPortList() { return NumberedComPorts(2, 255); }
 
 std::vector<std::string> PortFolders() { return {}; }
 
-} // namespace k64
+}  // namespace k64

@@ -15,4 +15,4 @@ public:
     void Save(const std::string& name) override;
 };
 
-} // namespace k64
+}  // namespace k64

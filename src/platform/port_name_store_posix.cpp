@@ -14,7 +14,7 @@ QSettings OpenSettings()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganisation, kApplication);
 }
-} // namespace
+}  // namespace
 
 std::string SystemPortNameStore::Load()
 {
@@ -29,4 +29,4 @@ void SystemPortNameStore::Save(const std::string& name)
     settings.sync();
 }
 
-} // namespace k64
+}  // namespace k64

@@ -17,10 +17,11 @@ std::wstring Wide(const std::string& utf8)
 {
     if (utf8.empty())
         return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                           nullptr, 0);
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                          size);
     return wide;
 }
 
@@ -60,7 +61,7 @@ bool Write(HKEY root, const std::wstring& name)
     return status == ERROR_SUCCESS;
 }
 
-} // namespace
+}  // namespace
 
 std::string SystemPortNameStore::Load()
 {
@@ -83,4 +84,4 @@ void SystemPortNameStore::Save(const std::string& name)
     Write(HKEY_CURRENT_USER, wide);
 }
 
-} // namespace k64
+}  // namespace k64

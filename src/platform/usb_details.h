@@ -11,7 +11,7 @@
 namespace k64 {
 
 struct UsbDetails {
-    std::string vendorId;   // four lower-case hex digits
+    std::string vendorId;  // four lower-case hex digits
     std::string productId;
     // The device's own strings, empty when it has none. Not sanitised beyond their length:
     // escape them for display.
@@ -26,4 +26,4 @@ struct UsbDetails {
 std::optional<UsbDetails> ReadUsbDetails(std::string_view deviceName,
                                          const std::filesystem::path& sysRoot = "/sys");
 
-} // namespace k64
+}  // namespace k64

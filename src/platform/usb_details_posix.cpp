@@ -37,7 +37,7 @@ bool Within(const fs::path& path, const fs::path& root)
 {
     return std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
 }
-} // namespace
+}  // namespace
 
 std::optional<UsbDetails> ReadUsbDetails(std::string_view deviceName, const fs::path& sysRoot)
 {
@@ -58,7 +58,8 @@ std::optional<UsbDetails> ReadUsbDetails(std::string_view deviceName, const fs::
     fs::path dir = fs::canonical(root / "class" / "tty" / name / "device", error);
     if (error || !Within(dir, root))
         return std::nullopt;
-    for (int level = 0; level <= kMaxLevels && dir != root && Within(dir, root); ++level, dir = dir.parent_path()) {
+    for (int level = 0; level <= kMaxLevels && dir != root && Within(dir, root);
+         ++level, dir = dir.parent_path()) {
         if (!fs::exists(dir / "idVendor", error))
             continue;
         UsbDetails details{ReadAttribute(dir / "idVendor"), ReadAttribute(dir / "idProduct"),
@@ -71,4 +72,4 @@ std::optional<UsbDetails> ReadUsbDetails(std::string_view deviceName, const fs::
     return std::nullopt;
 }
 
-} // namespace k64
+}  // namespace k64

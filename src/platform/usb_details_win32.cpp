@@ -8,4 +8,4 @@ std::optional<UsbDetails> ReadUsbDetails(std::string_view, const std::filesystem
     return std::nullopt;
 }
 
-} // namespace k64
+}  // namespace k64

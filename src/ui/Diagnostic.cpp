@@ -39,7 +39,8 @@ constexpr std::chrono::milliseconds kQuietPollInterval{50};
 // The most one tick takes from the port; the rest waits for the next tick.
 constexpr int kMaxChunk = 64 * 1024;
 
-QLabel* MakeLabel(QWidget* parent, const char* name, int top) {
+QLabel* MakeLabel(QWidget* parent, const char* name, int top)
+{
     auto* label = new QLabel(QString::fromUtf8(name), parent);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
@@ -51,7 +52,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int top) {
 }  // namespace
 
 TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
-    : QDialog(parent), devices_(devices) {
+    : QDialog(parent), devices_(devices)
+{
     setObjectName("DiagnosticForm");
     setFont(FormFont());
     setWindowTitle(QString::fromUtf8(text::kDiagnosticCaption));
@@ -80,7 +82,8 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 }
 
-void TDiagnosticForm::resizeEvent(QResizeEvent* event) {
+void TDiagnosticForm::resizeEvent(QResizeEvent* event)
+{
     QDialog::resizeEvent(event);
     // Docked to the bottom: all the width and everything below the labels.
     Memo1->setGeometry(0, kMemoTop, width(), std::max(0, height() - kMemoTop));
@@ -88,52 +91,64 @@ void TDiagnosticForm::resizeEvent(QResizeEvent* event) {
                        kMemoTop - 2 * kPlotMargin);
 }
 
-void TDiagnosticForm::showEvent(QShowEvent* event) {
+void TDiagnosticForm::showEvent(QShowEvent* event)
+{
     if (!event->spontaneous()) {
         // Placed at the top-left corner of the screen the main window is on.
-        const QScreen* screen = parentWidget() ? parentWidget()->screen()
-                                               : QGuiApplication::primaryScreen();
-        if (screen) move(screen->availableGeometry().topLeft());
+        const QScreen* screen =
+            parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            move(screen->availableGeometry().topLeft());
         FormShow();
     }
     QDialog::showEvent(event);
 }
 
-void TDiagnosticForm::FormShow() {
+void TDiagnosticForm::FormShow()
+{
     scanner_.Reset();
     recording_.Clear();
     plot_->Clear();
     shown_.start();
-    if (devices_) (void)devices_->EnableDiagnosticMode();
+    if (devices_)
+        (void)devices_->EnableDiagnosticMode();
     Timer1->start(kPollInterval);
 }
 
-void TDiagnosticForm::Timer1Timer() {
+void TDiagnosticForm::Timer1Timer()
+{
     // A request of another window is waiting on the port; this tick leaves it alone.
-    if (devices_.WaitRunning()) return;
+    if (devices_.WaitRunning())
+        return;
     Timer1->setInterval(PollTelemetry() ? kPollInterval : kQuietPollInterval);
 }
 
-bool TDiagnosticForm::PollTelemetry() {
-    if (!devices_) return false;
+bool TDiagnosticForm::PollTelemetry()
+{
+    if (!devices_)
+        return false;
     quon::io::InputStream& input = devices_->InputStream();
     const int available = input.Available();
-    if (available <= 0) return false;
+    if (available <= 0)
+        return false;
     const int count = std::min(available, kMaxChunk);
     std::vector<char> buffer(static_cast<std::size_t>(count));
     const int read = input.Read(buffer.data(), count);
     // A short read has consumed an unknown part of the bytes; they are gone either way, and
     // nothing that was not received is looked at.
-    if (read <= 0) return false;
+    if (read <= 0)
+        return false;
     const std::vector<DiagnosticEvent> events =
         scanner_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(read)));
     const std::chrono::milliseconds at{shown_.elapsed()};
     recording_.Add(at, events);
-    for (const DiagnosticEvent& event : events) Show(event, at);
+    for (const DiagnosticEvent& event : events)
+        Show(event, at);
     return true;
 }
 
-void TDiagnosticForm::Show(const DiagnosticEvent& event, std::chrono::milliseconds at) {
+void TDiagnosticForm::Show(const DiagnosticEvent& event, std::chrono::milliseconds at)
+{
     if (event.kind == DiagnosticEvent::Kind::Axis) {
         plot_->AddValue(event.axis, at, event.value);
         QLabel* labels[3] = {Label1, Label2, Label3};
@@ -146,42 +161,50 @@ void TDiagnosticForm::Show(const DiagnosticEvent& event, std::chrono::millisecon
     }
 }
 
-void TDiagnosticForm::Memo1ContextMenu(const QPoint& position) {
+void TDiagnosticForm::Memo1ContextMenu(const QPoint& position)
+{
     std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu());
     menu->addSeparator();
     menu->addAction(QString::fromUtf8(text::kSaveRecording), this, [this] {
         const QString fileName =
             ChooseFileToSave(this, text::kRecordingFilter, text::kRecordingSuffix);
-        if (!fileName.isEmpty()) SaveRecording(fileName);
+        if (!fileName.isEmpty())
+            SaveRecording(fileName);
     });
     menu->exec(Memo1->mapToGlobal(position));
 }
 
-void TDiagnosticForm::SaveRecording(const QString& fileName) {
+void TDiagnosticForm::SaveRecording(const QString& fileName)
+{
     const std::filesystem::path path = ToPath(fileName);
     const SettingsFileResult saved = SaveFileAtomically(path, recording_.Text());
     if (!saved.Ok())
-        WidgetMessages(this).ShowMessage(DescribeRecordingFailure(path, saved.error),
-                                         text::kError, MessageButtons::Ok);
+        WidgetMessages(this).ShowMessage(DescribeRecordingFailure(path, saved.error), text::kError,
+                                         MessageButtons::Ok);
 }
 
-void TDiagnosticForm::FormClose() {
+void TDiagnosticForm::FormClose()
+{
     // Stopped rather than left ticking on a closed port: the same outcome without waking up
     // every millisecond.
     Timer1->stop();
     scanner_.Reset();
-    if (devices_) devices_->ClosePort();
+    if (devices_)
+        devices_->ClosePort();
 }
 
-void TDiagnosticForm::done(int result) {
+void TDiagnosticForm::done(int result)
+{
     if (isVisible()) {
-        if (devices_.WaitRunning()) return;
+        if (devices_.WaitRunning())
+            return;
         FormClose();
     }
     QDialog::done(result);
 }
 
-bool TDiagnosticForm::eventFilter(QObject* watched, QEvent* event) {
+bool TDiagnosticForm::eventFilter(QObject* watched, QEvent* event)
+{
     if (watched == Memo1 && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         close();

@@ -45,7 +45,8 @@ QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int left,
-                        int top, int width, int height) {
+                        int top, int width, int height)
+{
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setGeometry(left, top, width, height);
@@ -54,14 +55,13 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 }
 
 // Hints are kept with their controls but the window never shows hint pop-ups.
-void StoreHint(QWidget* widget, const char* hint) {
-    widget->setAccessibleDescription(Utf8(hint));
-}
+void StoreHint(QWidget* widget, const char* hint) { widget->setAccessibleDescription(Utf8(hint)); }
 
 }  // namespace
 
 TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
-    : QWidget(parent), platform_(std::move(platform)), messages_(this) {
+    : QWidget(parent), platform_(std::move(platform)), messages_(this)
+{
     setObjectName("MainForm");
     messages_.SetReceiver(platform_.messages);
     BuildControls();
@@ -83,7 +83,8 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
     // 6. The port list.
     {
         const QSignalBlocker blocker(PortComboBox);
-        for (const std::string& name : platform_.portList()) PortComboBox->addItem(Utf8(name));
+        for (const std::string& name : platform_.portList())
+            PortComboBox->addItem(Utf8(name));
         PortComboBox->setCurrentIndex(-1);
         PortComboBox->setEditText(QString());
     }
@@ -98,20 +99,23 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
         portRefresh_->setSingleShot(true);
         connect(portRefresh_, &QTimer::timeout, this, [this] { RefreshPortList(); });
         portWatcher_ = new QFileSystemWatcher(this);
-        for (const std::string& folder : platform_.portFolders) portWatcher_->addPath(Utf8(folder));
+        for (const std::string& folder : platform_.portFolders)
+            portWatcher_->addPath(Utf8(folder));
         connect(portWatcher_, &QFileSystemWatcher::directoryChanged, this,
                 [this] { portRefresh_->start(kPortSettle); });
     }
 }
 
-TMainForm::~TMainForm() {
+TMainForm::~TMainForm()
+{
     // The transfers and the device outlive no widget they talk to.
     Timer1->stop();
     Timer2->stop();
     activeDevice_.Reset();
 }
 
-void TMainForm::BuildControls() {
+void TMainForm::BuildControls()
+{
     setFont(FormFont());
     resize(kClientWidth, kClientHeight);
     // Centred on the screen it opens on.
@@ -135,7 +139,8 @@ void TMainForm::BuildControls() {
     PortComboBox->setCompleter(nullptr);
     StoreHint(PortComboBox, text::kPortHint);
 
-    FindPortButton = MakeButton(GroupBox1, "FindPortButton", Utf8(text::kFindPort), 168, 31, 89, 25);
+    FindPortButton =
+        MakeButton(GroupBox1, "FindPortButton", Utf8(text::kFindPort), 168, 31, 89, 25);
     StoreHint(FindPortButton, text::kFindPortHint);
 
     BlowUpdateButton = MakeButton(this, "BlowUpdateButton", QString(), 20, 125, 277, 25);
@@ -144,7 +149,8 @@ void TMainForm::BuildControls() {
     ReadButton = MakeButton(this, "ReadButton", Utf8(text::kRead), 20, 187, 277, 25);
     OpenFileButton = MakeButton(this, "OpenFileButton", Utf8(text::kOpenFile), 20, 218, 277, 25);
     GetSerialButton = MakeButton(this, "GetSerialButton", Utf8(text::kGetSerial), 20, 265, 129, 25);
-    GetVersionButton = MakeButton(this, "GetVersionButton", Utf8(text::kGetVersion), 168, 265, 129, 25);
+    GetVersionButton =
+        MakeButton(this, "GetVersionButton", Utf8(text::kGetVersion), 168, 265, 129, 25);
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName("Memo1");
@@ -192,69 +198,85 @@ void TMainForm::BuildControls() {
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
 }
 
-void TMainForm::SetForms(TParametersEditForm* editForm, TDiagnosticForm* diagnosticForm) {
+void TMainForm::SetForms(TParametersEditForm* editForm, TDiagnosticForm* diagnosticForm)
+{
     editForm_ = editForm;
     diagnosticForm_ = diagnosticForm;
 }
 
-std::unique_ptr<TDevice> TMainForm::NewDevice() {
+std::unique_ptr<TDevice> TMainForm::NewDevice()
+{
     return std::make_unique<TDevice>(platform_.store, platform_.catalog);
 }
 
-std::string TMainForm::StoredPortOrDefault() {
+std::string TMainForm::StoredPortOrDefault()
+{
     std::string name = platform_.store.Load();
     if (name.empty()) {
         name = platform_.defaultPortName;
         platform_.store.Save(name);
         // The device object was made before the default existed; bind it to what the box will
         // show, or it would fail every request while the box names a port.
-        if (activeDevice_ && activeDevice_->PortName().empty()) activeDevice_->SetPortName(name);
+        if (activeDevice_ && activeDevice_->PortName().empty())
+            activeDevice_->SetPortName(name);
     }
     return name;
 }
 
-void TMainForm::SelectStoredPort(const std::string& name) {
+void TMainForm::SelectStoredPort(const std::string& name)
+{
     const QSignalBlocker blocker(PortComboBox);
     const QString wanted = Utf8(name);
     for (int i = 0; i < PortComboBox->count(); ++i) {
-        if (PortComboBox->itemText(i) == wanted) PortComboBox->setCurrentIndex(i);
+        if (PortComboBox->itemText(i) == wanted)
+            PortComboBox->setCurrentIndex(i);
     }
 }
 
 bool TMainForm::TransferActive() const { return firmware_.BlowActive || sound_.Running(); }
 
-void TMainForm::PortComboBoxChange() {
+void TMainForm::PortComboBoxChange()
+{
     const std::string name = PortComboBox->currentText().toStdString();
     (void)platform_.store.Load();
     platform_.store.Save(name);
-    if (activeDevice_) activeDevice_.Replace(NewDevice());
+    if (activeDevice_)
+        activeDevice_.Replace(NewDevice());
 }
 
-void TMainForm::FindPortButtonClick() {
-    if (!activeDevice_) return;
+void TMainForm::FindPortButtonClick()
+{
+    if (!activeDevice_)
+        return;
     bool found = false;
     {
         WaitCursor cursor;
         found = activeDevice_->FindPort(this);
     }
-    if (found) SelectStoredPort(StoredPortOrDefault());
+    if (found)
+        SelectStoredPort(StoredPortOrDefault());
 }
 
-bool TMainForm::PortListBusy() const {
+bool TMainForm::PortListBusy() const
+{
     return activeDevice_.WaitRunning() || TransferActive() ||
            (diagnosticForm_ && diagnosticForm_->isVisible()) || PortComboBox->view()->isVisible();
 }
 
-void TMainForm::RefreshPortList() {
+void TMainForm::RefreshPortList()
+{
     if (PortListBusy()) {
         portRefresh_->start(kPortBusyRetry);
         return;
     }
     QStringList before;
-    for (int i = 0; i < PortComboBox->count(); ++i) before << PortComboBox->itemText(i);
+    for (int i = 0; i < PortComboBox->count(); ++i)
+        before << PortComboBox->itemText(i);
     QStringList now;
-    for (const std::string& name : platform_.portList()) now << Utf8(name);
-    if (now == before) return;
+    for (const std::string& name : platform_.portList())
+        now << Utf8(name);
+    if (now == before)
+        return;
 
     // Neither the user's text nor the stored name changes: this is not the user's edit.
     const QString typed = PortComboBox->currentText();
@@ -267,11 +289,13 @@ void TMainForm::RefreshPortList() {
         PortComboBox->setEditText(typed);
     }
     const QString storedName = Utf8(stored);
-    if (stored.empty()) return;
+    if (stored.empty())
+        return;
     if (now.contains(storedName) && !before.contains(storedName)) {
         AppendLog(text::kLogPortAppeared + stored);
         // An empty box shows the stored port once it is there, as at start-up.
-        if (typed.isEmpty()) SelectStoredPort(stored);
+        if (typed.isEmpty())
+            SelectStoredPort(stored);
     } else if (before.contains(storedName) && !now.contains(storedName)) {
         AppendLog(text::kLogPortGone + stored);
     }
@@ -281,7 +305,8 @@ void TMainForm::BlowUpdateButtonClick() { firmware_.BlowUpdateButtonClick(active
 
 void TMainForm::WaveUpdateButtonClick() { sound_.WaveUpdateButtonClick(activeDevice_.get()); }
 
-void TMainForm::ReadButtonClick() {
+void TMainForm::ReadButtonClick()
+{
     if (activeDevice_) {
         std::string settings;
         int result = 0;
@@ -299,19 +324,23 @@ void TMainForm::ReadButtonClick() {
     ShowEditor();
 }
 
-void TMainForm::KeepInHistory() {
-    if (platform_.historyFolder.empty()) return;
+void TMainForm::KeepInHistory()
+{
+    if (platform_.historyFolder.empty())
+        return;
     const std::string port = activeDevice_->PortName();
-    const StoredEntry stored = StoreHistoryEntry(platform_.historyFolder,
-                                                 port == serialPort_ ? serial_ : kUnknownUnit, *parameters_);
+    const StoredEntry stored = StoreHistoryEntry(
+        platform_.historyFolder, port == serialPort_ ? serial_ : kUnknownUnit, *parameters_);
     // The windows have no place for it; the read itself succeeded and is shown as always.
     if (!stored.result.Ok())
         qWarning("%s", DescribeSettingsFileResult(stored.result, stored.path).c_str());
 }
 
-void TMainForm::OpenFileButtonClick() {
+void TMainForm::OpenFileButtonClick()
+{
     const QString fileName = chooseFile_(this, false);
-    if (fileName.isEmpty()) return;
+    if (fileName.isEmpty())
+        return;
     const std::filesystem::path path = ToPath(fileName);
     const SettingsFileResult result = ReadSettingsFile(path, *parameters_);
     if (!result.Ok()) {
@@ -321,14 +350,18 @@ void TMainForm::OpenFileButtonClick() {
     ShowEditor();
 }
 
-void TMainForm::ShowEditor() {
-    if (!editForm_) return;
+void TMainForm::ShowEditor()
+{
+    if (!editForm_)
+        return;
     editForm_->SetParameters(parameters_.get());
     editForm_->exec();
 }
 
-void TMainForm::GetSerialButtonClick() {
-    if (!activeDevice_) return;
+void TMainForm::GetSerialButtonClick()
+{
+    if (!activeDevice_)
+        return;
     std::uint32_t id = 0;
     int result = 0;
     {
@@ -345,8 +378,10 @@ void TMainForm::GetSerialButtonClick() {
     AppendLog(text::kLogSerial + serial_);
 }
 
-void TMainForm::GetVersionButtonClick() {
-    if (!activeDevice_) return;
+void TMainForm::GetVersionButtonClick()
+{
+    if (!activeDevice_)
+        return;
     std::string reply;
     int result = 0;
     {
@@ -367,8 +402,10 @@ void TMainForm::GetVersionButtonClick() {
     AppendLog(text::kLogVersion + FromCp1251(version).toStdString());
 }
 
-void TMainForm::Memo1DblClick() {
-    if (!diagnosticForm_) return;
+void TMainForm::Memo1DblClick()
+{
+    if (!diagnosticForm_)
+        return;
     // The diagnostic stream would share the port with the blocks of a running transfer and
     // spoil both; it waits until the transfer is over.
     if (TransferActive()) {
@@ -378,10 +415,12 @@ void TMainForm::Memo1DblClick() {
     diagnosticForm_->exec();
 }
 
-void TMainForm::Timer1Timer() {
+void TMainForm::Timer1Timer()
+{
     // A tick that comes in while a request waits (from the idle hook) leaves it alone; the
     // timer keeps running and the next tick tries again.
-    if (activeDevice_.WaitRunning()) return;
+    if (activeDevice_.WaitRunning())
+        return;
     // Nothing to send: stop instead of waking up every millisecond for nothing.
     if (!firmware_.BlowActive) {
         Timer1->stop();
@@ -390,8 +429,10 @@ void TMainForm::Timer1Timer() {
     firmware_.Timer1Timer(activeDevice_.get());
 }
 
-void TMainForm::Timer2Timer() {
-    if (activeDevice_.WaitRunning()) return;
+void TMainForm::Timer2Timer()
+{
+    if (activeDevice_.WaitRunning())
+        return;
     if (!sound_.Running()) {
         Timer2->stop();
         return;
@@ -400,15 +441,18 @@ void TMainForm::Timer2Timer() {
 }
 
 MessageAnswer TMainForm::ShowMessage(const std::string& text, const std::string& caption,
-                                     MessageButtons buttons) {
+                                     MessageButtons buttons)
+{
     return messages_.Receiver().ShowMessage(text, caption, buttons);
 }
 
-void TMainForm::AppendLog(const std::string& line) {
+void TMainForm::AppendLog(const std::string& line)
+{
     Memo1->appendPlainText(Utf8(line));
     // A request may block right after this line; paint it now so the user sees it while
     // waiting.
-    if (Memo1->isVisible()) Memo1->viewport()->repaint();
+    if (Memo1->isVisible())
+        Memo1->viewport()->repaint();
 }
 
 void TMainForm::SetTitle(const std::string& title) { setWindowTitle(Utf8(title)); }
@@ -419,13 +463,15 @@ void TMainForm::SetProgressMax(int max) { SaveProgress->setMaximum(max); }
 
 void TMainForm::SetProgressStep(int step) { progressStep_ = step; }
 
-void TMainForm::SetProgressPosition(int position) {
+void TMainForm::SetProgressPosition(int position)
+{
     SaveProgress->setValue(std::clamp(position, SaveProgress->minimum(), SaveProgress->maximum()));
 }
 
 void TMainForm::StepProgress() { SetProgressPosition(SaveProgress->value() + progressStep_); }
 
-void TMainForm::SetBlowButtonCaption(const std::string& caption) {
+void TMainForm::SetBlowButtonCaption(const std::string& caption)
+{
     BlowUpdateButton->setText(Utf8(caption));
 }
 
@@ -433,21 +479,29 @@ void TMainForm::SetBlowButtonEnabled(bool enabled) { BlowUpdateButton->setEnable
 
 void TMainForm::FocusBlowButton() { BlowUpdateButton->setFocus(); }
 
-void TMainForm::SetWaveButtonCaption(const std::string& caption) {
+void TMainForm::SetWaveButtonCaption(const std::string& caption)
+{
     WaveUpdateButton->setText(Utf8(caption));
 }
 
-void TMainForm::SetTimer1Enabled(bool enabled) {
-    if (enabled) Timer1->start();
-    else Timer1->stop();
+void TMainForm::SetTimer1Enabled(bool enabled)
+{
+    if (enabled)
+        Timer1->start();
+    else
+        Timer1->stop();
 }
 
-void TMainForm::SetTimer2Enabled(bool enabled) {
-    if (enabled) Timer2->start();
-    else Timer2->stop();
+void TMainForm::SetTimer2Enabled(bool enabled)
+{
+    if (enabled)
+        Timer2->start();
+    else
+        Timer2->stop();
 }
 
-void TMainForm::resizeEvent(QResizeEvent* event) {
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
     QWidget::resizeEvent(event);
     const int w = width();
     const int h = height();
@@ -455,7 +509,8 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
     Memo1->setGeometry(0, h - kProgressHeight - kMemoHeight, w, kMemoHeight);
 }
 
-void TMainForm::closeEvent(QCloseEvent* event) {
+void TMainForm::closeEvent(QCloseEvent* event)
+{
     // Closing from the idle hook would pull the window out from under the waiting request.
     if (activeDevice_.WaitRunning()) {
         event->ignore();
@@ -464,7 +519,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
     if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         Memo1DblClick();
         return true;

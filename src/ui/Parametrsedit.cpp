@@ -47,22 +47,28 @@ class ChangingSelectionModel final : public QItemSelectionModel {
 public:
     using Veto = std::function<bool(const QModelIndex& to)>;
     ChangingSelectionModel(QAbstractItemModel* model, Veto allow, QObject* parent)
-        : QItemSelectionModel(model, parent), allow_(std::move(allow)) {}
+        : QItemSelectionModel(model, parent), allow_(std::move(allow))
+    {
+    }
 
     using QItemSelectionModel::select;
 
-    void setCurrentIndex(const QModelIndex& index, SelectionFlags command) override {
-        if (index != currentIndex() && index.isValid() && !allow_(index)) return;
+    void setCurrentIndex(const QModelIndex& index, SelectionFlags command) override
+    {
+        if (index != currentIndex() && index.isValid() && !allow_(index))
+            return;
         QItemSelectionModel::setCurrentIndex(index, command);
     }
 
-    void select(const QItemSelection& selection, SelectionFlags command) override {
+    void select(const QItemSelection& selection, SelectionFlags command) override
+    {
         // Selecting a node other than the current one would move the selection past the
         // question asked in setCurrentIndex (a click first sets the current node, then
         // selects it).
         if (command & (Select | Toggle)) {
             for (const QModelIndex& index : selection.indexes()) {
-                if (index != currentIndex()) return;
+                if (index != currentIndex())
+                    return;
             }
         }
         QItemSelectionModel::select(selection, command);
@@ -77,7 +83,8 @@ private:
 class TreeStyle final : public QProxyStyle {
 public:
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                       const QWidget* widget) const override {
+                       const QWidget* widget) const override
+    {
         if (element == PE_IndicatorBranch) {
             // The common style draws exactly these; the proxy's base draws arrows.
             QCommonStyle::drawPrimitive(element, option, painter, widget);
@@ -93,20 +100,24 @@ public:
     }
 };
 
-QTreeWidgetItem* TopLevelOf(QTreeWidgetItem* item) {
-    while (item && item->parent()) item = item->parent();
+QTreeWidgetItem* TopLevelOf(QTreeWidgetItem* item)
+{
+    while (item && item->parent())
+        item = item->parent();
     return item;
 }
 
 }  // namespace
 
 TParametersEditForm::TParametersEditForm(DeviceSlot& devices, QWidget* parent)
-    : QDialog(parent), devices_(devices), messages_(this) {
+    : QDialog(parent), devices_(devices), messages_(this)
+{
     setObjectName("ParametersEditForm");
     BuildControls();
 }
 
-void TParametersEditForm::BuildControls() {
+void TParametersEditForm::BuildControls()
+{
     setFont(FormFont());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -223,12 +234,15 @@ void TParametersEditForm::BuildControls() {
             [this](const QModelIndex& current, const QModelIndex& previous) {
                 QTreeWidgetItem* now = TopLevelOf(Tree->itemFromIndex(current));
                 QTreeWidgetItem* before = TopLevelOf(Tree->itemFromIndex(previous));
-                if (before && before != now) before->setExpanded(false);
-                if (now) now->setExpanded(true);
+                if (before && before != now)
+                    before->setExpanded(false);
+                if (now)
+                    now->setExpanded(true);
             });
 }
 
-Parameter* TParametersEditForm::Current() const {
+Parameter* TParametersEditForm::Current() const
+{
     if (!Parameters || CurrentParameter < 0 ||
         CurrentParameter >= static_cast<int>(Parameters->parameters.size()))
         return nullptr;
@@ -236,17 +250,21 @@ Parameter* TParametersEditForm::Current() const {
 }
 
 MessageAnswer TParametersEditForm::Ask(const std::string& text, const std::string& caption,
-                                       MessageButtons buttons) {
+                                       MessageButtons buttons)
+{
     return messages_.Receiver().ShowMessage(text, caption, buttons);
 }
 
-void TParametersEditForm::showEvent(QShowEvent* event) {
+void TParametersEditForm::showEvent(QShowEvent* event)
+{
     // A window brought back from the task bar is not a new showing.
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous())
+        FormShow();
     QDialog::showEvent(event);
 }
 
-void TParametersEditForm::FormShow() {
+void TParametersEditForm::FormShow()
+{
     CurrentParameter = -1;
     CurrentEnum = nullptr;
     SetChanged(false);
@@ -256,7 +274,8 @@ void TParametersEditForm::FormShow() {
     // that are then stored nowhere.
     Panel1->hide();
     Tree->clear();
-    if (!Parameters) return;
+    if (!Parameters)
+        return;
     for (const ParameterGroup& group : Parameters->groups) {
         auto* node = new QTreeWidgetItem(Tree, QStringList{FromCp1251(group.name)});
         for (const Parameter& parameter : Parameters->parameters) {
@@ -266,7 +285,8 @@ void TParametersEditForm::FormShow() {
     }
 }
 
-bool TParametersEditForm::TreeChanging(QTreeWidgetItem* item) {
+bool TParametersEditForm::TreeChanging(QTreeWidgetItem* item)
+{
     if (Parameter* current = Current()) {
         if (!ValidateValue()) {
             ValueEdit->setFocus();
@@ -279,7 +299,8 @@ bool TParametersEditForm::TreeChanging(QTreeWidgetItem* item) {
             SetChanged(true);
         }
     }
-    if (!item || !Parameters) return true;
+    if (!item || !Parameters)
+        return true;
     QTreeWidgetItem* groupNode = item->parent();
     if (!groupNode) {
         Panel1->hide();
@@ -289,20 +310,23 @@ bool TParametersEditForm::TreeChanging(QTreeWidgetItem* item) {
 
     // The node's parameter: the n-th parameter of its group, in list order.
     const int groupIndex = Tree->indexOfTopLevelItem(groupNode);
-    if (groupIndex < 0 || groupIndex >= static_cast<int>(Parameters->groups.size())) return true;
+    if (groupIndex < 0 || groupIndex >= static_cast<int>(Parameters->groups.size()))
+        return true;
     const std::string& groupName = Parameters->groups[static_cast<std::size_t>(groupIndex)].name;
     const int position = groupNode->indexOfChild(item);
     int found = -1;
     int counted = 0;
     for (std::size_t i = 0; i < Parameters->parameters.size(); ++i) {
-        if (Parameters->parameters[i].groupName != groupName) continue;
+        if (Parameters->parameters[i].groupName != groupName)
+            continue;
         if (counted == position) {
             found = static_cast<int>(i);
             break;
         }
         ++counted;
     }
-    if (found < 0) return true;
+    if (found < 0)
+        return true;
 
     CurrentParameter = found;
     const Parameter& parameter = *Current();
@@ -334,9 +358,11 @@ bool TParametersEditForm::TreeChanging(QTreeWidgetItem* item) {
     return true;
 }
 
-bool TParametersEditForm::ValidateValue() {
+bool TParametersEditForm::ValidateValue()
+{
     const Parameter* parameter = Current();
-    if (!parameter) return true;
+    if (!parameter)
+        return true;
     const QString typed = ValueEdit->text();
     std::optional<std::string> reason;
     if (const std::optional<std::string> bytes = ToCp1251(typed)) {
@@ -345,7 +371,8 @@ bool TParametersEditForm::ValidateValue() {
         // Stored in the unit's code page; a character it lacks is refused, never replaced.
         reason = typed.toStdString() + text::kNotRepresentable;
     }
-    if (!reason) return true;
+    if (!reason)
+        return true;
 
     if (!(refusalFresh_ && typed == lastRefusedText_) && !validating_) {
         validating_ = true;
@@ -361,10 +388,13 @@ bool TParametersEditForm::ValidateValue() {
     return false;
 }
 
-void TParametersEditForm::CommitValue() {
+void TParametersEditForm::CommitValue()
+{
     Parameter* parameter = Current();
-    if (!parameter) return;
-    if (!ValidateValue()) return;
+    if (!parameter)
+        return;
+    if (!ValidateValue())
+        return;
     const std::string typed = ToCp1251(ValueEdit->text()).value_or(std::string());
     if (typed != parameter->value) {
         parameter->value = typed;
@@ -372,36 +402,46 @@ void TParametersEditForm::CommitValue() {
     }
 }
 
-void TParametersEditForm::EnumValueChange(int index) {
+void TParametersEditForm::EnumValueChange(int index)
+{
     Parameter* parameter = Current();
-    if (!parameter || !CurrentEnum) return;
+    if (!parameter || !CurrentEnum)
+        return;
     const EnumItem* entry = CurrentEnum->ItemAt(index);
-    if (!entry) return;
+    if (!entry)
+        return;
     const std::string number = std::to_string(entry->value);
-    if (number == parameter->value) return;
+    if (number == parameter->value)
+        return;
     ValueEdit->setText(QString::fromStdString(number));
     parameter->value = number;
     SetChanged(true);
 }
 
-void TParametersEditForm::ValueEditChange() {
+void TParametersEditForm::ValueEditChange()
+{
     SmsLabel->setText(SmsCommandText());
     SmsLabel->adjustSize();
 }
 
-void TParametersEditForm::ValueEditExit() {
-    if (validating_) return;
+void TParametersEditForm::ValueEditExit()
+{
+    if (validating_)
+        return;
     CommitValue();
 }
 
-QString TParametersEditForm::SmsCommandText() const {
+QString TParametersEditForm::SmsCommandText() const
+{
     const Parameter* parameter = Current();
-    if (!parameter) return {};
+    if (!parameter)
+        return {};
     return Utf8(text::kSmsPrefix) + FromCp1251(Parameters->DisplayText(text::kPinKey)) + "," +
            FromCp1251(parameter->key) + "=" + ValueEdit->text();
 }
 
-void TParametersEditForm::SetChanged(bool flag) {
+void TParametersEditForm::SetChanged(bool flag)
+{
     Changed = flag;
     if (flag) {
         setWindowTitle(Utf8(text::kEditorCaptionChanged));
@@ -412,11 +452,14 @@ void TParametersEditForm::SetChanged(bool flag) {
     }
 }
 
-void TParametersEditForm::SaveActionExecute() {
+void TParametersEditForm::SaveActionExecute()
+{
     CommitValue();
-    if (!Parameters) return;
+    if (!Parameters)
+        return;
     const QString fileName = chooseFile_(this, true);
-    if (fileName.isEmpty()) return;
+    if (fileName.isEmpty())
+        return;
     const std::filesystem::path path = ToPath(fileName);
     const SettingsFileResult result = WriteSettingsFile(path, *Parameters);
     if (!result.Ok()) {
@@ -426,7 +469,8 @@ void TParametersEditForm::SaveActionExecute() {
     SetChanged(false);
 }
 
-void TParametersEditForm::SendActionExecute() {
+void TParametersEditForm::SendActionExecute()
+{
     CommitValue();
     if (Ask(text::kSendQuestion, text::kAttention, MessageButtons::OkCancel) != MessageAnswer::Ok ||
         !devices_ || !Parameters)
@@ -450,18 +494,22 @@ void TParametersEditForm::SendActionExecute() {
     SetChanged(false);
 }
 
-void TParametersEditForm::CloseActionExecute() {
+void TParametersEditForm::CloseActionExecute()
+{
     CommitValue();
     close();
 }
 
-bool TParametersEditForm::FormCloseQuery() {
-    if (!Changed) return true;
+bool TParametersEditForm::FormCloseQuery()
+{
+    if (!Changed)
+        return true;
     return Ask(text::kCloseQuestion, text::kAttention, MessageButtons::OkCancel) ==
            MessageAnswer::Ok;
 }
 
-void TParametersEditForm::keyPressEvent(QKeyEvent* event) {
+void TParametersEditForm::keyPressEvent(QKeyEvent* event)
+{
     // Esc leaves the window as its menu command does: the typed value is stored (or refused)
     // first, and unsaved changes are asked about.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
@@ -471,22 +519,25 @@ void TParametersEditForm::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TParametersEditForm::done(int result) {
+void TParametersEditForm::done(int result)
+{
     if (isVisible()) {
         // A close that arrives while a request waits is not the user's: input is held off.
-        if (devices_.WaitRunning()) return;
-        if (!FormCloseQuery()) return;
+        if (devices_.WaitRunning())
+            return;
+        if (!FormCloseQuery())
+            return;
     }
     QDialog::done(result);
 }
 
-bool TParametersEditForm::eventFilter(QObject* watched, QEvent* event) {
+bool TParametersEditForm::eventFilter(QObject* watched, QEvent* event)
+{
     if (watched == ValueEdit && event->type() == QEvent::FocusOut) {
         // Leaving the box for another control stores the value; the window losing the focus
         // (to a message box, another program) is not leaving it.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            isVisible())
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isVisible())
             ValueEditExit();
     }
     return QDialog::eventFilter(watched, event);

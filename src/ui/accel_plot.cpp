@@ -16,17 +16,20 @@ const char* const kAxisNames[3] = {"X", "Y", "Z"};
 constexpr double kMinSpan = 10.0;
 
 // 1, 2 or 5 times a power of ten, at least `raw`.
-double RoundStep(double raw) {
+double RoundStep(double raw)
+{
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
     for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
-        if (factor * power >= raw) return factor * power;
+        if (factor * power >= raw)
+            return factor * power;
     }
     return 10.0 * power;
 }
 
 }  // namespace
 
-AccelPlot::AccelPlot(QWidget* parent) : QWidget(parent) {
+AccelPlot::AccelPlot(QWidget* parent) : QWidget(parent)
+{
     setObjectName("AccelPlot");
     redraw_ = new QTimer(this);
     redraw_->setSingleShot(true);
@@ -37,23 +40,30 @@ AccelPlot::AccelPlot(QWidget* parent) : QWidget(parent) {
     });
 }
 
-void AccelPlot::AddValue(int axis, std::chrono::milliseconds at, int value) {
-    if (axis < 0 || axis > 2) return;
+void AccelPlot::AddValue(int axis, std::chrono::milliseconds at, int value)
+{
+    if (axis < 0 || axis > 2)
+        return;
     latest_ = std::max(latest_, at);
     axes_[static_cast<std::size_t>(axis)].push_back({at, value});
     for (auto& samples : axes_) {
-        while (!samples.empty() && samples.front().at < latest_ - kSpan) samples.pop_front();
+        while (!samples.empty() && samples.front().at < latest_ - kSpan)
+            samples.pop_front();
     }
-    if (!redraw_->isActive()) redraw_->start();
+    if (!redraw_->isActive())
+        redraw_->start();
 }
 
-void AccelPlot::Clear() {
-    for (auto& samples : axes_) samples.clear();
+void AccelPlot::Clear()
+{
+    for (auto& samples : axes_)
+        samples.clear();
     latest_ = std::chrono::milliseconds{0};
     update();
 }
 
-void AccelPlot::FitScale() {
+void AccelPlot::FitScale()
+{
     int low = std::numeric_limits<int>::max();
     int high = std::numeric_limits<int>::min();
     for (const auto& samples : axes_) {
@@ -62,10 +72,12 @@ void AccelPlot::FitScale() {
             high = std::max(high, s.value);
         }
     }
-    if (low > high) return;
+    if (low > high)
+        return;
     const double span = std::max(kMinSpan, static_cast<double>(high) - low);
     // Kept while every value fits and they fill at least a quarter of it.
-    if (low >= bottom_ && high <= top_ && span * 4 >= static_cast<double>(top_) - bottom_) return;
+    if (low >= bottom_ && high <= top_ && span * 4 >= static_cast<double>(top_) - bottom_)
+        return;
     // Four round steps or so, with room above and below the values.
     const double step = RoundStep(span / 4);
     const double newBottom = std::floor((low - span / 10) / step) * step;
@@ -75,7 +87,8 @@ void AccelPlot::FitScale() {
     top_ = static_cast<int>(std::clamp(newTop, -limit, limit));
 }
 
-void AccelPlot::paintEvent(QPaintEvent*) {
+void AccelPlot::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     const QRect area = rect().adjusted(0, 0, -1, -1);
     painter.fillRect(area, palette().base());
@@ -87,7 +100,8 @@ void AccelPlot::paintEvent(QPaintEvent*) {
         return area.bottom() - (value - bottom_) / range * area.height();
     };
     const auto xOf = [&](std::chrono::milliseconds at) {
-        return area.right() - static_cast<double>((latest_ - at).count()) / kSpan.count() * area.width();
+        return area.right() -
+               static_cast<double>((latest_ - at).count()) / kSpan.count() * area.width();
     };
     if (bottom_ < 0 && top_ > 0) {
         painter.setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DotLine));
@@ -98,7 +112,8 @@ void AccelPlot::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     for (std::size_t axis = 0; axis < axes_.size(); ++axis) {
         QPolygonF line;
-        for (const Sample& s : axes_[axis]) line << QPointF(xOf(s.at), yOf(s.value));
+        for (const Sample& s : axes_[axis])
+            line << QPointF(xOf(s.at), yOf(s.value));
         painter.setPen(QPen(kAxisColours[axis], 1.5));
         painter.drawPolyline(line);
     }
@@ -108,7 +123,8 @@ void AccelPlot::paintEvent(QPaintEvent*) {
     const QFontMetrics metrics(font());
     painter.setPen(palette().color(QPalette::Text));
     painter.drawText(area.left() + 3, area.top() + metrics.ascent() + 1, QString::number(top_));
-    painter.drawText(area.left() + 3, area.bottom() - metrics.descent() - 1, QString::number(bottom_));
+    painter.drawText(area.left() + 3, area.bottom() - metrics.descent() - 1,
+                     QString::number(bottom_));
     int x = area.right() - 3;
     for (int axis = 2; axis >= 0; --axis) {
         const QString name = QString::fromLatin1(kAxisNames[axis]);

@@ -5,14 +5,14 @@
 
 namespace k64::ui {
 
-void DeviceSlot::Replace(std::unique_ptr<TDevice> device) {
+void DeviceSlot::Replace(std::unique_ptr<TDevice> device)
+{
     device_ = std::move(device);
-    if (device_) device_->SetIdleHook(&PaintWhileWaiting);
+    if (device_)
+        device_->SetIdleHook(&PaintWhileWaiting);
     ++generation_;
 }
 
-void PaintWhileWaiting() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
+void PaintWhileWaiting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 }  // namespace k64::ui

@@ -5,7 +5,8 @@
 namespace k64::ui {
 namespace {
 
-QFont PixelFont(const QStringList& families, int pixelHeight, bool bold) {
+QFont PixelFont(const QStringList& families, int pixelHeight, bool bold)
+{
     QFont font;
     font.setFamilies(families);
     font.setPixelSize(pixelHeight);
@@ -15,13 +16,15 @@ QFont PixelFont(const QStringList& families, int pixelHeight, bool bold) {
 
 }  // namespace
 
-QFont FormFont() {
+QFont FormFont()
+{
     return PixelFont({"Tahoma", "Wine Tahoma", "DejaVu Sans Condensed", "Liberation Sans",
                       "DejaVu Sans", "Sans Serif"},
                      11, false);
 }
 
-QFont VerdanaFont(int pixelHeight, bool bold) {
+QFont VerdanaFont(int pixelHeight, bool bold)
+{
     return PixelFont({"Verdana", "DejaVu Sans", "Bitstream Vera Sans", "Sans Serif"}, pixelHeight,
                      bold);
 }

@@ -22,14 +22,16 @@ namespace {
 class LoggedMessages final : public MessageInterface {
 public:
     MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override {
+                              MessageButtons buttons) override
+    {
         std::fprintf(stderr, "k64tool: %s: %s\n", caption.c_str(), text.c_str());
         return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
 };
 
 // Lets the windows paint and the unit's stream arrive for `span`, sleeping in the event loop.
-void Settle(std::chrono::milliseconds span) {
+void Settle(std::chrono::milliseconds span)
+{
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < span.count()) {
@@ -38,7 +40,8 @@ void Settle(std::chrono::milliseconds span) {
     }
 }
 
-bool Save(QWidget& window, const QDir& directory, const char* name) {
+bool Save(QWidget& window, const QDir& directory, const char* name)
+{
     const QString path = directory.filePath(QString::fromUtf8(name));
     const bool saved = window.grab().save(path, "PNG");
     std::fprintf(stderr, "k64tool: %s %s\n", saved ? "wrote" : "could not write",
@@ -49,7 +52,8 @@ bool Save(QWidget& window, const QDir& directory, const char* name) {
 }  // namespace
 
 int TakeScreenshots(TMainForm& mainForm, TParametersEditForm& editForm,
-                    TDiagnosticForm& diagnosticForm, const QString& directory) {
+                    TDiagnosticForm& diagnosticForm, const QString& directory)
+{
     using namespace std::chrono_literals;
     const QDir dir(directory);
     if (!dir.exists() && !QDir().mkpath(directory)) {

@@ -16,7 +16,8 @@ namespace k64::ui {
 namespace {
 
 QString ChooseFile(QWidget* owner, bool save, const char* filter, const char* suffix,
-                   bool confirmOverwrite) {
+                   bool confirmOverwrite)
+{
     QFileDialog dialog(owner);
     dialog.setNameFilter(QString::fromUtf8(filter));
     dialog.setDefaultSuffix(QString::fromUtf8(suffix));
@@ -26,25 +27,31 @@ QString ChooseFile(QWidget* owner, bool save, const char* filter, const char* su
     // Opening starts in the settings history, where every read is kept, until the user picks
     // a file elsewhere; then in that folder for the rest of the session.
     static QString openFolder = QString::fromStdWString(HistoryFolder().wstring());
-    if (!save && QFileInfo(openFolder).isDir()) dialog.setDirectory(openFolder);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    if (!save && QFileInfo(openFolder).isDir())
+        dialog.setDirectory(openFolder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
     const QString chosen = dialog.selectedFiles().constFirst();
-    if (!save) openFolder = QFileInfo(chosen).absolutePath();
+    if (!save)
+        openFolder = QFileInfo(chosen).absolutePath();
     return chosen;
 }
 
 }  // namespace
 
-QString ChooseSettingsFile(QWidget* owner, bool save) {
+QString ChooseSettingsFile(QWidget* owner, bool save)
+{
     // An existing file is replaced without a question, as the save has always done.
     return ChooseFile(owner, save, text::kSettingsFilter, text::kSettingsSuffix, false);
 }
 
-QString ChooseFileToSave(QWidget* owner, const char* filter, const char* suffix) {
+QString ChooseFileToSave(QWidget* owner, const char* filter, const char* suffix)
+{
     return ChooseFile(owner, true, filter, suffix, true);
 }
 
-std::filesystem::path ToPath(const QString& fileName) {
+std::filesystem::path ToPath(const QString& fileName)
+{
 #ifdef _WIN32
     return std::filesystem::path(fileName.toStdWString());
 #else
@@ -54,7 +61,8 @@ std::filesystem::path ToPath(const QString& fileName) {
 #endif
 }
 
-bool InstallRussianStandardTexts() {
+bool InstallRussianStandardTexts()
+{
     const QLocale russian(QLocale::Russian, QLocale::Russia);
     QLocale::setDefault(russian);
     auto* translator = new QTranslator(QCoreApplication::instance());

@@ -20,13 +20,15 @@ public:
 // back afterwards for the request that is still running.
 class CursorForUser {
 public:
-    CursorForUser() {
+    CursorForUser()
+    {
         while (const QCursor* cursor = QGuiApplication::overrideCursor()) {
             saved_.push_back(*cursor);
             QGuiApplication::restoreOverrideCursor();
         }
     }
-    ~CursorForUser() {
+    ~CursorForUser()
+    {
         for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
             QGuiApplication::setOverrideCursor(*it);
     }
@@ -37,4 +39,4 @@ private:
     std::vector<QCursor> saved_;
 };
 
-} // namespace k64::ui
+}  // namespace k64::ui

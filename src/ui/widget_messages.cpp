@@ -15,9 +15,11 @@ namespace {
 
 // The box would wrap a line wider than about half the screen; the texts break their own lines,
 // so the box is made wide enough for the widest of them (up to the screen's width).
-void KeepLinesWhole(QMessageBox& box) {
+void KeepLinesWhole(QMessageBox& box)
+{
     auto* label = box.findChild<QLabel*>("qt_msgbox_label");
-    if (!label) return;
+    if (!label)
+        return;
     const QFontMetrics metrics(label->font());
     int widest = 0;
     for (const QString& line : box.text().split('\n'))
@@ -30,7 +32,8 @@ void KeepLinesWhole(QMessageBox& box) {
 }  // namespace
 
 MessageAnswer WidgetMessages::ShowMessage(const std::string& text, const std::string& caption,
-                                          MessageButtons buttons) {
+                                          MessageButtons buttons)
+{
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::NoButton, owner_.data());
     box.setTextFormat(Qt::PlainText);  // texts from the unit must not be read as markup
@@ -52,12 +55,17 @@ MessageAnswer WidgetMessages::ShowMessage(const std::string& text, const std::st
         break;
     }
     // The program speaks Russian whatever the desktop's language is.
-    if (auto* b = box.button(QMessageBox::Ok)) b->setText("OK");
-    if (auto* b = box.button(QMessageBox::Cancel)) b->setText("Отмена");
-    if (auto* b = box.button(QMessageBox::Yes)) b->setText("Да");
-    if (auto* b = box.button(QMessageBox::No)) b->setText("Нет");
+    if (auto* b = box.button(QMessageBox::Ok))
+        b->setText("OK");
+    if (auto* b = box.button(QMessageBox::Cancel))
+        b->setText("Отмена");
+    if (auto* b = box.button(QMessageBox::Yes))
+        b->setText("Да");
+    if (auto* b = box.button(QMessageBox::No))
+        b->setText("Нет");
     // Some styles decorate standard buttons with pictures; the boxes carry none.
-    for (QAbstractButton* b : box.buttons()) b->setIcon(QIcon());
+    for (QAbstractButton* b : box.buttons())
+        b->setIcon(QIcon());
     KeepLinesWhole(box);
 
     const CursorForUser cursor;

@@ -15,13 +15,16 @@ using namespace update;
 
 FirmwareUpdate::FirmwareUpdate(UpdateView& view) : view_(view) {}
 
-bool FirmwareUpdate::LoadFirmwareImage() {
+bool FirmwareUpdate::LoadFirmwareImage()
+{
     const auto image = resources::Find("blow");
     return image && LoadFirmwareImage(*image);
 }
 
-bool FirmwareUpdate::LoadFirmwareImage(std::span<const unsigned char> image) {
-    if (static_cast<std::int64_t>(image.size()) > kMaxPayloadSize) return false;
+bool FirmwareUpdate::LoadFirmwareImage(std::span<const unsigned char> image)
+{
+    if (static_cast<std::int64_t>(image.size()) > kMaxPayloadSize)
+        return false;
     BlowSize = static_cast<std::int32_t>(image.size());
     BlowBuffer.assign(kHeadSize, kFirmwareHeadByte);
     BlowBuffer.insert(BlowBuffer.end(), image.begin(), image.end());
@@ -36,9 +39,11 @@ bool FirmwareUpdate::LoadFirmwareImage(std::span<const unsigned char> image) {
     return true;
 }
 
-void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice) {
+void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
+{
     // The button is disabled while a transfer runs; a click that still arrives changes nothing.
-    if (activeDevice == nullptr || !Loaded() || BlowActive) return;
+    if (activeDevice == nullptr || !Loaded() || BlowActive)
+        return;
     MessageInterface* owner = view_.MessageOwner();
 
     if (ShowMessage(owner, text::kFirmwareQuestion, text::kAttention, MessageButtons::OkCancel) !=
@@ -58,9 +63,8 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice) {
     TerminateFields(unit);
 
     const VersionInfo image = ReadVersionRecord(BlowBuffer, kHeadSize + kImageVersionOffset);
-    if (UnitIsNotOlder(unit, image) &&
-        ShowMessage(owner, text::kNotOlderQuestion, text::kAttention, MessageButtons::YesNo) !=
-            MessageAnswer::Yes) {
+    if (UnitIsNotOlder(unit, image) && ShowMessage(owner, text::kNotOlderQuestion, text::kAttention,
+                                                   MessageButtons::YesNo) != MessageAnswer::Yes) {
         outcome_ = UpdateOutcome::Declined;
         return;
     }
@@ -75,7 +79,8 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice) {
     // between two blocks would break the transfer.
     const bool held = activeDevice->HoldPort();
     if (!held || activeDevice->BeginFirmwareUpdate() < 0) {
-        if (held) activeDevice->ReleasePort();
+        if (held)
+            activeDevice->ReleasePort();
         ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
         view_.AppendLog(text::kLogCancelled);
         view_.SetBlowButtonEnabled(true);
@@ -100,30 +105,37 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice) {
     view_.SetTimer1Enabled(true);
 }
 
-void FirmwareUpdate::Fail(const char* text, const char* caption) {
+void FirmwareUpdate::Fail(const char* text, const char* caption)
+{
     ShowMessage(view_.MessageOwner(), text, caption, MessageButtons::Ok);
     view_.AppendLog(text::kLogCancelled);
 }
 
-void FirmwareUpdate::EndTransfer() {
+void FirmwareUpdate::EndTransfer()
+{
     BlowActive = false;
     view_.SetBlowButtonEnabled(true);
 }
 
-void FirmwareUpdate::Finish(DeviceInterface* activeDevice, UpdateOutcome outcome) {
-    if (activeDevice != nullptr) activeDevice->ReleasePort();
+void FirmwareUpdate::Finish(DeviceInterface* activeDevice, UpdateOutcome outcome)
+{
+    if (activeDevice != nullptr)
+        activeDevice->ReleasePort();
     outcome_ = outcome;
 }
 
-void FirmwareUpdate::Stop(DeviceInterface* activeDevice) {
-    if (!BlowActive) return;
+void FirmwareUpdate::Stop(DeviceInterface* activeDevice)
+{
+    if (!BlowActive)
+        return;
     view_.SetTimer1Enabled(false);
     view_.AppendLog(text::kLogCancelled);
     EndTransfer();
     Finish(activeDevice, UpdateOutcome::Stopped);
 }
 
-void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice) {
+void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice)
+{
     view_.SetTimer1Enabled(false);
     if (!BlowActive) {
         view_.SetTimer1Enabled(true);

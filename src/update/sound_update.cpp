@@ -14,27 +14,29 @@ using namespace update;
 
 namespace {
 
-std::uint32_t LittleEndian32(const unsigned char* p) {
+std::uint32_t LittleEndian32(const unsigned char* p)
+{
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
            std::uint32_t{p[3]} << 24;
 }
 
 }  // namespace
 
-std::size_t ResourceStream::Read(void* data, std::size_t count) {
+std::size_t ResourceStream::Read(void* data, std::size_t count)
+{
     const std::size_t n = std::min(count, bytes_.size() - position_);
-    if (n > 0) std::memcpy(data, bytes_.data() + position_, n);
+    if (n > 0)
+        std::memcpy(data, bytes_.data() + position_, n);
     position_ += n;
     return n;
 }
 
-void ResourceStream::Seek(std::size_t position) {
-    position_ = std::min(position, bytes_.size());
-}
+void ResourceStream::Seek(std::size_t position) { position_ = std::min(position, bytes_.size()); }
 
 SoundUpdate::SoundUpdate(UpdateView& view) : view_(view) {}
 
-bool SoundUpdate::LoadSoundData() {
+bool SoundUpdate::LoadSoundData()
+{
     const auto found = resources::Find("wave_list");
     if (!found || found->size() < static_cast<std::size_t>(kHeadSize) ||
         static_cast<std::int64_t>(found->size()) > kMaxPayloadSize) {
@@ -48,7 +50,8 @@ bool SoundUpdate::LoadSoundData() {
     return true;
 }
 
-bool SoundUpdate::LoadSoundData(std::vector<unsigned char> container) {
+bool SoundUpdate::LoadSoundData(std::vector<unsigned char> container)
+{
     if (container.size() < static_cast<std::size_t>(kHeadSize) ||
         static_cast<std::int64_t>(container.size()) > kMaxPayloadSize) {
         return false;
@@ -61,11 +64,13 @@ bool SoundUpdate::LoadSoundData(std::vector<unsigned char> container) {
     return true;
 }
 
-void SoundUpdate::RestoreCaption() {
+void SoundUpdate::RestoreCaption()
+{
     view_.SetWaveButtonCaption(text::kSoundCaption + std::to_string(WaveDataSize));
 }
 
-void SoundUpdate::Stop(DeviceInterface* activeDevice) {
+void SoundUpdate::Stop(DeviceInterface* activeDevice)
+{
     // A click on "Стоп": the unit has been told nothing final, so it keeps its old sound data
     // uncommitted; the next start prepares it again and sends everything from offset 0.
     view_.SetTimer2Enabled(false);
@@ -75,17 +80,21 @@ void SoundUpdate::Stop(DeviceInterface* activeDevice) {
     Finish(activeDevice, UpdateOutcome::Stopped);
 }
 
-void SoundUpdate::Finish(DeviceInterface* activeDevice, UpdateOutcome outcome) {
-    if (activeDevice != nullptr) activeDevice->ReleasePort();
+void SoundUpdate::Finish(DeviceInterface* activeDevice, UpdateOutcome outcome)
+{
+    if (activeDevice != nullptr)
+        activeDevice->ReleasePort();
     outcome_ = outcome;
 }
 
-void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice) {
+void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice)
+{
     if (Running()) {
         Stop(activeDevice);
         return;
     }
-    if (activeDevice == nullptr || !Loaded()) return;
+    if (activeDevice == nullptr || !Loaded())
+        return;
     MessageInterface* owner = view_.MessageOwner();
 
     if (ShowMessage(owner, text::kSoundQuestion, text::kAttention, MessageButtons::OkCancel) !=
@@ -104,7 +113,8 @@ void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice) {
     // between two blocks would leave the unit's sound area erased.
     const bool held = activeDevice->HoldPort();
     if (!held || activeDevice->BeginWaveUpdate() < 0) {
-        if (held) activeDevice->ReleasePort();
+        if (held)
+            activeDevice->ReleasePort();
         ShowMessage(owner, text::kDeviceBusyCancelled, text::kError, MessageButtons::Ok);
         RestoreCaption();
         outcome_ = UpdateOutcome::DeviceBusy;
@@ -120,7 +130,8 @@ void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice) {
     view_.AppendLog(text::kLogWritingSound);
 }
 
-void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice) {
+void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice)
+{
     view_.SetTimer2Enabled(false);
     if (!WaveStream) {
         view_.SetTimer2Enabled(true);

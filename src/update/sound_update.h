@@ -71,8 +71,8 @@ private:
     void RestoreCaption();
 
     UpdateView& view_;
-    std::vector<unsigned char> owned_;            // bytes given by the caller, if any
-    std::span<const unsigned char> container_;   // the container, embedded or owned_
+    std::vector<unsigned char> owned_;          // bytes given by the caller, if any
+    std::span<const unsigned char> container_;  // the container, embedded or owned_
     UpdateOutcome outcome_ = UpdateOutcome::None;
     int progressMax_ = 0;
 };

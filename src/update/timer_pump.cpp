@@ -5,7 +5,8 @@
 namespace k64::update {
 
 long PumpTimer(std::chrono::milliseconds interval, const std::function<bool()>& enabled,
-               const std::function<void()>& tick) {
+               const std::function<void()>& tick)
+{
     using Clock = std::chrono::steady_clock;
     long ticks = 0;
     Clock::time_point due = Clock::now() + interval;

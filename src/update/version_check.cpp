@@ -8,13 +8,15 @@ namespace k64::update {
 
 static_assert(sizeof(VersionInfo) == kVersionInfoSize);
 
-void TerminateFields(VersionInfo& info) {
+void TerminateFields(VersionInfo& info)
+{
     info.Type[sizeof info.Type - 1] = '\0';
     info.Version[sizeof info.Version - 1] = '\0';
     info.BuildDate[sizeof info.BuildDate - 1] = '\0';
 }
 
-VersionInfo ReadVersionRecord(std::span<const unsigned char> bytes, std::size_t offset) {
+VersionInfo ReadVersionRecord(std::span<const unsigned char> bytes, std::size_t offset)
+{
     VersionInfo info{};
     if (offset < bytes.size()) {
         const std::size_t count = std::min(sizeof info, bytes.size() - offset);
@@ -24,16 +26,19 @@ VersionInfo ReadVersionRecord(std::span<const unsigned char> bytes, std::size_t 
     return info;
 }
 
-bool IsVersionReply(std::string_view reply) {
+bool IsVersionReply(std::string_view reply)
+{
     return std::count(reply.begin(), reply.end(), '\n') >= 2;
 }
 
-bool UnitIsNotOlder(const VersionInfo& unit, const VersionInfo& image) {
+bool UnitIsNotOlder(const VersionInfo& unit, const VersionInfo& image)
+{
     // char_traits<char>::compare orders bytes as unsigned char, like memcmp.
     return FieldText(unit.Version).compare(FieldText(image.Version)) >= 0;
 }
 
-std::string_view TitleType(const VersionInfo& image) {
+std::string_view TitleType(const VersionInfo& image)
+{
     const std::string_view type = FieldText(image.Type);
     return type == "K64_r0" ? std::string_view("K64") : type;
 }

@@ -14,7 +14,8 @@ namespace k64::update {
 
 // A field's text up to its first zero byte, never past the end of the field.
 template <std::size_t N>
-std::string_view FieldText(const char (&field)[N]) {
+std::string_view FieldText(const char (&field)[N])
+{
     return {field, ::strnlen(field, N)};
 }
 

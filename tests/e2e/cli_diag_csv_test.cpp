@@ -120,12 +120,16 @@ TEST(DiagCsvFile, UnwritableIsToldAtOnce)
         {K64CTL_PATH, "--port", sim.PtyPath(), "diag", "--csv", "/nonexistent/k64/rec.csv"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("/nonexistent/k64/rec.csv (нет такого файла или папки)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("/nonexistent/k64/rec.csv (нет такого файла или папки)"),
+              std::string::npos)
+        << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, DiagCsv,
                          ::testing::Values(Ending{"Seconds", {"--seconds", "1.5"}, false},
                                            Ending{"CtrlC", {}, true}),
-                         [](const ::testing::TestParamInfo<Ending>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<Ending>& info) {
+                             return info.param.name;
+                         });
 
-} // namespace
+}  // namespace

@@ -59,7 +59,8 @@ protected:
     }
 
     // Runs k64ctl; `extraPorts` null leaves K64_EXTRA_PORTS unset.
-    ProgramResult Run(std::vector<std::string> args, std::optional<std::string> extraPorts = std::nullopt)
+    ProgramResult Run(std::vector<std::string> args,
+                      std::optional<std::string> extraPorts = std::nullopt)
     {
         args.insert(args.begin(), Ctl());
         ProgramResult r = k64::test::RunProgram(
@@ -74,10 +75,7 @@ protected:
 
     std::string File(const std::string& name) const { return files_ / name; }
     std::string History() const { return files_ / "history"; }
-    std::string StoredSettings() const
-    {
-        return ReadFile(config_ / "QF/TB_USB_PORT.conf");
-    }
+    std::string StoredSettings() const { return ReadFile(config_ / "QF/TB_USB_PORT.conf"); }
 
     TempDir config_{"k64ctl-test"};
     TempDir files_{"k64ctl-test"};
@@ -115,18 +113,16 @@ TEST_P(UsageError, ExitsTwoWithUsageOnStderr)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UsageError,
-    ::testing::Values(UsageCase{{}}, UsageCase{{"bogus"}}, UsageCase{{"id", "extra"}},
-                      UsageCase{{"--port"}}, UsageCase{{"--port=", "id"}},
-                      UsageCase{{"--port", "a", "--port", "b", "id"}},
-                      UsageCase{{"find", "--port", "/dev/ttyACM0"}},
-                      UsageCase{{"ports", "--port", "/dev/ttyACM0"}},
-                      UsageCase{{"write-settings"}}, UsageCase{{"write-settings", "a", "b"}},
-                      UsageCase{{"read-settings", "--force"}},
-                      UsageCase{{"read-settings", "--output"}},
-                      UsageCase{{"id", "--output", "x.txt"}}, UsageCase{{"--frobnicate", "id"}},
-                      UsageCase{{"version", "--yes"}}, UsageCase{{"id", "--seconds", "1"}},
-                      UsageCase{{"diag", "--seconds", "0"}}, UsageCase{{"diag", "--seconds", "nan"}},
-                      UsageCase{{"diag", "--seconds", "2x"}}));
+    ::testing::Values(
+        UsageCase{{}}, UsageCase{{"bogus"}}, UsageCase{{"id", "extra"}}, UsageCase{{"--port"}},
+        UsageCase{{"--port=", "id"}}, UsageCase{{"--port", "a", "--port", "b", "id"}},
+        UsageCase{{"find", "--port", "/dev/ttyACM0"}},
+        UsageCase{{"ports", "--port", "/dev/ttyACM0"}}, UsageCase{{"write-settings"}},
+        UsageCase{{"write-settings", "a", "b"}}, UsageCase{{"read-settings", "--force"}},
+        UsageCase{{"read-settings", "--output"}}, UsageCase{{"id", "--output", "x.txt"}},
+        UsageCase{{"--frobnicate", "id"}}, UsageCase{{"version", "--yes"}},
+        UsageCase{{"id", "--seconds", "1"}}, UsageCase{{"diag", "--seconds", "0"}},
+        UsageCase{{"diag", "--seconds", "nan"}}, UsageCase{{"diag", "--seconds", "2x"}}));
 
 TEST_F(K64ctl, HelpPrintsUsageAndDefaultPort)
 {
@@ -262,8 +258,8 @@ TEST_P(Version, LogsTypeAndFirmwareVersion)
     const auto sim = StartSim({"--type", c.type, "--version", c.version});
     const ProgramResult r = Run({"--port=" + sim->PtyPath(), "version"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string("Тип устройства   : ") + c.shownType + "\nВерсия прошивки : " +
-                         c.version + "\n");
+    EXPECT_EQ(r.out, std::string("Тип устройства   : ") + c.shownType +
+                         "\nВерсия прошивки : " + c.version + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Version,
@@ -312,14 +308,32 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"IdNoPort", {}, {"id"}, "Устройство не подключено или занято."},
         FailureCase{"VersionNoPort", {}, {"version"}, "Устройство не подключено или занято"},
         FailureCase{"ReadNoPort", {}, {"read-settings"}, "Устройство не подключено или занято."},
-        FailureCase{"WriteNoPort", {}, {"write-settings", "@"}, "Устройство не подключено или занято"},
-        FailureCase{"IdNoReply", {"--no-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
-        FailureCase{"IdMalformed", {"--malformed-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
-        FailureCase{"VersionWrongReply", {"--wrong-reply", "14"}, {"version"}, "Устройство не подключено или занято"},
-        FailureCase{"ReadWrongReply", {"--wrong-reply", "200"}, {"read-settings"}, "Устройство не подключено или занято."},
-        FailureCase{"WriteWrongReply", {"--wrong-reply", "201"}, {"write-settings", "@", "--no-backup"}, "Устройство не подключено или занято"},
-        FailureCase{"DiagNoPort", {}, {"diag", "--seconds", "1"}, "Устройство не подключено или занято"},
-        FailureCase{"DiagHangUp", {"--hangup-after", "1"}, {"diag", "--seconds", "5"}, "Устройство не подключено или занято"}),
+        FailureCase{
+            "WriteNoPort", {}, {"write-settings", "@"}, "Устройство не подключено или занято"},
+        FailureCase{
+            "IdNoReply", {"--no-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
+        FailureCase{"IdMalformed",
+                    {"--malformed-reply", "10"},
+                    {"id"},
+                    "Устройство не подключено или занято."},
+        FailureCase{"VersionWrongReply",
+                    {"--wrong-reply", "14"},
+                    {"version"},
+                    "Устройство не подключено или занято"},
+        FailureCase{"ReadWrongReply",
+                    {"--wrong-reply", "200"},
+                    {"read-settings"},
+                    "Устройство не подключено или занято."},
+        FailureCase{"WriteWrongReply",
+                    {"--wrong-reply", "201"},
+                    {"write-settings", "@", "--no-backup"},
+                    "Устройство не подключено или занято"},
+        FailureCase{
+            "DiagNoPort", {}, {"diag", "--seconds", "1"}, "Устройство не подключено или занято"},
+        FailureCase{"DiagHangUp",
+                    {"--hangup-after", "1"},
+                    {"diag", "--seconds", "5"},
+                    "Устройство не подключено или занято"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------------------------
@@ -354,7 +368,8 @@ TEST_F(K64ctl, DoctorChecksPortHoldersAndUnit)
 {
     const ProgramResult missing = Run({"doctor", "--port", File("no-such-port")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(Lines(missing.out).at(0), "[!!] Порт " + File("no-such-port") + " не найден.") << missing.out;
+    EXPECT_EQ(Lines(missing.out).at(0), "[!!] Порт " + File("no-such-port") + " не найден.")
+        << missing.out;
 
     const auto sim = StartSim({"--id", "4294967295"});
     const ProgramResult good = Run({"doctor", "--port", sim->PtyPath()});
@@ -363,13 +378,15 @@ TEST_F(K64ctl, DoctorChecksPortHoldersAndUnit)
     ASSERT_EQ(lines.size(), 5u) << good.out;
     for (const std::string& line : lines)
         EXPECT_EQ(line.rfind("[ок] ", 0), 0u) << line;
-    EXPECT_NE(lines.back().find("серийный номер -1, тип K64_r2, версия прошивки 000.013"), std::string::npos);
+    EXPECT_NE(lines.back().find("серийный номер -1, тип K64_r2, версия прошивки 000.013"),
+              std::string::npos);
 
     // This test process keeping the port open is named as its holder.
     k64::test::SimLine held(sim->PtyPath());
     ASSERT_TRUE(held.IsOpen());
     const ProgramResult busy = Run({"doctor", "--port", sim->PtyPath()});
-    EXPECT_NE(busy.out.find("[!!] Порт занят: процесс " + std::to_string(::getpid()) + " ("), std::string::npos)
+    EXPECT_NE(busy.out.find("[!!] Порт занят: процесс " + std::to_string(::getpid()) + " ("),
+              std::string::npos)
         << busy.out;
 }
 
@@ -381,7 +398,8 @@ protected:
     void SetUp() override
     {
         K64ctl::SetUp();
-        WriteFile(File("unit.txt"), "MicLevel=10\nNoteKick=4\nUnknownKey=1\nBalans=\xE1\xE0\xEB\xE0\xED\xF1\n");
+        WriteFile(File("unit.txt"),
+                  "MicLevel=10\nNoteKick=4\nUnknownKey=1\nBalans=\xE1\xE0\xEB\xE0\xED\xF1\n");
         sim_ = StartSim({"--settings-file", File("unit.txt")});
         ASSERT_TRUE(sim_->Started());
     }
@@ -495,39 +513,91 @@ TEST_P(WriteSettings, ChecksLimitsBeforeSending)
 INSTANTIATE_TEST_SUITE_P(
     Cases, WriteSettings,
     ::testing::Values(
-        WriteCase{"Valid", "MicLevel=12\r\nPinCod=5739\r\n", false, 0, "",
+        WriteCase{"Valid",
+                  "MicLevel=12\r\nPinCod=5739\r\n",
+                  false,
+                  0,
+                  "",
                   {{"MicLevel", "12"}, {"PinCod", "5739"}, {"NoteKick", "3"}, {"Balans", ""}}},
-        WriteCase{"LfAndHexAccepted", "MicLevel=$E\nBalans=*100#\n", false, 0, "",
+        WriteCase{"LfAndHexAccepted",
+                  "MicLevel=$E\nBalans=*100#\n",
+                  false,
+                  0,
+                  "",
                   {{"MicLevel", "$E"}, {"Balans", "*100#"}}},
-        WriteCase{"Cp1251Text", "Balans=\xE1\xE0\xEB\xE0\xED\xF1\r\n", false, 0, "",
+        WriteCase{"Cp1251Text",
+                  "Balans=\xE1\xE0\xEB\xE0\xED\xF1\r\n",
+                  false,
+                  0,
+                  "",
                   {{"Balans", "баланс"}, {"MicLevel", "8"}}},
-        WriteCase{"AboveMax", "MicLevel=15\r\n", false, 2, "MicLevel: 15 - многовато будет.\n",
+        WriteCase{"AboveMax",
+                  "MicLevel=15\r\n",
+                  false,
+                  2,
+                  "MicLevel: 15 - многовато будет.\n",
                   {{"MicLevel", "10"}, {"NoteKick", "4"}}},
-        WriteCase{"BelowMin", "MicLevel=0\r\n", false, 2, "MicLevel: 0 - маловато будет.\n",
+        WriteCase{"BelowMin",
+                  "MicLevel=0\r\n",
+                  false,
+                  2,
+                  "MicLevel: 0 - маловато будет.\n",
                   {{"MicLevel", "10"}}},
-        WriteCase{"NotANumber", "MicLevel=abc\r\n", false, 2,
-                  "MicLevel: abc - не является целым цислом\n", {{"MicLevel", "10"}}},
-        WriteCase{"EmptyNumber", "MicLevel=\r\n", false, 2,
-                  "MicLevel:  - не является целым цислом\n", {{"MicLevel", "10"}}},
-        WriteCase{"EveryRefusalNamed", "PinCod=123\r\nMicLevel=15\r\nBalans=123456789\r\n", false,
+        WriteCase{"NotANumber",
+                  "MicLevel=abc\r\n",
+                  false,
+                  2,
+                  "MicLevel: abc - не является целым цислом\n",
+                  {{"MicLevel", "10"}}},
+        WriteCase{"EmptyNumber",
+                  "MicLevel=\r\n",
+                  false,
+                  2,
+                  "MicLevel:  - не является целым цислом\n",
+                  {{"MicLevel", "10"}}},
+        WriteCase{"EveryRefusalNamed",
+                  "PinCod=123\r\nMicLevel=15\r\nBalans=123456789\r\n",
+                  false,
                   2,
                   "PinCod: Маленькая длинна текста\nBalans: Превышена длинна текста\n"
                   "MicLevel: 15 - многовато будет.\n",
                   {{"MicLevel", "10"}, {"PinCod", ""}}},
-        WriteCase{"ForceSendsAnyway", "MicLevel=15\r\nPinCod=123\r\n", true, 0, "",
+        WriteCase{"ForceSendsAnyway",
+                  "MicLevel=15\r\nPinCod=123\r\n",
+                  true,
+                  0,
+                  "",
                   {{"MicLevel", "15"}, {"PinCod", "123"}}},
-        WriteCase{"EmptyFileRestoresDefaults", "", false, 0, "",
+        WriteCase{"EmptyFileRestoresDefaults",
+                  "",
+                  false,
+                  0,
+                  "",
                   {{"MicLevel", "8"}, {"NoteKick", "3"}, {"Balans", ""}}},
         // Files that are no settings text would reset every value: refused even with --force.
-        WriteCase{"BinaryRefusedEvenForced", "MicLevel=12\r\n\x7F" "ELF", true, 2,
+        WriteCase{"BinaryRefusedEvenForced",
+                  "MicLevel=12\r\n\x7F"
+                  "ELF",
+                  true,
+                  2,
                   "Файл содержит управляющие байты и не может быть файлом настроек: IN\n",
                   {{"MicLevel", "10"}}},
-        WriteCase{"NoKnownKeyRefusedEvenForced", "root:x:0:0:root:/root:/bin/bash\nmiclevel=3\n", true, 2,
+        WriteCase{"NoKnownKeyRefusedEvenForced",
+                  "root:x:0:0:root:/root:/bin/bash\nmiclevel=3\n",
+                  true,
+                  2,
                   "В файле нет ни одной строки \"параметр=значение\" с известным параметром: IN\n",
                   {{"MicLevel", "10"}}},
-        WriteCase{"UnknownLinesListedAndSkipped", "hello\r\nMicLevel=12\r\n", false, 0,
-                  "k64ctl: строка пропущена: hello\n", {{"MicLevel", "12"}}},
-        WriteCase{"TooLongForOneFrame", "Balans=" + std::string(70000, 'x') + "\r\n", true, 1,
+        WriteCase{"UnknownLinesListedAndSkipped",
+                  "hello\r\nMicLevel=12\r\n",
+                  false,
+                  0,
+                  "k64ctl: строка пропущена: hello\n",
+                  {{"MicLevel", "12"}}},
+        WriteCase{"TooLongForOneFrame",
+                  "Balans=" + std::string(70000, 'x') + "\r\n",
+                  true,
+                  1,
                   "Настройки не помещаются в одну посылку: 70008 байт, допустимо не более 65534. "
                   "Ничего не отправлено.\n",
                   {{"MicLevel", "10"}}}),
@@ -544,7 +614,9 @@ TEST_F(Settings, WriteIsKeptAndRestoreLatestUndoesIt)
     WriteFile(File("new.txt"), "MicLevel=12\r\nNoteKick=1\r\n");
     const ProgramResult write = OnUnit({"write-settings", File("new.txt")});
     ASSERT_EQ(write.status, 0) << write.err;
-    EXPECT_NE(write.out.find("Чувствительность микрофона (MicLevel): «10» -> «12»\n"), std::string::npos) << write.out;
+    EXPECT_NE(write.out.find("Чувствительность микрофона (MicLevel): «10» -> «12»\n"),
+              std::string::npos)
+        << write.out;
     EXPECT_NE(write.out.find("(Balans): «баланс» -> «»\n"), std::string::npos) << write.out;
 
     const ProgramResult restore = OnUnit({"restore"});
@@ -555,8 +627,10 @@ TEST_F(Settings, WriteIsKeptAndRestoreLatestUndoesIt)
     // Time, serial, values that differ from the defaults, path: before the restore, before the write.
     const std::vector<std::string> history = Lines(Run({"history", "--unit", "16001234"}).out);
     ASSERT_EQ(history.size(), 2u);
-    EXPECT_NE(history[0].find("\t16001234\t2\t" + History() + "/"), std::string::npos) << history[0];
-    EXPECT_NE(history[1].find("\t16001234\t3\t" + History() + "/"), std::string::npos) << history[1];
+    EXPECT_NE(history[0].find("\t16001234\t2\t" + History() + "/"), std::string::npos)
+        << history[0];
+    EXPECT_NE(history[1].find("\t16001234\t3\t" + History() + "/"), std::string::npos)
+        << history[1];
 }
 
 // diff: 0 the same, 1 different (one line each, enumerations by their text), 2 trouble.
@@ -596,7 +670,8 @@ TEST_F(Settings, DiffTable)
 // or with --restore-settings the settings are written back at once.
 TEST_F(Settings, UpdateThatResetsTheSettingsIsCaughtAndUndone)
 {
-    sim_ = StartSim({"--settings-file", File("unit.txt"), "--reset-settings-on-commit", "--prepare-delay-ms", "0"});
+    sim_ = StartSim({"--settings-file", File("unit.txt"), "--reset-settings-on-commit",
+                     "--prepare-delay-ms", "0"});
     const std::map<std::string, std::string> before = UnitValues();
     const ProgramResult update = OnUnit({"update-firmware", "--yes"});
     ASSERT_EQ(update.status, 0) << update.err;
@@ -619,4 +694,4 @@ TEST_F(Settings, WriteFromMissingFileFailsAndSendsNothing)
     EXPECT_EQ(UnitValues().at("MicLevel"), "10");
 }
 
-} // namespace
+}  // namespace

@@ -15,9 +15,11 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
     Bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -28,9 +30,11 @@ const Bytes kReqVersion = SimFrameBytes(14);
 // Serial number 0x12345678, as the simulators below are started.
 const Bytes kIdReply = {0x0B, 0x00, 0x04, 0x00, 0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0};
 const std::string kVersionText = "K64_r2\n000.013\nSep 01 2016";
-const Bytes kVersionReply = Concat({{0x96, 0x00, 28, 0x00, 26, 0x00}, Text(kVersionText), {0, 0, 0, 0}});
+const Bytes kVersionReply =
+    Concat({{0x96, 0x00, 28, 0x00, 26, 0x00}, Text(kVersionText), {0, 0, 0, 0}});
 
-std::vector<std::string> Concat2(std::vector<std::string> a, const std::vector<std::string>& b) {
+std::vector<std::string> Concat2(std::vector<std::string> a, const std::vector<std::string>& b)
+{
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -38,7 +42,8 @@ std::vector<std::string> Concat2(std::vector<std::string> a, const std::vector<s
 std::vector<std::string> BaseArgs() { return {"--id", "305419896", "--prepare-delay-ms", "0"}; }
 
 // One opening of the line: write, read `expect` bytes, close.
-Bytes Exchange(const SimProcess& sim, const Bytes& request, std::size_t expect) {
+Bytes Exchange(const SimProcess& sim, const Bytes& request, std::size_t expect)
+{
     SimLine line(sim.PtyPath());
     EXPECT_TRUE(line.IsOpen());
     EXPECT_TRUE(line.Write(request));
@@ -47,14 +52,16 @@ Bytes Exchange(const SimProcess& sim, const Bytes& request, std::size_t expect) 
 
 class SimRequests : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         settings_file_ = ::testing::TempDir() + "sim_requests_settings.txt";
         std::ofstream(settings_file_, std::ios::binary) << "Key=1\nPin=0000\n";
         auto args = BaseArgs();
         args.insert(args.end(), {"--settings-file", settings_file_});
         sim_ = new SimProcess(SimProgram(), args);
     }
-    static void TearDownTestSuite() {
+    static void TearDownTestSuite()
+    {
         delete sim_;
         sim_ = nullptr;
     }
@@ -68,20 +75,23 @@ struct ReplyCase {
     Bytes reply;
 };
 
-TEST_F(SimRequests, EachReadRequestGetsItsReply) {
+TEST_F(SimRequests, EachReadRequestGetsItsReply)
+{
     ASSERT_TRUE(sim_->Started());
     const ReplyCase cases[] = {
         {"id", kReqId, kIdReply},
         {"id with bit 15 set", SimFrameBytes(0x800A), kIdReply},
         {"version", kReqVersion, kVersionReply},
-        {"settings", SimFrameBytes(200), Concat({{0xC9, 0x00, 16, 0x00}, Text("Key=1\nPin=0000\n"), {0, 0, 0, 0, 0}})},
+        {"settings", SimFrameBytes(200),
+         Concat({{0xC9, 0x00, 16, 0x00}, Text("Key=1\nPin=0000\n"), {0, 0, 0, 0, 0}})},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Exchange(*sim_, c.request, c.reply.size()), c.reply) << c.name;
     }
 }
 
-TEST_F(SimRequests, RequestsWithoutReplyLeaveTheLineClean) {
+TEST_F(SimRequests, RequestsWithoutReplyLeaveTheLineClean)
+{
     // Followed in the same opening by an id request, whose reply must be the first thing back.
     const struct {
         const char* name;
@@ -97,11 +107,13 @@ TEST_F(SimRequests, RequestsWithoutReplyLeaveTheLineClean) {
         {"reply code sent as request", SimFrameBytes(11, Bytes{1, 2, 3, 4})},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Exchange(*sim_, Concat({c.request, kReqId}), kIdReply.size()), kIdReply) << c.name;
+        EXPECT_EQ(Exchange(*sim_, Concat({c.request, kReqId}), kIdReply.size()), kIdReply)
+            << c.name;
     }
 }
 
-TEST_F(SimRequests, FindsTheNextRequestAfterNoise) {
+TEST_F(SimRequests, FindsTheNextRequestAfterNoise)
+{
     const struct {
         const char* name;
         Bytes noise;
@@ -117,7 +129,8 @@ TEST_F(SimRequests, FindsTheNextRequestAfterNoise) {
     }
 }
 
-TEST_F(SimRequests, PartialFrameIsForgottenWhenThePortCloses) {
+TEST_F(SimRequests, PartialFrameIsForgottenWhenThePortCloses)
+{
     {
         // The version reply shows the unit has read the bytes written with its request.
         SimLine line(sim_->PtyPath());
@@ -127,7 +140,8 @@ TEST_F(SimRequests, PartialFrameIsForgottenWhenThePortCloses) {
     EXPECT_EQ(Exchange(*sim_, kReqId, kIdReply.size()), kIdReply);
 }
 
-TEST(SimUnitIdentity, SetIdAnswersWithTheNewIdAndKeepsIt) {
+TEST(SimUnitIdentity, SetIdAnswersWithTheNewIdAndKeepsIt)
+{
     SimProcess sim(SimProgram(), BaseArgs());
     ASSERT_TRUE(sim.Started());
     const Bytes reply = {0x0B, 0x00, 0x04, 0x00, 0x05, 0x00, 0x00, 0x80, 0, 0, 0, 0};
@@ -135,7 +149,8 @@ TEST(SimUnitIdentity, SetIdAnswersWithTheNewIdAndKeepsIt) {
     EXPECT_EQ(Exchange(sim, kReqId, reply.size()), reply);
 }
 
-TEST(SimUnitIdentity, WrittenSettingsAreEchoedAndReadBack) {
+TEST(SimUnitIdentity, WrittenSettingsAreEchoedAndReadBack)
+{
     SimProcess sim(SimProgram(), BaseArgs());
     ASSERT_TRUE(sim.Started());
     const Bytes text = Concat({Text("Apn=internet\nTz=3\n"), {0}});
@@ -154,7 +169,8 @@ struct FaultCase {
 
 class SimFaults : public ::testing::TestWithParam<FaultCase> {};
 
-TEST_P(SimFaults, AnswerAsAsked) {
+TEST_P(SimFaults, AnswerAsAsked)
+{
     const FaultCase& c = GetParam();
     auto args = BaseArgs();
     args.insert(args.end(), c.args.begin(), c.args.end());
@@ -167,18 +183,34 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SimFaults,
     ::testing::Values(
         FaultCase{"no_reply", {"--no-reply", "10"}, kReqId, kVersionReply},
-        FaultCase{"wrong_reply_to_version", {"--wrong-reply", "14"}, kReqId, Concat({kIdReply, kIdReply})},
-        FaultCase{"wrong_reply_to_id", {"--wrong-reply", "10"}, kReqId, Concat({kVersionReply, kVersionReply})},
-        FaultCase{"malformed_id", {"--malformed-reply", "10"}, kReqId,
-                  Concat({{0x0B, 0x00, 0x05, 0x00, 0x78, 0x56, 0x34, 0x12, 0x00, 0, 0, 0, 0}, kVersionReply})},
-        FaultCase{"malformed_version", {"--malformed-reply=14"}, kReqId,
-                  Concat({kIdReply, {0x96, 0x00, 28, 0x00, 27, 0x00}, Text(kVersionText), {0, 0, 0, 0}})},
-        FaultCase{"malformed_settings", {"--malformed-reply", "200"}, SimFrameBytes(200),
+        FaultCase{"wrong_reply_to_version",
+                  {"--wrong-reply", "14"},
+                  kReqId,
+                  Concat({kIdReply, kIdReply})},
+        FaultCase{"wrong_reply_to_id",
+                  {"--wrong-reply", "10"},
+                  kReqId,
+                  Concat({kVersionReply, kVersionReply})},
+        FaultCase{"malformed_id",
+                  {"--malformed-reply", "10"},
+                  kReqId,
+                  Concat({{0x0B, 0x00, 0x05, 0x00, 0x78, 0x56, 0x34, 0x12, 0x00, 0, 0, 0, 0},
+                          kVersionReply})},
+        FaultCase{
+            "malformed_version",
+            {"--malformed-reply=14"},
+            kReqId,
+            Concat({kIdReply, {0x96, 0x00, 28, 0x00, 27, 0x00}, Text(kVersionText), {0, 0, 0, 0}})},
+        FaultCase{"malformed_settings",
+                  {"--malformed-reply", "200"},
+                  SimFrameBytes(200),
                   Concat({{0xC9, 0x00, 0x00, 0x00, 0, 0, 0, 0}, kVersionReply})},
-        FaultCase{"delay_keeps_order", {"--delay", "10:200"}, kReqId, Concat({kIdReply, kVersionReply})}),
+        FaultCase{
+            "delay_keeps_order", {"--delay", "10:200"}, kReqId, Concat({kIdReply, kVersionReply})}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SimSessions, LateReplyDoesNotLeakIntoTheNextOpening) {
+TEST(SimSessions, LateReplyDoesNotLeakIntoTheNextOpening)
+{
     SimProcess sim(SimProgram(), Concat2(BaseArgs(), {"--delay", "10:300"}));
     ASSERT_TRUE(sim.Started());
     {
@@ -192,7 +224,8 @@ TEST(SimSessions, LateReplyDoesNotLeakIntoTheNextOpening) {
     EXPECT_EQ(Exchange(sim, kReqVersion, kVersionReply.size()), kVersionReply);
 }
 
-TEST(SimSessions, HangupAfterTheNthFrame) {
+TEST(SimSessions, HangupAfterTheNthFrame)
+{
     SimProcess sim(SimProgram(), Concat2(BaseArgs(), {"--hangup-after", "2"}));
     ASSERT_TRUE(sim.Started());
     EXPECT_EQ(Exchange(sim, kReqId, kIdReply.size()), kIdReply);
@@ -203,7 +236,8 @@ TEST(SimSessions, HangupAfterTheNthFrame) {
 }
 
 // Splits a diagnostic burst into lines ended by CR LF; the unfinished tail is left out.
-std::vector<std::string> Lines(const Bytes& bytes) {
+std::vector<std::string> Lines(const Bytes& bytes)
+{
     std::vector<std::string> lines;
     std::string text(bytes.begin(), bytes.end());
     for (std::size_t end; (end = text.find("\r\n")) != std::string::npos; text.erase(0, end + 2)) {
@@ -212,19 +246,23 @@ std::vector<std::string> Lines(const Bytes& bytes) {
     return lines;
 }
 
-bool ThreeNumbers(const std::string& values) {
+bool ThreeNumbers(const std::string& values)
+{
     const char* p = values.c_str();
     for (int i = 0; i < 3; ++i) {
         char* end = nullptr;
         std::strtod(p, &end);
-        if (end == p) return false;
+        if (end == p)
+            return false;
         p = end;
-        if (i < 2 && *p++ != ',') return false;
+        if (i < 2 && *p++ != ',')
+            return false;
     }
     return *p == '\0';
 }
 
-TEST(SimDiagnostics, StreamsAllFourLineKindsUntilThePortCloses) {
+TEST(SimDiagnostics, StreamsAllFourLineKindsUntilThePortCloses)
+{
     SimProcess sim(SimProgram(), Concat2(BaseArgs(), {"--diag-interval-ms", "20"}));
     ASSERT_TRUE(sim.Started());
     {
@@ -234,7 +272,8 @@ TEST(SimDiagnostics, StreamsAllFourLineKindsUntilThePortCloses) {
         const Bytes stream = line.ReadUntil(
             [&](const Bytes& b) {
                 seen.clear();
-                for (const auto& l : Lines(b)) seen.insert(l.substr(0, l.find(':') + 1));
+                for (const auto& l : Lines(b))
+                    seen.insert(l.substr(0, l.find(':') + 1));
                 return seen.size() >= 4;
             },
             10s);
@@ -250,7 +289,10 @@ TEST(SimDiagnostics, StreamsAllFourLineKindsUntilThePortCloses) {
     SimLine line(sim.PtyPath());
     ASSERT_TRUE(line.Write(kReqId));
     const Bytes first = line.ReadUntil(
-        [](const Bytes& b) { return b.size() >= kIdReply.size() && std::equal(kIdReply.rbegin(), kIdReply.rend(), b.rbegin()); },
+        [](const Bytes& b) {
+            return b.size() >= kIdReply.size() &&
+                   std::equal(kIdReply.rbegin(), kIdReply.rend(), b.rbegin());
+        },
         10s);
     ASSERT_GE(first.size(), kIdReply.size());
     ASSERT_TRUE(line.Write(kReqVersion));

@@ -15,19 +15,22 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-Bytes Exchange(const SimProcess& sim, const Bytes& request, std::size_t expect) {
+Bytes Exchange(const SimProcess& sim, const Bytes& request, std::size_t expect)
+{
     SimLine line(sim.PtyPath());
     EXPECT_TRUE(line.Write(request));
     return line.Read(expect);
 }
 
-std::string FreshDir(const std::string& name) {
+std::string FreshDir(const std::string& name)
+{
     const fs::path dir = fs::path(::testing::TempDir()) / (name + "_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     return dir.string();
 }
 
-TEST(SimState, SettingsAndIdSurviveARestart) {
+TEST(SimState, SettingsAndIdSurviveARestart)
+{
     const std::string dir = FreshDir("sim_state");
     const Bytes settings = SimFrameBytes(201, Bytes{'A', '=', '7', '\n', 0});
     const Bytes id_reply = {0x0B, 0x00, 0x04, 0x00, 0x09, 0x00, 0x00, 0x00, 0, 0, 0, 0};
@@ -48,7 +51,8 @@ TEST(SimState, SettingsAndIdSurviveARestart) {
     EXPECT_EQ(Exchange(sim, SimFrameBytes(10), id_reply.size()), id_reply);
 }
 
-TEST(SimState, WithoutStateDirNothingIsKept) {
+TEST(SimState, WithoutStateDirNothingIsKept)
+{
     const Bytes empty_settings = {0xC9, 0x00, 0x01, 0x00, 0x00, 0, 0, 0, 0};
     {
         SimProcess sim(SimProgram(), {});
@@ -61,7 +65,8 @@ TEST(SimState, WithoutStateDirNothingIsKept) {
     EXPECT_EQ(Exchange(sim, SimFrameBytes(200), empty_settings.size()), empty_settings);
 }
 
-TEST(SimLink, PointsAtTheTerminalWhileRunning) {
+TEST(SimLink, PointsAtTheTerminalWhileRunning)
+{
     const std::string link = FreshDir("sim_link");
     std::string path;
     {
@@ -80,8 +85,10 @@ TEST(SimLink, PointsAtTheTerminalWhileRunning) {
     EXPECT_NE(::lstat(link.c_str(), &st), 0) << "link left behind";
 }
 
-TEST(SimOptions, BadCommandLineEndsWithStatusTwo) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{"--bogus"}, {"--id", "x"}, {"--delay", "14"}}) {
+TEST(SimOptions, BadCommandLineEndsWithStatusTwo)
+{
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--bogus"}, {"--id", "x"}, {"--delay", "14"}}) {
         SimProcess sim(SimProgram(), args);
         EXPECT_FALSE(sim.Started());
         EXPECT_EQ(sim.WaitExit(std::chrono::seconds(10)), 2) << args[0];

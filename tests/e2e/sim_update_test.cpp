@@ -18,39 +18,50 @@ const Bytes kFragmentAck = {0xC1, 0, 0, 0, 0, 0, 0, 0};
 const Bytes kCommitAck = {0xBF, 0, 0, 0, 0, 0, 0, 0};
 const Bytes kIdReply = {0x0B, 0x00, 0x04, 0x00, 0x2A, 0, 0, 0, 0, 0, 0, 0};  // id 42
 
-Bytes Le32(std::uint32_t v) {
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
-            static_cast<std::uint8_t>(v >> 24)};
+Bytes Le32(std::uint32_t v)
+{
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
     Bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
 // A firmware image with its version record at offset 256 and varied filler elsewhere.
-Bytes Image(std::size_t size, const std::string& version) {
+Bytes Image(std::size_t size, const std::string& version)
+{
     Bytes image(size);
     std::uint32_t x = 12345;
-    for (auto& b : image) b = static_cast<std::uint8_t>((x = x * 1103515245 + 12345) >> 16);
+    for (auto& b : image)
+        b = static_cast<std::uint8_t>((x = x * 1103515245 + 12345) >> 16);
     std::fill(image.begin() + 256, image.begin() + 352, 0);
-    auto put = [&](std::size_t at, const std::string& t) { std::copy(t.begin(), t.end(), image.begin() + 256 + at); };
+    auto put = [&](std::size_t at, const std::string& t) {
+        std::copy(t.begin(), t.end(), image.begin() + 256 + at);
+    };
     put(0, "K64_r2");
     put(48, version);
     put(64, "Oct 10 2020");
     return image;
 }
 
-Bytes Fragment(std::uint32_t offset, const Bytes& buffer, std::size_t at, std::size_t count) {
-    Bytes payload = Concat({Le32(offset), {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)}});
-    payload.insert(payload.end(), buffer.begin() + static_cast<long>(at), buffer.begin() + static_cast<long>(at + count));
+Bytes Fragment(std::uint32_t offset, const Bytes& buffer, std::size_t at, std::size_t count)
+{
+    Bytes payload = Concat(
+        {Le32(offset), {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)}});
+    payload.insert(payload.end(), buffer.begin() + static_cast<long>(at),
+                   buffer.begin() + static_cast<long>(at + count));
     return SimFrameBytes(192, payload);
 }
 
 class Unit {
 public:
-    explicit Unit(std::vector<std::string> extra = {}) {
+    explicit Unit(std::vector<std::string> extra = {})
+    {
         std::vector<std::string> args = {"--id", "42", "--prepare-delay-ms", "0"};
         args.insert(args.end(), extra.begin(), extra.end());
         sim_ = std::make_unique<SimProcess>(SimProgram(), args);
@@ -58,21 +69,26 @@ public:
     bool Started() const { return sim_->Started(); }
 
     // One request per opening, as the tool does; the bytes that came back.
-    Bytes Exchange(const Bytes& request, std::size_t expect) {
+    Bytes Exchange(const Bytes& request, std::size_t expect)
+    {
         SimLine line(sim_->PtyPath());
         EXPECT_TRUE(line.Write(request));
         return line.Read(expect);
     }
     // True when the request got no answer: an id request sent after it is answered first.
-    bool Unanswered(const Bytes& request) {
+    bool Unanswered(const Bytes& request)
+    {
         return Exchange(Concat({request, SimFrameBytes(10)}), kIdReply.size()) == kIdReply;
     }
     // Prepare and send `buffer` in 1024-byte blocks; false at the first missing acknowledgement.
-    bool Send(std::uint16_t prepare, const Bytes& buffer) {
-        if (Exchange(SimFrameBytes(prepare), kPrepareAck.size()) != kPrepareAck) return false;
+    bool Send(std::uint16_t prepare, const Bytes& buffer)
+    {
+        if (Exchange(SimFrameBytes(prepare), kPrepareAck.size()) != kPrepareAck)
+            return false;
         for (std::size_t at = 0; at < buffer.size(); at += 1024) {
             const std::size_t n = std::min<std::size_t>(1024, buffer.size() - at);
-            if (Exchange(Fragment(static_cast<std::uint32_t>(at), buffer, at, n), kFragmentAck.size()) != kFragmentAck) {
+            if (Exchange(Fragment(static_cast<std::uint32_t>(at), buffer, at, n),
+                         kFragmentAck.size()) != kFragmentAck) {
                 return false;
             }
         }
@@ -80,7 +96,8 @@ public:
     }
     // True when the commit is acknowledged, false when it goes unanswered (then the id request
     // sent after it is answered first).
-    bool Commit(std::uint32_t size, std::uint32_t crc) {
+    bool Commit(std::uint32_t size, std::uint32_t crc)
+    {
         const Bytes commit = SimFrameBytes(190, Concat({Le32(size), Le32(crc)}));
         SimLine line(sim_->PtyPath());
         EXPECT_TRUE(line.Write(Concat({commit, SimFrameBytes(10)})));
@@ -92,9 +109,11 @@ public:
         EXPECT_EQ(Concat({first, line.Read(kIdReply.size() - first.size())}), kIdReply);
         return false;
     }
-    std::string Version() {
+    std::string Version()
+    {
         const Bytes reply = Exchange(SimFrameBytes(14), 8 + 2 + 26);
-        if (reply.size() < 10) return {};
+        if (reply.size() < 10)
+            return {};
         const std::string text(reply.begin() + 6, reply.end() - 4);
         const auto first = text.find('\n');
         return text.substr(first + 1, text.find('\n', first + 1) - first - 1);
@@ -113,7 +132,8 @@ struct CommitCase {
     bool accepted;
 };
 
-TEST(SimFirmwareUpdate, CommitAcceptedOnlyForTheImageSizeAndChecksum) {
+TEST(SimFirmwareUpdate, CommitAcceptedOnlyForTheImageSizeAndChecksum)
+{
     const Bytes image = Image(2500, "000.020");  // three blocks, the last one short
     const std::uint32_t crc = sim::Crc32Plain(image);
     const CommitCase cases[] = {
@@ -127,7 +147,8 @@ TEST(SimFirmwareUpdate, CommitAcceptedOnlyForTheImageSizeAndChecksum) {
     ASSERT_TRUE(unit.Started());
     for (const auto& c : cases) {
         ASSERT_TRUE(unit.Send(195, FirmwareBuffer(image))) << c.name;
-        EXPECT_EQ(unit.Commit(static_cast<std::uint32_t>(static_cast<std::int64_t>(image.size()) + c.size_delta),
+        EXPECT_EQ(unit.Commit(static_cast<std::uint32_t>(static_cast<std::int64_t>(image.size()) +
+                                                         c.size_delta),
                               crc ^ c.crc_xor),
                   c.accepted)
             << c.name;
@@ -135,7 +156,8 @@ TEST(SimFirmwareUpdate, CommitAcceptedOnlyForTheImageSizeAndChecksum) {
     }
 }
 
-TEST(SimFirmwareUpdate, ImageWithoutTheFFHeadIsRefused) {
+TEST(SimFirmwareUpdate, ImageWithoutTheFFHeadIsRefused)
+{
     const Bytes image = Image(1500, "000.021");
     Unit unit;
     ASSERT_TRUE(unit.Started());
@@ -145,7 +167,8 @@ TEST(SimFirmwareUpdate, ImageWithoutTheFFHeadIsRefused) {
     EXPECT_FALSE(unit.Commit(static_cast<std::uint32_t>(image.size()), sim::Crc32Plain(image)));
 }
 
-TEST(SimFirmwareUpdate, RestartForgetsAnUnfinishedTransfer) {
+TEST(SimFirmwareUpdate, RestartForgetsAnUnfinishedTransfer)
+{
     const Bytes image = Image(1500, "000.021");
     Unit unit;
     ASSERT_TRUE(unit.Started());
@@ -155,7 +178,8 @@ TEST(SimFirmwareUpdate, RestartForgetsAnUnfinishedTransfer) {
     EXPECT_EQ(unit.Version(), "000.013");
 }
 
-TEST(SimFirmwareUpdate, FaultOptionsRefuseTheirStep) {
+TEST(SimFirmwareUpdate, FaultOptionsRefuseTheirStep)
+{
     const Bytes image = Image(2500, "000.022");
     const std::uint32_t size = static_cast<std::uint32_t>(image.size());
     {
@@ -172,12 +196,14 @@ TEST(SimFirmwareUpdate, FaultOptionsRefuseTheirStep) {
         EXPECT_EQ(unit.Exchange(Fragment(0, buffer, 0, 1024), 8), kFragmentAck);
         EXPECT_TRUE(unit.Unanswered(Fragment(1024, buffer, 1024, 1024)));
         // The unacknowledged block was stored all the same; the rest completes the image.
-        EXPECT_EQ(unit.Exchange(Fragment(2048, buffer, 2048, buffer.size() - 2048), 8), kFragmentAck);
+        EXPECT_EQ(unit.Exchange(Fragment(2048, buffer, 2048, buffer.size() - 2048), 8),
+                  kFragmentAck);
         EXPECT_TRUE(unit.Commit(size, sim::Crc32Plain(image)));
     }
 }
 
-TEST(SimTransferBuffer, FragmentsBeyondTwoMebibytesAreRefused) {
+TEST(SimTransferBuffer, FragmentsBeyondTwoMebibytesAreRefused)
+{
     Unit unit;
     ASSERT_TRUE(unit.Started());
     ASSERT_EQ(unit.Exchange(SimFrameBytes(195), 8), kPrepareAck);
@@ -197,13 +223,16 @@ TEST(SimTransferBuffer, FragmentsBeyondTwoMebibytesAreRefused) {
 }
 
 // Sound container: two head words (length, checksum of what follows), then the data.
-Bytes Container(const Bytes& data, std::uint32_t length, std::uint32_t crc) {
+Bytes Container(const Bytes& data, std::uint32_t length, std::uint32_t crc)
+{
     return Concat({Le32(length), Le32(crc), data});
 }
 
-TEST(SimSoundUpdate, CommitMustMatchTheHeadAndTheHeadTheData) {
+TEST(SimSoundUpdate, CommitMustMatchTheHeadAndTheHeadTheData)
+{
     Bytes data(3000);
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(0x80 + (i * 7) % 31);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(0x80 + (i * 7) % 31);
     const std::uint32_t n = static_cast<std::uint32_t>(data.size());
     const std::uint32_t crc = sim::Crc32Plain(data);
     const struct {

@@ -17,12 +17,15 @@ namespace k64::test {
 namespace {
 
 // Runs k64ctl with stdin from /dev/null (no terminal) and its settings kept in `dir`.
-ProgramResult RunK64ctl(const TempDir& dir, const std::vector<std::string>& arguments) {
+ProgramResult RunK64ctl(const TempDir& dir, const std::vector<std::string>& arguments)
+{
     std::vector<std::string> argv{K64CTL_PATH};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    ProgramResult r = RunProgram(argv, {"HOME=" + (dir / "home"), "XDG_CONFIG_HOME=" + (dir / "config"),
-                                        "QT_QPA_PLATFORM=offscreen", "LANG=C.UTF-8"});
-    if (!r.failure.empty()) ADD_FAILURE() << r.failure;
+    ProgramResult r =
+        RunProgram(argv, {"HOME=" + (dir / "home"), "XDG_CONFIG_HOME=" + (dir / "config"),
+                          "QT_QPA_PLATFORM=offscreen", "LANG=C.UTF-8"});
+    if (!r.failure.empty())
+        ADD_FAILURE() << r.failure;
     return r;
 }
 
@@ -42,7 +45,8 @@ struct CliCase {
 
 class UpdateCliTest : public ::testing::TestWithParam<CliCase> {};
 
-TEST_P(UpdateCliTest, ExitStatusOutputAndWire) {
+TEST_P(UpdateCliTest, ExitStatusOutputAndWire)
+{
     const CliCase& c = GetParam();
     TempDir dir;
     std::vector<std::string> options = c.sim;
@@ -63,53 +67,94 @@ TEST_P(UpdateCliTest, ExitStatusOutputAndWire) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateCliTest,
     ::testing::Values(
-        CliCase{"FirmwareConfirmed", {}, {"update-firmware", "--yes", "--no-backup"}, 0,
-                kFirmwareLog + "Загрузка закончена.\n", "Начать обновление ? -> ОК",
+        CliCase{"FirmwareConfirmed",
+                {},
+                {"update-firmware", "--yes", "--no-backup"},
+                0,
+                kFirmwareLog + "Загрузка закончена.\n",
+                "Начать обновление ? -> ОК",
                 ExpectedCodes({14, 195}, 73, {190})},
         CliCase{"FirmwareWithoutTerminalOrYes", {}, {"update-firmware"}, 2, "", "--yes", {}},
         CliCase{"SoundWithoutTerminalOrYes", {}, {"update-sound"}, 2, "", "--yes", {}},
-        CliCase{"FirmwareAsNewIsAskedAndUpdated", {"--version", "000.014"},
-                {"update-firmware", "--yes", "--no-backup"}, 0, kFirmwareLog + "Загрузка закончена.\n",
-                "Обновлять или нет? -> Да", ExpectedCodes({14, 195}, 73, {190})},
-        CliCase{"FirmwareVersionRefused", {"--wrong-reply", "14"}, {"update-firmware", "--yes", "--no-backup"}, 1,
-                "", "Устройство не подключено или занято", {14}},
-        CliCase{"FirmwarePrepareRefused", {"--wrong-reply", "195"}, {"update-firmware", "--yes", "--no-backup"},
-                1, "Подготовка к обновлению, ждите ...\nОбновление отменено.\n",
-                "Устройство не подключено или занято", {14, 195}},
-        CliCase{"FirmwareBlockRefused", {"--wrong-reply", "192"}, {"update-firmware", "--yes", "--no-backup"}, 1,
-                kFirmwareLog + "Обновление отменено.\n", "Ошибка при передачи данных",
-                ExpectedCodes({14, 195}, 1)},
-        CliCase{"FirmwareCommitRefused", {"--wrong-reply", "190"}, {"update-firmware", "--yes", "--no-backup"}, 1,
-                kFirmwareLog + "Обновление отменено.\n", "Нет подтвеждения CRC",
+        CliCase{"FirmwareAsNewIsAskedAndUpdated",
+                {"--version", "000.014"},
+                {"update-firmware", "--yes", "--no-backup"},
+                0,
+                kFirmwareLog + "Загрузка закончена.\n",
+                "Обновлять или нет? -> Да",
                 ExpectedCodes({14, 195}, 73, {190})},
-        CliCase{"SoundPrepareRefused", {"--wrong-reply", "196"}, {"update-sound", "--yes"}, 1,
-                "Подготовка к записи, ждите...\n", "Обновление отменено.", {196}},
-        CliCase{"SoundBlockRefused", {"--wrong-reply", "192"}, {"update-sound", "--yes"}, 1,
-                kSoundLog, "Ошибка при передачи данных", {196, 192}}),
+        CliCase{"FirmwareVersionRefused",
+                {"--wrong-reply", "14"},
+                {"update-firmware", "--yes", "--no-backup"},
+                1,
+                "",
+                "Устройство не подключено или занято",
+                {14}},
+        CliCase{"FirmwarePrepareRefused",
+                {"--wrong-reply", "195"},
+                {"update-firmware", "--yes", "--no-backup"},
+                1,
+                "Подготовка к обновлению, ждите ...\nОбновление отменено.\n",
+                "Устройство не подключено или занято",
+                {14, 195}},
+        CliCase{"FirmwareBlockRefused",
+                {"--wrong-reply", "192"},
+                {"update-firmware", "--yes", "--no-backup"},
+                1,
+                kFirmwareLog + "Обновление отменено.\n",
+                "Ошибка при передачи данных",
+                ExpectedCodes({14, 195}, 1)},
+        CliCase{"FirmwareCommitRefused",
+                {"--wrong-reply", "190"},
+                {"update-firmware", "--yes", "--no-backup"},
+                1,
+                kFirmwareLog + "Обновление отменено.\n",
+                "Нет подтвеждения CRC",
+                ExpectedCodes({14, 195}, 73, {190})},
+        CliCase{"SoundPrepareRefused",
+                {"--wrong-reply", "196"},
+                {"update-sound", "--yes"},
+                1,
+                "Подготовка к записи, ждите...\n",
+                "Обновление отменено.",
+                {196}},
+        CliCase{"SoundBlockRefused",
+                {"--wrong-reply", "192"},
+                {"update-sound", "--yes"},
+                1,
+                kSoundLog,
+                "Ошибка при передачи данных",
+                {196, 192}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Waits until the running k64ctl prints `line`; everything it printed up to there.
-std::string OutputUntil(ChildProcess& ctl, const std::string& line) {
+std::string OutputUntil(ChildProcess& ctl, const std::string& line)
+{
     std::string seen;
     while (auto next = ctl.ReadLine(std::chrono::seconds(30))) {
         seen += *next + "\n";
-        if (*next == line) break;
+        if (*next == line)
+            break;
     }
     return seen;
 }
 
 // The port is held from prepare to commit: another k64ctl in the middle of the transfer is
 // refused at once and sends nothing, and the transfer goes through.
-TEST(UpdateCliTest, SecondProgramDuringSoundUpdateIsRefused) {
+TEST(UpdateCliTest, SecondProgramDuringSoundUpdateIsRefused)
+{
     TempDir dir;
     SimProcess sim(SimProgram(), {"--trace", dir / "trace", "--prepare-delay-ms", "0"});
     ASSERT_TRUE(sim.Started());
     ::setenv("K64_HISTORY_DIR", (dir / "history").c_str(), 1);
     ChildProcess update(K64CTL_PATH, {"--port", sim.PtyPath(), "update-sound", "--yes"},
                         ChildProcess::Errors::Discard);
-    ASSERT_NE(OutputUntil(update, "Идет запись звуковых данных...").find("записи"), std::string::npos);
-    const std::vector<std::vector<std::string>> others = {
-        {"id"}, {"write-settings", dir / "empty.txt"}, {"diag", "--seconds", "1"}, {"update-firmware", "--yes"}};
+    ASSERT_NE(OutputUntil(update, "Идет запись звуковых данных...").find("записи"),
+              std::string::npos);
+    const std::vector<std::vector<std::string>> others = {{"id"},
+                                                          {"write-settings", dir / "empty.txt"},
+                                                          {"diag", "--seconds", "1"},
+                                                          {"update-firmware", "--yes"}};
     std::ofstream(dir / "empty.txt").close();
     for (const auto& second : others) {
         std::vector<std::string> args{"--port", sim.PtyPath()};
@@ -134,18 +179,21 @@ class UpdateSignalTest : public ::testing::TestWithParam<SignalCase> {};
 
 // A stop signal ends the transfer between two blocks as "Стоп" does: no commit, exit 1, and
 // the port is free again. A second Ctrl-C while stopping changes nothing.
-TEST_P(UpdateSignalTest, StopsBetweenBlocksWithoutCommit) {
+TEST_P(UpdateSignalTest, StopsBetweenBlocksWithoutCommit)
+{
     const SignalCase& c = GetParam();
     TempDir dir;
     // Slow acknowledgements keep the short firmware transfer running long enough to be hit.
-    SimProcess sim(SimProgram(), {"--trace", dir / "trace", "--prepare-delay-ms", "0", "--delay", "192:20"});
+    SimProcess sim(SimProgram(),
+                   {"--trace", dir / "trace", "--prepare-delay-ms", "0", "--delay", "192:20"});
     ASSERT_TRUE(sim.Started());
     ::setenv("K64_HISTORY_DIR", (dir / "history").c_str(), 1);
     ChildProcess update(K64CTL_PATH, {"--port", sim.PtyPath(), c.command, "--yes"},
                         ChildProcess::Errors::Discard);
     OutputUntil(update, c.transferLine);
     ::kill(update.Pid(), c.signal);
-    if (c.signal == SIGINT) ::kill(update.Pid(), SIGINT);
+    if (c.signal == SIGINT)
+        ::kill(update.Pid(), SIGINT);
     EXPECT_EQ(OutputUntil(update, "Обновление отменено."), "Обновление отменено.\n");
     EXPECT_EQ(update.WaitExit(std::chrono::seconds(30)), 1);
 
@@ -160,14 +208,16 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateSignalTest,
     ::testing::Values(
         SignalCase{"FirmwareInt", SIGINT, "update-firmware", "Загрузка новой версии программы ..."},
-        SignalCase{"FirmwareTerm", SIGTERM, "update-firmware", "Загрузка новой версии программы ..."},
+        SignalCase{"FirmwareTerm", SIGTERM, "update-firmware",
+                   "Загрузка новой версии программы ..."},
         SignalCase{"FirmwareHup", SIGHUP, "update-firmware", "Загрузка новой версии программы ..."},
         SignalCase{"SoundInt", SIGINT, "update-sound", "Идет запись звуковых данных..."},
         SignalCase{"SoundTerm", SIGTERM, "update-sound", "Идет запись звуковых данных..."},
         SignalCase{"SoundHup", SIGHUP, "update-sound", "Идет запись звуковых данных..."}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(UpdateCliTest, MissingPortFailsWithoutSending) {
+TEST(UpdateCliTest, MissingPortFailsWithoutSending)
+{
     TempDir dir;
     const ProgramResult r =
         RunK64ctl(dir, {"--port", dir / "no-such-port", "update-firmware", "--yes"});

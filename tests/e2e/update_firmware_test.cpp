@@ -21,7 +21,8 @@ const std::string kLoading = "log: Загрузка новой версии пр
 const std::string kFinished = "log: Загрузка закончена.";
 
 // The update that follows a failure starts over: a new prepare request, then offset 0.
-void ExpectFreshCompleteUpdate(UpdateRig& rig) {
+void ExpectFreshCompleteUpdate(UpdateRig& rig)
+{
     rig.view.answers.clear();
     rig.RunFirmware();
     EXPECT_EQ(rig.firmware.Outcome(), UpdateOutcome::Committed);
@@ -36,7 +37,8 @@ void ExpectFreshCompleteUpdate(UpdateRig& rig) {
     EXPECT_EQ(Reassemble(frames), rig.firmware.BlowBuffer);
 }
 
-TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum) {
+TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum)
+{
     TempDir dir;
     UpdateRig rig(dir);
     ASSERT_TRUE(rig.sim->Started());
@@ -66,8 +68,7 @@ TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum) 
     const std::vector<unsigned char>& commit = frames.back().payload;
     ASSERT_EQ(commit.size(), 8u);
     EXPECT_EQ(U32(commit, 0), 74536u);  // the image's size, not the buffer's
-    const std::uint32_t crc =
-        quon::util::Crc32Plain(rig.firmware.BlowBuffer.data() + 8, 74536);
+    const std::uint32_t crc = quon::util::Crc32Plain(rig.firmware.BlowBuffer.data() + 8, 74536);
     EXPECT_EQ(U32(commit, 4), crc);
 
     std::string version;
@@ -83,7 +84,8 @@ TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum) 
 
 class UpdateFirmwareFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(UpdateFirmwareFailureTest, ReportsStopsAndLeavesTheNextUpdateWhole) {
+TEST_P(UpdateFirmwareFailureTest, ReportsStopsAndLeavesTheNextUpdateWhole)
+{
     const FailureCase& c = GetParam();
     TempDir dir;
     UpdateRig rig(dir, c.sim);
@@ -106,39 +108,112 @@ using O = UpdateOutcome;
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateFirmwareFailureTest,
     ::testing::Values(
-        FailureCase{"FirstQuestionCancelled", {}, {A::Cancel}, {kQuestion}, O::Declined, {}, 100, 0},
-        FailureCase{"VersionUnanswered", {"--no-reply", "14"}, {}, {kQuestion, kBusy},
-                    O::DeviceBusy, {14}, 100, 0},
-        FailureCase{"VersionWrongReply", {"--wrong-reply", "14"}, {}, {kQuestion, kBusy},
-                    O::DeviceBusy, {14}, 100, 0},
-        FailureCase{"VersionMalformed", {"--malformed-reply", "14"}, {}, {kQuestion, kBusy},
-                    O::DeviceBusy, {14}, 100, 0},
-        FailureCase{"UnitAsNewAnsweredNo", {"--version", "000.014"}, {A::Ok, A::No},
-                    {kQuestion, kNotOlder}, O::Declined, {14}, 100, 0},
-        FailureCase{"UnitNewerAnsweredNo", {"--version", "001.000"}, {A::Ok, A::No},
-                    {kQuestion, kNotOlder}, O::Declined, {14}, 100, 0},
-        FailureCase{"PrepareUnanswered", {"--no-reply", "195"}, {},
-                    {kQuestion, kPreparing, kBusy, kCancelled}, O::DeviceBusy, {14, 195}, 100, 0},
-        FailureCase{"PrepareWrongReply", {"--wrong-reply", "195"}, {},
-                    {kQuestion, kPreparing, kBusy, kCancelled}, O::DeviceBusy, {14, 195}, 100, 0},
-        FailureCase{"FirstFragmentUnacknowledged", {"--drop-ack", "1"}, {},
-                    {kQuestion, kPreparing, kLoading, kBlockError, kCancelled}, O::TransferFailed,
-                    ExpectedCodes({14, 195}, 1), 73, 0},
-        FailureCase{"FifthFragmentUnacknowledged", {"--drop-ack", "5"}, {},
-                    {kQuestion, kPreparing, kLoading, kBlockError, kCancelled}, O::TransferFailed,
-                    ExpectedCodes({14, 195}, 5), 73, 4},
-        FailureCase{"LastFragmentUnacknowledged", {"--drop-ack", "73"}, {},
-                    {kQuestion, kPreparing, kLoading, kBlockError, kCancelled}, O::TransferFailed,
-                    ExpectedCodes({14, 195}, 73), 73, 72},
-        FailureCase{"FragmentWrongReply", {"--wrong-reply", "192"}, {},
-                    {kQuestion, kPreparing, kLoading, kBlockError, kCancelled}, O::TransferFailed,
-                    ExpectedCodes({14, 195}, 1), 73, 0},
-        FailureCase{"CommitRefused", {"--reject-commit"}, {},
-                    {kQuestion, kPreparing, kLoading, kNoCrc, kCancelled}, O::CommitRejected,
-                    ExpectedCodes({14, 195}, 73, {190}), 73, 73},
-        FailureCase{"CommitWrongReply", {"--wrong-reply", "190"}, {},
-                    {kQuestion, kPreparing, kLoading, kNoCrc, kCancelled}, O::CommitRejected,
-                    ExpectedCodes({14, 195}, 73, {190}), 73, 73}),
+        FailureCase{
+            "FirstQuestionCancelled", {}, {A::Cancel}, {kQuestion}, O::Declined, {}, 100, 0},
+        FailureCase{"VersionUnanswered",
+                    {"--no-reply", "14"},
+                    {},
+                    {kQuestion, kBusy},
+                    O::DeviceBusy,
+                    {14},
+                    100,
+                    0},
+        FailureCase{"VersionWrongReply",
+                    {"--wrong-reply", "14"},
+                    {},
+                    {kQuestion, kBusy},
+                    O::DeviceBusy,
+                    {14},
+                    100,
+                    0},
+        FailureCase{"VersionMalformed",
+                    {"--malformed-reply", "14"},
+                    {},
+                    {kQuestion, kBusy},
+                    O::DeviceBusy,
+                    {14},
+                    100,
+                    0},
+        FailureCase{"UnitAsNewAnsweredNo",
+                    {"--version", "000.014"},
+                    {A::Ok, A::No},
+                    {kQuestion, kNotOlder},
+                    O::Declined,
+                    {14},
+                    100,
+                    0},
+        FailureCase{"UnitNewerAnsweredNo",
+                    {"--version", "001.000"},
+                    {A::Ok, A::No},
+                    {kQuestion, kNotOlder},
+                    O::Declined,
+                    {14},
+                    100,
+                    0},
+        FailureCase{"PrepareUnanswered",
+                    {"--no-reply", "195"},
+                    {},
+                    {kQuestion, kPreparing, kBusy, kCancelled},
+                    O::DeviceBusy,
+                    {14, 195},
+                    100,
+                    0},
+        FailureCase{"PrepareWrongReply",
+                    {"--wrong-reply", "195"},
+                    {},
+                    {kQuestion, kPreparing, kBusy, kCancelled},
+                    O::DeviceBusy,
+                    {14, 195},
+                    100,
+                    0},
+        FailureCase{"FirstFragmentUnacknowledged",
+                    {"--drop-ack", "1"},
+                    {},
+                    {kQuestion, kPreparing, kLoading, kBlockError, kCancelled},
+                    O::TransferFailed,
+                    ExpectedCodes({14, 195}, 1),
+                    73,
+                    0},
+        FailureCase{"FifthFragmentUnacknowledged",
+                    {"--drop-ack", "5"},
+                    {},
+                    {kQuestion, kPreparing, kLoading, kBlockError, kCancelled},
+                    O::TransferFailed,
+                    ExpectedCodes({14, 195}, 5),
+                    73,
+                    4},
+        FailureCase{"LastFragmentUnacknowledged",
+                    {"--drop-ack", "73"},
+                    {},
+                    {kQuestion, kPreparing, kLoading, kBlockError, kCancelled},
+                    O::TransferFailed,
+                    ExpectedCodes({14, 195}, 73),
+                    73,
+                    72},
+        FailureCase{"FragmentWrongReply",
+                    {"--wrong-reply", "192"},
+                    {},
+                    {kQuestion, kPreparing, kLoading, kBlockError, kCancelled},
+                    O::TransferFailed,
+                    ExpectedCodes({14, 195}, 1),
+                    73,
+                    0},
+        FailureCase{"CommitRefused",
+                    {"--reject-commit"},
+                    {},
+                    {kQuestion, kPreparing, kLoading, kNoCrc, kCancelled},
+                    O::CommitRejected,
+                    ExpectedCodes({14, 195}, 73, {190}),
+                    73,
+                    73},
+        FailureCase{"CommitWrongReply",
+                    {"--wrong-reply", "190"},
+                    {},
+                    {kQuestion, kPreparing, kLoading, kNoCrc, kCancelled},
+                    O::CommitRejected,
+                    ExpectedCodes({14, 195}, 73, {190}),
+                    73,
+                    73}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct VersionCase {
@@ -149,7 +224,8 @@ struct VersionCase {
 
 class UpdateFirmwareVersionTest : public ::testing::TestWithParam<VersionCase> {};
 
-TEST_P(UpdateFirmwareVersionTest, AsksOnlyWhenTheUnitIsNotOlder) {
+TEST_P(UpdateFirmwareVersionTest, AsksOnlyWhenTheUnitIsNotOlder)
+{
     const VersionCase& c = GetParam();
     TempDir dir;
     // A refused prepare request ends the run quickly when no question stops it first.
@@ -172,19 +248,18 @@ TEST_P(UpdateFirmwareVersionTest, AsksOnlyWhenTheUnitIsNotOlder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateFirmwareVersionTest,
-    ::testing::Values(VersionCase{"Equal", {"--version", "000.014"}, true},
-                      VersionCase{"Older", {"--version", "000.013"}, false},
-                      VersionCase{"NewerMajor", {"--version", "001.000"}, true},
-                      VersionCase{"NewerMinor", {"--version", "000.015"}, true},
-                      VersionCase{"PrefixIsOlder", {"--version", "000.01"}, false},
-                      VersionCase{"LongerIsNewer", {"--version", "000.0140"}, true},
-                      VersionCase{"TextNotNumber", {"--version", "00.020"}, false},
-                      VersionCase{"TextNotNumberHigher", {"--version", "1"}, true},
-                      VersionCase{"Empty", {"--version", ""}, false},
-                      VersionCase{"OtherTypeNotRefused", {"--type", "TB_r2", "--version", "000.013"},
-                                  false},
-                      VersionCase{"OtherTypeStillAsked", {"--type", "TB_r2", "--version", "000.014"},
-                                  true}),
+    ::testing::Values(
+        VersionCase{"Equal", {"--version", "000.014"}, true},
+        VersionCase{"Older", {"--version", "000.013"}, false},
+        VersionCase{"NewerMajor", {"--version", "001.000"}, true},
+        VersionCase{"NewerMinor", {"--version", "000.015"}, true},
+        VersionCase{"PrefixIsOlder", {"--version", "000.01"}, false},
+        VersionCase{"LongerIsNewer", {"--version", "000.0140"}, true},
+        VersionCase{"TextNotNumber", {"--version", "00.020"}, false},
+        VersionCase{"TextNotNumberHigher", {"--version", "1"}, true},
+        VersionCase{"Empty", {"--version", ""}, false},
+        VersionCase{"OtherTypeNotRefused", {"--type", "TB_r2", "--version", "000.013"}, false},
+        VersionCase{"OtherTypeStillAsked", {"--type", "TB_r2", "--version", "000.014"}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Replies the simulator never gives: too few lines, or lines longer than their fields.
@@ -196,13 +271,15 @@ struct ReplyCase {
 
 class UpdateFirmwareReplyTest : public ::testing::TestWithParam<ReplyCase> {};
 
-TEST_P(UpdateFirmwareReplyTest, OddVersionRepliesAreBounded) {
+TEST_P(UpdateFirmwareReplyTest, OddVersionRepliesAreBounded)
+{
     const ReplyCase& c = GetParam();
     PtyPair pty;
     const auto identify = IdentifyingUnit(1, c.reply);
     // The prepare request is answered with the wrong code, so a run that gets there ends at once.
     ScriptedUnit unit(pty, [&](const Frame& f) -> UnitReply {
-        if ((f.codeWord & 0x7FFF) == 195) return {EncodeFrame(193)};
+        if ((f.codeWord & 0x7FFF) == 195)
+            return {EncodeFrame(193)};
         return identify(f);
     });
     MemoryPortStore store(pty.SlavePath());
@@ -245,14 +322,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"ExtraLinesGoToBuildDate", "K64_r2\n000.013\nA\nB\nC", ReplyCase::kProceeds}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(UpdateFirmwareTest, HangUpMidTransferFailsTheBlockAndTheNextUpdateStartsOver) {
+TEST(UpdateFirmwareTest, HangUpMidTransferFailsTheBlockAndTheNextUpdateStartsOver)
+{
     TempDir dir;
     // Real reply waits: the block must fail because the line went, not because time ran out.
     UpdateRig rig(dir, {"--hangup-after", "5"}, 1);  // 14, 195, then the third fragment
     ASSERT_TRUE(rig.sim->Started());
     rig.RunFirmware();
-    EXPECT_EQ(rig.view.events, (std::vector<std::string>{kQuestion, kPreparing, kLoading,
-                                                         kBlockError, kCancelled}));
+    EXPECT_EQ(rig.view.events,
+              (std::vector<std::string>{kQuestion, kPreparing, kLoading, kBlockError, kCancelled}));
     EXPECT_EQ(rig.firmware.Outcome(), O::TransferFailed);
     EXPECT_EQ(rig.view.progressPosition, 2);
     EXPECT_TRUE(rig.view.blowEnabled);
@@ -262,7 +340,8 @@ TEST(UpdateFirmwareTest, HangUpMidTransferFailsTheBlockAndTheNextUpdateStartsOve
     ExpectFreshCompleteUpdate(rig);
 }
 
-TEST(UpdateFirmwareTest, ProgressHasOneStepPerBlockWhenTheHeadSpillsIntoAnotherBlock) {
+TEST(UpdateFirmwareTest, ProgressHasOneStepPerBlockWhenTheHeadSpillsIntoAnotherBlock)
+{
     // 2044 image bytes + 8 head bytes need three blocks, the last of 4 bytes.
     std::vector<unsigned char> image(2044, 0x11);
     std::fill_n(image.begin() + 256, 96, 0);
@@ -286,7 +365,8 @@ TEST(UpdateFirmwareTest, ProgressHasOneStepPerBlockWhenTheHeadSpillsIntoAnotherB
     EXPECT_EQ(reply.substr(0, 14), "K64_r2\n000.020");
 }
 
-TEST(UpdateFirmwareTest, NoDeviceObjectDoesNothing) {
+TEST(UpdateFirmwareTest, NoDeviceObjectDoesNothing)
+{
     RecordingUpdateView view;
     FirmwareUpdate firmware(view);
     ASSERT_TRUE(firmware.LoadFirmwareImage());

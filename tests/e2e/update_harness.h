@@ -22,12 +22,14 @@
 
 namespace k64::test {
 
-inline std::vector<unsigned char> ReadFileBytes(const std::string& path) {
+inline std::vector<unsigned char> ReadFileBytes(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline std::uint32_t U32(const std::vector<unsigned char>& b, std::size_t at) {
+inline std::uint32_t U32(const std::vector<unsigned char>& b, std::size_t at)
+{
     return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
            std::uint32_t{b[at + 3]} << 24;
 }
@@ -38,7 +40,8 @@ struct TracedFrame {
 };
 
 // The request frames the simulator received, in order, from its trace file.
-inline std::vector<TracedFrame> ReceivedFrames(const std::string& traceFile) {
+inline std::vector<TracedFrame> ReceivedFrames(const std::string& traceFile)
+{
     std::vector<TracedFrame> frames;
     std::ifstream in(traceFile);
     std::string line;
@@ -46,11 +49,14 @@ inline std::vector<TracedFrame> ReceivedFrames(const std::string& traceFile) {
         std::istringstream fields(line);
         std::string time, tag;
         fields >> time >> tag;
-        if (tag != "rx") continue;
+        if (tag != "rx")
+            continue;
         std::vector<unsigned char> bytes;
         std::string hex;
-        while (fields >> hex) bytes.push_back(static_cast<unsigned char>(std::stoul(hex, nullptr, 16)));
-        if (bytes.size() < 8) continue;
+        while (fields >> hex)
+            bytes.push_back(static_cast<unsigned char>(std::stoul(hex, nullptr, 16)));
+        if (bytes.size() < 8)
+            continue;
         TracedFrame f;
         f.code = static_cast<std::uint16_t>((bytes[0] | bytes[1] << 8) & 0x7FFF);
         const std::size_t length = bytes[2] | bytes[3] << 8;
@@ -65,30 +71,36 @@ struct Fragment {
     std::uint16_t count;
 };
 
-inline std::vector<Fragment> Fragments(const std::vector<TracedFrame>& frames) {
+inline std::vector<Fragment> Fragments(const std::vector<TracedFrame>& frames)
+{
     std::vector<Fragment> out;
     for (const TracedFrame& f : frames)
         if (f.code == 192 && f.payload.size() >= 6)
-            out.push_back({U32(f.payload, 0),
-                           static_cast<std::uint16_t>(f.payload[4] | f.payload[5] << 8)});
+            out.push_back(
+                {U32(f.payload, 0), static_cast<std::uint16_t>(f.payload[4] | f.payload[5] << 8)});
     return out;
 }
 
 // Lays the data of every fragment at its offset: what the unit was sent.
-inline std::vector<unsigned char> Reassemble(const std::vector<TracedFrame>& frames) {
+inline std::vector<unsigned char> Reassemble(const std::vector<TracedFrame>& frames)
+{
     std::vector<unsigned char> image;
     for (const TracedFrame& f : frames) {
-        if (f.code != 192 || f.payload.size() < 6) continue;
+        if (f.code != 192 || f.payload.size() < 6)
+            continue;
         const std::uint32_t offset = U32(f.payload, 0);
-        if (image.size() < offset + f.payload.size() - 6) image.resize(offset + f.payload.size() - 6);
+        if (image.size() < offset + f.payload.size() - 6)
+            image.resize(offset + f.payload.size() - 6);
         std::copy(f.payload.begin() + 6, f.payload.end(), image.begin() + offset);
     }
     return image;
 }
 
-inline std::vector<std::uint16_t> Codes(const std::vector<TracedFrame>& frames) {
+inline std::vector<std::uint16_t> Codes(const std::vector<TracedFrame>& frames)
+{
     std::vector<std::uint16_t> codes;
-    for (const TracedFrame& f : frames) codes.push_back(f.code);
+    for (const TracedFrame& f : frames)
+        codes.push_back(f.code);
     return codes;
 }
 
@@ -99,7 +111,8 @@ inline const std::string kCancelled = "log: Обновление отменен�
 
 // Data fragments at offsets 0, 1024, 2048 ..., each a whole block but the last.
 inline void ExpectWholeBlocks(const std::vector<TracedFrame>& frames, std::size_t blocks,
-                              std::uint16_t lastCount) {
+                              std::uint16_t lastCount)
+{
     const auto fragments = Fragments(frames);
     ASSERT_EQ(fragments.size(), blocks);
     for (std::size_t i = 0; i < fragments.size(); ++i) {
@@ -109,8 +122,10 @@ inline void ExpectWholeBlocks(const std::vector<TracedFrame>& frames, std::size_
 }
 
 // The request codes of a transfer: `head`, then `fragments` data fragments, then `tail`.
-inline std::vector<std::uint16_t> ExpectedCodes(std::initializer_list<std::uint16_t> head, int fragments,
-                                                std::initializer_list<std::uint16_t> tail = {}) {
+inline std::vector<std::uint16_t> ExpectedCodes(std::initializer_list<std::uint16_t> head,
+                                                int fragments,
+                                                std::initializer_list<std::uint16_t> tail = {})
+{
     std::vector<std::uint16_t> codes(head);
     codes.insert(codes.end(), static_cast<std::size_t>(fragments), 192);
     codes.insert(codes.end(), tail);
@@ -128,7 +143,8 @@ class UpdateRig {
 public:
     explicit UpdateRig(const TempDir& dir, std::vector<std::string> simOptions = {}, int scale = 20,
                        const std::string& run = "run")
-        : clock_(scale), trace(dir / (run + ".trace")) {
+        : clock_(scale), trace(dir / (run + ".trace"))
+    {
         StartSim(dir, std::move(simOptions));
         store_ = std::make_unique<MemoryPortStore>(sim->PtyPath());
         device = std::make_unique<TDevice>(*store_, catalog_, clock_);
@@ -138,7 +154,8 @@ public:
 
     // A new simulator on the same state directory, without the faults of the last one; the
     // tool's objects stay as they are and the device object moves to the new line.
-    void Restart(const TempDir& dir, std::vector<std::string> simOptions, const std::string& run) {
+    void Restart(const TempDir& dir, std::vector<std::string> simOptions, const std::string& run)
+    {
         sim.reset();
         trace = dir / (run + ".trace");
         StartSim(dir, std::move(simOptions));
@@ -146,21 +163,26 @@ public:
     }
 
     // Ticks the timers as the window would, without waiting between ticks.
-    void RunFirmware() {
+    void RunFirmware()
+    {
         firmware.BlowUpdateButtonClick(device.get());
-        while (view.timer1) firmware.Timer1Timer(device.get());
+        while (view.timer1)
+            firmware.Timer1Timer(device.get());
     }
-    void RunSound() {
+    void RunSound()
+    {
         sound.WaveUpdateButtonClick(device.get());
-        while (view.timer2) sound.Timer2Timer(device.get());
+        while (view.timer2)
+            sound.Timer2Timer(device.get());
     }
     std::vector<TracedFrame> Frames() const { return ReceivedFrames(trace); }
 
     // The simulator keeps its state in the test's folder, traces to `trace` and answers the
     // prepare requests at once.
-    void StartSim(const TempDir& dir, std::vector<std::string> options) {
-        options.insert(options.end(), {"--state", dir / "state", "--trace", trace,
-                                       "--prepare-delay-ms", "0"});
+    void StartSim(const TempDir& dir, std::vector<std::string> options)
+    {
+        options.insert(options.end(),
+                       {"--state", dir / "state", "--trace", trace, "--prepare-delay-ms", "0"});
         sim = std::make_unique<SimProcess>(SimProgram(), options);
     }
 
@@ -185,7 +207,8 @@ struct FailureCase {
 };
 
 // What every failure row checks, whichever transfer it ran; `outcome` is that transfer's.
-inline void ExpectFailureShown(const UpdateRig& rig, const FailureCase& c, UpdateOutcome outcome) {
+inline void ExpectFailureShown(const UpdateRig& rig, const FailureCase& c, UpdateOutcome outcome)
+{
     EXPECT_EQ(rig.view.events, c.events);
     EXPECT_EQ(outcome, c.outcome);
     EXPECT_EQ(Codes(rig.Frames()), c.codes);

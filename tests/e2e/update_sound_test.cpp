@@ -25,46 +25,55 @@ const std::string kPreparing = "log: Подготовка к записи, жд�
 const std::string kWriting = "log: Идет запись звуковых данных...";
 const std::string kCaption = "Обновить звук до 648486";
 
-std::vector<unsigned char> Container(std::span<const unsigned char> bytes) {
+std::vector<unsigned char> Container(std::span<const unsigned char> bytes)
+{
     return {bytes.begin(), bytes.end()};
 }
 
-std::vector<unsigned char> EmbeddedContainer() {
+std::vector<unsigned char> EmbeddedContainer()
+{
     const auto found = resources::Find("wave_list");
     return found ? Container(*found) : std::vector<unsigned char>{};
 }
 
 // A container of `size` bytes whose head describes its data (or carries `crcOffset` added to
 // the right checksum).
-std::vector<unsigned char> MadeContainer(std::size_t size, std::uint32_t crcOffset = 0) {
+std::vector<unsigned char> MadeContainer(std::size_t size, std::uint32_t crcOffset = 0)
+{
     std::vector<unsigned char> c(size);
-    for (std::size_t i = 8; i < size; ++i) c[i] = static_cast<unsigned char>(i * 7);
+    for (std::size_t i = 8; i < size; ++i)
+        c[i] = static_cast<unsigned char>(i * 7);
     const auto put = [&](std::size_t at, std::uint32_t v) {
-        for (int b = 0; b < 4; ++b) c[at + b] = static_cast<unsigned char>(v >> (8 * b));
+        for (int b = 0; b < 4; ++b)
+            c[at + b] = static_cast<unsigned char>(v >> (8 * b));
     };
     put(0, static_cast<std::uint32_t>(size - 8));
     put(4, quon::util::Crc32Plain(c.data() + 8, static_cast<std::uint32_t>(size - 8)) + crcOffset);
     return c;
 }
 
-void ExpectFinalIdle(const UpdateRig& rig) {
+void ExpectFinalIdle(const UpdateRig& rig)
+{
     EXPECT_EQ(rig.view.waveCaption, kCaption);
     EXPECT_FALSE(rig.view.timer2);
     EXPECT_FALSE(rig.sound.WaveStream.has_value());
 }
 
 // What follows a failure or a stop starts over: a new prepare request, then offset 0.
-void ExpectFreshCompleteUpdate(UpdateRig& rig, const std::string& stateDir) {
+void ExpectFreshCompleteUpdate(UpdateRig& rig, const std::string& stateDir)
+{
     rig.view.answers.clear();
     rig.view.events.clear();
     rig.RunSound();
     EXPECT_EQ(rig.sound.Outcome(), O::Committed);
-    EXPECT_EQ(rig.view.events, (std::vector<std::string>{kQuestion, kPreparing, kWriting, kWritten}));
+    EXPECT_EQ(rig.view.events,
+              (std::vector<std::string>{kQuestion, kPreparing, kWriting, kWritten}));
     auto frames = rig.Frames();
     // Only what followed the last prepare request counts.
     std::size_t last = 0;
     for (std::size_t i = 0; i < frames.size(); ++i)
-        if (frames[i].code == 196) last = i;
+        if (frames[i].code == 196)
+            last = i;
     frames.erase(frames.begin(), frames.begin() + static_cast<long>(last));
     EXPECT_EQ(Codes(frames), ExpectedCodes({196}, 634, {190}));
     EXPECT_EQ(Reassemble(frames), EmbeddedContainer());
@@ -72,7 +81,8 @@ void ExpectFreshCompleteUpdate(UpdateRig& rig, const std::string& stateDir) {
     EXPECT_EQ(ReadFileBytes(stateDir), EmbeddedContainer());
 }
 
-TEST(UpdateSoundTest, CompleteUpdateSendsTheContainerAndCommitsItsHead) {
+TEST(UpdateSoundTest, CompleteUpdateSendsTheContainerAndCommitsItsHead)
+{
     TempDir dir;
     UpdateRig rig(dir);
     ASSERT_TRUE(rig.sim->Started());
@@ -106,7 +116,8 @@ TEST(UpdateSoundTest, CompleteUpdateSendsTheContainerAndCommitsItsHead) {
 
 class UpdateSoundFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(UpdateSoundFailureTest, ReportsStopsAndLeavesTheNextUpdateWhole) {
+TEST_P(UpdateSoundFailureTest, ReportsStopsAndLeavesTheNextUpdateWhole)
+{
     const FailureCase& c = GetParam();
     TempDir dir;
     UpdateRig rig(dir, c.sim);
@@ -125,37 +136,81 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateSoundFailureTest,
     ::testing::Values(
         FailureCase{"QuestionCancelled", {}, {A::Cancel}, {kQuestion}, O::Declined, {}, 100, 0},
-        FailureCase{"PrepareUnanswered", {"--no-reply", "196"}, {},
-                    {kQuestion, kPreparing, kBusy}, O::DeviceBusy, {196}, 100, 0},
-        FailureCase{"PrepareWrongReply", {"--wrong-reply", "196"}, {},
-                    {kQuestion, kPreparing, kBusy}, O::DeviceBusy, {196}, 100, 0},
-        FailureCase{"FirstFragmentUnacknowledged", {"--drop-ack", "1"}, {},
-                    {kQuestion, kPreparing, kWriting, kBlockError}, O::TransferFailed,
-                    ExpectedCodes({196}, 1), 634, 0},
-        FailureCase{"FifthFragmentUnacknowledged", {"--drop-ack", "5"}, {},
-                    {kQuestion, kPreparing, kWriting, kBlockError}, O::TransferFailed,
-                    ExpectedCodes({196}, 5), 634, 4},
-        FailureCase{"LastFragmentUnacknowledged", {"--drop-ack", "634"}, {},
-                    {kQuestion, kPreparing, kWriting, kBlockError}, O::TransferFailed,
-                    ExpectedCodes({196}, 634), 634, 633},
-        FailureCase{"FragmentWrongReply", {"--wrong-reply", "192"}, {},
-                    {kQuestion, kPreparing, kWriting, kBlockError}, O::TransferFailed,
-                    ExpectedCodes({196}, 1), 634, 0},
-        FailureCase{"CommitRefused", {"--reject-commit"}, {},
-                    {kQuestion, kPreparing, kWriting, kNoCrc}, O::CommitRejected,
-                    ExpectedCodes({196}, 634, {190}), 634, 634},
-        FailureCase{"CommitWrongReply", {"--wrong-reply", "190"}, {},
-                    {kQuestion, kPreparing, kWriting, kNoCrc}, O::CommitRejected,
-                    ExpectedCodes({196}, 634, {190}), 634, 634}),
+        FailureCase{"PrepareUnanswered",
+                    {"--no-reply", "196"},
+                    {},
+                    {kQuestion, kPreparing, kBusy},
+                    O::DeviceBusy,
+                    {196},
+                    100,
+                    0},
+        FailureCase{"PrepareWrongReply",
+                    {"--wrong-reply", "196"},
+                    {},
+                    {kQuestion, kPreparing, kBusy},
+                    O::DeviceBusy,
+                    {196},
+                    100,
+                    0},
+        FailureCase{"FirstFragmentUnacknowledged",
+                    {"--drop-ack", "1"},
+                    {},
+                    {kQuestion, kPreparing, kWriting, kBlockError},
+                    O::TransferFailed,
+                    ExpectedCodes({196}, 1),
+                    634,
+                    0},
+        FailureCase{"FifthFragmentUnacknowledged",
+                    {"--drop-ack", "5"},
+                    {},
+                    {kQuestion, kPreparing, kWriting, kBlockError},
+                    O::TransferFailed,
+                    ExpectedCodes({196}, 5),
+                    634,
+                    4},
+        FailureCase{"LastFragmentUnacknowledged",
+                    {"--drop-ack", "634"},
+                    {},
+                    {kQuestion, kPreparing, kWriting, kBlockError},
+                    O::TransferFailed,
+                    ExpectedCodes({196}, 634),
+                    634,
+                    633},
+        FailureCase{"FragmentWrongReply",
+                    {"--wrong-reply", "192"},
+                    {},
+                    {kQuestion, kPreparing, kWriting, kBlockError},
+                    O::TransferFailed,
+                    ExpectedCodes({196}, 1),
+                    634,
+                    0},
+        FailureCase{"CommitRefused",
+                    {"--reject-commit"},
+                    {},
+                    {kQuestion, kPreparing, kWriting, kNoCrc},
+                    O::CommitRejected,
+                    ExpectedCodes({196}, 634, {190}),
+                    634,
+                    634},
+        FailureCase{"CommitWrongReply",
+                    {"--wrong-reply", "190"},
+                    {},
+                    {kQuestion, kPreparing, kWriting, kNoCrc},
+                    O::CommitRejected,
+                    ExpectedCodes({196}, 634, {190}),
+                    634,
+                    634}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(UpdateSoundTest, StopBetweenBlocksCancelsWithoutCommitAndTheNextStartSendsEverything) {
+TEST(UpdateSoundTest, StopBetweenBlocksCancelsWithoutCommitAndTheNextStartSendsEverything)
+{
     TempDir dir;
     UpdateRig rig(dir);
     ASSERT_TRUE(rig.sim->Started());
     rig.sound.WaveUpdateButtonClick(rig.device.get());
     ASSERT_EQ(rig.view.waveCaption, "Стоп");
-    for (int i = 0; i < 10 && rig.view.timer2; ++i) rig.sound.Timer2Timer(rig.device.get());
+    for (int i = 0; i < 10 && rig.view.timer2; ++i)
+        rig.sound.Timer2Timer(rig.device.get());
     ASSERT_TRUE(rig.view.timer2);
 
     rig.sound.WaveUpdateButtonClick(rig.device.get());  // the button reads "Стоп"
@@ -171,7 +226,8 @@ TEST(UpdateSoundTest, StopBetweenBlocksCancelsWithoutCommitAndTheNextStartSendsE
     EXPECT_EQ(Codes(rig.Frames()).size(), 10u + 1 + 1 + 634 + 1);
 }
 
-TEST(UpdateSoundTest, FailedTransferReleasesItsStreamSoTheButtonStartsAfresh) {
+TEST(UpdateSoundTest, FailedTransferReleasesItsStreamSoTheButtonStartsAfresh)
+{
     TempDir dir;
     UpdateRig rig(dir, {"--drop-ack", "3"});
     rig.RunSound();
@@ -195,7 +251,8 @@ struct ContainerCase {
 
 class UpdateSoundContainerTest : public ::testing::TestWithParam<ContainerCase> {};
 
-TEST_P(UpdateSoundContainerTest, SentWholeAndJudgedByTheUnit) {
+TEST_P(UpdateSoundContainerTest, SentWholeAndJudgedByTheUnit)
+{
     const ContainerCase& c = GetParam();
     TempDir dir;
     UpdateRig rig(dir);
@@ -213,19 +270,21 @@ TEST_P(UpdateSoundContainerTest, SentWholeAndJudgedByTheUnit) {
     EXPECT_EQ(fragments.back().count, c.lastCount);
     EXPECT_EQ(Reassemble(frames), container);
     ASSERT_EQ(frames.back().code, 190);
-    EXPECT_EQ(frames.back().payload, std::vector<unsigned char>(container.begin(), container.begin() + 8));
+    EXPECT_EQ(frames.back().payload,
+              std::vector<unsigned char>(container.begin(), container.begin() + 8));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UpdateSoundContainerTest,
-    ::testing::Values(
-        ContainerCase{"MultipleOfBlock", 3072, 0, O::Committed, 3, 4, 1024},
-        ContainerCase{"OneByteOver", 3073, 0, O::Committed, 4, 4, 1},
-        ContainerCase{"HeadOnlyPlusOne", 9, 0, O::Committed, 1, 1, 9},
-        ContainerCase{"HeadDisagreesWithData", 5000, 1, O::CommitRejected, 5, 5, 904}),
+    ::testing::Values(ContainerCase{"MultipleOfBlock", 3072, 0, O::Committed, 3, 4, 1024},
+                      ContainerCase{"OneByteOver", 3073, 0, O::Committed, 4, 4, 1},
+                      ContainerCase{"HeadOnlyPlusOne", 9, 0, O::Committed, 1, 1, 9},
+                      ContainerCase{"HeadDisagreesWithData", 5000, 1, O::CommitRejected, 5, 5,
+                                    904}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(UpdateSoundTest, NoDeviceObjectDoesNothing) {
+TEST(UpdateSoundTest, NoDeviceObjectDoesNothing)
+{
     RecordingUpdateView view;
     SoundUpdate sound(view);
     ASSERT_TRUE(sound.LoadSoundData());

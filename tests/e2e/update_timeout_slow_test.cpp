@@ -13,7 +13,8 @@
 namespace k64::test {
 namespace {
 
-TEST(UpdateTimeoutSlowTest, FirmwarePrepareUnansweredWaitsOutItsTimeOut) {
+TEST(UpdateTimeoutSlowTest, FirmwarePrepareUnansweredWaitsOutItsTimeOut)
+{
     TempDir dir;
     UpdateRig rig(dir, {"--no-reply", "195"}, 1);
     ASSERT_TRUE(rig.sim->Started());
@@ -25,7 +26,8 @@ TEST(UpdateTimeoutSlowTest, FirmwarePrepareUnansweredWaitsOutItsTimeOut) {
     EXPECT_EQ(rig.device->ReplyTimeout(), std::chrono::milliseconds(4000));
 }
 
-TEST(UpdateTimeoutSlowTest, SoundPrepareUnansweredWaitsOutItsTimeOut) {
+TEST(UpdateTimeoutSlowTest, SoundPrepareUnansweredWaitsOutItsTimeOut)
+{
     TempDir dir;
     UpdateRig rig(dir, {"--no-reply", "196"}, 1);
     ASSERT_TRUE(rig.sim->Started());
@@ -36,7 +38,8 @@ TEST(UpdateTimeoutSlowTest, SoundPrepareUnansweredWaitsOutItsTimeOut) {
     EXPECT_EQ(rig.device->ReplyTimeout(), std::chrono::milliseconds(4000));
 }
 
-TEST(UpdateTimeoutSlowTest, UnacknowledgedBlockWaitsOutItsTimeOutThenStartsOver) {
+TEST(UpdateTimeoutSlowTest, UnacknowledgedBlockWaitsOutItsTimeOutThenStartsOver)
+{
     TempDir dir;
     UpdateRig rig(dir, {"--drop-ack", "2"}, 1);
     ASSERT_TRUE(rig.sim->Started());
@@ -51,12 +54,14 @@ TEST(UpdateTimeoutSlowTest, UnacknowledgedBlockWaitsOutItsTimeOutThenStartsOver)
     EXPECT_EQ(fragments[2].offset, 0u);
 }
 
-TEST(UpdateTimeoutSlowTest, SoundUpdateThroughK64ctlAtTheWindowsPace) {
+TEST(UpdateTimeoutSlowTest, SoundUpdateThroughK64ctlAtTheWindowsPace)
+{
     TempDir dir;
     SimProcess sim(SimProgram(), {"--state", dir / "state", "--prepare-delay-ms", "0"});
     ASSERT_TRUE(sim.Started());
-    const ProgramResult r = RunProgram({K64CTL_PATH, "--port", sim.PtyPath(), "update-sound", "--yes"},
-                                       EnvironmentWith(), std::chrono::minutes(9));
+    const ProgramResult r =
+        RunProgram({K64CTL_PATH, "--port", sim.PtyPath(), "update-sound", "--yes"},
+                   EnvironmentWith(), std::chrono::minutes(9));
     ASSERT_TRUE(r.failure.empty()) << r.failure;
     EXPECT_EQ(r.status, 0) << r.err;
     sim.Stop();

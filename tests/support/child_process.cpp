@@ -22,7 +22,8 @@ constexpr std::size_t kLongestLine = 4096;
 std::vector<char*> Pointers(std::vector<std::string>& strings)
 {
     std::vector<char*> pointers(strings.size() + 1, nullptr);
-    for (std::size_t i = 0; i < strings.size(); ++i) pointers[i] = strings[i].data();
+    for (std::size_t i = 0; i < strings.size(); ++i)
+        pointers[i] = strings[i].data();
     return pointers;
 }
 
@@ -35,10 +36,12 @@ std::vector<std::string> EnvironmentWith(const EnvironmentOverrides& overrides)
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
-        if (overrides.count(entry.substr(0, entry.find('='))) == 0) env.push_back(entry);
+        if (overrides.count(entry.substr(0, entry.find('='))) == 0)
+            env.push_back(entry);
     }
     for (const auto& [name, value] : overrides)
-        if (value) env.push_back(name + "=" + *value);
+        if (value)
+            env.push_back(name + "=" + *value);
     return env;
 }
 
@@ -46,7 +49,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
                            Errors errors)
 {
     int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -57,7 +61,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     argv_text[0] = program;
     std::copy(args.begin(), args.end(), argv_text.begin() + 1);
     std::vector<char*> argv = Pointers(argv_text);
-    if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     out_fd_ = out[0];
@@ -66,7 +71,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 ChildProcess::~ChildProcess()
 {
     Stop(std::chrono::seconds(10));
-    if (out_fd_ >= 0) ::close(out_fd_);
+    if (out_fd_ >= 0)
+        ::close(out_fd_);
 }
 
 std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout)
@@ -80,10 +86,12 @@ std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds time
             pending_.erase(0, end == length ? length + 1 : length);
             return line;
         }
-        if (out_fd_ < 0 || !(WaitFor(out_fd_, POLLIN, deadline) & (POLLIN | POLLHUP))) return std::nullopt;
+        if (out_fd_ < 0 || !(WaitFor(out_fd_, POLLIN, deadline) & (POLLIN | POLLHUP)))
+            return std::nullopt;
         char buffer[256];
         const ssize_t n = ::read(out_fd_, buffer, sizeof buffer);
-        if (n <= 0) return std::nullopt;  // the child closed its output
+        if (n <= 0)
+            return std::nullopt;  // the child closed its output
         pending_.append(buffer, static_cast<std::size_t>(n));
     }
 }
@@ -99,24 +107,31 @@ int ChildProcess::Reap()
 
 std::optional<int> ChildProcess::WaitExit(std::chrono::milliseconds timeout)
 {
-    if (status_) return status_;
-    if (pid_ < 0) return -1;
+    if (status_)
+        return status_;
+    if (pid_ < 0)
+        return -1;
     // The child's end of the output pipe closes when it exits; drain until then.
     const auto deadline = SteadyClock::now() + timeout;
     for (;;) {
-        if (WaitFor(out_fd_, POLLIN, deadline) == 0) return std::nullopt;
+        if (WaitFor(out_fd_, POLLIN, deadline) == 0)
+            return std::nullopt;
         char buffer[256];
-        if (::read(out_fd_, buffer, sizeof buffer) <= 0) break;
+        if (::read(out_fd_, buffer, sizeof buffer) <= 0)
+            break;
     }
     return Reap();
 }
 
 int ChildProcess::Stop(std::chrono::milliseconds timeout)
 {
-    if (status_) return *status_;
-    if (pid_ < 0) return -1;
+    if (status_)
+        return *status_;
+    if (pid_ < 0)
+        return -1;
     ::kill(pid_, SIGTERM);
-    if (auto status = WaitExit(timeout)) return *status;
+    if (auto status = WaitExit(timeout))
+        return *status;
     ::kill(pid_, SIGKILL);
     Reap();
     return -1;
@@ -146,7 +161,8 @@ ProgramResult RunProgram(std::vector<std::string> argv, std::vector<std::string>
     std::vector<char*> argp = Pointers(argv);
     std::vector<char*> envp = Pointers(environment);
     pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data());
+    const int spawned =
+        ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
@@ -167,9 +183,11 @@ ProgramResult RunProgram(std::vector<std::string> argv, std::vector<std::string>
             ::kill(pid, SIGKILL);
             break;
         }
-        if (::poll(fds.data(), fds.size(), MillisLeft(deadline)) < 0 && errno != EINTR) break;
+        if (::poll(fds.data(), fds.size(), MillisLeft(deadline)) < 0 && errno != EINTR)
+            break;
         for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
             char buffer[4096];
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             if (n > 0) {
@@ -182,7 +200,8 @@ ProgramResult RunProgram(std::vector<std::string> argv, std::vector<std::string>
         }
     }
     for (const pollfd& fd : fds)
-        if (fd.fd >= 0) ::close(fd.fd);
+        if (fd.fd >= 0)
+            ::close(fd.fd);
     int raw = 0;
     rusage usage{};
     while (::wait4(pid, &raw, 0, &usage) < 0 && errno == EINTR) {

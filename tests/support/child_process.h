@@ -59,7 +59,8 @@ struct ProgramResult {
 
 // Runs argv[0] with standard input from /dev/null and both outputs collected; a child still
 // running after `limit` is killed, so a wedged program fails its caller instead of hanging it.
-ProgramResult RunProgram(std::vector<std::string> argv, std::vector<std::string> environment = EnvironmentWith(),
+ProgramResult RunProgram(std::vector<std::string> argv,
+                         std::vector<std::string> environment = EnvironmentWith(),
                          std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 }  // namespace k64::test

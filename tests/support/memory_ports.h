@@ -27,7 +27,10 @@ public:
 
 class ListPortCatalog final : public PortCatalog {
 public:
-    explicit ListPortCatalog(std::vector<std::string> candidates = {}) : names(std::move(candidates)) {}
+    explicit ListPortCatalog(std::vector<std::string> candidates = {})
+        : names(std::move(candidates))
+    {
+    }
     std::vector<std::string> Candidates() override { return names; }
 
     std::vector<std::string> names;

@@ -57,7 +57,8 @@ Bytes PtyPair::Receive(std::size_t count, milliseconds limit) const
     Bytes got;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (got.size() < count) {
-        const auto left = std::chrono::ceil<milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::ceil<milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
         pollfd p{master_, POLLIN, 0};
@@ -157,8 +158,9 @@ void ScriptedUnit::Run()
             const std::size_t length = pending[2] | pending[3] << 8;
             if (pending.size() < length + 8)
                 break;
-            Frame frame{static_cast<std::uint16_t>(pending[0] | pending[1] << 8),
-                        Bytes(pending.begin() + 4, pending.begin() + 4 + static_cast<long>(length))};
+            Frame frame{
+                static_cast<std::uint16_t>(pending[0] | pending[1] << 8),
+                Bytes(pending.begin() + 4, pending.begin() + 4 + static_cast<long>(length))};
             pending.erase(pending.begin(), pending.begin() + static_cast<long>(length + 8));
             {
                 std::lock_guard lock(mutex_);

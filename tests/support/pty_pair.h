@@ -54,9 +54,9 @@ Bytes EncodeFrame(std::uint16_t codeWord, const Bytes& payload = {});
 Bytes LittleEndian32(std::uint32_t v);
 
 struct UnitReply {
-    Bytes bytes;                                // written to the line as they are
-    std::chrono::milliseconds delay{0};         // before writing
-    bool hangUp = false;                        // then close the master
+    Bytes bytes;                         // written to the line as they are
+    std::chrono::milliseconds delay{0};  // before writing
+    bool hangUp = false;                 // then close the master
 };
 
 // Plays a unit on a pty master: every complete request frame goes to `handler`, whose reply is

@@ -21,4 +21,4 @@ ScopedOwnerlessRecorder::ScopedOwnerlessRecorder() : previous_(OwnerlessMessages
 
 ScopedOwnerlessRecorder::~ScopedOwnerlessRecorder() { SetOwnerlessMessages(previous_); }
 
-} // namespace k64::test
+}  // namespace k64::test

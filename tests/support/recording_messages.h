@@ -39,4 +39,4 @@ private:
     MessageInterface* previous_;
 };
 
-} // namespace k64::test
+}  // namespace k64::test

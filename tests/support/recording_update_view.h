@@ -28,11 +28,13 @@ public:
 
     MessageInterface* MessageOwner() override { return this; }
     MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
-                              MessageButtons buttons) override {
+                              MessageButtons buttons) override
+    {
         events.push_back("box: " + caption + " | " + text);
         return RecordingMessages::ShowMessage(text, caption, buttons);
     }
-    void AppendLog(const std::string& line) override {
+    void AppendLog(const std::string& line) override
+    {
         log.push_back(line);
         events.push_back("log: " + line);
     }
@@ -41,10 +43,12 @@ public:
     void SetProgressMax(int v) override { progressMax = v; }
     void SetProgressStep(int v) override { progressStep = v; }
     void SetProgressPosition(int v) override { progressPosition = v; }
-    void StepProgress() override {
+    void StepProgress() override
+    {
         progressPosition += progressStep;
         ++steps;
-        if (progressPosition > progressMax) progressOverran = true;
+        if (progressPosition > progressMax)
+            progressOverran = true;
     }
     void SetBlowButtonCaption(const std::string& c) override { blowCaption = c; }
     void SetBlowButtonEnabled(bool e) override { blowEnabled = e; }

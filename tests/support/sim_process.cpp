@@ -15,12 +15,15 @@ SimProcess::SimProcess(const std::string& program, const std::vector<std::string
                        std::chrono::milliseconds startup)
     : child_(program, args)
 {
-    if (auto line = child_.ReadLine(startup)) pty_path_ = *line;
+    if (auto line = child_.ReadLine(startup))
+        pty_path_ = *line;
 }
 
-SimLine::SimLine(const std::string& path) {
+SimLine::SimLine(const std::string& path)
+{
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     termios tio{};
     if (::tcgetattr(fd_, &tio) == 0) {
         ::cfmakeraw(&tio);
@@ -30,12 +33,15 @@ SimLine::SimLine(const std::string& path) {
 
 SimLine::~SimLine() { Close(); }
 
-void SimLine::Close() {
-    if (fd_ >= 0) ::close(fd_);
+void SimLine::Close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = -1;
 }
 
-bool SimLine::Write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout) {
+bool SimLine::Write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout)
+{
     const auto deadline = SteadyClock::now() + timeout;
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
@@ -43,54 +49,71 @@ bool SimLine::Write(std::span<const std::uint8_t> bytes, std::chrono::millisecon
             bytes = bytes.subspan(static_cast<std::size_t>(n));
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN && (WaitFor(fd_, POLLOUT, deadline) & POLLOUT)) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN && (WaitFor(fd_, POLLOUT, deadline) & POLLOUT))
+            continue;
         return false;
     }
     return true;
 }
 
-std::vector<std::uint8_t> SimLine::ReadUntil(const std::function<bool(const std::vector<std::uint8_t>&)>& done,
-                                             std::chrono::milliseconds timeout) {
+std::vector<std::uint8_t>
+SimLine::ReadUntil(const std::function<bool(const std::vector<std::uint8_t>&)>& done,
+                   std::chrono::milliseconds timeout)
+{
     std::vector<std::uint8_t> got;
     const auto deadline = SteadyClock::now() + timeout;
     while (!done(got)) {
         const short ev = WaitFor(fd_, POLLIN, deadline);
-        if (!(ev & POLLIN)) break;
+        if (!(ev & POLLIN))
+            break;
         std::uint8_t buffer[1024];
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-        if (n > 0) got.insert(got.end(), buffer, buffer + n);
-        else if (!(n < 0 && (errno == EAGAIN || errno == EINTR))) break;
+        if (n > 0)
+            got.insert(got.end(), buffer, buffer + n);
+        else if (!(n < 0 && (errno == EAGAIN || errno == EINTR)))
+            break;
     }
     return got;
 }
 
-std::vector<std::uint8_t> SimLine::Read(std::size_t count, std::chrono::milliseconds timeout) {
+std::vector<std::uint8_t> SimLine::Read(std::size_t count, std::chrono::milliseconds timeout)
+{
     std::vector<std::uint8_t> got;
     const auto deadline = SteadyClock::now() + timeout;
     while (got.size() < count) {
-        if (!(WaitFor(fd_, POLLIN, deadline) & POLLIN)) break;
+        if (!(WaitFor(fd_, POLLIN, deadline) & POLLIN))
+            break;
         std::uint8_t buffer[1024];
         const ssize_t n = ::read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
-        if (n > 0) got.insert(got.end(), buffer, buffer + n);
-        else if (!(n < 0 && (errno == EAGAIN || errno == EINTR))) break;
+        if (n > 0)
+            got.insert(got.end(), buffer, buffer + n);
+        else if (!(n < 0 && (errno == EAGAIN || errno == EINTR)))
+            break;
     }
     return got;
 }
 
-bool SimLine::WaitHangup(std::chrono::milliseconds timeout) {
+bool SimLine::WaitHangup(std::chrono::milliseconds timeout)
+{
     const auto deadline = SteadyClock::now() + timeout;
     for (;;) {
         const short ev = WaitFor(fd_, POLLIN, deadline);
-        if (ev == 0) return false;
-        if (ev & (POLLHUP | POLLERR)) return true;
+        if (ev == 0)
+            return false;
+        if (ev & (POLLHUP | POLLERR))
+            return true;
         std::uint8_t buffer[256];
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-        if (n == 0 || (n < 0 && errno == EIO)) return true;
+        if (n == 0 || (n < 0 && errno == EIO))
+            return true;
     }
 }
 
-std::vector<std::uint8_t> SimFrameBytes(std::uint16_t code_word, std::span<const std::uint8_t> payload) {
+std::vector<std::uint8_t> SimFrameBytes(std::uint16_t code_word,
+                                        std::span<const std::uint8_t> payload)
+{
     return EncodeFrame(code_word, Bytes(payload.begin(), payload.end()));
 }
 

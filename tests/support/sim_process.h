@@ -31,9 +31,15 @@ public:
 
     // Sends SIGTERM (the simulator saves its state on it) and waits; the exit status, or -1 when
     // the child died of a signal or never ran.
-    int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(10)) { return child_.Stop(timeout); }
+    int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    {
+        return child_.Stop(timeout);
+    }
     // Waits for the child to end by itself; its exit status (-1 for a signal), nullopt on time-out.
-    std::optional<int> WaitExit(std::chrono::milliseconds timeout) { return child_.WaitExit(timeout); }
+    std::optional<int> WaitExit(std::chrono::milliseconds timeout)
+    {
+        return child_.WaitExit(timeout);
+    }
 
 private:
     ChildProcess child_;
@@ -54,8 +60,9 @@ public:
     std::vector<std::uint8_t> Read(std::size_t count,
                                    std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // Reads until `done(bytes so far)` holds or the deadline passes.
-    std::vector<std::uint8_t> ReadUntil(const std::function<bool(const std::vector<std::uint8_t>&)>& done,
-                                        std::chrono::milliseconds timeout);
+    std::vector<std::uint8_t>
+    ReadUntil(const std::function<bool(const std::vector<std::uint8_t>&)>& done,
+              std::chrono::milliseconds timeout);
     // True when the far end hangs up before the deadline (bytes still arriving are discarded).
     bool WaitHangup(std::chrono::milliseconds timeout);
     void Close();
@@ -65,6 +72,7 @@ private:
 };
 
 // A frame as the tool writes it: code word, payload length, payload, four zero bytes.
-std::vector<std::uint8_t> SimFrameBytes(std::uint16_t code_word, std::span<const std::uint8_t> payload = {});
+std::vector<std::uint8_t> SimFrameBytes(std::uint16_t code_word,
+                                        std::span<const std::uint8_t> payload = {});
 
 }  // namespace k64::test

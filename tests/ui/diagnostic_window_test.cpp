@@ -26,13 +26,15 @@ struct Window {
     ui::DeviceSlot slot;
     std::unique_ptr<TDiagnosticForm> diag;
 
-    explicit Window(const std::string& port) {
+    explicit Window(const std::string& port)
+    {
         store.name = port;
         slot.Replace(std::make_unique<TDevice>(store, catalog));
         diag = std::make_unique<TDiagnosticForm>(slot);
     }
     QString Label(const char* name) const { return diag->findChild<QLabel*>(name)->text(); }
-    QStringList Memo() const {
+    QStringList Memo() const
+    {
         return diag->findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n');
     }
     QTimer* Timer() const { return diag->findChild<QTimer*>("Timer1"); }
@@ -44,8 +46,10 @@ Bytes ToBytes(const QByteArray& text) { return Bytes(text.begin(), text.end()); 
 class EventCounter final : public QObject {
 public:
     EventCounter(QEvent::Type type, int& count) : type_(type), count_(count) {}
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == type_) ++count_;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == type_)
+            ++count_;
         return QObject::eventFilter(watched, event);
     }
 
@@ -61,7 +65,8 @@ class DiagnosticWindowTest : public QObject {
 
 private slots:
 
-    void oneTick_data() {
+    void oneTick_data()
+    {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("labels");
         QTest::addColumn<QStringList>("appended");
@@ -75,17 +80,19 @@ private slots:
         QTest::newRow("voltage keeps its tag")
             << QByteArray("$VS:11.9V\r\n") << untouched << QStringList{"$VS:11.9V"};
         QTest::newRow("several lines in order")
-            << QByteArray("$AccD:1,2,3\r\n$Can:1,0x0C4,825\r\n$AccE:0,2.3\n$AccD:4,5,6\r\n$VS:12.1\r\n")
+            << QByteArray(
+                   "$AccD:1,2,3\r\n$Can:1,0x0C4,825\r\n$AccE:0,2.3\n$AccD:4,5,6\r\n$VS:12.1\r\n")
             << QStringList{"X = 4", "Y = 5", "Z = 6"}
             << QStringList{"$Can:1,0x0C4,825", "$AccE:0,2.3", "$VS:12.1"};
-        QTest::newRow("two axes only")
-            << QByteArray("$AccD:7,8\r\n") << QStringList{"X = 7", "Y = 8", "Label3"} << QStringList{};
+        QTest::newRow("two axes only") << QByteArray("$AccD:7,8\r\n")
+                                       << QStringList{"X = 7", "Y = 8", "Label3"} << QStringList{};
         QTest::newRow("junk and unknown tags")
             << QByteArray("noise$Foo:1\r\n$vs:2\r\n$AccD\r\n") << untouched << QStringList{};
         QTest::newRow("windows-1251 text shown")
             << QByteArray("$Can:\xCE\xCA\r\n") << untouched << QStringList{"$Can:ОК"};
     }
-    void oneTick() {
+    void oneTick()
+    {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, labels);
         QFETCH(QStringList, appended);
@@ -109,7 +116,8 @@ private slots:
         w.diag->close();
     }
 
-    void lineCutBetweenTicksIsShownWhole() {
+    void lineCutBetweenTicksIsShownWhole()
+    {
         PtyPair unit;
         Window w(unit.SlavePath());
         w.diag->show();
@@ -126,7 +134,8 @@ private slots:
                  (QStringList{"X = -1", "Y = 2", "Z = 9"}));
     }
 
-    void secondShowingAppends() {
+    void secondShowingAppends()
+    {
         SimProcess sim(SimProgram(), {"--diag-interval-ms", "20"});
         QVERIFY(sim.Started());
         Window w(sim.PtyPath());
@@ -147,7 +156,8 @@ private slots:
         QVERIFY(!w.slot->Port().IsOpen());
     }
 
-    void plotFitsItsScaleAndRestsWithoutData() {
+    void plotFitsItsScaleAndRestsWithoutData()
+    {
         using std::chrono::milliseconds;
         ui::AccelPlot plot;
         plot.resize(200, 88);
@@ -189,7 +199,8 @@ private slots:
         QCOMPARE(paints, painted);
     }
 
-    void withoutADeviceTheWindowStillOpens() {
+    void withoutADeviceTheWindowStillOpens()
+    {
         ui::DeviceSlot empty;
         TDiagnosticForm diag(empty);
         diag.show();

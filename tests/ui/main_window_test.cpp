@@ -52,10 +52,11 @@ struct Program {
 
     // With `portFolder` the port box lists and watches that folder instead of `ports`.
     explicit Program(std::vector<std::string> ports, const std::string& stored = {},
-                     const std::string& portFolder = {}) {
+                     const std::string& portFolder = {})
+    {
         store.name = stored;
         catalog.names = ports;
-        ui::MainFormPlatform platform{store,     catalog, [ports] { return ports; }, kDefault,
+        ui::MainFormPlatform platform{store,     catalog, [ports] { return ports; },   kDefault,
                                       &messages, {},      history.path().toStdString()};
         if (!portFolder.empty()) {
             platform.portList = [portFolder] { return SystemPortCatalog(portFolder).Candidates(); };
@@ -68,14 +69,17 @@ struct Program {
         main->SetForms(edit.get(), diag.get());
     }
     QComboBox* Box() const { return main->findChild<QComboBox*>("PortComboBox"); }
-    QStringList Log() const {
+    QStringList Log() const
+    {
         return main->findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n',
                                                                               Qt::SkipEmptyParts);
     }
     QPushButton* Button(const char* name) const { return main->findChild<QPushButton*>(name); }
-    QStringList Entries() const {
+    QStringList Entries() const
+    {
         QStringList entries;
-        for (int i = 0; i < Box()->count(); ++i) entries << Box()->itemText(i);
+        for (int i = 0; i < Box()->count(); ++i)
+            entries << Box()->itemText(i);
         return entries;
     }
 };
@@ -89,7 +93,8 @@ class MainWindowTest : public QObject {
 
 private slots:
 
-    void startUpWithoutStoredPortStoresAndSelectsTheDefault() {
+    void startUpWithoutStoredPortStoresAndSelectsTheDefault()
+    {
         Program p({"/dev/ttyUSB0", kDefault, "/dev/ttyACM1"});
         QCOMPARE(p.store.saves, std::vector<std::string>{kDefault});
         QCOMPARE(p.Box()->currentIndex(), 1);
@@ -101,17 +106,23 @@ private slots:
         QCOMPARE(p.Box()->count(), 3);
     }
 
-    void storedNameSelection_data() {
+    void storedNameSelection_data()
+    {
         QTest::addColumn<std::string>("stored");
         QTest::addColumn<std::vector<std::string>>("ports");
         QTest::addColumn<int>("selected");
-        QTest::newRow("not in list") << std::string("COM1") << std::vector<std::string>{"COM2", "COM5"} << -1;
-        QTest::newRow("other case") << std::string("com5") << std::vector<std::string>{"COM5"} << -1;
-        QTest::newRow("device other case") << std::string("/dev/ttyacm0") << std::vector<std::string>{kDefault} << -1;
+        QTest::newRow("not in list")
+            << std::string("COM1") << std::vector<std::string>{"COM2", "COM5"} << -1;
+        QTest::newRow("other case")
+            << std::string("com5") << std::vector<std::string>{"COM5"} << -1;
+        QTest::newRow("device other case")
+            << std::string("/dev/ttyacm0") << std::vector<std::string>{kDefault} << -1;
         QTest::newRow("empty list") << std::string("COM5") << std::vector<std::string>{} << -1;
-        QTest::newRow("in list") << std::string("COM5") << std::vector<std::string>{"COM2", "COM5"} << 1;
+        QTest::newRow("in list") << std::string("COM5") << std::vector<std::string>{"COM2", "COM5"}
+                                 << 1;
     }
-    void storedNameSelection() {
+    void storedNameSelection()
+    {
         QFETCH(std::string, stored);
         QFETCH(std::vector<std::string>, ports);
         QFETCH(int, selected);
@@ -123,7 +134,8 @@ private slots:
         QCOMPARE(p.main->ActiveDevice()->PortName(), stored);
     }
 
-    void typingStoresEveryKeystrokeAndReplacesTheDevice() {
+    void typingStoresEveryKeystrokeAndReplacesTheDevice()
+    {
         Program p({"COM2", "COM3"}, "COM99");
         QCOMPARE(p.Box()->currentText(), QString());
         const int generation = p.main->ActiveDevice().Generation();
@@ -144,7 +156,8 @@ private slots:
     }
 
     // A box waits for the user: the normal pointer over it, and its text's own lines kept whole.
-    void boxShowsNoBusyCursorAndKeepsLinesWhole() {
+    void boxShowsNoBusyCursorAndKeepsLinesWhole()
+    {
         ui::WidgetMessages boxes;
         const ui::WaitCursor busy;
         bool cursorFree = false;
@@ -152,7 +165,8 @@ private slots:
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible()) return;
+            if (!box || !box->isVisible())
+                return;
             poll.stop();
             cursorFree = QGuiApplication::overrideCursor() == nullptr;
             const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
@@ -167,7 +181,8 @@ private slots:
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     }
 
-    void tabLeavesTheLog() {
+    void tabLeavesTheLog()
+    {
         Program p({"COM2"}, "COM2");
         p.main->show();
         QApplication::setActiveWindow(p.main.get());
@@ -181,7 +196,8 @@ private slots:
         QVERIFY(p.Log().isEmpty());
     }
 
-    void portListFollowsTheWatchedFolder() {
+    void portListFollowsTheWatchedFolder()
+    {
         TempDir folder;
         PtyPair unit;
         const std::string stored = folder / "ttyACM0";
@@ -209,7 +225,8 @@ private slots:
         QCOMPARE(p.main->ActiveDevice().Generation(), generation);
     }
 
-    void readFromUnitOpensTheEditorWithTheValues() {
+    void readFromUnitOpensTheEditorWithTheValues()
+    {
         QTemporaryFile settings;
         QVERIFY(settings.open());
         settings.write("MicLevel=10\nNoteKick=4\n");
@@ -225,7 +242,8 @@ private slots:
         WhenVisible(p.edit.get(), [&] {
             editorSeen = true;
             const ParameterList& list = p.main->Parameters();
-            seenMicLevel = list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value;
+            seenMicLevel =
+                list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value;
             treeGroups = p.edit->findChild<QTreeWidget*>("Tree")->topLevelItemCount();
             p.edit->close();
         });
@@ -234,7 +252,8 @@ private slots:
         QVERIFY(editorSeen);
         QCOMPARE(seenMicLevel, std::string("10"));
         QCOMPARE(treeGroups, static_cast<int>(p.main->Parameters().groups.size()));
-        QCOMPARE(p.main->Parameters().DisplayText("NoteKick"), p.main->Parameters().enums[1].items[4].text);
+        QCOMPARE(p.main->Parameters().DisplayText("NoteKick"),
+                 p.main->Parameters().enums[1].items[4].text);
         QVERIFY(p.messages.shown.empty());
 
         // The read is kept in the history under the serial number read before, once.
@@ -245,15 +264,19 @@ private slots:
         QCOMPARE(entries[0].serial, std::string("16001234"));
     }
 
-    void failedReadKeepsTheValuesAndOpensNothing() {
+    void failedReadKeepsTheValuesAndOpensNothing()
+    {
         ScopedOwnerlessRecorder portMessages;  // the serial port's own report of the open
         Program p({kMissingPort}, kMissingPort);
         p.main->Parameters().SetValue("MicLevel", "12");
         bool editorSeen = false;
-        WhenVisible(p.edit.get(), [&] {
-            editorSeen = true;
-            p.edit->close();
-        }, 500);
+        WhenVisible(
+            p.edit.get(),
+            [&] {
+                editorSeen = true;
+                p.edit->close();
+            },
+            500);
         p.main->ReadButtonClick();
         QVERIFY(!editorSeen);
         QCOMPARE(p.messages.shown.size(), std::size_t{1});
@@ -266,21 +289,26 @@ private slots:
         QVERIFY(p.Log().isEmpty());
     }
 
-    void openFile_data() {
+    void openFile_data()
+    {
         QTest::addColumn<QByteArray>("contents");  // null: the dialog is cancelled
         QTest::addColumn<bool>("asFolder");        // the chosen name is a folder
         QTest::addColumn<QString>("micLevel");     // afterwards
         QTest::addColumn<bool>("editorOpens");
-        QTest::addColumn<QString>("caption");      // of the one box shown, empty: none
+        QTest::addColumn<QString>("caption");  // of the one box shown, empty: none
         QTest::newRow("cancelled") << QByteArray() << false << "12" << false << "";
-        QTest::newRow("crlf lines") << QByteArray("MicLevel=10\r\nNoteKick=4\r\n") << false << "10" << true << "";
+        QTest::newRow("crlf lines")
+            << QByteArray("MicLevel=10\r\nNoteKick=4\r\n") << false << "10" << true << "";
         QTest::newRow("lf lines") << QByteArray("MicLevel=11\n") << false << "11" << true << "";
         QTest::newRow("empty file resets") << QByteArray("") << false << "8" << true << "";
         QTest::newRow("folder") << QByteArray("") << true << "12" << false << "Ошибка";
-        QTest::newRow("binary file") << QByteArray("MicLevel=10\r\n\x01\x02", 15) << false << "12" << false << "Ошибка";
-        QTest::newRow("no known key") << QByteArray("[General]\nPort=COM5\n") << false << "12" << false << "Ошибка";
+        QTest::newRow("binary file")
+            << QByteArray("MicLevel=10\r\n\x01\x02", 15) << false << "12" << false << "Ошибка";
+        QTest::newRow("no known key")
+            << QByteArray("[General]\nPort=COM5\n") << false << "12" << false << "Ошибка";
     }
-    void openFile() {
+    void openFile()
+    {
         QFETCH(QByteArray, contents);
         QFETCH(bool, asFolder);
         QFETCH(QString, micLevel);
@@ -297,35 +325,41 @@ private slots:
             file.write(contents);
         }
         Program p({"COM2"}, "COM2");
-        p.main->SetFileChooser([&](QWidget*, bool save) {
-            return save ? QString() : chosen;
-        });
+        p.main->SetFileChooser([&](QWidget*, bool save) { return save ? QString() : chosen; });
         p.main->Parameters().SetValue("MicLevel", "12");
         bool editorSeen = false;
-        WhenVisible(p.edit.get(), [&] {
-            editorSeen = true;
-            p.edit->close();
-        }, editorOpens ? 20000 : 500);
+        WhenVisible(
+            p.edit.get(),
+            [&] {
+                editorSeen = true;
+                p.edit->close();
+            },
+            editorOpens ? 20000 : 500);
         QTest::mouseClick(p.Button("OpenFileButton"), Qt::LeftButton);
         QCOMPARE(editorSeen, editorOpens);
         const ParameterList& list = p.main->Parameters();
-        QCOMPARE(QString::fromStdString(list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value),
+        QCOMPARE(QString::fromStdString(
+                     list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value),
                  micLevel);
         QCOMPARE(p.messages.shown.size(), std::size_t(caption.isEmpty() ? 0 : 1));
         if (!caption.isEmpty())
             QCOMPARE(QString::fromStdString(p.messages.shown[0].caption), caption);
     }
 
-    void failedRequestsShowTheirBox_data() {
+    void failedRequestsShowTheirBox_data()
+    {
         QTest::addColumn<QString>("button");
         QTest::addColumn<std::string>("text");
         QTest::addColumn<std::string>("caption");
-        QTest::newRow("serial") << "GetSerialButton" << std::string("Устройство не подключено или занято.")
+        QTest::newRow("serial") << "GetSerialButton"
+                                << std::string("Устройство не подключено или занято.")
                                 << std::string("Загрузка не возможна");
-        QTest::newRow("version") << "GetVersionButton" << std::string("Устройство не подключено или занято")
+        QTest::newRow("version") << "GetVersionButton"
+                                 << std::string("Устройство не подключено или занято")
                                  << std::string("Ошибка");
     }
-    void failedRequestsShowTheirBox() {
+    void failedRequestsShowTheirBox()
+    {
         QFETCH(QString, button);
         QFETCH(std::string, text);
         QFETCH(std::string, caption);
@@ -339,17 +373,25 @@ private slots:
         QVERIFY(p.Log().isEmpty());
     }
 
-    void serialNumberIsLoggedSigned_data() {
+    void serialNumberIsLoggedSigned_data()
+    {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("logged");
-        QTest::newRow("small") << "16001234" << "16001234";
-        QTest::newRow("largest positive") << "2147483647" << "2147483647";
-        QTest::newRow("first negative") << "2147483648" << "-2147483648";
-        QTest::newRow("three billion") << "3000000000" << "-1294967296";
-        QTest::newRow("all ones") << "4294967295" << "-1";
-        QTest::newRow("zero") << "0" << "0";
+        QTest::newRow("small") << "16001234"
+                               << "16001234";
+        QTest::newRow("largest positive") << "2147483647"
+                                          << "2147483647";
+        QTest::newRow("first negative") << "2147483648"
+                                        << "-2147483648";
+        QTest::newRow("three billion") << "3000000000"
+                                       << "-1294967296";
+        QTest::newRow("all ones") << "4294967295"
+                                  << "-1";
+        QTest::newRow("zero") << "0"
+                              << "0";
     }
-    void serialNumberIsLoggedSigned() {
+    void serialNumberIsLoggedSigned()
+    {
         QFETCH(QString, id);
         QFETCH(QString, logged);
         SimProcess sim(SimProgram(), {"--id", id.toStdString()});
@@ -361,15 +403,21 @@ private slots:
         QVERIFY(p.messages.shown.empty());
     }
 
-    void versionIsLoggedWithTheShownType_data() {
+    void versionIsLoggedWithTheShownType_data()
+    {
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("renamed") << "TB_r2" << "K73 (r2)";
-        QTest::newRow("own name") << "K64_r2" << "K64_r2";
-        QTest::newRow("renamed only exactly") << "TB_r2x" << "TB_r2x";
-        QTest::newRow("other case") << "tb_r2" << "tb_r2";
+        QTest::newRow("renamed") << "TB_r2"
+                                 << "K73 (r2)";
+        QTest::newRow("own name") << "K64_r2"
+                                  << "K64_r2";
+        QTest::newRow("renamed only exactly") << "TB_r2x"
+                                              << "TB_r2x";
+        QTest::newRow("other case") << "tb_r2"
+                                    << "tb_r2";
     }
-    void versionIsLoggedWithTheShownType() {
+    void versionIsLoggedWithTheShownType()
+    {
         QFETCH(QString, type);
         QFETCH(QString, shown);
         SimProcess sim(SimProgram(), {"--type", type.toStdString(), "--version", "000.013"});
@@ -377,10 +425,12 @@ private slots:
         Program p({sim.PtyPath()}, sim.PtyPath());
         p.main->show();
         QTest::mouseClick(p.Button("GetVersionButton"), Qt::LeftButton);
-        QCOMPARE(p.Log(), (QStringList{"Тип устройства   : " + shown, "Версия прошивки : 000.013"}));
+        QCOMPARE(p.Log(),
+                 (QStringList{"Тип устройства   : " + shown, "Версия прошивки : 000.013"}));
     }
 
-    void searchSelectsTheFoundPortWithoutStoringItTwice() {
+    void searchSelectsTheFoundPortWithoutStoringItTwice()
+    {
         SimProcess sim(SimProgram(), {});
         QVERIFY(sim.Started());
         Program p({"COM2", sim.PtyPath()}, "COM2");
@@ -396,7 +446,8 @@ private slots:
         QCOMPARE(p.main->ActiveDevice()->PortName(), sim.PtyPath());
     }
 
-    void searchThatFindsNothingLeavesTheBox() {
+    void searchThatFindsNothingLeavesTheBox()
+    {
         ScopedOwnerlessRecorder portMessages;
         Program p({"COM2", kMissingPort}, "COM2");
         p.main->FindPortButtonClick();
@@ -407,7 +458,8 @@ private slots:
         QCOMPARE(p.main->ActiveDevice()->PortName(), std::string("COM2"));
     }
 
-    void diagnosticWindowWaitsForARunningTransfer() {
+    void diagnosticWindowWaitsForARunningTransfer()
+    {
         SimProcess sim(SimProgram(), {});
         QVERIFY(sim.Started());
         Program p({sim.PtyPath()}, sim.PtyPath());
@@ -416,10 +468,13 @@ private slots:
         p.main->BlowUpdateButtonClick();
         QVERIFY(p.main->TransferActive());
         bool diagnosticSeen = false;
-        WhenVisible(p.diag.get(), [&] {
-            diagnosticSeen = true;
-            p.diag->close();
-        }, 500);
+        WhenVisible(
+            p.diag.get(),
+            [&] {
+                diagnosticSeen = true;
+                p.diag->close();
+            },
+            500);
         p.main->Memo1DblClick();
         QVERIFY(!diagnosticSeen);
         QCOMPARE(p.messages.shown.back().caption, std::string("Внимание"));
@@ -430,7 +485,8 @@ private slots:
     }
 
     // Last: from here on Qt's own texts are Russian in this program.
-    void standardDialogsSpeakRussian() {
+    void standardDialogsSpeakRussian()
+    {
         QVERIFY(ui::InstallRussianStandardTexts());
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Отмена"));
         QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QString("&Имя файла:"));

@@ -37,16 +37,19 @@ struct Editor {
     std::unique_ptr<TParametersEditForm> edit;
     QString chosenFile;  // what the file dialog "answers"
 
-    explicit Editor(const std::string& port = {}, const std::string& settings = {}) {
+    explicit Editor(const std::string& port = {}, const std::string& settings = {})
+    {
         list.ReadText(settings);
-        if (!port.empty()) UsePort(port);
+        if (!port.empty())
+            UsePort(port);
         edit = std::make_unique<TParametersEditForm>(slot);
         edit->SetMessageReceiver(&messages);
         edit->SetFileChooser([this](QWidget*, bool) { return chosenFile; });
         edit->SetParameters(&list);
         edit->show();
     }
-    void UsePort(const std::string& port) {
+    void UsePort(const std::string& port)
+    {
         store.name = port;
         slot.Replace(std::make_unique<TDevice>(store, catalog));
     }
@@ -55,18 +58,23 @@ struct Editor {
     QComboBox* EnumValue() const { return edit->findChild<QComboBox*>("EnumValue"); }
     QString Sms() const { return edit->findChild<QLabel*>("SmsLabel")->text(); }
 
-    QTreeWidgetItem* Node(const std::string& key) const {
+    QTreeWidgetItem* Node(const std::string& key) const
+    {
         const Parameter& p = Param(key);
         int group = 0;
-        while (list.groups[static_cast<std::size_t>(group)].name != p.groupName) ++group;
+        while (list.groups[static_cast<std::size_t>(group)].name != p.groupName)
+            ++group;
         int position = 0;
         for (const Parameter& q : list.parameters) {
-            if (q.key == key) break;
-            if (q.groupName == p.groupName) ++position;
+            if (q.key == key)
+                break;
+            if (q.groupName == p.groupName)
+                ++position;
         }
         return Tree()->topLevelItem(group)->child(position);
     }
-    const Parameter& Param(const std::string& key) const {
+    const Parameter& Param(const std::string& key) const
+    {
         return list.parameters[static_cast<std::size_t>(list.IndexOfKey(key))];
     }
     std::string Value(const std::string& key) const { return Cp1251ToUtf8(Param(key).value); }
@@ -74,7 +82,8 @@ struct Editor {
     void Type(const QString& text) { ValueEdit()->setText(text); }
 };
 
-QByteArray FileBytes(const QString& path) {
+QByteArray FileBytes(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
@@ -86,29 +95,63 @@ class ParameterEditorTest : public QObject {
 
 private slots:
 
-    void valueCheckedWhenTheSelectionMoves_data() {
+    void valueCheckedWhenTheSelectionMoves_data()
+    {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("refusal");  // empty: accepted
-        QTest::newRow("pin three") << "PinCod" << "123" << "Маленькая длинна текста";
-        QTest::newRow("pin five") << "PinCod" << "12345" << "Превышена длинна текста";
-        QTest::newRow("pin empty") << "PinCod" << "" << "";
-        QTest::newRow("pin four") << "PinCod" << "4321" << "";
-        QTest::newRow("pin cyrillic") << "PinCod" << "12ё4" << "";
+        QTest::newRow("pin three") << "PinCod"
+                                   << "123"
+                                   << "Маленькая длинна текста";
+        QTest::newRow("pin five") << "PinCod"
+                                  << "12345"
+                                  << "Превышена длинна текста";
+        QTest::newRow("pin empty") << "PinCod"
+                                   << ""
+                                   << "";
+        QTest::newRow("pin four") << "PinCod"
+                                  << "4321"
+                                  << "";
+        QTest::newRow("pin cyrillic") << "PinCod"
+                                      << "12ё4"
+                                      << "";
         QTest::newRow("pin not in code page")
-            << "PinCod" << "12☺4" << "12☺4 - содержит знаки, которые устройство не может сохранить";
-        QTest::newRow("mic too high") << "MicLevel" << "15" << "15 - многовато будет.";
-        QTest::newRow("mic too low") << "MicLevel" << "0" << "0 - маловато будет.";
-        QTest::newRow("mic letters") << "MicLevel" << "abc" << "abc - не является целым цислом";
-        QTest::newRow("mic empty") << "MicLevel" << "" << " - не является целым цислом";
-        QTest::newRow("mic tab") << "MicLevel" << "\t7" << "\t7 - не является целым цислом";
-        QTest::newRow("mic top") << "MicLevel" << "14" << "";
-        QTest::newRow("mic bottom") << "MicLevel" << "1" << "";
-        QTest::newRow("mic leading spaces kept") << "MicLevel" << "  7" << "";
-        QTest::newRow("mic hexadecimal kept") << "MicLevel" << "$A" << "";
-        QTest::newRow("mic hexadecimal too high") << "MicLevel" << "0xF" << "0xF - многовато будет.";
+            << "PinCod"
+            << "12☺4"
+            << "12☺4 - содержит знаки, которые устройство не может сохранить";
+        QTest::newRow("mic too high") << "MicLevel"
+                                      << "15"
+                                      << "15 - многовато будет.";
+        QTest::newRow("mic too low") << "MicLevel"
+                                     << "0"
+                                     << "0 - маловато будет.";
+        QTest::newRow("mic letters") << "MicLevel"
+                                     << "abc"
+                                     << "abc - не является целым цислом";
+        QTest::newRow("mic empty") << "MicLevel"
+                                   << ""
+                                   << " - не является целым цислом";
+        QTest::newRow("mic tab") << "MicLevel"
+                                 << "\t7"
+                                 << "\t7 - не является целым цислом";
+        QTest::newRow("mic top") << "MicLevel"
+                                 << "14"
+                                 << "";
+        QTest::newRow("mic bottom") << "MicLevel"
+                                    << "1"
+                                    << "";
+        QTest::newRow("mic leading spaces kept") << "MicLevel"
+                                                 << "  7"
+                                                 << "";
+        QTest::newRow("mic hexadecimal kept") << "MicLevel"
+                                              << "$A"
+                                              << "";
+        QTest::newRow("mic hexadecimal too high") << "MicLevel"
+                                                  << "0xF"
+                                                  << "0xF - многовато будет.";
     }
-    void valueCheckedWhenTheSelectionMoves() {
+    void valueCheckedWhenTheSelectionMoves()
+    {
         QFETCH(QString, key);
         QFETCH(QString, typed);
         QFETCH(QString, refusal);
@@ -135,7 +178,8 @@ private slots:
         }
     }
 
-    void clickOnAnotherNodeKeepsARefusedValueSelected() {
+    void clickOnAnotherNodeKeepsARefusedValueSelected()
+    {
         Editor e;
         QApplication::setActiveWindow(e.edit.get());
         QVERIFY(QTest::qWaitForWindowActive(e.edit.get()));
@@ -160,7 +204,8 @@ private slots:
         QCOMPARE(e.messages.shown.size(), std::size_t{1});
     }
 
-    void treeOpensOnlyTheSelectedBranch() {
+    void treeOpensOnlyTheSelectedBranch()
+    {
         Editor e;
         QApplication::setActiveWindow(e.edit.get());
         QVERIFY(QTest::qWaitForWindowActive(e.edit.get()));
@@ -179,7 +224,8 @@ private slots:
     }
 
     // Esc is the window's close: the typed value is stored or refused first.
-    void escapeStoresTheTypedValueThenAsks_data() {
+    void escapeStoresTheTypedValueThenAsks_data()
+    {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("confirm");  // the answer to the unsaved-changes question
         QTest::addColumn<QString>("box");   // the one box shown, empty: none
@@ -191,7 +237,8 @@ private slots:
         QTest::newRow("refused, told") << "99" << true << "99 - многовато будет." << false << "8";
         QTest::newRow("unchanged") << "8" << true << "" << false << "8";
     }
-    void escapeStoresTheTypedValueThenAsks() {
+    void escapeStoresTheTypedValueThenAsks()
+    {
         QFETCH(QString, typed);
         QFETCH(bool, confirm);
         QFETCH(QString, box);
@@ -203,12 +250,14 @@ private slots:
         e.messages.answers = {confirm ? MessageAnswer::Ok : MessageAnswer::Cancel};
         QTest::keyClick(e.ValueEdit(), Qt::Key_Escape);
         QCOMPARE(e.messages.shown.size(), std::size_t(box.isEmpty() ? 0 : 1));
-        if (!box.isEmpty()) QCOMPARE(QString::fromStdString(e.messages.shown[0].text), box);
+        if (!box.isEmpty())
+            QCOMPARE(QString::fromStdString(e.messages.shown[0].text), box);
         QCOMPARE(e.edit->isVisible(), open);
         QCOMPARE(QString::fromStdString(e.Value("MicLevel")), stored);
     }
 
-    void valuePanelWaitsForASelectionOnEveryShowing() {
+    void valuePanelWaitsForASelectionOnEveryShowing()
+    {
         Editor e({}, "NoteKick=4\n");
         QWidget* panel = e.edit->findChild<QWidget*>("Panel1");
         QVERIFY(!panel->isVisibleTo(e.edit.get()));
@@ -229,7 +278,8 @@ private slots:
         QCOMPARE(e.EnumValue()->currentIndex(), 2);
     }
 
-    void changedMarkThroughEditSaveWriteAndClose() {
+    void changedMarkThroughEditSaveWriteAndClose()
+    {
         SimProcess sim(SimProgram(), {});
         QVERIFY(sim.Started());
         QTemporaryDir folder;
@@ -307,7 +357,8 @@ private slots:
         e.edit->CloseActionExecute();
         QVERIFY(e.edit->isVisible());
         QCOMPARE(e.messages.shown.size(), std::size_t{1});
-        QCOMPARE(e.messages.shown[0].text, std::string("Настройки изменены, выйти без сохранения?"));
+        QCOMPARE(e.messages.shown[0].text,
+                 std::string("Настройки изменены, выйти без сохранения?"));
         e.edit->CloseActionExecute();
         QVERIFY(!e.edit->isVisible());
         QCOMPARE(e.Value("MicLevel"), std::string("12"));
@@ -322,7 +373,8 @@ private slots:
         QVERIFY(e.messages.shown.empty());
     }
 
-    void closeQueryLooksOnlyAtStoredEdits() {
+    void closeQueryLooksOnlyAtStoredEdits()
+    {
         Editor e;
         e.Select("MicLevel");
         e.Type("10");  // typed, not yet stored
@@ -332,30 +384,45 @@ private slots:
         QCOMPARE(e.Value("MicLevel"), std::string("8"));
     }
 
-    void smsCommand_data() {
+    void smsCommand_data()
+    {
         QTest::addColumn<QString>("pin");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("typed");  // null: nothing typed
         QTest::addColumn<QString>("command");
-        QTest::newRow("pin being edited") << "1234" << "PinCod" << "5678" << "Set1234,PinCod=5678";
-        QTest::newRow("empty pin") << "" << "MicLevel" << QString() << "Set,MicLevel=8";
-        QTest::newRow("number typed") << "1234" << "MicLevel" << "10" << "Set1234,MicLevel=10";
-        QTest::newRow("enum carries the number") << "1234" << "NoteKick" << QString() << "Set1234,NoteKick=3";
-        QTest::newRow("text with cyrillic") << "1234" << "Balans" << "*100#б" << "Set1234,Balans=*100#б";
+        QTest::newRow("pin being edited") << "1234"
+                                          << "PinCod"
+                                          << "5678"
+                                          << "Set1234,PinCod=5678";
+        QTest::newRow("empty pin") << ""
+                                   << "MicLevel" << QString() << "Set,MicLevel=8";
+        QTest::newRow("number typed") << "1234"
+                                      << "MicLevel"
+                                      << "10"
+                                      << "Set1234,MicLevel=10";
+        QTest::newRow("enum carries the number") << "1234"
+                                                 << "NoteKick" << QString() << "Set1234,NoteKick=3";
+        QTest::newRow("text with cyrillic") << "1234"
+                                            << "Balans"
+                                            << "*100#б"
+                                            << "Set1234,Balans=*100#б";
     }
-    void smsCommand() {
+    void smsCommand()
+    {
         QFETCH(QString, pin);
         QFETCH(QString, key);
         QFETCH(QString, typed);
         QFETCH(QString, command);
         Editor e({}, "PinCod=" + pin.toStdString() + "\n");
         e.Select(key.toStdString());
-        if (!typed.isNull()) e.Type(typed);
+        if (!typed.isNull())
+            e.Type(typed);
         QCOMPARE(e.Sms(), command);
         QCOMPARE(e.edit->SmsCommandText(), command);
     }
 
-    void enumChoice() {
+    void enumChoice()
+    {
         Editor e({}, "PinCod=1234\n");
         e.Select("NoteKick");
         QVERIFY(e.EnumValue()->isVisibleTo(e.edit.get()));
@@ -375,13 +442,15 @@ private slots:
         QCOMPARE(e.Value("NoteKick"), std::string("4"));
     }
 
-    void enumValueMatchingNoItemSelectsNothing_data() {
+    void enumValueMatchingNoItemSelectsNothing_data()
+    {
         QTest::addColumn<QString>("stored");
         QTest::newRow("empty") << "";
         QTest::newRow("out of range") << "9";
         QTest::newRow("not a number") << "abc";
     }
-    void enumValueMatchingNoItemSelectsNothing() {
+    void enumValueMatchingNoItemSelectsNothing()
+    {
         QFETCH(QString, stored);
         Editor e({}, "NoteKick=" + stored.toStdString() + "\n");
         e.Select("NoteKick");
@@ -392,7 +461,8 @@ private slots:
         QVERIFY(!e.edit->IsChanged());
     }
 
-    void savedFileHoldsOnlyChangedParameters_data() {
+    void savedFileHoldsOnlyChangedParameters_data()
+    {
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QByteArray>("file");
         QTest::newRow("all defaults") << "" << QByteArray();
@@ -403,7 +473,8 @@ private slots:
                                     << QByteArray("MicLevel=10\r\nNoteKick=4\r\n");
         QTest::newRow("cyrillic bytes") << "Balans=*100#б\n" << QByteArray("Balans=*100#\xE1\r\n");
     }
-    void savedFileHoldsOnlyChangedParameters() {
+    void savedFileHoldsOnlyChangedParameters()
+    {
         QFETCH(QString, settings);
         QFETCH(QByteArray, file);
         QTemporaryDir folder;

@@ -23,7 +23,8 @@ namespace k64::test {
 // Runs `act` as soon as `window` is visible (a modal window opened by the code under test),
 // checking every few milliseconds from inside its event loop. Gives up after `limit`, so a
 // window that never opens fails the test instead of hanging it.
-inline void WhenVisible(QWidget* window, std::function<void()> act, int limitMs = 20000) {
+inline void WhenVisible(QWidget* window, std::function<void()> act, int limitMs = 20000)
+{
     // Parented to the window, so it goes when the window goes.
     auto* timer = new QTimer(window);
     auto clock = std::make_shared<QElapsedTimer>();
@@ -46,13 +47,14 @@ inline void WhenVisible(QWidget* window, std::function<void()> act, int limitMs 
 
 // Every widget test program: its own settings folder, the offscreen platform unless a display
 // was asked for, then the test class.
-#define K64_UI_TEST_MAIN(TestClass)                                                   \
-    int main(int argc, char* argv[]) {                                                \
-        QTemporaryDir config;                                                         \
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());                           \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                           \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                                  \
-        QApplication app(argc, argv);                                                 \
-        TestClass test;                                                               \
-        return QTest::qExec(&test, argc, argv);                                       \
+#define K64_UI_TEST_MAIN(TestClass)                                                                \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        QTemporaryDir config;                                                                      \
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());                                        \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                        \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                               \
+        QApplication app(argc, argv);                                                              \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }

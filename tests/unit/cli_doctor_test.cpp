@@ -56,7 +56,9 @@ TEST_P(DoctorChecks, ReportEachFindingWithItsFix)
     ASSERT_EQ(results.size(), 5u);
     std::string statuses;
     for (const CheckResult& r : results) {
-        statuses += r.status == CheckStatus::kOk ? '+' : r.status == CheckStatus::kProblem ? '!' : '-';
+        statuses += r.status == CheckStatus::kOk        ? '+'
+                    : r.status == CheckStatus::kProblem ? '!'
+                                                        : '-';
         EXPECT_EQ(r.status == CheckStatus::kProblem, !r.fix.empty()) << r.found;
     }
     EXPECT_EQ(statuses, c.statuses);
@@ -81,36 +83,46 @@ INSTANTIATE_TEST_SUITE_P(
                        f.running = {{700, "brltty"}};
                    },
                    "!--+-", 0, "sudo apt remove brltty"},
-        DoctorCase{"NotACharacterDevice", [](DoctorFacts& f) {
+        DoctorCase{"NotACharacterDevice",
+                   [](DoctorFacts& f) {
                        NoNode(f);
                        f.node = {"passwd", true, false, 0644, 0, 0, "root", 0, 0};
-                   }, "!--+-", 0,
-                   "не порт устройства"},
-        DoctorCase{"NotInGroup", [](DoctorFacts& f) {
+                   },
+                   "!--+-", 0, "не порт устройства"},
+        DoctorCase{"NotInGroup",
+                   [](DoctorFacts& f) {
                        f.user.session = f.user.listed = {kUser};
                        NoAccess(f);
-                   }, "+!++!", 1,
+                   },
+                   "+!++!", 1,
                    "sudo usermod -aG dialout anna\nзатем выйдите из системы и войдите снова"},
-        DoctorCase{"AddedButSameSession", [](DoctorFacts& f) {
+        DoctorCase{"AddedButSameSession",
+                   [](DoctorFacts& f) {
                        f.user.session = {kUser};
                        NoAccess(f);
-                   }, "+!++!", 1,
-                   "newgrp dialout"},
-        DoctorCase{"GroupMayNotWrite", [](DoctorFacts& f) {
+                   },
+                   "+!++!", 1, "newgrp dialout"},
+        DoctorCase{"GroupMayNotWrite",
+                   [](DoctorFacts& f) {
                        f.node.mode = 0640;
                        NoAccess(f);
-                   }, "+!++!", 1,
-                   "ATTRS{idVendor}==\"0483\", ATTRS{idProduct}==\"5740\""},
+                   },
+                   "+!++!", 1, "ATTRS{idVendor}==\"0483\", ATTRS{idProduct}==\"5740\""},
         DoctorCase{"OthersPseudoTerminal",
                    [](DoctorFacts& f) {
                        f.node = {"3", true, true, 0600, 0, 0, "root", 136, 3};
                        NoAccess(f);
                    },
                    "+!++!", 1, "от его имени"},
-        DoctorCase{"OwnNode", [](DoctorFacts& f) { f.node = {"3", true, true, 0600, kUser, 5, "tty", 136, 3}; },
-                   "+++++", 1, "принадлежит вам"},
-        DoctorCase{"Root", [](DoctorFacts& f) { f.user = {0, "root", {0}, {0}}; }, "+++++", 2,
-                   "не занят."},
+        DoctorCase{
+            "OwnNode",
+            [](DoctorFacts& f) { f.node = {"3", true, true, 0600, kUser, 5, "tty", 136, 3}; },
+            "+++++", 1, "принадлежит вам"},
+        DoctorCase{"Root",
+                   [](DoctorFacts& f) {
+                       f.user = {0, "root", {0}, {0}};
+                   },
+                   "+++++", 2, "не занят."},
         DoctorCase{"OpenToAll",
                    [](DoctorFacts& f) {
                        f.node.mode = 0666;
@@ -124,8 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "++!!!", 2, "процесс 812 (ModemManager)"},
         DoctorCase{"ModemManagerFixNamesTheRule",
-                   [](DoctorFacts& f) { f.running = {{812, "ModemManager"}}; }, "+++!+", 3,
-                   "ENV{ID_MM_DEVICE_IGNORE}=\"1\""},
+                   [](DoctorFacts& f) {
+                       f.running = {{812, "ModemManager"}};
+                   },
+                   "+++!+", 3, "ENV{ID_MM_DEVICE_IGNORE}=\"1\""},
         DoctorCase{"ModemManagerWithoutUsbIds",
                    [](DoctorFacts& f) {
                        f.running = {{812, "ModemManager"}};
@@ -151,17 +165,24 @@ INSTANTIATE_TEST_SUITE_P(
                        f.node.major = 136;
                    },
                    "+++++", 3, "псевдотерминалы"},
-        DoctorCase{"HolderNameEscaped", [](DoctorFacts& f) { f.holders = {{4242, "mini\x1b[2Jcom"}}; }, "++!++",
-                   2, "mini\\x1B[2Jcom или завершите процесс: kill 4242"},
-        DoctorCase{"BrlttyHolds", [](DoctorFacts& f) { f.holders = {{700, "brltty"}}; }, "++!++", 2,
-                   "sudo apt remove brltty"},
+        DoctorCase{"HolderNameEscaped",
+                   [](DoctorFacts& f) {
+                       f.holders = {{4242, "mini\x1b[2Jcom"}};
+                   },
+                   "++!++", 2, "mini\\x1B[2Jcom или завершите процесс: kill 4242"},
+        DoctorCase{"BrlttyHolds",
+                   [](DoctorFacts& f) {
+                       f.holders = {{700, "brltty"}};
+                   },
+                   "++!++", 2, "sudo apt remove brltty"},
         DoctorCase{"NoReply", [](DoctorFacts& f) { f.unit.idResult = kNoReply; }, "++++!", 4,
                    "нет ответа на запрос серийного номера за 4 с"},
-        DoctorCase{"BusyWithoutVisibleHolder", [](DoctorFacts& f) { f.unit.idResult = kPortNotOpened; }, "++++!",
-                   4, "закройте программы"},
-        DoctorCase{"VersionUnreadable", [](DoctorFacts& f) { f.unit.versionResult = kBadReply; }, "++++!", 4,
-                   "ответ на запрос версии не разобран"}),
+        DoctorCase{"BusyWithoutVisibleHolder",
+                   [](DoctorFacts& f) { f.unit.idResult = kPortNotOpened; }, "++++!", 4,
+                   "закройте программы"},
+        DoctorCase{"VersionUnreadable", [](DoctorFacts& f) { f.unit.versionResult = kBadReply; },
+                   "++++!", 4, "ответ на запрос версии не разобран"}),
     [](const ::testing::TestParamInfo<DoctorCase>& info) { return info.param.name; });
 
-} // namespace
-} // namespace k64::cli
+}  // namespace
+}  // namespace k64::cli

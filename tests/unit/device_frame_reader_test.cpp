@@ -203,7 +203,10 @@ TEST(FrameReader, ReplyQueuedWhileSuspendedIsTaken)
 {
     class JumpingClock final : public k64::WaitClock {
     public:
-        TimePoint Now() const override { return start_ + (calls_++ < 2 ? milliseconds(0) : std::chrono::hours(2)); }
+        TimePoint Now() const override
+        {
+            return start_ + (calls_++ < 2 ? milliseconds(0) : std::chrono::hours(2));
+        }
         milliseconds RealSpan(milliseconds span) const override { return span; }
 
     private:

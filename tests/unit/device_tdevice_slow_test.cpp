@@ -25,8 +25,14 @@ struct SlowCase {
 };
 
 const SlowCase kSlow[] = {
-    {"GetId", [](TDevice& d) { std::uint32_t id; return d.GetId(&id); }, milliseconds(4000)},
-    {"BeginFirmwareUpdate", [](TDevice& d) { return d.BeginFirmwareUpdate(); }, milliseconds(10000)},
+    {"GetId",
+     [](TDevice& d) {
+         std::uint32_t id;
+         return d.GetId(&id);
+     },
+     milliseconds(4000)},
+    {"BeginFirmwareUpdate", [](TDevice& d) { return d.BeginFirmwareUpdate(); },
+     milliseconds(10000)},
     {"BeginWaveUpdate", [](TDevice& d) { return d.BeginWaveUpdate(); }, milliseconds(20000)},
 };
 
@@ -65,8 +71,8 @@ TEST(FindPortSlow, SilentPortCostsOneTimeoutThenTheScanGoesOn)
     EXPECT_EQ(store.name, unitPty.SlavePath());
     EXPECT_EQ(silent.Frames().size(), 1u);
     ASSERT_EQ(owner.shown.size(), 1u);
-    EXPECT_EQ(owner.shown[0].text, "Порт:\t" + unitPty.SlavePath() +
-                                       "\nТип:\tK64_r0\nВерсия:\t000.014\nНомер:\t77\n");
+    EXPECT_EQ(owner.shown[0].text,
+              "Порт:\t" + unitPty.SlavePath() + "\nТип:\tK64_r0\nВерсия:\t000.014\nНомер:\t77\n");
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ using namespace k64;
 using k64::test::Bytes;
 using k64::test::EncodeFrame;
 using k64::test::Frame;
-using k64::test::LittleEndian32;
 using k64::test::ListPortCatalog;
+using k64::test::LittleEndian32;
 using k64::test::MemoryPortStore;
 using k64::test::PtyPair;
 using k64::test::RecordingMessages;
@@ -194,11 +194,18 @@ TEST_P(Exchange, ResultOutputAndWire)
         reply = Bytes(op.goodReply.begin(), op.goodReply.end() - 2);
         expected = kNoReply;
         break;
-    case Scenario::kWrongCode: reply = op.wrongCodeReply; expected = kBadReply; break;
-    case Scenario::kMalformed: reply = op.malformedReply; expected = kBadReply; break;
+    case Scenario::kWrongCode:
+        reply = op.wrongCodeReply;
+        expected = kBadReply;
+        break;
+    case Scenario::kMalformed:
+        reply = op.malformedReply;
+        expected = kBadReply;
+        break;
     }
     ScriptedUnit unit(pty, [&](const Frame&) { return UnitReply{reply}; });
-    MemoryPortStore store(scenario == Scenario::kPortMissing ? "/dev/k64-no-such-port" : pty.SlavePath());
+    MemoryPortStore store(scenario == Scenario::kPortMissing ? "/dev/k64-no-such-port"
+                                                             : pty.SlavePath());
     ListPortCatalog catalog;
     ScaledClock clock(50);
     TDevice device(store, catalog, clock);
@@ -233,9 +240,9 @@ TEST_P(Exchange, ResultOutputAndWire)
 INSTANTIATE_TEST_SUITE_P(
     TDevice, Exchange,
     testing::Combine(testing::ValuesIn(kOps),
-                     testing::Values(Scenario::kSuccess, Scenario::kPortMissing,
-                                     Scenario::kNoReply, Scenario::kPartialReply,
-                                     Scenario::kWrongCode, Scenario::kMalformed)),
+                     testing::Values(Scenario::kSuccess, Scenario::kPortMissing, Scenario::kNoReply,
+                                     Scenario::kPartialReply, Scenario::kWrongCode,
+                                     Scenario::kMalformed)),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) + "_" +
                ScenarioName(std::get<1>(info.param));
@@ -365,7 +372,9 @@ TEST(TDevice, SlowWindowStillCarriesTheWholeFrame)
 TEST(TDevice, DiagnosticModeKeepsThePortOpenForTheText)
 {
     Rig rig;
-    ScriptedUnit unit(rig.pty, [](const Frame&) { return UnitReply{Bytes{'$', 'V', 'S', ':', '1', '\n'}}; });
+    ScriptedUnit unit(rig.pty, [](const Frame&) {
+        return UnitReply{Bytes{'$', 'V', 'S', ':', '1', '\n'}};
+    });
     EXPECT_EQ(rig.device.EnableDiagnosticMode(), 0);
     EXPECT_TRUE(rig.device.Port().IsOpen());
     ASSERT_TRUE(unit.WaitFrames(1, milliseconds(2000)));
@@ -461,7 +470,8 @@ TEST(FindPort, ReportsAndStoresTheFirstUnit)
     PtyPair silent, first, other, second;
     ScriptedUnit quiet(silent, [](const Frame&) { return UnitReply{}; });
     // "К64" with a Cyrillic first letter, as the unit sends it in Windows-1251.
-    ScriptedUnit unitA(first, k64::test::IdentifyingUnit(4242, "\xCA" "64_r2\n000.014\nSep 29 2016"));
+    ScriptedUnit unitA(first, k64::test::IdentifyingUnit(4242, "\xCA"
+                                                               "64_r2\n000.014\nSep 29 2016"));
     ScriptedUnit badVersion(other, [](const Frame& f) {
         return f.codeWord == 10 ? UnitReply{EncodeFrame(11, LittleEndian32(1))}
                                 : UnitReply{EncodeFrame(150, {9, 0, 'x'})};
@@ -470,8 +480,8 @@ TEST(FindPort, ReportsAndStoresTheFirstUnit)
 
     MemoryPortStore store("/dev/previous");
     ListPortCatalog catalog;
-    catalog.names = {"/dev/k64-no-such-port", "/dev/null", silent.SlavePath(),
-                     other.SlavePath(), first.SlavePath(), second.SlavePath()};
+    catalog.names = {"/dev/k64-no-such-port", "/dev/null",       silent.SlavePath(),
+                     other.SlavePath(),       first.SlavePath(), second.SlavePath()};
     ScaledClock clock(50);
     TDevice device(store, catalog, clock);
     RecordingMessages owner;
@@ -482,8 +492,8 @@ TEST(FindPort, ReportsAndStoresTheFirstUnit)
     EXPECT_EQ(device.PortName(), first.SlavePath());
     ASSERT_EQ(owner.shown.size(), 1u);
     EXPECT_EQ(owner.shown[0].caption, "Устройство найдено");
-    EXPECT_EQ(owner.shown[0].text, "Порт:\t" + first.SlavePath() +
-                                       "\nТип:\tК64_r2\nВерсия:\t000.014\nНомер:\t4242\n");
+    EXPECT_EQ(owner.shown[0].text,
+              "Порт:\t" + first.SlavePath() + "\nТип:\tК64_r2\nВерсия:\t000.014\nНомер:\t4242\n");
     EXPECT_EQ(owner.shown[0].buttons, MessageButtons::Ok);
     // The silent port cost one request (its time-out); the scan went on.
     EXPECT_EQ(quiet.Frames().size(), 1u);

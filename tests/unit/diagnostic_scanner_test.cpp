@@ -10,7 +10,8 @@ namespace k64 {
 namespace {
 
 // A compact picture of the events: "X=12" for an axis, the line itself for a memo line.
-std::vector<std::string> Describe(const std::vector<DiagnosticEvent>& events) {
+std::vector<std::string> Describe(const std::vector<DiagnosticEvent>& events)
+{
     std::vector<std::string> out;
     for (const auto& e : events) {
         if (e.kind == DiagnosticEvent::Kind::Axis) {
@@ -32,7 +33,8 @@ struct ScanCase {
 
 class ScanText : public ::testing::TestWithParam<ScanCase> {};
 
-TEST_P(ScanText, GivesEventsInArrivalOrder) {
+TEST_P(ScanText, GivesEventsInArrivalOrder)
+{
     const ScanCase& c = GetParam();
     const DiagnosticScan scan = ScanDiagnosticText(c.bytes, c.final);
     EXPECT_EQ(Describe(scan.events), c.events);
@@ -44,7 +46,8 @@ using V = std::vector<std::string>;
 INSTANTIATE_TEST_SUITE_P(
     Lines, ScanText,
     ::testing::Values(
-        ScanCase{"TruncatesTowardZero", "$AccD:12.9,-3.7,0.2\r\n", false, V{"X=12", "Y=-3", "Z=0"}, 0},
+        ScanCase{"TruncatesTowardZero", "$AccD:12.9,-3.7,0.2\r\n", false, V{"X=12", "Y=-3", "Z=0"},
+                 0},
         ScanCase{"TabsAndCommaRuns", "$AccD:\t1,,\t,2\t3\n", false, V{"X=1", "Y=2", "Z=3"}, 0},
         ScanCase{"TwoValuesOnly", "$AccD:5,6\n$VS:12.1\n", false, V{"X=5", "Y=6", "$VS:12.1"}, 0},
         ScanCase{"ValuesStopAtLineEnd", "$AccD:5\n7,8\n", false, V{"X=5"}, 0},
@@ -55,8 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"DollarInsideLine", "$VS:1$Can:2\n", false, V{"$VS:1$Can:2", "$Can:2"}, 0},
         ScanCase{"UnknownAndJunkIgnored", "noise $Foo:1\n$VS\n$vs:1\n$AccD\n", false, V{}, 0},
         ScanCase{"TagsCaseSensitive", "$can:1\n$CAN:2\n", false, V{}, 0},
-        ScanCase{"EmptyData", "", false, V{}, 0},
-        ScanCase{"EmptyDataFinal", "", true, V{}, 0},
+        ScanCase{"EmptyData", "", false, V{}, 0}, ScanCase{"EmptyDataFinal", "", true, V{}, 0},
         ScanCase{"UnfinishedLineKept", "$VS:1\n$Can:par", false, V{"$VS:1"}, 8},
         ScanCase{"UnfinishedTagKept", "$VS:1\r\n$Ac", false, V{"$VS:1"}, 3},
         ScanCase{"UnfinishedJunkDropped", "$VS:1\ntrailing", false, V{"$VS:1"}, 0},
@@ -81,27 +83,25 @@ TEST_P(Axis, ConvertsLikeTheDisplay) { EXPECT_EQ(AxisValue(GetParam().text), Get
 
 INSTANTIATE_TEST_SUITE_P(
     Values, Axis,
-    ::testing::Values(ValueCase{"12.9", 12}, ValueCase{"-3.7", -3}, ValueCase{"0.2", 0},
-                      ValueCase{"-0.9", 0}, ValueCase{"+7.5", 7}, ValueCase{"  42", 42},
-                      ValueCase{"1e3", 1000}, ValueCase{"2.5E-1", 0}, ValueCase{"0x10", 16},
-                      ValueCase{"-0x1p4", -16}, ValueCase{"12abc", 12}, ValueCase{"", 0},
-                      ValueCase{"abc", 0}, ValueCase{"+-3", 0}, ValueCase{".5", 0},
-                      ValueCase{"7.", 7},
-                      // Single precision first: 16777217 is not a float, 16777216 is.
-                      ValueCase{"16777217", 16777216},
-                      // Beyond the 32-bit range, infinities and NaN: clamped, never undefined.
-                      ValueCase{"3e9", INT32_MAX}, ValueCase{"-3e9", INT32_MIN},
-                      ValueCase{"1e400", INT32_MAX}, ValueCase{"-1e400", INT32_MIN},
-                      ValueCase{"1e-400", 0}, ValueCase{"-1e-400", 0},
-                      ValueCase{"0.0000000000000000000000000000000000000000000000000000000000000"
-                                "00000000000000000000000000000000000000000000000000000000000000"
-                                "00000000000000000000000000000000000000000000000000000000000000"
-                                "00000000000000000000000000000000000000000000000000000000000000"
-                                "00000000000000000000000000000000000000000000000000000000000000"
-                                "000000000000000000000000000000000000000000000000000001",
-                                0},
-                      ValueCase{"inf", INT32_MAX}, ValueCase{"-infinity", INT32_MIN},
-                      ValueCase{"nan", 0}, ValueCase{"-nan", 0}));
+    ::testing::Values(
+        ValueCase{"12.9", 12}, ValueCase{"-3.7", -3}, ValueCase{"0.2", 0}, ValueCase{"-0.9", 0},
+        ValueCase{"+7.5", 7}, ValueCase{"  42", 42}, ValueCase{"1e3", 1000}, ValueCase{"2.5E-1", 0},
+        ValueCase{"0x10", 16}, ValueCase{"-0x1p4", -16}, ValueCase{"12abc", 12}, ValueCase{"", 0},
+        ValueCase{"abc", 0}, ValueCase{"+-3", 0}, ValueCase{".5", 0}, ValueCase{"7.", 7},
+        // Single precision first: 16777217 is not a float, 16777216 is.
+        ValueCase{"16777217", 16777216},
+        // Beyond the 32-bit range, infinities and NaN: clamped, never undefined.
+        ValueCase{"3e9", INT32_MAX}, ValueCase{"-3e9", INT32_MIN}, ValueCase{"1e400", INT32_MAX},
+        ValueCase{"-1e400", INT32_MIN}, ValueCase{"1e-400", 0}, ValueCase{"-1e-400", 0},
+        ValueCase{"0.0000000000000000000000000000000000000000000000000000000000000"
+                  "00000000000000000000000000000000000000000000000000000000000000"
+                  "00000000000000000000000000000000000000000000000000000000000000"
+                  "00000000000000000000000000000000000000000000000000000000000000"
+                  "00000000000000000000000000000000000000000000000000000000000000"
+                  "000000000000000000000000000000000000000000000000000001",
+                  0},
+        ValueCase{"inf", INT32_MAX}, ValueCase{"-infinity", INT32_MIN}, ValueCase{"nan", 0},
+        ValueCase{"-nan", 0}));
 
 // What the window sees tick by tick when the unit's lines are cut at arbitrary points.
 struct SplitCase {
@@ -112,11 +112,13 @@ struct SplitCase {
 
 class Split : public ::testing::TestWithParam<SplitCase> {};
 
-TEST_P(Split, JoinsLinesAcrossChunks) {
+TEST_P(Split, JoinsLinesAcrossChunks)
+{
     DiagnosticLineScanner scanner;
     std::vector<std::string> seen;
     for (const auto& chunk : GetParam().chunks) {
-        for (auto& e : Describe(scanner.Feed(chunk))) seen.push_back(e);
+        for (auto& e : Describe(scanner.Feed(chunk)))
+            seen.push_back(e);
     }
     EXPECT_EQ(seen, GetParam().events);
 }
@@ -132,20 +134,24 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"JunkBetweenTicks", {"xx", "yy\n$VS:3\n"}, {"$VS:3"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Scanner, FlushHandlesWhatIsKeptAndForgetsIt) {
+TEST(Scanner, FlushHandlesWhatIsKeptAndForgetsIt)
+{
     DiagnosticLineScanner scanner;
     EXPECT_TRUE(scanner.Feed("$Can:1 2").empty());
     EXPECT_EQ(Describe(scanner.Flush()), V{"$Can:1 2"});
     EXPECT_TRUE(scanner.Flush().empty());
 }
 
-TEST(Scanner, CarryStaysBounded) {
+TEST(Scanner, CarryStaysBounded)
+{
     DiagnosticLineScanner scanner;
     std::size_t lines = 0;
-    for (int i = 0; i < 100; ++i) lines += scanner.Feed("$VS:" + std::string(100, '1')).size();
+    for (int i = 0; i < 100; ++i)
+        lines += scanner.Feed("$VS:" + std::string(100, '1')).size();
     // Never ended, so it was handled in bounded pieces rather than kept whole.
     EXPECT_GT(lines, 0u);
-    for (const auto& e : scanner.Flush()) EXPECT_LE(e.line.size(), diagnostic::kMaxCarry + 100);
+    for (const auto& e : scanner.Flush())
+        EXPECT_LE(e.line.size(), diagnostic::kMaxCarry + 100);
 }
 
 }  // namespace

@@ -14,14 +14,12 @@ namespace k64 {
 namespace {
 
 // Windows-1251 bytes of a UTF-8 literal, the form every list string has.
-std::string W(const std::string& utf8)
-{
-    return Utf8ToCp1251(utf8).value();
-}
+std::string W(const std::string& utf8) { return Utf8ToCp1251(utf8).value(); }
 
 std::string Sensitivity(const std::string& what)
 {
-    return "Чувствительность датчика " + what + ":\n1 - минимальная\n9 - максимальная\n0 - выключен";
+    return "Чувствительность датчика " + what +
+           ":\n1 - минимальная\n9 - максимальная\n0 - выключен";
 }
 
 std::string Note(const std::string& name)
@@ -37,7 +35,7 @@ struct Expected {
     const char* defaultValue;
     int min, max;
     std::string name;
-    std::string description; // after unfolding
+    std::string description;  // after unfolding
 };
 
 const std::string kUser = "\nВ международном формате (+7 и еще 10 цифр)";
@@ -61,7 +59,7 @@ const std::vector<Expected> kEmbedded = {
     {"Настройки связи", "MicLevel", T::Number, "", "8", 1, 14, "Чувствительность микрофона",
      "Чувствительность микрофона.(1-14)"},
     {"Настройки связи", "CanMode", T::Enum, "can_mode", "1", 0, 1, "Режим CAN",
-     "Hомер протокола CAN"}, // Latin H
+     "Hомер протокола CAN"},  // Latin H
     {"Оповещения", "NoteSecurityOn", T::Enum, "note_value", "0", 0, 6, "Включение охраны",
      Note("Включение охраны")},
     {"Оповещения", "NoteSecurityOff", T::Enum, "note_value", "0", 0, 6, "Отключение охраны",
@@ -82,10 +80,10 @@ const std::vector<Expected> kEmbedded = {
      Note("Аккумулятор разряжен")},
     {"Датчики и уставки", "KickSens", T::Number, "", "7", 0, 9, "Чувствительность датчика удара",
      Sensitivity("удара")},
-    {"Датчики и уставки", "MoveSens", T::Number, "", "7", 0, 9,
-     "Чувствительность датчика движения", Sensitivity("движения")},
-    {"Датчики и уставки", "SlopeSens", T::Number, "", "7", 0, 9,
-     "Чувствительность датчика наклона", Sensitivity("наклона")},
+    {"Датчики и уставки", "MoveSens", T::Number, "", "7", 0, 9, "Чувствительность датчика движения",
+     Sensitivity("движения")},
+    {"Датчики и уставки", "SlopeSens", T::Number, "", "7", 0, 9, "Чувствительность датчика наклона",
+     Sensitivity("наклона")},
     {"Датчики и уставки", "AccLow", T::Number, "", "10700", 10500, 12500,
      "Напряжение разряда аккумулятора",
      "Напряжение аккумулятора при котором он считается разряженным, мВ"},
@@ -133,7 +131,7 @@ TEST(EmbeddedList, GroupsAndEnumerationsInDocumentOrder)
 
     struct EnumCase {
         const char* name;
-        std::vector<std::string> texts; // item i has value i
+        std::vector<std::string> texts;  // item i has value i
     };
     const std::vector<EnumCase> enums = {
         {"can_mode", {"CAN выключен", "LADA Калина, Гранта", "Vesta", "XRay", "S500", "C250"}},
@@ -196,16 +194,10 @@ TEST(UnfoldDescription, Cases)
     struct Case {
         std::string in, out;
     } cases[] = {
-        {"a\\nb", "a\nb"},
-        {"a\\n\\\r\nb", "a\nb"},
-        {"a\\\r\nb", "ab"},
-        {"a\r\nb", "a\r\nb"},
-        {"a\\\\nb", "a\\\nb"},       // the second backslash pairs with n
-        {"a\\\\\r\n\r\nb", "ab"},   // a removal that brings a new triple together
-        {"\\n\\n", "\n\n"},
-        {"a\\", "a\\"},
-        {"a\\\r", "a\\\r"},
-        {"", ""},
+        {"a\\nb", "a\nb"},        {"a\\n\\\r\nb", "a\nb"}, {"a\\\r\nb", "ab"}, {"a\r\nb", "a\r\nb"},
+        {"a\\\\nb", "a\\\nb"},     // the second backslash pairs with n
+        {"a\\\\\r\n\r\nb", "ab"},  // a removal that brings a new triple together
+        {"\\n\\n", "\n\n"},       {"a\\", "a\\"},          {"a\\\r", "a\\\r"}, {"", ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(UnfoldDescription(c.in), c.out) << c.in;
@@ -317,9 +309,9 @@ TEST(ListFromXml, AttributeFallbacksTable)
         EXPECT_EQ(p.key, "k");
     }
 
-    const ParameterList items = ParameterList::FromXml(
-        Wrap("<enum name='e'><item text='none'/><item value='x' text='bad'/>"
-             "<item value='-7' text='neg'/></enum>"));
+    const ParameterList items =
+        ParameterList::FromXml(Wrap("<enum name='e'><item text='none'/><item value='x' text='bad'/>"
+                                    "<item value='-7' text='neg'/></enum>"));
     ASSERT_EQ(items.enums.size(), 1u);
     ASSERT_EQ(items.enums[0].Count(), 3);
     EXPECT_EQ(items.enums[0].ItemAt(0)->value, 0);
@@ -376,8 +368,8 @@ TEST(ListFromXml, DepthLimitCountsOnlyElements)
         many += "<a>";
     const std::string cases[] = {
         Nested(kMaxXmlDepth),
-        Wrap("<!--" + many + "--><![CDATA[" + many + "]]><?pi " + many +
-             "?><group name='" + many + "'><parameter key='k'/></group>"),
+        Wrap("<!--" + many + "--><![CDATA[" + many + "]]><?pi " + many + "?><group name='" + many +
+             "'><parameter key='k'/></group>"),
         "<!DOCTYPE r [" + many + "]>" + Wrap("<group><parameter key='k'/></group>"),
     };
     for (const std::string& xml : cases) {
@@ -405,5 +397,5 @@ TEST(ListFromXml, ZeroByteEndsTheDocument)
     EXPECT_EQ(list.groups.size(), 1u);
 }
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

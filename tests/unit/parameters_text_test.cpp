@@ -13,10 +13,7 @@
 namespace k64 {
 namespace {
 
-std::string W(const std::string& utf8)
-{
-    return Utf8ToCp1251(utf8).value();
-}
+std::string W(const std::string& utf8) { return Utf8ToCp1251(utf8).value(); }
 
 // The values that differ from their defaults.
 std::map<std::string, std::string> Changed(const ParameterList& list)
@@ -44,14 +41,22 @@ const std::vector<ReadCase> kReadCases = {
     {"line without = skipped", "CanMode\nMicLevel=3", {{"MicLevel", "3"}}},
     {"empty value stored", "MicLevel=", {{"MicLevel", ""}}},
     {"value stored as written", "MicLevel=08", {{"MicLevel", "08"}}},
-    {"unchecked values", "MicLevel=99\nCanMode=abc\nNoteKick=-1",
+    {"unchecked values",
+     "MicLevel=99\nCanMode=abc\nNoteKick=-1",
      {{"MicLevel", "99"}, {"CanMode", "abc"}, {"NoteKick", "-1"}}},
-    {"CR alone separates lines", "MicLevel=10\rNoteKick=4", {{"MicLevel", "10"}, {"NoteKick", "4"}}},
+    {"CR alone separates lines",
+     "MicLevel=10\rNoteKick=4",
+     {{"MicLevel", "10"}, {"NoteKick", "4"}}},
     {"LF CR separates lines", "MicLevel=10\n\rNoteKick=4", {{"MicLevel", "10"}, {"NoteKick", "4"}}},
-    {"a zero byte ends the text", std::string("MicLevel=10\n\0NoteKick=4", 24), {{"MicLevel", "10"}}},
-    {"zero byte inside a line", std::string("MicLevel=1\0" "0", 12), {{"MicLevel", "1"}}},
-    {"unknown keys and empty key skipped", "Unknown=1\n=5\nPinCod=1234",
-     {{"PinCod", "1234"}}},
+    {"a zero byte ends the text",
+     std::string("MicLevel=10\n\0NoteKick=4", 24),
+     {{"MicLevel", "10"}}},
+    {"zero byte inside a line",
+     std::string("MicLevel=1\0"
+                 "0",
+                 12),
+     {{"MicLevel", "1"}}},
+    {"unknown keys and empty key skipped", "Unknown=1\n=5\nPinCod=1234", {{"PinCod", "1234"}}},
     {"trailing blank kept", "PinCod=1234 \n", {{"PinCod", "1234 "}}},
     {"default value written back is no change", "MicLevel=8\nCanMode=1", {}},
     {"Windows-1251 bytes pass through", "Balans=" + W("Баланс"), {{"Balans", W("Баланс")}}},
@@ -61,7 +66,7 @@ TEST(ReadText, CasesTable)
 {
     ParameterList list;
     for (const ReadCase& c : kReadCases) {
-        list.SetValue("AccLow", "1"); // whatever an earlier read left must not survive
+        list.SetValue("AccLow", "1");  // whatever an earlier read left must not survive
         list.ReadText(c.text);
         EXPECT_EQ(Changed(list), c.changed) << c.what;
     }
@@ -97,7 +102,8 @@ TEST(WriteText, WorkedExample)
 
     ParameterList back;
     back.ReadText(text);
-    EXPECT_EQ(Changed(back), (std::map<std::string, std::string>{{"MicLevel", "10"}, {"NoteKick", "4"}}));
+    EXPECT_EQ(Changed(back),
+              (std::map<std::string, std::string>{{"MicLevel", "10"}, {"NoteKick", "4"}}));
     back.ReadText("MicLevel=10\r\nNoteKick=4\r\n");
     EXPECT_EQ(Changed(back).size(), 2u);
 }
@@ -160,7 +166,7 @@ TEST(DisplayText, CasesTable)
         {"NoteKick", "9", ""},
         {"NoteKick", "", ""},
         {"NoteKick", "abc", ""},
-        {"NoteKick", " 4", W("SMS всем абонентам")}, // same reading of numbers as the editor
+        {"NoteKick", " 4", W("SMS всем абонентам")},  // same reading of numbers as the editor
         {"NoteKick", "$6", W("SMS и вызов всем абонентаму")},
         {"CanMode", "0", W("CAN выключен")},
         {"Stoper", "1", W("Включено")},
@@ -196,5 +202,5 @@ TEST(EnumValueList, TextOfValueTakesTheFirstMatch)
     EXPECT_EQ(e.TextOfValue("99999999999"), "");
 }
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

@@ -67,14 +67,14 @@ TEST(ValidateValue, EmbeddedParametersTable)
     const ParameterList list;
     struct Case {
         const char* key;
-        std::string typed; // UTF-8, converted to Windows-1251 as the editor would
+        std::string typed;  // UTF-8, converted to Windows-1251 as the editor would
         std::optional<std::string> refusal;
     } cases[] = {
         {"PinCod", "123", "Маленькая длинна текста"},
         {"PinCod", "12345", "Превышена длинна текста"},
         {"PinCod", "", std::nullopt},
         {"PinCod", "5739", std::nullopt},
-        {"PinCod", "абвг", std::nullopt}, // four characters, four bytes
+        {"PinCod", "абвг", std::nullopt},  // four characters, four bytes
         {"Balans", "*100#", std::nullopt},
         {"Balans", "*100#7890", "Превышена длинна текста"},
         {"Balans", "*10\n#", "Значение содержит перевод строки или нулевой байт"},
@@ -97,7 +97,7 @@ TEST(ValidateValue, EmbeddedParametersTable)
         {"AccLow", "12501", "12501 - многовато будет."},
         {"AccLow", "10500", std::nullopt},
         {"DoorDelay", "-1", "-1 - маловато будет."},
-        {"CanMode", "5", std::nullopt}, // every item is offered, whatever the limits say
+        {"CanMode", "5", std::nullopt},  // every item is offered, whatever the limits say
         {"CanMode", "", std::nullopt},
         {"NoteKick", "4\r", "Значение содержит перевод строки или нулевой байт"},
     };
@@ -113,8 +113,11 @@ TEST(ValidateValue, EmbeddedParametersTable)
 TEST(ValidateValue, ZeroByteRefusedInStrings)
 {
     const Parameter pin("PinCod", ParameterType::String, "", "", "", 4, 4, "", "", "");
-    EXPECT_TRUE(ValidateValue(pin, std::string("12\0" "4", 4)).has_value());
+    EXPECT_TRUE(ValidateValue(pin, std::string("12\0"
+                                               "4",
+                                               4))
+                    .has_value());
 }
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

@@ -33,16 +33,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 class UnrepresentableText : public ::testing::TestWithParam<QString> {};
 
-TEST_P(UnrepresentableText, IsRefusedNotReplaced)
-{
-    EXPECT_EQ(ToCp1251(GetParam()), std::nullopt);
-}
+TEST_P(UnrepresentableText, IsRefusedNotReplaced) { EXPECT_EQ(ToCp1251(GetParam()), std::nullopt); }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UnrepresentableText,
                          ::testing::Values(QStringLiteral(u"日本"), QStringLiteral(u"Порт ✓"),
                                            QStringLiteral(u"ä"), QStringLiteral(u"\U0001F600"),
-                                           QString(QChar(0xD800)),           // lone surrogate
+                                           QString(QChar(0xD800)),  // lone surrogate
                                            QString::fromUtf16(u"a\xDC00", 2)));
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

@@ -32,11 +32,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(OrderCase{"/dev/ttyACM2", "/dev/ttyACM10"},
                       OrderCase{"/dev/ttyACM9", "/dev/ttyACM10"},
                       OrderCase{"/dev/ttyACM99", "/dev/ttyUSB0"},
-                      OrderCase{"/dev/ttyACM", "/dev/ttyACM0"},
-                      OrderCase{"ttyACM1x", "ttyACM2"},
+                      OrderCase{"/dev/ttyACM", "/dev/ttyACM0"}, OrderCase{"ttyACM1x", "ttyACM2"},
                       OrderCase{"ttyACM1", "ttyACM1a"},
-                      OrderCase{"ttyACM1", "ttyACM01"},      // equal values stay distinct
-                      OrderCase{"ttyACM01", "ttyACM2"},      // leading zeros do not count
+                      OrderCase{"ttyACM1", "ttyACM01"},  // equal values stay distinct
+                      OrderCase{"ttyACM01", "ttyACM2"},  // leading zeros do not count
                       OrderCase{"a99999999999999999999", "a100000000000000000000"},  // > 64 bits
                       OrderCase{"COM2", "COM254"}));
 
@@ -93,8 +92,8 @@ private:
 
 struct CatalogCase {
     const char* name;
-    std::vector<const char*> files;  // created in the device folder
-    const char* extra;  // K64_EXTRA_PORTS, null when unset
+    std::vector<const char*> files;     // created in the device folder
+    const char* extra;                  // K64_EXTRA_PORTS, null when unset
     std::vector<std::string> expected;  // "@/" here and in `extra` is the device folder
 };
 
@@ -152,5 +151,5 @@ TEST(Catalog, MissingDeviceFolderStillGivesExtraPorts)
               std::vector<std::string>{"/dev/pts/5"});
 }
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

@@ -39,10 +39,7 @@ protected:
     }
 };
 
-TEST_F(PortNameStoreTest, NothingStoredReadsEmpty)
-{
-    EXPECT_EQ(SystemPortNameStore().Load(), "");
-}
+TEST_F(PortNameStoreTest, NothingStoredReadsEmpty) { EXPECT_EQ(SystemPortNameStore().Load(), ""); }
 
 TEST_F(PortNameStoreTest, LastSaveWins)
 {
@@ -72,9 +69,9 @@ TEST_P(PortNameRoundTrip, ComesBackByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, PortNameRoundTrip,
-                         ::testing::Values("/dev/ttyACM0", "COM5", R"(\\.\COM12)", "a=b",
-                                           "a;b#c", "\"quoted\"", "  padded  ", "/tmp/порт 1",
-                                           "a,b", "@Variant(x)", "line\nbreak", "COM5 "));
+                         ::testing::Values("/dev/ttyACM0", "COM5", R"(\\.\COM12)", "a=b", "a;b#c",
+                                           "\"quoted\"", "  padded  ", "/tmp/порт 1", "a,b",
+                                           "@Variant(x)", "line\nbreak", "COM5 "));
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

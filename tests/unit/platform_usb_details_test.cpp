@@ -52,9 +52,11 @@ protected:
         fs::create_directories(Path(dir));
         Write(dir + "/idVendor", vendor + "\n");
         Write(dir + "/idProduct", product + "\n");
-        if (!manufacturer.empty()) Write(dir + "/manufacturer", manufacturer);
+        if (!manufacturer.empty())
+            Write(dir + "/manufacturer", manufacturer);
         Write(dir + "/product", name);
-        if (!serial.empty()) Write(dir + "/serial", serial);
+        if (!serial.empty())
+            Write(dir + "/serial", serial);
     }
     void Tty(const std::string& name, const std::string& deviceDir)
     {
@@ -96,5 +98,5 @@ TEST_F(UsbDetailsTree, ReadsIdsAndStringsOfUsbPortsOnly)
     }
 }
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

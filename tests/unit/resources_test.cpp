@@ -22,38 +22,49 @@ namespace {
 
 using Bytes = std::span<const unsigned char>;
 
-Bytes Resource(std::string_view name) {
+Bytes Resource(std::string_view name)
+{
     const auto found = k64::resources::Find(name);
     return found ? *found : Bytes{};
 }
 
-std::uint32_t U32(Bytes data, std::size_t offset) {
-    return static_cast<std::uint32_t>(data[offset]) | static_cast<std::uint32_t>(data[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(data[offset + 2]) << 16 | static_cast<std::uint32_t>(data[offset + 3]) << 24;
+std::uint32_t U32(Bytes data, std::size_t offset)
+{
+    return static_cast<std::uint32_t>(data[offset]) |
+           static_cast<std::uint32_t>(data[offset + 1]) << 8 |
+           static_cast<std::uint32_t>(data[offset + 2]) << 16 |
+           static_cast<std::uint32_t>(data[offset + 3]) << 24;
 }
 
-std::uint16_t U16(Bytes data, std::size_t offset) {
+std::uint16_t U16(Bytes data, std::size_t offset)
+{
     return static_cast<std::uint16_t>(data[offset] | data[offset + 1] << 8);
 }
 
 // Reflected CRC-32 started at 0 without the final XOR, kept here so that the container's
 // checksum is checked independently of the device layer's routine.
-std::uint32_t CrcZeroStart(Bytes data) {
+std::uint32_t CrcZeroStart(Bytes data)
+{
     static const auto table = [] {
         std::array<std::uint32_t, 256> t{};
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
-            for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+            for (int bit = 0; bit < 8; ++bit)
+                c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
             t[i] = c;
         }
         return t;
     }();
     std::uint32_t crc = 0;
-    for (const unsigned char b : data) crc = table[(b ^ crc) & 0xFFu] ^ (crc >> 8);
+    for (const unsigned char b : data)
+        crc = table[(b ^ crc) & 0xFFu] ^ (crc >> 8);
     return crc;
 }
 
-Bytes Text(std::string_view s) { return {reinterpret_cast<const unsigned char*>(s.data()), s.size()}; }
+Bytes Text(std::string_view s)
+{
+    return {reinterpret_cast<const unsigned char*>(s.data()), s.size()};
+}
 
 // ---------------------------------------------------------------------------------------------
 // Firmware image
@@ -61,7 +72,8 @@ Bytes Text(std::string_view s) { return {reinterpret_cast<const unsigned char*>(
 constexpr std::size_t kBlowSize = 74'536;
 constexpr std::size_t kRecordOffset = 256;
 
-TEST(BlowImage, HasTheShippedLength) {
+TEST(BlowImage, HasTheShippedLength)
+{
     const auto found = k64::resources::Find("blow");
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->size(), kBlowSize);
@@ -80,7 +92,8 @@ constexpr RecordField kRecordFields[] = {
     {"BuildDate", 64, 32, "Sep 29 2016"},
 };
 
-TEST(BlowImage, VersionRecordHoldsZeroTerminatedTexts) {
+TEST(BlowImage, VersionRecordHoldsZeroTerminatedTexts)
+{
     const Bytes blow = Resource("blow");
     ASSERT_GE(blow.size(), kRecordOffset + 96);
     for (const auto& f : kRecordFields) {
@@ -92,7 +105,8 @@ TEST(BlowImage, VersionRecordHoldsZeroTerminatedTexts) {
     }
 }
 
-TEST(BlowImage, StartsWithACortexMVectorTable) {
+TEST(BlowImage, StartsWithACortexMVectorTable)
+{
     const Bytes blow = Resource("blow");
     ASSERT_GE(blow.size(), kRecordOffset);
     const std::uint32_t stack = U32(blow, 0);
@@ -105,7 +119,8 @@ TEST(BlowImage, StartsWithACortexMVectorTable) {
     std::vector<std::uint32_t> handlers;
     for (std::size_t slot = 1; slot < 16; ++slot) {
         const std::uint32_t v = U32(blow, slot * 4);
-        if (v == 0) continue;
+        if (v == 0)
+            continue;
         EXPECT_EQ(v & 1u, 1u) << "vector " << slot << " is not a Thumb address";
         handlers.push_back(v);
     }
@@ -131,31 +146,108 @@ struct Sound {
 };
 
 constexpr Sound kSounds[] = {
-    {1, "главное меню"}, {2, "закрыть"}, {4, "завести двигатель"}, {5, "остановить двигатель"},
-    {6, "состояние"}, {7, "открыть"}, {100, "сработал датчик"}, {101, "охрана включена"},
-    {102, "охрана отключена"}, {103, "тревога"}, {104, "внимание"}, {105, "удара"},
-    {106, "движения"}, {107, "наклона"}, {108, "открыт капот"}, {109, "открыт багажник"},
-    {110, "открыта дверь"}, {111, "включено зажигание"}, {112, "нажата педаль тормоза"},
-    {200, "двигатель"}, {201, "работает"}, {202, "остановлен"}, {203, "не запущен"},
-    {209, "настройки"}, {210, "настроить"}, {211, "настройка"}, {212, "автозапуск"},
-    {213, "автозапуска"}, {216, "запрещено"}, {218, "выбрать"}, {219, "тип"},
-    {220, "автоматический"}, {221, "по"}, {222, "таймеру"}, {223, "температуре"},
-    {224, "ручной"}, {225, "команде"}, {226, "период"}, {227, "температура"}, {228, "час"},
-    {229, "часа"}, {230, "градусов"}, {231, "каждый"}, {232, "каждые"}, {233, "включен"},
-    {234, "отключен"}, {235, "отключить"}, {236, "уровень"}, {237, "минимальный"},
-    {238, "максимальный"}, {239, "акселерометр"}, {240, "датчик"}, {241, "напряжение"},
-    {242, "введите"}, {243, "пин"}, {244, "код"}, {245, "запросить баланс"},
-    {246, "добавить"}, {247, "удалить все"}, {248, "брелки"}, {249, "блокировка"},
-    {250, "включить"}, {251, "включена"}, {252, "отключена"}, {253, "внешнего"},
-    {254, "датчика"}, {255, "модель автомобиля"}, {256, "местоположение"},
-    {257, "калина гранта приора"}, {258, "веста"}, {259, "xray"}, {998, "и"}, {999, "минус"},
-    {1000, "ноль"}, {1001, "один"}, {1002, "два"}, {1003, "три"}, {1004, "четыре"},
-    {1005, "пять"}, {1006, "шесть"}, {1007, "семь"}, {1008, "восемь"}, {1009, "девять"},
-    {1010, "десять"}, {1011, "одиннадцать"}, {1012, "двенадцать"}, {1013, "тринадцать"},
-    {1014, "четырнадцать"}, {1015, "пятнадцать"}, {1016, "шестнадцать"}, {1017, "семнадцать"},
-    {1018, "восемнадцать"}, {1019, "девятнадцать"}, {1022, "двадцать"}, {1023, "тридцать"},
-    {1024, "сорок"}, {1025, "пятьдесят"}, {1026, "шестьдесят"}, {1027, "семьдесят"},
-    {1028, "восемьдесят"}, {1029, "девяносто"}, {1030, "сто"},
+    {1, "главное меню"},
+    {2, "закрыть"},
+    {4, "завести двигатель"},
+    {5, "остановить двигатель"},
+    {6, "состояние"},
+    {7, "открыть"},
+    {100, "сработал датчик"},
+    {101, "охрана включена"},
+    {102, "охрана отключена"},
+    {103, "тревога"},
+    {104, "внимание"},
+    {105, "удара"},
+    {106, "движения"},
+    {107, "наклона"},
+    {108, "открыт капот"},
+    {109, "открыт багажник"},
+    {110, "открыта дверь"},
+    {111, "включено зажигание"},
+    {112, "нажата педаль тормоза"},
+    {200, "двигатель"},
+    {201, "работает"},
+    {202, "остановлен"},
+    {203, "не запущен"},
+    {209, "настройки"},
+    {210, "настроить"},
+    {211, "настройка"},
+    {212, "автозапуск"},
+    {213, "автозапуска"},
+    {216, "запрещено"},
+    {218, "выбрать"},
+    {219, "тип"},
+    {220, "автоматический"},
+    {221, "по"},
+    {222, "таймеру"},
+    {223, "температуре"},
+    {224, "ручной"},
+    {225, "команде"},
+    {226, "период"},
+    {227, "температура"},
+    {228, "час"},
+    {229, "часа"},
+    {230, "градусов"},
+    {231, "каждый"},
+    {232, "каждые"},
+    {233, "включен"},
+    {234, "отключен"},
+    {235, "отключить"},
+    {236, "уровень"},
+    {237, "минимальный"},
+    {238, "максимальный"},
+    {239, "акселерометр"},
+    {240, "датчик"},
+    {241, "напряжение"},
+    {242, "введите"},
+    {243, "пин"},
+    {244, "код"},
+    {245, "запросить баланс"},
+    {246, "добавить"},
+    {247, "удалить все"},
+    {248, "брелки"},
+    {249, "блокировка"},
+    {250, "включить"},
+    {251, "включена"},
+    {252, "отключена"},
+    {253, "внешнего"},
+    {254, "датчика"},
+    {255, "модель автомобиля"},
+    {256, "местоположение"},
+    {257, "калина гранта приора"},
+    {258, "веста"},
+    {259, "xray"},
+    {998, "и"},
+    {999, "минус"},
+    {1000, "ноль"},
+    {1001, "один"},
+    {1002, "два"},
+    {1003, "три"},
+    {1004, "четыре"},
+    {1005, "пять"},
+    {1006, "шесть"},
+    {1007, "семь"},
+    {1008, "восемь"},
+    {1009, "девять"},
+    {1010, "десять"},
+    {1011, "одиннадцать"},
+    {1012, "двенадцать"},
+    {1013, "тринадцать"},
+    {1014, "четырнадцать"},
+    {1015, "пятнадцать"},
+    {1016, "шестнадцать"},
+    {1017, "семнадцать"},
+    {1018, "восемнадцать"},
+    {1019, "девятнадцать"},
+    {1022, "двадцать"},
+    {1023, "тридцать"},
+    {1024, "сорок"},
+    {1025, "пятьдесят"},
+    {1026, "шестьдесят"},
+    {1027, "семьдесят"},
+    {1028, "восемьдесят"},
+    {1029, "девяносто"},
+    {1030, "сто"},
 };
 constexpr std::size_t kSoundCount = std::size(kSounds);
 
@@ -170,7 +262,8 @@ struct Record {
 
 // Walks the directory and the records, refusing any field that points outside the container.
 // Fills `error` and returns nothing on the first violation.
-std::optional<std::vector<Record>> ReadRecords(Bytes wave, std::string& error) {
+std::optional<std::vector<Record>> ReadRecords(Bytes wave, std::string& error)
+{
     if (wave.size() < kHeadSize + 4) {
         error = "no room for head and directory";
         return std::nullopt;
@@ -198,13 +291,16 @@ std::optional<std::vector<Record>> ReadRecords(Bytes wave, std::string& error) {
             error = "record " + std::to_string(i) + " size out of bounds";
             return std::nullopt;
         }
-        r.name.assign(reinterpret_cast<const char*>(wave.data() + at + kRecordHeadSize), name_length);
-        r.samples = wave.subspan(at + kRecordHeadSize + name_length, r.size - kRecordHeadSize - name_length);
+        r.name.assign(reinterpret_cast<const char*>(wave.data() + at + kRecordHeadSize),
+                      name_length);
+        r.samples = wave.subspan(at + kRecordHeadSize + name_length,
+                                 r.size - kRecordHeadSize - name_length);
     }
     return records;
 }
 
-std::vector<Record> Records() {
+std::vector<Record> Records()
+{
     std::string error;
     auto records = ReadRecords(Resource("wave_list"), error);
     EXPECT_TRUE(records.has_value()) << error;
@@ -223,13 +319,15 @@ constexpr CrcCase kCrcCases[] = {
     {"123456789", 0x2DFD2D88u},
 };
 
-TEST(WaveList, ChecksumHelperGivesKnownAnswers) {
+TEST(WaveList, ChecksumHelperGivesKnownAnswers)
+{
     for (const auto& c : kCrcCases) {
         EXPECT_EQ(CrcZeroStart(Text(c.data)), c.crc) << '"' << c.data << '"';
     }
 }
 
-TEST(WaveList, HeadDescribesTheDataAfterIt) {
+TEST(WaveList, HeadDescribesTheDataAfterIt)
+{
     const auto found = k64::resources::Find("wave_list");
     ASSERT_TRUE(found.has_value());
     const Bytes wave = *found;
@@ -238,7 +336,8 @@ TEST(WaveList, HeadDescribesTheDataAfterIt) {
     EXPECT_EQ(U32(wave, 4), CrcZeroStart(wave.subspan(kHeadSize)));
 }
 
-TEST(WaveList, DirectoryListsTheSoundsInOrder) {
+TEST(WaveList, DirectoryListsTheSoundsInOrder)
+{
     const Bytes wave = Resource("wave_list");
     ASSERT_GE(wave.size(), kHeadSize + 4 + 8 * kSoundCount);
     EXPECT_EQ(U16(wave, kHeadSize), kSoundCount);
@@ -247,12 +346,14 @@ TEST(WaveList, DirectoryListsTheSoundsInOrder) {
     for (std::size_t i = 0; i < kSoundCount; ++i) {
         EXPECT_EQ(U32(wave, kHeadSize + 4 + 8 * i), kSounds[i].id) << "entry " << i;
         if (i > 0) {
-            EXPECT_GT(U32(wave, kHeadSize + 8 + 8 * i), U32(wave, kHeadSize + 8 * i)) << "entry " << i;
+            EXPECT_GT(U32(wave, kHeadSize + 8 + 8 * i), U32(wave, kHeadSize + 8 * i))
+                << "entry " << i;
         }
     }
 }
 
-TEST(WaveList, RecordsLieBackToBackUpToTheEnd) {
+TEST(WaveList, RecordsLieBackToBackUpToTheEnd)
+{
     const Bytes wave = Resource("wave_list");
     const auto records = Records();
     ASSERT_EQ(records.size(), kSoundCount);
@@ -264,7 +365,8 @@ TEST(WaveList, RecordsLieBackToBackUpToTheEnd) {
     EXPECT_EQ(base + records.back().offset + records.back().size, wave.size());
 }
 
-TEST(WaveList, EveryRecordCarriesItsIdAndName) {
+TEST(WaveList, EveryRecordCarriesItsIdAndName)
+{
     const auto records = Records();
     ASSERT_EQ(records.size(), kSoundCount);
     for (std::size_t i = 0; i < kSoundCount; ++i) {
@@ -294,10 +396,12 @@ constexpr NamedCase kNamedCases[] = {
     {1030, std::string_view("\xF1\xF2\xEE.wav\0\0\0", 10)},
 };
 
-TEST(WaveList, NamesAreWindows1251) {
+TEST(WaveList, NamesAreWindows1251)
+{
     const auto records = Records();
     for (const auto& c : kNamedCases) {
-        const auto it = std::find_if(records.begin(), records.end(), [&](const Record& r) { return r.id == c.id; });
+        const auto it = std::find_if(records.begin(), records.end(),
+                                     [&](const Record& r) { return r.id == c.id; });
         ASSERT_NE(it, records.end()) << "no sound " << c.id;
         EXPECT_EQ(it->name, c.cp1251) << "sound " << c.id;
     }
@@ -305,7 +409,8 @@ TEST(WaveList, NamesAreWindows1251) {
 
 // The prompts are meant to be heard: unsigned samples around 0x80, speech in the middle, quiet
 // at the edges, never at the rails, and a length a spoken word can have.
-TEST(WaveList, SamplesAreAudibleUnclippedSpeech) {
+TEST(WaveList, SamplesAreAudibleUnclippedSpeech)
+{
     const auto records = Records();
     ASSERT_EQ(records.size(), kSoundCount);
     for (std::size_t i = 0; i < kSoundCount; ++i) {

@@ -33,5 +33,5 @@ TEST(SettingsFileReason, RealFailuresAreExplainedInRussian)
     }
 }
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

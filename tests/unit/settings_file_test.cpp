@@ -110,7 +110,9 @@ TEST_F(SettingsFile, ReadsAnyLineEnds)
 TEST_F(SettingsFile, RefusedReadsTable)
 {
     Put(dir_ / "huge.txt", std::string(kMaxSettingsFileSize + 1, 'x'));
-    Put(dir_ / "binary.txt", std::string("MicLevel=3\r\n\x7F" "ELF\x02\x01", 16));
+    Put(dir_ / "binary.txt", std::string("MicLevel=3\r\n\x7F"
+                                         "ELF\x02\x01",
+                                         16));
     Put(dir_ / "escape.txt", "MicLevel=3\x1b[2J\r\n");
     Put(dir_ / "passwd.txt", "root:x:0:0:root:/root:/bin/bash\nmiclevel=3\n MicLevel=3\n");
     struct Case {
@@ -131,7 +133,8 @@ TEST_F(SettingsFile, RefusedReadsTable)
         const SettingsFileResult result = ReadSettingsFile(c.path, list);
         EXPECT_EQ(result.status, c.status) << c.path;
         EXPECT_EQ(list.WriteText(false), "MicLevel=3\n") << c.path;
-        EXPECT_NE(DescribeSettingsFileResult(result, c.path).find(c.path.string()), std::string::npos);
+        EXPECT_NE(DescribeSettingsFileResult(result, c.path).find(c.path.string()),
+                  std::string::npos);
     }
 }
 
@@ -151,7 +154,9 @@ TEST(SettingsText, SkippedLinesTable)
         {" \t\r\n\r\n", {}, 0},
         {"MicLevel=3", {}, 0},
         {"hello\r\nMicLevel=3\r\n\tfoo=bar", {"hello", "\tfoo=bar"}, 2},
-        {many + "MicLevel=3", {"x0=1", "x1=1", "x2=1", "x3=1", "x4=1", "x5=1", "x6=1", "x7=1", "x8=1", "x9=1"}, 12},
+        {many + "MicLevel=3",
+         {"x0=1", "x1=1", "x2=1", "x3=1", "x4=1", "x5=1", "x6=1", "x7=1", "x8=1", "x9=1"},
+         12},
     };
     for (const Case& c : cases) {
         const SettingsFileResult result = CheckSettingsText(c.text, list);
@@ -274,8 +279,8 @@ TEST_F(SettingsFile, SaveTargetsTable)
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"dangling", "fifo", "folder", "link.txt", "new.txt",
-                                                   "real.txt", "to-device", "to-pipe"}));
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"dangling", "fifo", "folder", "link.txt",
+                                                   "new.txt", "real.txt", "to-device", "to-pipe"}));
 }
 
 TEST_F(SettingsFile, RelativePathSavesInTheWorkingFolder)
@@ -290,5 +295,5 @@ TEST_F(SettingsFile, RelativePathSavesInTheWorkingFolder)
     EXPECT_EQ(Contents(dir_ / "rel.txt"), "MicLevel=2\r\n");
 }
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

@@ -41,29 +41,33 @@ TEST(SettingsHistory, NamesOrderAndRepeats)
     } steps[] = {
         {"16001234", "MicLevel=10", noon, at + "_16001234.txt", true},
         {"16001234", "MicLevel=10", noon + 5, at + "_16001234.txt", false},  // the same: kept once
-        {"16001234", "MicLevel=11", noon, at + "_16001234_2.txt", true},     // same second, new values
-        {"16001234", "MicLevel=10", noon, at + "_16001234_3.txt", true},     // back again: a new entry
-        {"-1", "MicLevel=10", noon, at + "_-1.txt", true},                    // another unit's first
+        {"16001234", "MicLevel=11", noon, at + "_16001234_2.txt", true},  // same second, new values
+        {"16001234", "MicLevel=10", noon, at + "_16001234_3.txt", true},  // back again: a new entry
+        {"-1", "MicLevel=10", noon, at + "_-1.txt", true},                // another unit's first
         {kUnknownUnit, "", noon, at + "_unknown.txt", true},
     };
     for (const Step& step : steps) {
         list.ReadText(step.values);
-        const StoredEntry stored = StoreHistoryEntry(folder.Path() + "/history", step.serial, list, step.when);
+        const StoredEntry stored =
+            StoreHistoryEntry(folder.Path() + "/history", step.serial, list, step.when);
         EXPECT_TRUE(stored.result.Ok()) << step.name;
         EXPECT_EQ(stored.path.filename().string(), step.name);
         EXPECT_EQ(stored.written, step.written) << step.name;
     }
     // Files of other names are no entries.
-    for (const std::string& other : {std::string("notes.txt"), at + "_abc.txt", at + "_16001234_1.txt", at + ".txt"})
+    for (const std::string& other :
+         {std::string("notes.txt"), at + "_abc.txt", at + "_16001234_1.txt", at + ".txt"})
         std::ofstream(folder / ("history/" + other)) << "MicLevel=1\r\n";
 
     EXPECT_EQ(Names(ListHistory(folder / "history", "16001234")),
-              (std::vector<std::string>{at + "_16001234_3.txt", at + "_16001234_2.txt", at + "_16001234.txt"}));
+              (std::vector<std::string>{at + "_16001234_3.txt", at + "_16001234_2.txt",
+                                        at + "_16001234.txt"}));
     const std::vector<HistoryEntry> all = ListHistory(folder / "history");
     EXPECT_EQ(all.size(), 5u);
-    EXPECT_EQ(all.front().time, std::string(at).replace(10, 1, " ").replace(13, 1, ":").replace(16, 1, ":"));
+    EXPECT_EQ(all.front().time,
+              std::string(at).replace(10, 1, " ").replace(13, 1, ":").replace(16, 1, ":"));
     EXPECT_TRUE(ListHistory(folder / "missing").empty());
 }
 
-} // namespace
-} // namespace k64
+}  // namespace
+}  // namespace k64

@@ -11,7 +11,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(SimCrc32Plain, KnownValues) {
+TEST(SimCrc32Plain, KnownValues)
+{
     const struct {
         std::string data;
         std::uint32_t crc;
@@ -22,12 +23,15 @@ TEST(SimCrc32Plain, KnownValues) {
     }
 }
 
-TEST(SimEncodeFrame, Layout) {
+TEST(SimEncodeFrame, Layout)
+{
     EXPECT_EQ(EncodeFrame(14, {}), (Bytes{0x0E, 0x00, 0x00, 0x00, 0, 0, 0, 0}));
-    EXPECT_EQ(EncodeFrame(11, Bytes{1, 2, 3, 4}, true), (Bytes{0x0B, 0x80, 0x04, 0x00, 1, 2, 3, 4, 0, 0, 0, 0}));
+    EXPECT_EQ(EncodeFrame(11, Bytes{1, 2, 3, 4}, true),
+              (Bytes{0x0B, 0x80, 0x04, 0x00, 1, 2, 3, 4, 0, 0, 0, 0}));
 }
 
-std::vector<Frame> FeedInPieces(const Bytes& stream, std::size_t piece) {
+std::vector<Frame> FeedInPieces(const Bytes& stream, std::size_t piece)
+{
     FrameParser parser;
     std::vector<Frame> frames;
     for (std::size_t at = 0; at < stream.size(); at += piece) {
@@ -37,10 +41,12 @@ std::vector<Frame> FeedInPieces(const Bytes& stream, std::size_t piece) {
     return frames;
 }
 
-TEST(SimFrameParser, SameFramesWhateverThePieces) {
+TEST(SimFrameParser, SameFramesWhateverThePieces)
+{
     Bytes stream;
-    for (const Bytes& f : {EncodeFrame(10, {}), EncodeFrame(201, Bytes{'a', '=', '1', 0}),
-                           EncodeFrame(192, Bytes{0, 4, 0, 0, 2, 0, 0xAA, 0xBB}), EncodeFrame(14, {}, true)}) {
+    for (const Bytes& f :
+         {EncodeFrame(10, {}), EncodeFrame(201, Bytes{'a', '=', '1', 0}),
+          EncodeFrame(192, Bytes{0, 4, 0, 0, 2, 0, 0xAA, 0xBB}), EncodeFrame(14, {}, true)}) {
         stream.insert(stream.end(), f.begin(), f.end());
     }
     for (std::size_t piece : {1u, 3u, 7u, 4096u}) {
@@ -53,7 +59,8 @@ TEST(SimFrameParser, SameFramesWhateverThePieces) {
     }
 }
 
-TEST(SimFrameParser, NoiseIsSkippedAndTheNextFrameFound) {
+TEST(SimFrameParser, NoiseIsSkippedAndTheNextFrameFound)
+{
     const struct {
         const char* name;
         Bytes noise;
@@ -75,7 +82,8 @@ TEST(SimFrameParser, NoiseIsSkippedAndTheNextFrameFound) {
     }
 }
 
-TEST(SimFrameParser, EndlessNoiseStaysBounded) {
+TEST(SimFrameParser, EndlessNoiseStaysBounded)
+{
     FrameParser parser;
     std::vector<Frame> frames;
     // A settings header announcing 4096 bytes, then a flood of ones: the parser holds at most a
@@ -88,7 +96,8 @@ TEST(SimFrameParser, EndlessNoiseStaysBounded) {
     EXPECT_LE(parser.Pending(), 4u + 4096u + 4u);
 }
 
-TEST(SimFrameParser, ResetDropsAPartialFrame) {
+TEST(SimFrameParser, ResetDropsAPartialFrame)
+{
     FrameParser parser;
     std::vector<Frame> frames;
     parser.Feed(Bytes{0xC9, 0x00, 0x05, 0x00, 'a'}, frames);

@@ -11,7 +11,8 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TEST(SimOptions, RefusedCommandLines) {
+TEST(SimOptions, RefusedCommandLines)
+{
     const Args cases[] = {
         {"--bogus"},
         {"--link"},
@@ -25,19 +26,33 @@ TEST(SimOptions, RefusedCommandLines) {
         {"--drop-ack", "0"},
         {"--hangup-after", "0"},
         {"--reject-commit=1"},
-        {"--version", "0123456789abcdef"},       // 16 bytes: no room for the zero
+        {"--version", "0123456789abcdef"},  // 16 bytes: no room for the zero
         {"--type", std::string(48, 't')},
         {"--diag-interval-ms", "5"},
     };
     for (const auto& args : cases) {
-        EXPECT_FALSE(ParseOptions(args).error.empty()) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+        EXPECT_FALSE(ParseOptions(args).error.empty())
+            << args[0] << " " << (args.size() > 1 ? args[1] : "");
     }
 }
 
-TEST(SimOptions, AcceptedValues) {
-    const Args args = {"--id=4294967295", "--version", "012345678901234", "--delay=14:1500", "--no-reply", "10",
-                       "--no-reply", "200", "--drop-ack", "3", "--hangup-after", "5", "--reject-commit",
-                       "--prepare-delay-ms", "0"};
+TEST(SimOptions, AcceptedValues)
+{
+    const Args args = {"--id=4294967295",
+                       "--version",
+                       "012345678901234",
+                       "--delay=14:1500",
+                       "--no-reply",
+                       "10",
+                       "--no-reply",
+                       "200",
+                       "--drop-ack",
+                       "3",
+                       "--hangup-after",
+                       "5",
+                       "--reject-commit",
+                       "--prepare-delay-ms",
+                       "0"};
     const ParseResult r = ParseOptions(args);
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.seed.id, 4294967295u);
@@ -50,19 +65,22 @@ TEST(SimOptions, AcceptedValues) {
     EXPECT_EQ(r.options.prepare_delay, std::chrono::milliseconds(0));
 }
 
-TEST(SimOptions, HelpNamesEveryOption) {
+TEST(SimOptions, HelpNamesEveryOption)
+{
     const std::string usage = Usage("k64-sim");
-    for (const char* name : {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
-                             "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--no-reply",
-                             "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack", "--reject-commit",
-                             "--hangup-after"}) {
+    for (const char* name :
+         {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
+          "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--no-reply",
+          "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack", "--reject-commit",
+          "--hangup-after"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
         EXPECT_TRUE(ParseOptions(Args{"--help"}).options.help);
     }
 }
 
 // Last and without a value, --version asks for the program's version; with one it is the unit's.
-TEST(SimOptions, VersionOptionWithAndWithoutValue) {
+TEST(SimOptions, VersionOptionWithAndWithoutValue)
+{
     EXPECT_TRUE(ParseOptions(Args{"--id", "5", "--version"}).options.show_version);
     const ParseResult r = ParseOptions(Args{"--version", "000.014", "--id", "5"});
     EXPECT_FALSE(r.options.show_version);

@@ -13,13 +13,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string FreshDir(const std::string& name) {
+std::string FreshDir(const std::string& name)
+{
     const fs::path dir = fs::path(::testing::TempDir()) / (name + "_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     return dir.string();
 }
 
-TEST(SimStateStore, RoundTrip) {
+TEST(SimStateStore, RoundTrip)
+{
     const std::string dir = FreshDir("sim_store_round");
     UnitState saved;
     saved.id = 99;
@@ -47,7 +49,8 @@ TEST(SimStateStore, RoundTrip) {
     }
 }
 
-TEST(SimStateStore, DamagedFilesAreIgnored) {
+TEST(SimStateStore, DamagedFilesAreIgnored)
+{
     const struct {
         const char* file;
         std::string content;

@@ -11,16 +11,21 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-UnitState Factory() {
+UnitState Factory()
+{
     UnitState s;
     s.id = 7;
     s.firmware = {"K64_r2", "000.013", "Sep 01 2016"};
     return s;
 }
 
-Frame Request(std::uint16_t code, Bytes payload = {}) { return Frame{code, false, std::move(payload)}; }
+Frame Request(std::uint16_t code, Bytes payload = {})
+{
+    return Frame{code, false, std::move(payload)};
+}
 
-Frame FragmentAt(std::uint32_t offset, const Bytes& data) {
+Frame FragmentAt(std::uint32_t offset, const Bytes& data)
+{
     Bytes p;
     AppendU32(p, offset);
     AppendU16(p, static_cast<std::uint16_t>(data.size()));
@@ -28,14 +33,16 @@ Frame FragmentAt(std::uint32_t offset, const Bytes& data) {
     return Request(kDataFragment, p);
 }
 
-Frame Commit(std::uint32_t size, std::uint32_t crc) {
+Frame Commit(std::uint32_t size, std::uint32_t crc)
+{
     Bytes p;
     AppendU32(p, size);
     AppendU32(p, crc);
     return Request(kCommitUpdate, p);
 }
 
-Bytes Image(std::size_t size, const std::string& version) {
+Bytes Image(std::size_t size, const std::string& version)
+{
     Bytes image(size, 0x5A);
     const VersionRecord record{"K64_r9", version, "Jan 02 2030"};
     const Bytes r = record.Encode();
@@ -44,15 +51,18 @@ Bytes Image(std::size_t size, const std::string& version) {
 }
 
 // Sends `buffer` in 1024-byte blocks, skipping block `skip` (none when out of range).
-void SendAll(Unit& unit, const Bytes& buffer, std::size_t skip = SIZE_MAX) {
+void SendAll(Unit& unit, const Bytes& buffer, std::size_t skip = SIZE_MAX)
+{
     for (std::size_t at = 0, block = 0; at < buffer.size(); at += 1024, ++block) {
-        if (block == skip) continue;
+        if (block == skip)
+            continue;
         const Bytes part(buffer.begin() + at, buffer.begin() + std::min(buffer.size(), at + 1024));
         ASSERT_FALSE(unit.Handle(FragmentAt(static_cast<std::uint32_t>(at), part)).reply.empty());
     }
 }
 
-TEST(SimUnitFirmware, CommitChecks) {
+TEST(SimUnitFirmware, CommitChecks)
+{
     const Bytes image = Image(3000, "000.030");
     const std::uint32_t size = static_cast<std::uint32_t>(image.size());
     const std::uint32_t crc = Crc32Plain(image);
@@ -90,7 +100,8 @@ TEST(SimUnitFirmware, CommitChecks) {
     }
 }
 
-TEST(SimUnitFirmware, RecordTextsAreBoundedToTheirFields) {
+TEST(SimUnitFirmware, RecordTextsAreBoundedToTheirFields)
+{
     Bytes record(kVersionRecordSize, 'x');  // no zero anywhere
     const VersionRecord r = VersionRecord::Decode(record.data());
     EXPECT_EQ(r.type.size(), 47u);
@@ -98,7 +109,8 @@ TEST(SimUnitFirmware, RecordTextsAreBoundedToTheirFields) {
     EXPECT_EQ(r.build_date.size(), 31u);
 }
 
-TEST(SimUnitSound, PrepareErasesAndCommitStoresTheContainer) {
+TEST(SimUnitSound, PrepareErasesAndCommitStoresTheContainer)
+{
     UnitState s = Factory();
     s.sound = {1, 2, 3};
     Unit unit(s, {}, {});
@@ -111,11 +123,13 @@ TEST(SimUnitSound, PrepareErasesAndCommitStoresTheContainer) {
     AppendU32(container, Crc32Plain(data));
     container.insert(container.end(), data.begin(), data.end());
     SendAll(unit, container);
-    EXPECT_FALSE(unit.Handle(Commit(static_cast<std::uint32_t>(data.size()), Crc32Plain(data))).reply.empty());
+    EXPECT_FALSE(unit.Handle(Commit(static_cast<std::uint32_t>(data.size()), Crc32Plain(data)))
+                     .reply.empty());
     EXPECT_EQ(unit.State().sound, container);
 }
 
-TEST(SimUnitSettings, TextMustFitTheToolsReplyLimit) {
+TEST(SimUnitSettings, TextMustFitTheToolsReplyLimit)
+{
     const struct {
         std::size_t length;
         bool stored;
@@ -130,7 +144,8 @@ TEST(SimUnitSettings, TextMustFitTheToolsReplyLimit) {
     }
 }
 
-TEST(SimUnitFaults, ReplyShapes) {
+TEST(SimUnitFaults, ReplyShapes)
+{
     const struct {
         const char* name;
         Faults faults;
@@ -140,10 +155,18 @@ TEST(SimUnitFaults, ReplyShapes) {
         {"none", {}, kReqIdInfo, {0x0B, 0x00, 0x04, 0x00}},
         {"no reply", {.no_reply = {kReqIdInfo}}, kReqIdInfo, {}},
         {"wrong reply to id", {.wrong_reply = {kReqIdInfo}}, kReqIdInfo, {0x96, 0x00, 28, 0x00}},
-        {"wrong reply to settings", {.wrong_reply = {kReqSettings}}, kReqSettings, {0x0B, 0x00, 0x04, 0x00}},
+        {"wrong reply to settings",
+         {.wrong_reply = {kReqSettings}},
+         kReqSettings,
+         {0x0B, 0x00, 0x04, 0x00}},
         {"malformed id", {.malformed_reply = {kReqIdInfo}}, kReqIdInfo, {0x0B, 0x00, 0x05, 0x00}},
-        {"malformed version", {.malformed_reply = {kReqVersion}}, kReqVersion, {0x96, 0x00, 28, 0x00}},
-        {"malformed prepare ack", {.malformed_reply = {kBeginFirmwareUpdate}}, kBeginFirmwareUpdate,
+        {"malformed version",
+         {.malformed_reply = {kReqVersion}},
+         kReqVersion,
+         {0x96, 0x00, 28, 0x00}},
+        {"malformed prepare ack",
+         {.malformed_reply = {kBeginFirmwareUpdate}},
+         kBeginFirmwareUpdate,
          {0xC2, 0x00, 0x03, 0x00}},
     };
     for (const auto& c : cases) {
@@ -158,14 +181,16 @@ TEST(SimUnitFaults, ReplyShapes) {
     }
 }
 
-TEST(SimUnitFaults, MalformedVersionLengthWordDisagreesWithTheText) {
+TEST(SimUnitFaults, MalformedVersionLengthWordDisagreesWithTheText)
+{
     Unit unit(Factory(), {.malformed_reply = {kReqVersion}}, {});
     const Outcome out = unit.Handle(Request(kReqVersion));
     const std::size_t payload = ReadU16(out.reply.data() + 2);
     EXPECT_NE(ReadU16(out.reply.data() + 4) + 2u, payload);
 }
 
-TEST(SimUnitFaults, DropAckCountsFragmentsFromOne) {
+TEST(SimUnitFaults, DropAckCountsFragmentsFromOne)
+{
     Unit unit(Factory(), {.drop_ack = {2}}, {});
     unit.Handle(Request(kBeginFirmwareUpdate));
     const Bytes block(16, 0xFF);

@@ -20,18 +20,21 @@ using test::RecordingUpdateView;
 
 // An image of `size` bytes with the given texts written into its version record.
 std::vector<unsigned char> Image(std::size_t size, const std::string& type,
-                                 const std::string& version) {
+                                 const std::string& version)
+{
     std::vector<unsigned char> image(size, 0x5A);
     std::fill_n(image.begin() + 256, std::min<std::size_t>(96, size > 256 ? size - 256 : 0), 0);
     auto put = [&](std::size_t at, const std::string& s) {
-        for (std::size_t i = 0; i < s.size() && at + i < size; ++i) image[at + i] = s[i];
+        for (std::size_t i = 0; i < s.size() && at + i < size; ++i)
+            image[at + i] = s[i];
     };
     put(256, type);
     put(256 + 48, version);
     return image;
 }
 
-TEST(UpdateLoadTest, EmbeddedImageFillsBufferTitleAndCaption) {
+TEST(UpdateLoadTest, EmbeddedImageFillsBufferTitleAndCaption)
+{
     RecordingUpdateView view;
     FirmwareUpdate firmware(view);
     ASSERT_TRUE(firmware.LoadFirmwareImage());
@@ -53,7 +56,8 @@ struct TitleCase {
 
 class UpdateTitleTest : public ::testing::TestWithParam<TitleCase> {};
 
-TEST_P(UpdateTitleTest, TitleAndCaption) {
+TEST_P(UpdateTitleTest, TitleAndCaption)
+{
     const TitleCase& c = GetParam();
     RecordingUpdateView view;
     FirmwareUpdate firmware(view);
@@ -77,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
         TitleCase{k48, k16, k47 + "     Версия: " + k15, "Обновить прошивку до " + k15},
         TitleCase{k47, k15, k47 + "     Версия: " + k15, "Обновить прошивку до " + k15}));
 
-TEST(UpdateLoadTest, ImageTooShortForItsRecordReadsMissingBytesAsEmpty) {
+TEST(UpdateLoadTest, ImageTooShortForItsRecordReadsMissingBytesAsEmpty)
+{
     struct Case {
         std::size_t size;
         const char* type;
@@ -95,7 +100,8 @@ TEST(UpdateLoadTest, ImageTooShortForItsRecordReadsMissingBytesAsEmpty) {
     }
 }
 
-TEST(UpdateLoadTest, SoundCaptionNamesDataSize) {
+TEST(UpdateLoadTest, SoundCaptionNamesDataSize)
+{
     struct Case {
         std::size_t size;
         bool loads;
@@ -121,9 +127,11 @@ TEST(UpdateLoadTest, SoundCaptionNamesDataSize) {
     EXPECT_EQ(view.waveCaption, "Обновить звук до 648486");
 }
 
-TEST(UpdateLoadTest, ResourceStreamReadsInBlocksAndRewinds) {
+TEST(UpdateLoadTest, ResourceStreamReadsInBlocksAndRewinds)
+{
     std::vector<unsigned char> bytes(2500);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<unsigned char>(i);
     ResourceStream stream(bytes);
     unsigned char block[1024];
     EXPECT_EQ(stream.Read(block, sizeof block), 1024u);

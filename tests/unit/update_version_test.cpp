@@ -11,7 +11,8 @@
 namespace k64::update {
 namespace {
 
-VersionInfo WithVersion(const std::string& version) {
+VersionInfo WithVersion(const std::string& version)
+{
     VersionInfo info{};
     std::memcpy(info.Version, version.data(), std::min(version.size(), sizeof info.Version));
     return info;
@@ -24,7 +25,8 @@ struct OrderCase {
 
 class UpdateVersionOrderTest : public ::testing::TestWithParam<OrderCase> {};
 
-TEST_P(UpdateVersionOrderTest, UnitAgainstImage) {
+TEST_P(UpdateVersionOrderTest, UnitAgainstImage)
+{
     const OrderCase& c = GetParam();
     EXPECT_EQ(UnitIsNotOlder(WithVersion(c.unit), WithVersion(c.image)), c.notOlder)
         << '"' << c.unit << "\" vs \"" << c.image << '"';
@@ -32,22 +34,19 @@ TEST_P(UpdateVersionOrderTest, UnitAgainstImage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UpdateVersionOrderTest,
-    ::testing::Values(OrderCase{"000.014", "000.014", true},   // equal asks
-                      OrderCase{"000.013", "000.014", false},
-                      OrderCase{"000.015", "000.014", true},
+    ::testing::Values(OrderCase{"000.014", "000.014", true},  // equal asks
+                      OrderCase{"000.013", "000.014", false}, OrderCase{"000.015", "000.014", true},
                       OrderCase{"001.000", "000.014", true},
-                      OrderCase{"000.01", "000.014", false},   // a prefix is older
-                      OrderCase{"000.0140", "000.014", true},
-                      OrderCase{"", "000.014", false},
+                      OrderCase{"000.01", "000.014", false},  // a prefix is older
+                      OrderCase{"000.0140", "000.014", true}, OrderCase{"", "000.014", false},
                       OrderCase{"", "", true},
-                      OrderCase{"9", "10", true},               // text order, not numbers
-                      OrderCase{"10", "9", false},
-                      OrderCase{"A", "a", false},               // case counts
+                      OrderCase{"9", "10", true},  // text order, not numbers
+                      OrderCase{"10", "9", false}, OrderCase{"A", "a", false},  // case counts
                       // bytes above 0x7F are larger than digits (unsigned comparison)
-                      OrderCase{"\xC0", "9", true},
-                      OrderCase{"9", "\xC0", false}));
+                      OrderCase{"\xC0", "9", true}, OrderCase{"9", "\xC0", false}));
 
-TEST(UpdateVersionTest, UnterminatedFieldsCompareWithinTheirSize) {
+TEST(UpdateVersionTest, UnterminatedFieldsCompareWithinTheirSize)
+{
     // Both records filled to the last byte; what follows in memory must not count.
     VersionInfo unit{}, image{};
     std::memset(&unit, '7', sizeof unit);
@@ -62,7 +61,8 @@ TEST(UpdateVersionTest, UnterminatedFieldsCompareWithinTheirSize) {
     EXPECT_EQ(FieldText(unit.BuildDate).size(), 31u);
 }
 
-TEST(UpdateVersionTest, VersionReplyNeedsTwoLineFeeds) {
+TEST(UpdateVersionTest, VersionReplyNeedsTwoLineFeeds)
+{
     const struct {
         std::string reply;
         bool accepted;
@@ -75,7 +75,8 @@ TEST(UpdateVersionTest, VersionReplyNeedsTwoLineFeeds) {
         {"", false},
         {"\n", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(IsVersionReply(c.reply), c.accepted) << c.reply;
+    for (const auto& c : cases)
+        EXPECT_EQ(IsVersionReply(c.reply), c.accepted) << c.reply;
 }
 
 }  // namespace

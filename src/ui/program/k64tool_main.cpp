@@ -31,14 +31,16 @@ public:
     explicit FirstPaintReport(bool quit) : quit_(quit) {}
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
         if (!done_ && event->type() == QEvent::Paint) {
             done_ = true;
             // After this paint has gone to the screen.
             QTimer::singleShot(0, [quit = quit_] {
                 std::puts("painted");
                 std::fflush(stdout);
-                if (quit) QCoreApplication::quit();
+                if (quit)
+                    QCoreApplication::quit();
             });
         }
         return QObject::eventFilter(watched, event);
@@ -51,10 +53,12 @@ private:
 
 // --help and --version answer before the application starts, so that they work without a
 // display (the manual page is made from them at build time).
-std::optional<std::string> TerminalAnswer(int argc, char* argv[]) {
+std::optional<std::string> TerminalAnswer(int argc, char* argv[])
+{
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "--version") return std::string("k64tool ") + k64::kVersion + "\n";
+        if (argument == "--version")
+            return std::string("k64tool ") + k64::kVersion + "\n";
         if (argument == "--help" || argument == "-h")
             return "Использование: k64tool [ПАРАМЕТРЫ Qt]\n"
                    "\n"
@@ -78,7 +82,8 @@ std::optional<std::string> TerminalAnswer(int argc, char* argv[]) {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     if (const std::optional<std::string> answer = TerminalAnswer(argc, argv)) {
         std::fputs(answer->c_str(), stdout);
         return 0;
@@ -118,9 +123,11 @@ int main(int argc, char* argv[]) {
                                           screenshotDirectory);
     } else {
         FirstPaintReport paintReport(quitAfterPaint);
-        if (reportPaint) MainForm.installEventFilter(&paintReport);
+        if (reportPaint)
+            MainForm.installEventFilter(&paintReport);
         MainForm.show();
-        if (showDiagnostic) QTimer::singleShot(0, &MainForm, [&MainForm] { MainForm.Memo1DblClick(); });
+        if (showDiagnostic)
+            QTimer::singleShot(0, &MainForm, [&MainForm] { MainForm.Memo1DblClick(); });
         status = QApplication::exec();
     }
     k64::SetOwnerlessMessages(nullptr);
