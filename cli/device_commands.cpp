@@ -9,6 +9,7 @@
 #include "device/diagnostic_scanner.h"
 #include "device/device.h"
 #include "parameters/parameter_list.h"
+#include "update/version_check.h"
 #include "parameters/settings_file.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
@@ -30,10 +31,6 @@ constexpr const char* kNotConnected = texts::kDeviceBusy;
 constexpr const char* kLoadingImpossibleCaption = texts::kLoadImpossible;
 constexpr const char* kErrorCaption = texts::kError;
 
-std::string Field(const char* field, std::size_t size)
-{
-    return std::string(field, ::strnlen(field, size));
-}
 }  // namespace
 
 int RunFind(TerminalMessages& messages)
@@ -68,11 +65,8 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages)
     }
     VersionInfo info{};
     session.Device().ParseVersion(&info, text);
-    std::string type = Field(info.Type, sizeof info.Type);
-    if (type == "TB_r2")
-        type = "K73 (r2)";
-    PrintLine("Тип устройства   : " + ForTerminal(type));
-    PrintLine("Версия прошивки : " + ForTerminal(Field(info.Version, sizeof info.Version)));
+    PrintLine(texts::kLogType + ForTerminal(update::ShownType(info)));
+    PrintLine(texts::kLogVersion + ForTerminal(update::FieldText(info.Version)));
     return kExitSuccess;
 }
 

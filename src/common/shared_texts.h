@@ -20,6 +20,10 @@ inline constexpr const char* kDeviceBusy = "Устройство не подкл
 
 inline constexpr const char* kSettingsWritten = "Настройки записаны.";
 
+// The unit's version as the main window logs it.
+inline constexpr const char* kLogType = "Тип устройства   : ";
+inline constexpr const char* kLogVersion = "Версия прошивки : ";
+
 // Settings that one frame cannot carry; nothing was sent.
 inline std::string SettingsTooLong(std::size_t length, std::size_t limit)
 {

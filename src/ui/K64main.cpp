@@ -1,4 +1,5 @@
 #include "ui/K64main.h"
+#include "update/version_check.h"
 #include "wait_cursor.h"
 
 #include "parameters/settings_file.h"
@@ -394,12 +395,9 @@ void TMainForm::GetVersionButtonClick()
     }
     VersionInfo info{};
     activeDevice_->ParseVersion(&info, reply);
-    const std::string type(info.Type, strnlen(info.Type, sizeof info.Type));
-    const std::string version(info.Version, strnlen(info.Version, sizeof info.Version));
-    const QString shownType =
-        type == text::kRenamedType ? Utf8(text::kRenamedTypeShown) : FromCp1251(type);
-    AppendLog(text::kLogType + shownType.toStdString());
-    AppendLog(text::kLogVersion + FromCp1251(version).toStdString());
+    AppendLog(text::kLogType + FromCp1251(std::string(update::ShownType(info))).toStdString());
+    AppendLog(text::kLogVersion +
+              FromCp1251(std::string(update::FieldText(info.Version))).toStdString());
 }
 
 void TMainForm::Memo1DblClick()

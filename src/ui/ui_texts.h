@@ -26,11 +26,8 @@ inline constexpr const char* kOpenFile = "Открыть файл с настр�
 inline constexpr const char* kGetSerial = "Серийный номер";
 inline constexpr const char* kGetVersion = "Версия ПО";
 inline constexpr const char* kLogSerial = "Серийный номер устройства ";
-inline constexpr const char* kLogType = "Тип устройства   : ";
-inline constexpr const char* kLogVersion = "Версия прошивки : ";
-// One unit type is sold under another name.
-inline constexpr const char* kRenamedType = "TB_r2";
-inline constexpr const char* kRenamedTypeShown = "K73 (r2)";
+inline constexpr const char* kLogType = texts::kLogType;
+inline constexpr const char* kLogVersion = texts::kLogVersion;
 // The stored port appeared in or went from the port list.
 inline constexpr const char* kLogPortAppeared = "Подключено: ";
 inline constexpr const char* kLogPortGone = "Отключено: ";

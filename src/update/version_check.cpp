@@ -43,4 +43,10 @@ std::string_view TitleType(const VersionInfo& image)
     return type == "K64_r0" ? std::string_view("K64") : type;
 }
 
+std::string_view ShownType(const VersionInfo& unit)
+{
+    const std::string_view type = FieldText(unit.Type);
+    return type == "TB_r2" ? std::string_view("K73 (r2)") : type;
+}
+
 }  // namespace k64::update

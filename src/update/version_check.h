@@ -37,4 +37,7 @@ bool UnitIsNotOlder(const VersionInfo& unit, const VersionInfo& image);
 // The type as the window title shows it.
 std::string_view TitleType(const VersionInfo& image);
 
+// The unit's type as the main window's log and k64ctl show it: "TB_r2" is shown as "K73 (r2)".
+std::string_view ShownType(const VersionInfo& unit);
+
 }  // namespace k64::update
