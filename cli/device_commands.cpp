@@ -46,7 +46,7 @@ int RunId(const CommandLine& line, TerminalMessages& messages)
 {
     Session session(line);
     std::uint32_t id = 0;
-    if (session.Device().GetId(&id) <= 0) {
+    if (!Succeeded(session.Device().GetId(&id))) {
         ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
         return kExitFailure;
     }
@@ -59,7 +59,7 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages)
 {
     Session session(line);
     std::string text;
-    if (session.Device().GetVersion(&text) < 0) {
+    if (!Answered(session.Device().GetVersion(&text))) {
         ShowMessage(&messages, kNotConnected, kErrorCaption);
         return kExitFailure;
     }
@@ -77,7 +77,7 @@ int RunReadSettings(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     Session session(line);
     std::string text;
-    if (session.Device().ReadSettings(&text) <= 0) {
+    if (!Succeeded(session.Device().ReadSettings(&text))) {
         ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
         return kExitFailure;
     }
@@ -99,7 +99,7 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
 
     Session session(line);
     TDevice& device = session.Device();
-    if (device.EnableDiagnosticMode() < 0) {
+    if (!Answered(device.EnableDiagnosticMode())) {
         ShowMessage(&messages, kNotConnected, kErrorCaption);
         return kExitFailure;
     }

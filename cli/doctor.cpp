@@ -232,7 +232,7 @@ CheckResult CheckUnit(const DoctorFacts& facts, bool earlierProblem)
                     ForTerminal(unit.type) + ", версия прошивки " + ForTerminal(unit.version) + ".",
                 ""};
     }
-    const bool idFailed = unit.idResult != kOk;
+    const bool idFailed = !Succeeded(unit.idResult);
     const int result = idFailed ? unit.idResult : unit.versionResult;
     std::string fix;
     if (earlierProblem)
@@ -255,7 +255,7 @@ CheckResult CheckUnit(const DoctorFacts& facts, bool earlierProblem)
 
 bool UnitAnswered(const UnitAnswer& unit)
 {
-    return unit.idResult == kOk && unit.versionResult == kOk;
+    return Succeeded(unit.idResult) && Succeeded(unit.versionResult);
 }
 
 std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts)

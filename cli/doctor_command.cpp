@@ -39,7 +39,7 @@ DoctorFacts GatherFacts(TDevice& device)
     UnitAnswer& unit = facts.unit;
     unit.idResult = device.GetId(&unit.id);
     std::string text;
-    if (unit.idResult == kOk && (unit.versionResult = device.GetVersion(&text)) == kOk) {
+    if (Succeeded(unit.idResult) && Succeeded(unit.versionResult = device.GetVersion(&text))) {
         VersionInfo info{};
         device.ParseVersion(&info, text);
         unit.type.assign(info.Type, ::strnlen(info.Type, sizeof info.Type));

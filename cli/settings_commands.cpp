@@ -104,7 +104,7 @@ int WriteWithBackup(DeviceInterface& device, const ParameterList& target, bool n
             return kExitFailure;
         PrintDifferences(current, target);
     }
-    if (device.WriteSettings(text) < 0) {
+    if (!Answered(device.WriteSettings(text))) {
         ShowMessage(&messages, kNotConnected, kErrorCaption);
         return kExitFailure;
     }
@@ -117,7 +117,7 @@ int WriteWithBackup(DeviceInterface& device, const ParameterList& target, bool n
 std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& messages)
 {
     std::uint32_t id = 0;
-    if (device.GetId(&id) <= 0) {
+    if (!Succeeded(device.GetId(&id))) {
         ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
         return std::nullopt;
     }
@@ -137,7 +137,7 @@ bool ReadUnitSettings(DeviceInterface& device, ParameterList& list, std::string*
 {
     std::uint32_t id = 0;
     std::string text;
-    if (device.GetId(&id) <= 0 || device.ReadSettings(&text) <= 0) {
+    if (!Succeeded(device.GetId(&id)) || !Succeeded(device.ReadSettings(&text))) {
         ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
         return false;
     }
@@ -254,7 +254,7 @@ int RunDiff(const CommandLine& line, TerminalMessages& messages)
     const auto load = [&](const std::string& source, ParameterList& list) {
         if (source == kUnit) {
             std::string text;
-            if (session.Device().ReadSettings(&text) <= 0) {
+            if (!Succeeded(session.Device().ReadSettings(&text))) {
                 ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
                 return false;
             }

@@ -248,7 +248,7 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
         return status;
     ParameterList after = before;
     std::string text;
-    if (device.ReadSettings(&text) <= 0) {
+    if (!Succeeded(device.ReadSettings(&text))) {
         std::fputs(
             "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
             stderr);
@@ -263,7 +263,7 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
             stderr);
         return status;
     }
-    if (device.WriteSettings(before.WriteText(false)) < 0) {
+    if (!Answered(device.WriteSettings(before.WriteText(false)))) {
         ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
         return kExitFailure;
     }

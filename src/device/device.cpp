@@ -154,7 +154,7 @@ int TDevice::ReceiveMessage(std::unique_ptr<AbstractMessage>* reply, std::int16_
 int TDevice::Exchange(AbstractMessage& request, std::int16_t expected, milliseconds timeout,
                       const Take& take)
 {
-    if (const int sent = SendOnly(request); sent != 0)
+    if (const int sent = SendOnly(request); sent != kSent)
         return sent;
     BusyScope scope(busy_);
     reader_.Reset();
@@ -203,7 +203,7 @@ int TDevice::WriteSettings(const std::string& text)
 int TDevice::EnableDiagnosticMode()
 {
     DiagnosticModeEnableMessage request;
-    return SendOnly(request) == 0 ? 0 : kPortNotOpened;
+    return SendOnly(request) == kSent ? kSent : kPortNotOpened;
 }
 
 int TDevice::GetId(std::uint32_t* id)
@@ -262,7 +262,7 @@ int TDevice::CommitUpdate(std::uint32_t crc, std::uint32_t totalSize)
 int TDevice::Restart()
 {
     RestartMessage request;
-    if (SendOnly(request) != 0)
+    if (SendOnly(request) != kSent)
         return kPortNotOpened;
     port_.Close();
     return kOk;
@@ -298,7 +298,7 @@ bool TDevice::FindPort(MessageInterface* owner)
             continue;
         std::uint32_t id = 0;
         std::string text;
-        const bool answered = port_.Probe() && GetId(&id) >= 0 && GetVersion(&text) >= 0;
+        const bool answered = port_.Probe() && Answered(GetId(&id)) && Answered(GetVersion(&text));
         ReleasePort();
         if (!answered)
             continue;

@@ -31,6 +31,14 @@
 namespace k64 {
 
 inline constexpr int kOk = 1, kPortNotOpened = -1, kNoReply = -2, kBadReply = -3;
+// A request without a reply (SendOnly, EnableDiagnosticMode) went out.
+inline constexpr int kSent = 0;
+
+// The two rules callers apply to a result. Succeeded: the awaited reply came (kOk); callers
+// that take data from the reply ask this. Answered: nothing failed (no negative result);
+// callers that only need the request to have gone through ask this.
+constexpr bool Succeeded(int result) { return result == kOk; }
+constexpr bool Answered(int result) { return result >= 0; }
 
 // The longest settings text one frame carries; WriteSettings refuses a longer one unsent.
 inline constexpr std::size_t kMaxSettingsText = quon::tms::messages::SettingsMessage::kMaxText;

@@ -315,7 +315,7 @@ void TMainForm::ReadButtonClick()
             WaitCursor cursor;
             result = activeDevice_->ReadSettings(&settings);
         }
-        if (result <= 0) {
+        if (!Succeeded(result)) {
             ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
             return;
         }
@@ -369,7 +369,7 @@ void TMainForm::GetSerialButtonClick()
         WaitCursor cursor;
         result = activeDevice_->GetId(&id);
     }
-    if (result <= 0) {
+    if (!Succeeded(result)) {
         ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
         return;
     }
@@ -389,7 +389,7 @@ void TMainForm::GetVersionButtonClick()
         WaitCursor cursor;
         result = activeDevice_->GetVersion(&reply);
     }
-    if (result < 0) {
+    if (!Answered(result)) {
         ShowMessage(text::kDeviceBusy, text::kError, MessageButtons::Ok);
         return;
     }

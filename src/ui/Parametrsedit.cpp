@@ -486,7 +486,7 @@ void TParametersEditForm::SendActionExecute()
         WaitCursor cursor;
         result = devices_->WriteSettings(settings);
     }
-    if (result < 0) {
+    if (!Answered(result)) {
         Ask(text::kDeviceBusy, text::kError, MessageButtons::Ok);
         return;
     }

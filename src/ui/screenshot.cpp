@@ -68,7 +68,7 @@ int TakeScreenshots(TMainForm& mainForm, TParametersEditForm& editForm,
     Settle(300ms);
     // Find the unit first unless the stored port already reaches it.
     std::uint32_t id = 0;
-    if (!mainForm.ActiveDevice() || mainForm.ActiveDevice()->GetId(&id) <= 0)
+    if (!mainForm.ActiveDevice() || !Succeeded(mainForm.ActiveDevice()->GetId(&id)))
         mainForm.FindPortButtonClick();
     mainForm.GetSerialButtonClick();
     mainForm.GetVersionButtonClick();

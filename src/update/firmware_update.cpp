@@ -53,7 +53,7 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
     }
 
     std::string reply;
-    if (activeDevice->GetVersion(&reply) < 0 || !IsVersionReply(reply)) {
+    if (!Answered(activeDevice->GetVersion(&reply)) || !IsVersionReply(reply)) {
         ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
         outcome_ = UpdateOutcome::DeviceBusy;
         return;
@@ -78,7 +78,7 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
     // The port stays ours from the prepare request to the commit: another program slipping in
     // between two blocks would break the transfer.
     const bool held = activeDevice->HoldPort();
-    if (!held || activeDevice->BeginFirmwareUpdate() < 0) {
+    if (!held || !Answered(activeDevice->BeginFirmwareUpdate())) {
         if (held)
             activeDevice->ReleasePort();
         ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
@@ -149,7 +149,7 @@ void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice)
                                                          static_cast<std::uint32_t>(BlowSize));
         const bool committed =
             activeDevice != nullptr &&
-            activeDevice->CommitUpdate(crc, static_cast<std::uint32_t>(BlowSize)) >= 0;
+            Answered(activeDevice->CommitUpdate(crc, static_cast<std::uint32_t>(BlowSize)));
         Finish(activeDevice, committed ? UpdateOutcome::Committed : UpdateOutcome::CommitRejected);
         if (!committed) {
             Fail(text::kNoCrcConfirmation, text::kUpdateError);

@@ -112,7 +112,7 @@ void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice)
     // The port stays ours from the prepare request to the commit: another program slipping in
     // between two blocks would leave the unit's sound area erased.
     const bool held = activeDevice->HoldPort();
-    if (!held || activeDevice->BeginWaveUpdate() < 0) {
+    if (!held || !Answered(activeDevice->BeginWaveUpdate())) {
         if (held)
             activeDevice->ReleasePort();
         ShowMessage(owner, text::kDeviceBusyCancelled, text::kError, MessageButtons::Ok);
@@ -171,7 +171,7 @@ void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice)
     RestoreCaption();
 
     const bool committed =
-        activeDevice != nullptr && activeDevice->CommitUpdate(dataCrc, dataLength) >= 0;
+        activeDevice != nullptr && Answered(activeDevice->CommitUpdate(dataCrc, dataLength));
     Finish(activeDevice, committed ? UpdateOutcome::Committed : UpdateOutcome::CommitRejected);
     if (!committed) {
         ShowMessage(view_.MessageOwner(), text::kNoCrcConfirmation, text::kUpdateError,
