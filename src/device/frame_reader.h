@@ -9,7 +9,6 @@
 
 #include "device/protocol.h"
 #include "device/streams.h"
-#include "device/vcom_port.h"
 #include "device/wait_clock.h"
 
 #include <array>

@@ -8,6 +8,13 @@
 
 namespace quon::io {
 
+// How a blocking wait on a byte source ended.
+enum class WaitResult {
+    kReady,     // bytes can be read (or written, for write waits)
+    kTimedOut,  // the limit passed
+    kHungUp,    // the line is gone (unplugged, other side closed) or the port is closed
+};
+
 inline constexpr int kStreamNotOpen = -1;
 inline constexpr int kStreamShort = -2;
 

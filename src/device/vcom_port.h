@@ -19,12 +19,6 @@
 
 namespace quon::io {
 
-enum class WaitResult {
-    kReady,     // bytes can be read (or written, for write waits)
-    kTimedOut,  // the limit passed
-    kHungUp,    // the line is gone (unplugged, other side closed) or the port is closed
-};
-
 class VCOM_Port {
 public:
     explicit VCOM_Port(std::string name);

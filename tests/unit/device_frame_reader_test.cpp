@@ -2,6 +2,7 @@
 
 #include "device/frame_reader.h"
 #include "device/messages.h"
+#include "device/vcom_port.h"
 #include "support/pty_pair.h"
 
 #include <gtest/gtest.h>
