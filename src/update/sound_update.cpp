@@ -1,5 +1,6 @@
 #include "update/sound_update.h"
 
+#include "device/byte_buffer.h"
 #include "resources/resources.h"
 #include "update/update_constants.h"
 
@@ -11,16 +12,6 @@
 namespace k64 {
 
 using namespace update;
-
-namespace {
-
-std::uint32_t LittleEndian32(const unsigned char* p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-}  // namespace
 
 std::size_t ResourceStream::Read(void* data, std::size_t count)
 {
@@ -166,8 +157,9 @@ void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice)
     WaveStream->Seek(0);
     WaveStream->Read(head.data(), head.size());  // the container is at least a head long
     WaveStream.reset();
-    const std::uint32_t dataLength = LittleEndian32(head.data());
-    const std::uint32_t dataCrc = LittleEndian32(head.data() + 4);
+    quon::util::ByteBuffer fields(head.data(), static_cast<int>(head.size()));
+    const std::uint32_t dataLength = fields.ReadUInt32();
+    const std::uint32_t dataCrc = fields.ReadUInt32();
     RestoreCaption();
 
     const bool committed =
