@@ -324,6 +324,18 @@ void ParameterList::ResetToDefaults()
         p.ResetToDefault();
 }
 
+int ParameterList::IndexInGroup(const std::string& groupName, int position) const
+{
+    int counted = 0;
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        if (parameters[i].groupName != groupName)
+            continue;
+        if (counted++ == position)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 int ParameterList::IndexOfKey(const std::string& key) const
 {
     const std::size_t count =

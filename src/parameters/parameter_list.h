@@ -110,6 +110,9 @@ public:
     void ResetToDefaults();
     // Index in `parameters` of the first parameter with that key, or -1.
     int IndexOfKey(const std::string& key) const;
+    // Index in `parameters` of the `position`-th parameter (from 0, in list order) of the named
+    // group, or -1: the parameter the editor's tree shows at that place.
+    int IndexInGroup(const std::string& groupName, int position) const;
     // Stores `valueText` unchecked when the key is known; does nothing otherwise.
     void SetValue(const std::string& key, const std::string& valueText);
     // Restores every default, then applies the settings text line by line.

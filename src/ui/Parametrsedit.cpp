@@ -312,24 +312,18 @@ bool TParametersEditForm::TreeChanging(QTreeWidgetItem* item)
     const int groupIndex = Tree->indexOfTopLevelItem(groupNode);
     if (groupIndex < 0 || groupIndex >= static_cast<int>(Parameters->groups.size()))
         return true;
-    const std::string& groupName = Parameters->groups[static_cast<std::size_t>(groupIndex)].name;
-    const int position = groupNode->indexOfChild(item);
-    int found = -1;
-    int counted = 0;
-    for (std::size_t i = 0; i < Parameters->parameters.size(); ++i) {
-        if (Parameters->parameters[i].groupName != groupName)
-            continue;
-        if (counted == position) {
-            found = static_cast<int>(i);
-            break;
-        }
-        ++counted;
-    }
+    const int found =
+        Parameters->IndexInGroup(Parameters->groups[static_cast<std::size_t>(groupIndex)].name,
+                                 groupNode->indexOfChild(item));
     if (found < 0)
         return true;
-
     CurrentParameter = found;
-    const Parameter& parameter = *Current();
+    ShowValuePanel(*Current());
+    return true;
+}
+
+void TParametersEditForm::ShowValuePanel(const Parameter& parameter)
+{
     Panel1->show();
     EnumValue->clear();
     DescriptionLabel->setText(FromCp1251(parameter.description));
@@ -355,7 +349,6 @@ bool TParametersEditForm::TreeChanging(QTreeWidgetItem* item)
         ValueEdit->show();
         EnumValue->hide();
     }
-    return true;
 }
 
 bool TParametersEditForm::ValidateValue()

@@ -65,6 +65,8 @@ protected:
 
 private:
     void BuildControls();
+    // Fills the value panel with `parameter` and shows the control its type is edited with.
+    void ShowValuePanel(const Parameter& parameter);
     MessageAnswer Ask(const std::string& text, const std::string& caption, MessageButtons buttons);
     Parameter* Current() const;
 
