@@ -95,6 +95,9 @@ std::vector<std::uint8_t> SettingsMessage::GetPayload() const
     return {p, p + text_.size() + 1};
 }
 
+// The two incremental writers below look alike but advance differently on purpose: the settings
+// text moves by what the stream reports written, a data block by what was asked for. That is how
+// the unit's protocol describes them, so they are kept apart rather than merged.
 bool SettingsMessage::Write(io::OutputStream& out)
 {
     if (state_ == 0) {
