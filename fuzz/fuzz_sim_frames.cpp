@@ -17,11 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t mode = data[0];
     Faults faults;
     if (mode & 1)
-        faults.malformed_reply = {kReqIdInfo, kReqVersion, kReqSettings, kDataFragment};
+        faults.malformedReply = {kReqIdInfo, kReqVersion, kReqSettings, kDataFragment};
     if (mode & 2)
-        faults.wrong_reply = {kReqIdInfo, kIdSet, kCommitUpdate};
+        faults.wrongReply = {kReqIdInfo, kIdSet, kCommitUpdate};
     if (mode & 4)
-        faults.drop_ack = {1, 3};
+        faults.dropAck = {1, 3};
     UnitState state;
     state.firmware = {"K64_r2", "000.013", "Sep 01 2016"};
     Unit unit(state, faults, {});

@@ -67,22 +67,22 @@ int main(int argc, char** argv)
         std::fputs(Usage(program).c_str(), stdout);
         return 0;
     }
-    if (options.show_version) {
+    if (options.showVersion) {
         std::printf("k64-sim %s\n", k64::kVersion);
         return 0;
     }
 
     UnitState state = options.seed;
-    if (!options.settings_file.empty()) {
+    if (!options.settingsFile.empty()) {
         std::string error;
-        if (!ReadSettingsFile(options.settings_file, state.settings, error)) {
+        if (!ReadSettingsFile(options.settingsFile, state.settings, error)) {
             std::fprintf(stderr, "k64-sim: %s\n", error.c_str());
             return 2;
         }
     }
     std::optional<StateStore> store;
-    if (!options.state_dir.empty()) {
-        store.emplace(options.state_dir);
+    if (!options.stateDir.empty()) {
+        store.emplace(options.stateDir);
         std::vector<std::string> warnings;
         const bool loaded = store->Load(state, warnings);
         for (const auto& w : warnings)
@@ -96,16 +96,16 @@ int main(int argc, char** argv)
         }
     }
 
-    int stop_pipe[2];
-    if (::pipe(stop_pipe) != 0) {
+    int stopPipe[2];
+    if (::pipe(stopPipe) != 0) {
         std::perror("k64-sim: pipe");
         return 1;
     }
-    for (int fd : stop_pipe) {
+    for (int fd : stopPipe) {
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }
-    g_stop_write = stop_pipe[1];
+    g_stop_write = stopPipe[1];
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -128,9 +128,9 @@ int main(int argc, char** argv)
         }
         std::printf("%s\n", server.SlavePath().c_str());
         std::fflush(stdout);
-        status = server.Run(stop_pipe[0]);
+        status = server.Run(stopPipe[0]);
     }
-    ::close(stop_pipe[0]);
-    ::close(stop_pipe[1]);
+    ::close(stopPipe[0]);
+    ::close(stopPipe[1]);
     return status;
 }

@@ -38,7 +38,7 @@ bool ParseMillis(const std::string& text, std::chrono::milliseconds& ms)
 
 struct OptionInfo {
     const char* name;
-    bool takes_value;
+    bool takesValue;
     // Returns an error text, empty on success.
     std::function<std::string(Options&, const std::string&)> apply;
 };
@@ -58,17 +58,17 @@ std::vector<OptionInfo> OptionTable()
          }},
         {"--state", true,
          [](Options& o, const std::string& v) {
-             o.state_dir = v;
+             o.stateDir = v;
              return std::string();
          }},
         {"--trace", true,
          [](Options& o, const std::string& v) {
-             o.trace_file = v;
+             o.traceFile = v;
              return std::string();
          }},
         {"--settings-file", true,
          [](Options& o, const std::string& v) {
-             o.settings_file = v;
+             o.settingsFile = v;
              return std::string();
          }},
         {"--id", true,
@@ -90,18 +90,18 @@ std::vector<OptionInfo> OptionTable()
          }},
         {"--build-date", true,
          [](Options& o, const std::string& v) {
-             o.seed.firmware.build_date = v;
+             o.seed.firmware.buildDate = v;
              return v.size() < kBuildDateField ? std::string()
                                                : "--build-date takes at most 31 bytes";
          }},
         {"--prepare-delay-ms", true,
          [](Options& o, const std::string& v) {
-             return ParseMillis(v, o.prepare_delay) ? std::string()
-                                                    : "--prepare-delay-ms needs 0 to 3600000";
+             return ParseMillis(v, o.prepareDelay) ? std::string()
+                                                   : "--prepare-delay-ms needs 0 to 3600000";
          }},
         {"--diag-interval-ms", true,
          [](Options& o, const std::string& v) {
-             return ParseMillis(v, o.diagnostic_interval) && o.diagnostic_interval.count() >= 10
+             return ParseMillis(v, o.diagnosticInterval) && o.diagnosticInterval.count() >= 10
                         ? std::string()
                         : "--diag-interval-ms needs 10 to 3600000";
          }},
@@ -110,7 +110,7 @@ std::vector<OptionInfo> OptionTable()
              std::uint16_t c = 0;
              if (!ParseCode(v, c))
                  return std::string("--no-reply needs a code from 0 to 32767");
-             o.faults.no_reply.insert(c);
+             o.faults.noReply.insert(c);
              return std::string();
          }},
         {"--wrong-reply", true,
@@ -118,7 +118,7 @@ std::vector<OptionInfo> OptionTable()
              std::uint16_t c = 0;
              if (!ParseCode(v, c))
                  return std::string("--wrong-reply needs a code from 0 to 32767");
-             o.faults.wrong_reply.insert(c);
+             o.faults.wrongReply.insert(c);
              return std::string();
          }},
         {"--malformed-reply", true,
@@ -126,7 +126,7 @@ std::vector<OptionInfo> OptionTable()
              std::uint16_t c = 0;
              if (!ParseCode(v, c))
                  return std::string("--malformed-reply needs a code from 0 to 32767");
-             o.faults.malformed_reply.insert(c);
+             o.faults.malformedReply.insert(c);
              return std::string();
          }},
         {"--delay", true,
@@ -148,17 +148,17 @@ std::vector<OptionInfo> OptionTable()
                  n == 0) {
                  return std::string("--drop-ack needs a fragment number from 1");
              }
-             o.faults.drop_ack.insert(n);
+             o.faults.dropAck.insert(n);
              return std::string();
          }},
         {"--reject-commit", false,
          [](Options& o, const std::string&) {
-             o.faults.reject_commit = true;
+             o.faults.rejectCommit = true;
              return std::string();
          }},
         {"--reset-settings-on-commit", false,
          [](Options& o, const std::string&) {
-             o.faults.reset_settings_on_commit = true;
+             o.faults.resetSettingsOnCommit = true;
              return std::string();
          }},
         {"--knock-after-ms", true,
@@ -166,7 +166,7 @@ std::vector<OptionInfo> OptionTable()
              std::chrono::milliseconds ms{};
              if (!ParseMillis(v, ms))
                  return std::string("--knock-after-ms needs 0 to 3600000");
-             o.knock_after = ms;
+             o.knockAfter = ms;
              return std::string();
          }},
         {"--hangup-after", true,
@@ -176,7 +176,7 @@ std::vector<OptionInfo> OptionTable()
                  n == 0) {
                  return std::string("--hangup-after needs a frame count from 1");
              }
-             o.hangup_after = n;
+             o.hangupAfter = n;
              return std::string();
          }},
     };
@@ -207,11 +207,11 @@ ParseResult ParseOptions(std::span<const std::string> args)
             result.error = "unknown option " + args[i];
             return result;
         }
-        if (option->takes_value && !value) {
+        if (option->takesValue && !value) {
             // The firmware version option has no value to take when it comes last: that is the
             // usual request for the program's own version.
             if (name == "--version" && i + 1 == args.size()) {
-                o.show_version = true;
+                o.showVersion = true;
                 continue;
             }
             if (i + 1 >= args.size()) {
@@ -219,7 +219,7 @@ ParseResult ParseOptions(std::span<const std::string> args)
                 return result;
             }
             value = args[++i];
-        } else if (!option->takes_value && value) {
+        } else if (!option->takesValue && value) {
             result.error = name + " takes no value";
             return result;
         }

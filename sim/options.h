@@ -19,18 +19,18 @@ inline constexpr const char* kDefaultBuildDate = "Sep 01 2016";
 
 struct Options {
     bool help = false;
-    bool show_version = false;  // --version with no value: the program's own version
-    std::string link;           // symlink to the pty, or empty
-    std::string state_dir;      // persistent state, or empty for memory only
-    std::string trace_file;     // frame trace, or empty
-    std::string settings_file;  // initial settings text, or empty
-    UnitState seed;             // the unit as it leaves the factory
+    bool showVersion = false;  // --version with no value: the program's own version
+    std::string link;          // symlink to the pty, or empty
+    std::string stateDir;      // persistent state, or empty for memory only
+    std::string traceFile;     // frame trace, or empty
+    std::string settingsFile;  // initial settings text, or empty
+    UnitState seed;            // the unit as it leaves the factory
     Faults faults;
-    std::chrono::milliseconds prepare_delay = kDefaultPrepareDelay;
-    std::chrono::milliseconds diagnostic_interval = kDefaultDiagnosticInterval;
-    std::optional<std::uint64_t> hangup_after;  // close the line when this request frame arrives
-    std::optional<std::chrono::milliseconds> knock_after;  // a knock this long after each start
-                                                           // of the diagnostic stream
+    std::chrono::milliseconds prepareDelay = kDefaultPrepareDelay;
+    std::chrono::milliseconds diagnosticInterval = kDefaultDiagnosticInterval;
+    std::optional<std::uint64_t> hangupAfter;  // close the line when this request frame arrives
+    std::optional<std::chrono::milliseconds> knockAfter;  // a knock this long after each start
+                                                          // of the diagnostic stream
 };
 
 struct ParseResult {

@@ -65,8 +65,8 @@ void Trace::Note(const std::string& text)
 }
 
 PtyServer::PtyServer(Options options, UnitState state, std::optional<StateStore> store)
-    : options_(std::move(options)),
-      unit_(std::move(state), options_.faults, options_.prepare_delay), store_(std::move(store))
+    : options_(std::move(options)), unit_(std::move(state), options_.faults, options_.prepareDelay),
+      store_(std::move(store))
 {
 }
 
@@ -79,8 +79,8 @@ PtyServer::~PtyServer()
 
 bool PtyServer::Open(std::string& error)
 {
-    if (!options_.trace_file.empty() && !trace_.Open(options_.trace_file)) {
-        error = "cannot write trace " + options_.trace_file + ": " + std::strerror(errno);
+    if (!options_.traceFile.empty() && !trace_.Open(options_.traceFile)) {
+        error = "cannot write trace " + options_.traceFile + ": " + std::strerror(errno);
         return false;
     }
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -93,27 +93,27 @@ bool PtyServer::Open(std::string& error)
         error = std::string("ptsname: ") + std::strerror(errno);
         return false;
     }
-    slave_path_ = name;
+    slavePath_ = name;
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
 
     // Raw mode is a property of the terminal, so one open is enough; closing it again leaves the
     // line "closed" until the tool opens it.
-    const int slave = ::open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int slave = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave < 0) {
-        error = "cannot open " + slave_path_ + ": " + std::strerror(errno);
+        error = "cannot open " + slavePath_ + ": " + std::strerror(errno);
         return false;
     }
     termios tio{};
-    bool raw_ok = ::tcgetattr(slave, &tio) == 0;
-    if (raw_ok) {
+    bool rawOk = ::tcgetattr(slave, &tio) == 0;
+    if (rawOk) {
         ::cfmakeraw(&tio);
         ::cfsetispeed(&tio, B9600);
         ::cfsetospeed(&tio, B9600);
-        raw_ok = ::tcsetattr(slave, TCSANOW, &tio) == 0;
+        rawOk = ::tcsetattr(slave, TCSANOW, &tio) == 0;
     }
     ::close(slave);
-    if (!raw_ok) {
+    if (!rawOk) {
         error = std::string("cannot set raw mode: ") + std::strerror(errno);
         return false;
     }
@@ -126,28 +126,28 @@ bool PtyServer::Open(std::string& error)
         }
         const std::string temp = options_.link + ".tmp." + std::to_string(::getpid());
         ::unlink(temp.c_str());
-        if (::symlink(slave_path_.c_str(), temp.c_str()) != 0 ||
+        if (::symlink(slavePath_.c_str(), temp.c_str()) != 0 ||
             ::rename(temp.c_str(), options_.link.c_str()) != 0) {
             error = "cannot make link " + options_.link + ": " + std::strerror(errno);
             ::unlink(temp.c_str());
             return false;
         }
-        link_made_ = true;
+        linkMade_ = true;
     }
-    watching_ = watch_.Start(slave_path_);
-    trace_.Note("serving on " + slave_path_ + (watching_ ? "" : " (no open/close notices)"));
+    watching_ = watch_.Start(slavePath_);
+    trace_.Note("serving on " + slavePath_ + (watching_ ? "" : " (no open/close notices)"));
     return true;
 }
 
 void PtyServer::RemoveLink()
 {
-    if (!link_made_)
+    if (!linkMade_)
         return;
-    link_made_ = false;
+    linkMade_ = false;
     // Only our own link: another simulator may have taken the name over since.
     char target[PATH_MAX];
     const ssize_t n = ::readlink(options_.link.c_str(), target, sizeof target - 1);
-    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == slave_path_)
+    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == slavePath_)
         ::unlink(options_.link.c_str());
 }
 
@@ -169,28 +169,28 @@ void PtyServer::HandleFrames(std::vector<Frame>& frames)
 {
     const auto now = Clock::now();
     for (Frame& frame : frames) {
-        if (hung_up_)
+        if (hungUp_)
             return;
-        ++frames_received_;
+        ++framesReceived_;
         std::vector<std::uint8_t> wire = EncodeFrame(frame.code, frame.payload, frame.flag);
         trace_.Bytes("rx", wire);
-        if (options_.hangup_after && frames_received_ >= *options_.hangup_after) {
-            trace_.Note("hanging up after frame " + std::to_string(frames_received_));
+        if (options_.hangupAfter && framesReceived_ >= *options_.hangupAfter) {
+            trace_.Note("hanging up after frame " + std::to_string(framesReceived_));
             HangUp();
             return;
         }
         Outcome out = unit_.Handle(frame);
         if (!out.note.empty())
             trace_.Note(out.note);
-        if (out.state_changed)
+        if (out.stateChanged)
             Persist();
-        if (out.stop_diagnostics)
-            diagnostics_on_ = false;
-        if (out.start_diagnostics && !diagnostics_on_) {
-            diagnostics_on_ = true;
-            next_diagnostics_ = now;
-            if (options_.knock_after)
-                knock_due_ = now + *options_.knock_after;
+        if (out.stopDiagnostics)
+            diagnosticsOn_ = false;
+        if (out.startDiagnostics && !diagnosticsOn_) {
+            diagnosticsOn_ = true;
+            nextDiagnostics_ = now;
+            if (options_.knockAfter)
+                knockDue_ = now + *options_.knockAfter;
         }
         if (!out.reply.empty()) {
             // Replies leave in the order of their requests, as from a unit that works one
@@ -207,8 +207,8 @@ void PtyServer::ReadLine()
 {
     std::uint8_t buffer[4096];
     std::vector<Frame> frames;
-    line_saw_hangup_ = false;
-    while (!hung_up_) {
+    lineSawHangup_ = false;
+    while (!hungUp_) {
         // Bytes of the next session can only follow this session's close notice, so applying
         // the notices first keeps every read within one session.
         CheckLine();
@@ -227,8 +227,8 @@ void PtyServer::ReadLine()
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EIO)
-            line_saw_hangup_ = true;  // nobody has the slave open
-        break;                        // EAGAIN: all read
+            lineSawHangup_ = true;  // nobody has the slave open
+        break;                      // EAGAIN: all read
     }
 }
 
@@ -239,8 +239,8 @@ void PtyServer::CheckLine()
     for (LineEvent event : watch_.Take()) {
         if (event != LineEvent::kClosed)
             continue;
-        if (own_closes_ > 0)
-            --own_closes_;
+        if (ownCloses_ > 0)
+            --ownCloses_;
         else if (connected_)
             Disconnected();
     }
@@ -255,22 +255,22 @@ void PtyServer::DropUnsent()
 void PtyServer::Disconnected()
 {
     connected_ = false;
-    last_close_ = Clock::now();
+    lastClose_ = Clock::now();
     if (parser_.Pending() != 0)
         trace_.Note("port closed, partial frame dropped");
     else
         trace_.Note("port closed");
     parser_.Reset();
     DropUnsent();
-    diagnostics_on_ = false;
+    diagnosticsOn_ = false;
     // A pty keeps unread bytes for the next opener, a real port does not: clear what the tool
     // left unread (diagnostic text, stray bytes) so it does not leak into the next exchange. This
     // only touches the unit-to-tool direction, so the tool's next request is never at risk; an
     // opener that reads before this runs may still see them.
-    const int slave = ::open(slave_path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int slave = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave >= 0) {
         if (watching_)
-            ++own_closes_;
+            ++ownCloses_;
         ::tcflush(slave, TCIFLUSH);
         ::close(slave);
     }
@@ -292,7 +292,7 @@ void PtyServer::FlushOutput()
 
 void PtyServer::HangUp()
 {
-    hung_up_ = true;
+    hungUp_ = true;
     if (master_ >= 0) {
         ::close(master_);
         master_ = -1;
@@ -300,9 +300,9 @@ void PtyServer::HangUp()
     RemoveLink();
 }
 
-int PtyServer::Run(int stop_fd)
+int PtyServer::Run(int stopFd)
 {
-    while (!hung_up_) {
+    while (!hungUp_) {
         CheckLine();
         if (!connected_) {
             pollfd probe{master_, POLLIN, 0};
@@ -316,7 +316,7 @@ int PtyServer::Run(int stop_fd)
             // carried out, but nothing may be sent into a closed line.
             if (probe.revents & POLLIN)
                 ReadLine();
-            if (hung_up_)
+            if (hungUp_)
                 break;
             if (connected_) {
                 Disconnected();
@@ -325,9 +325,9 @@ int PtyServer::Run(int stop_fd)
                 DropUnsent();
             }
             std::chrono::milliseconds wait = kReconnectPollIdle;
-            if (!watching_ && Clock::now() - last_close_ < kReconnectFastWindow)
+            if (!watching_ && Clock::now() - lastClose_ < kReconnectFastWindow)
                 wait = kReconnectPollFast;
-            pollfd fds[2] = {{stop_fd, POLLIN, 0}, {watch_.Fd(), POLLIN, 0}};
+            pollfd fds[2] = {{stopFd, POLLIN, 0}, {watch_.Fd(), POLLIN, 0}};
             ::poll(fds, watching_ ? 2 : 1, static_cast<int>(wait.count()));
             if (fds[0].revents & POLLIN)
                 break;
@@ -340,27 +340,27 @@ int PtyServer::Run(int stop_fd)
             Enqueue(pending_.front().bytes);
             pending_.pop_front();
         }
-        if (diagnostics_on_ && next_diagnostics_ <= now) {
-            if (knock_due_ && *knock_due_ <= now) {
+        if (diagnosticsOn_ && nextDiagnostics_ <= now) {
+            if (knockDue_ && *knockDue_ <= now) {
                 diagnostics_.Knock();
-                knock_due_.reset();
+                knockDue_.reset();
             }
             if (output_.size() < kMaxQueuedText) {
                 const std::string text = diagnostics_.NextLines();
                 trace_.Note("tx text " + text);
                 Enqueue(std::vector<std::uint8_t>(text.begin(), text.end()));
             }
-            next_diagnostics_ = now + options_.diagnostic_interval;
+            nextDiagnostics_ = now + options_.diagnosticInterval;
         }
         FlushOutput();
 
         Clock::duration wait = std::chrono::hours(1);
         if (!pending_.empty())
             wait = std::min(wait, pending_.front().due - now);
-        if (diagnostics_on_)
-            wait = std::min(wait, next_diagnostics_ - now);
+        if (diagnosticsOn_)
+            wait = std::min(wait, nextDiagnostics_ - now);
         pollfd fds[3] = {{master_, static_cast<short>(POLLIN | (output_.empty() ? 0 : POLLOUT)), 0},
-                         {stop_fd, POLLIN, 0},
+                         {stopFd, POLLIN, 0},
                          {watch_.Fd(), POLLIN, 0}};
         if (::poll(fds, watching_ ? 3 : 2, ToPollTimeout(wait)) < 0 && errno != EINTR) {
             std::fprintf(stderr, "k64-sim: poll: %s\n", std::strerror(errno));
@@ -372,9 +372,9 @@ int PtyServer::Run(int stop_fd)
             continue;  // notices first, then the line
         if (fds[0].revents & POLLIN)
             ReadLine();
-        if (hung_up_)
+        if (hungUp_)
             break;
-        if ((fds[0].revents & POLLHUP) || line_saw_hangup_) {
+        if ((fds[0].revents & POLLHUP) || lineSawHangup_) {
             if (connected_)
                 Disconnected();
         } else if (fds[0].revents & POLLOUT) {

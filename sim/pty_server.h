@@ -58,9 +58,9 @@ public:
 
     // Creates the pseudo-terminal (raw mode) and the link; false with `error` set on failure.
     bool Open(std::string& error);
-    const std::string& SlavePath() const { return slave_path_; }
-    // Serves until a byte arrives on `stop_fd` or the hang-up fault fires. Returns the exit status.
-    int Run(int stop_fd);
+    const std::string& SlavePath() const { return slavePath_; }
+    // Serves until a byte arrives on `stopFd` or the hang-up fault fires. Returns the exit status.
+    int Run(int stopFd);
 
 private:
     void ReadLine();
@@ -83,15 +83,15 @@ private:
     DiagnosticStream diagnostics_;
 
     int master_ = -1;
-    std::string slave_path_;
-    bool link_made_ = false;
+    std::string slavePath_;
+    bool linkMade_ = false;
     LineWatch watch_;
     bool watching_ = false;
-    int own_closes_ = 0;      // close notices caused by the server's own brief opens, to be skipped
+    int ownCloses_ = 0;       // close notices caused by the server's own brief opens, to be skipped
     bool connected_ = false;  // a session runs whose end has not been handled yet
-    bool hung_up_ = false;
-    bool line_saw_hangup_ = false;  // the last read met the closed slave
-    std::uint64_t frames_received_ = 0;
+    bool hungUp_ = false;
+    bool lineSawHangup_ = false;  // the last read met the closed slave
+    std::uint64_t framesReceived_ = 0;
 
     struct Pending {
         Clock::time_point due;
@@ -99,10 +99,10 @@ private:
     };
     std::deque<Pending> pending_;
     std::vector<std::uint8_t> output_;
-    bool diagnostics_on_ = false;
-    Clock::time_point next_diagnostics_{};
-    std::optional<Clock::time_point> knock_due_;
-    Clock::time_point last_close_ = Clock::now();
+    bool diagnosticsOn_ = false;
+    Clock::time_point nextDiagnostics_{};
+    std::optional<Clock::time_point> knockDue_;
+    Clock::time_point lastClose_ = Clock::now();
 };
 
 }  // namespace k64::sim

@@ -21,9 +21,9 @@ constexpr const char* kSoundFile = "sound.bin";
 constexpr std::size_t kFirmwareFileSize = kVersionRecordSize + 8;
 
 // Reads at most `limit` bytes; nullopt when the file is missing or longer than that.
-std::optional<std::string> ReadBounded(const std::string& path, std::size_t limit, bool& too_big)
+std::optional<std::string> ReadBounded(const std::string& path, std::size_t limit, bool& tooBig)
 {
-    too_big = false;
+    tooBig = false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
@@ -31,7 +31,7 @@ std::optional<std::string> ReadBounded(const std::string& path, std::size_t limi
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (bytes.size() > limit) {
-        too_big = true;
+        tooBig = true;
         return std::nullopt;
     }
     return bytes;
@@ -49,13 +49,13 @@ bool StateStore::Load(UnitState& state, std::vector<std::string>& warnings)
         warnings.push_back(ErrnoText("cannot create " + directory_));
         return false;
     }
-    bool too_big = false;
+    bool tooBig = false;
     auto path = [&](const char* name) { return directory_ + "/" + name; };
     auto complain = [&](const char* name, const char* why) {
         warnings.push_back(path(name) + ": " + why + ", ignored");
     };
 
-    if (auto text = ReadBounded(path(kIdFile), 16, too_big)) {
+    if (auto text = ReadBounded(path(kIdFile), 16, tooBig)) {
         std::uint32_t id = 0;
         while (!text->empty() && (text->back() == '\n' || text->back() == '\r'))
             text->pop_back();
@@ -66,49 +66,49 @@ bool StateStore::Load(UnitState& state, std::vector<std::string>& warnings)
             state.id = id;
         else
             complain(kIdFile, "not a number");
-    } else if (too_big) {
+    } else if (tooBig) {
         complain(kIdFile, "too long");
     }
 
-    if (auto text = ReadBounded(path(kSettingsFile), kMaxSettingsText, too_big)) {
+    if (auto text = ReadBounded(path(kSettingsFile), kMaxSettingsText, tooBig)) {
         // The text travels zero-terminated, so it cannot hold a zero itself.
         text->resize(std::strlen(text->c_str()));
         state.settings = std::move(*text);
-    } else if (too_big) {
+    } else if (tooBig) {
         complain(kSettingsFile, "too long");
     }
 
-    if (auto bytes = ReadBounded(path(kFirmwareFile), kFirmwareFileSize, too_big)) {
+    if (auto bytes = ReadBounded(path(kFirmwareFile), kFirmwareFileSize, tooBig)) {
         if (bytes->size() == kFirmwareFileSize) {
             const auto* p = reinterpret_cast<const std::uint8_t*>(bytes->data());
             state.firmware = VersionRecord::Decode(p);
-            state.firmware_size = ReadU32(p + kVersionRecordSize);
-            state.firmware_crc = ReadU32(p + kVersionRecordSize + 4);
+            state.firmwareSize = ReadU32(p + kVersionRecordSize);
+            state.firmwareCrc = ReadU32(p + kVersionRecordSize + 4);
         } else {
             complain(kFirmwareFile, "wrong size");
         }
-    } else if (too_big) {
+    } else if (tooBig) {
         complain(kFirmwareFile, "wrong size");
     }
 
-    if (auto bytes = ReadBounded(path(kSoundFile), kMaxTransferSize, too_big)) {
+    if (auto bytes = ReadBounded(path(kSoundFile), kMaxTransferSize, tooBig)) {
         state.sound.assign(bytes->begin(), bytes->end());
-    } else if (too_big) {
+    } else if (tooBig) {
         complain(kSoundFile, "too long");
     }
 
     saved_ = state;
-    have_saved_ = true;
+    haveSaved_ = true;
     return true;
 }
 
 bool StateStore::WriteFile(const std::string& name, const std::string& bytes, std::string& error)
 {
-    const std::string final_path = directory_ + "/" + name;
-    const std::string temp_path = final_path + ".tmp." + std::to_string(::getpid());
-    const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const std::string finalPath = directory_ + "/" + name;
+    const std::string tempPath = finalPath + ".tmp." + std::to_string(::getpid());
+    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        error = ErrnoText("cannot write " + temp_path);
+        error = ErrnoText("cannot write " + tempPath);
         return false;
     }
     std::size_t done = 0;
@@ -128,14 +128,14 @@ bool StateStore::WriteFile(const std::string& name, const std::string& bytes, st
     if (ok)
         error.clear();
     else
-        error = ErrnoText("cannot write " + temp_path);
+        error = ErrnoText("cannot write " + tempPath);
     ::close(fd);
-    if (ok && ::rename(temp_path.c_str(), final_path.c_str()) != 0) {
-        error = ErrnoText("cannot replace " + final_path);
+    if (ok && ::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
+        error = ErrnoText("cannot replace " + finalPath);
         ok = false;
     }
     if (!ok)
-        ::unlink(temp_path.c_str());
+        ::unlink(tempPath.c_str());
     return ok;
 }
 
@@ -153,23 +153,23 @@ bool StateStore::Save(const UnitState& state, std::string& error)
             error = why;
         }
     };
-    const bool all = !have_saved_;
+    const bool all = !haveSaved_;
     if (all || state.id != saved_.id)
         write(kIdFile, std::to_string(state.id) + "\n");
     if (all || state.settings != saved_.settings)
         write(kSettingsFile, state.settings);
     if (all || state.firmware.Text() != saved_.firmware.Text() ||
-        state.firmware_size != saved_.firmware_size || state.firmware_crc != saved_.firmware_crc) {
+        state.firmwareSize != saved_.firmwareSize || state.firmwareCrc != saved_.firmwareCrc) {
         std::vector<std::uint8_t> bytes = state.firmware.Encode();
-        AppendU32(bytes, state.firmware_size);
-        AppendU32(bytes, state.firmware_crc);
+        AppendU32(bytes, state.firmwareSize);
+        AppendU32(bytes, state.firmwareCrc);
         write(kFirmwareFile, std::string(bytes.begin(), bytes.end()));
     }
     if (all || state.sound != saved_.sound)
         write(kSoundFile, std::string(state.sound.begin(), state.sound.end()));
     if (ok) {
         saved_ = state;
-        have_saved_ = true;
+        haveSaved_ = true;
     }
     return ok;
 }

@@ -27,7 +27,7 @@ private:
 
     std::string directory_;
     UnitState saved_;
-    bool have_saved_ = false;
+    bool haveSaved_ = false;
 };
 
 }  // namespace k64::sim

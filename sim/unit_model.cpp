@@ -17,11 +17,11 @@ std::string BoundedText(const std::uint8_t* field, std::size_t size)
     return std::string(reinterpret_cast<const char*>(field), n);
 }
 
-std::vector<std::uint8_t> TextPayload(const std::string& text, bool honest_length)
+std::vector<std::uint8_t> TextPayload(const std::string& text, bool honestLength)
 {
     std::vector<std::uint8_t> payload;
     const std::size_t m = text.size();
-    AppendU16(payload, static_cast<std::uint16_t>(honest_length ? m : m + 1));
+    AppendU16(payload, static_cast<std::uint16_t>(honestLength ? m : m + 1));
     payload.insert(payload.end(), text.begin(), text.end());
     return payload;
 }
@@ -48,7 +48,7 @@ std::string CodeNote(const char* what, std::uint16_t code)
 
 }  // namespace
 
-std::string VersionRecord::Text() const { return type + "\n" + version + "\n" + build_date; }
+std::string VersionRecord::Text() const { return type + "\n" + version + "\n" + buildDate; }
 
 std::vector<std::uint8_t> VersionRecord::Encode() const
 {
@@ -58,7 +58,7 @@ std::vector<std::uint8_t> VersionRecord::Encode() const
     };
     put(type, 0, kTypeField);
     put(version, kTypeField, kVersionField);
-    put(build_date, kTypeField + kVersionField, kBuildDateField);
+    put(buildDate, kTypeField + kVersionField, kBuildDateField);
     return record;
 }
 
@@ -68,31 +68,31 @@ VersionRecord VersionRecord::Decode(const std::uint8_t* record)
             BoundedText(record + kTypeField + kVersionField, kBuildDateField)};
 }
 
-Unit::Unit(UnitState initial, Faults faults, std::chrono::milliseconds prepare_delay)
-    : state_(std::move(initial)), faults_(std::move(faults)), prepare_delay_(prepare_delay)
+Unit::Unit(UnitState initial, Faults faults, std::chrono::milliseconds prepareDelay)
+    : state_(std::move(initial)), faults_(std::move(faults)), prepareDelay_(prepareDelay)
 {
 }
 
-Outcome Unit::Answer(std::uint16_t request, std::uint16_t reply_code,
-                     std::vector<std::uint8_t> payload, std::chrono::milliseconds base_delay)
+Outcome Unit::Answer(std::uint16_t request, std::uint16_t replyCode,
+                     std::vector<std::uint8_t> payload, std::chrono::milliseconds baseDelay)
 {
     Outcome out;
-    if (faults_.no_reply.contains(request)) {
+    if (faults_.noReply.contains(request)) {
         out.note = "reply withheld on request";
         return out;
     }
-    if (faults_.wrong_reply.contains(request)) {
+    if (faults_.wrongReply.contains(request)) {
         // A well-formed answer, only not the one the request asks for.
-        if (reply_code == kIdInfo) {
-            reply_code = kText;
+        if (replyCode == kIdInfo) {
+            replyCode = kText;
             payload = TextPayload(state_.firmware.Text(), true);
         } else {
-            reply_code = kIdInfo;
+            replyCode = kIdInfo;
             payload = U32Payload(state_.id);
         }
         out.note = "wrong reply on request";
-    } else if (faults_.malformed_reply.contains(request)) {
-        switch (reply_code) {
+    } else if (faults_.malformedReply.contains(request)) {
+        switch (replyCode) {
         case kIdInfo: payload.push_back(0); break;  // five bytes instead of four
         case kText:  // length word one more than the text that follows
             payload = TextPayload(state_.firmware.Text(), false);
@@ -107,8 +107,8 @@ Outcome Unit::Answer(std::uint16_t request, std::uint16_t reply_code,
         }
         out.note = "malformed reply on request";
     }
-    out.reply = EncodeFrame(reply_code, payload);
-    out.delay = base_delay;
+    out.reply = EncodeFrame(replyCode, payload);
+    out.delay = baseDelay;
     if (auto it = faults_.delay.find(request); it != faults_.delay.end())
         out.delay += it->second;
     return out;
@@ -125,20 +125,20 @@ Outcome Unit::Handle(const Frame& request)
         const bool changed = id != state_.id;
         state_.id = id;
         Outcome out = Answer(kIdSet, kIdInfo, U32Payload(state_.id));
-        out.state_changed = changed;
+        out.stateChanged = changed;
         return out;
     }
     case kReqVersion: return Answer(kReqVersion, kText, TextPayload(state_.firmware.Text(), true));
     case kRestart: {
         Outcome out;
-        out.stop_diagnostics = true;
+        out.stopDiagnostics = true;
         out.note = transfer_ == TransferKind::kNone ? "restart" : "restart, transfer dropped";
         ForgetTransfer();
         return out;
     }
     case kDiagnosticModeEnable: {
         Outcome out;
-        out.start_diagnostics = true;
+        out.startDiagnostics = true;
         out.note = "diagnostic mode";
         return out;
     }
@@ -160,7 +160,7 @@ Outcome Unit::Handle(const Frame& request)
         std::vector<std::uint8_t> payload(state_.settings.begin(), state_.settings.end());
         payload.push_back(0);
         Outcome out = Answer(kSettings, kSettings, std::move(payload));
-        out.state_changed = changed;
+        out.stateChanged = changed;
         return out;
     }
     case kBeginFirmwareUpdate:
@@ -168,11 +168,11 @@ Outcome Unit::Handle(const Frame& request)
         ForgetTransfer();
         const bool sound = request.code == kBeginWaveUpdate;
         transfer_ = sound ? TransferKind::kSound : TransferKind::kFirmware;
-        Outcome out = Answer(request.code, kBeginUpdateAck, {}, prepare_delay_);
+        Outcome out = Answer(request.code, kBeginUpdateAck, {}, prepareDelay_);
         if (sound && !state_.sound.empty()) {
             // Preparing the sound storage erases what was there.
             state_.sound.clear();
-            out.state_changed = true;
+            out.stateChanged = true;
         }
         if (out.note.empty())
             out.note = sound ? "sound transfer prepared" : "firmware transfer prepared";
@@ -193,7 +193,7 @@ Outcome Unit::HandleFragment(const Frame& request)
     const std::uint16_t count = ReadU16(p.data() + 4);
     if (p.size() != kFragmentHeadSize + count)
         return Refuse("fragment count does not match its length");
-    const std::uint64_t number = ++fragments_seen_;
+    const std::uint64_t number = ++fragmentsSeen_;
     if (transfer_ == TransferKind::kNone)
         return Refuse("fragment without a prepared transfer");
     const std::uint64_t end = std::uint64_t{offset} + count;
@@ -205,7 +205,7 @@ Outcome Unit::HandleFragment(const Frame& request)
     }
     std::copy(p.begin() + kFragmentHeadSize, p.end(), received_.begin() + offset);
     std::fill(filled_.begin() + offset, filled_.begin() + static_cast<long>(end), true);
-    if (faults_.drop_ack.contains(number)) {
+    if (faults_.dropAck.contains(number)) {
         return Refuse("fragment " + std::to_string(number) + " stored, ack dropped on request");
     }
     return Answer(kDataFragment, kDataFragmentAck, {});
@@ -250,7 +250,7 @@ Outcome Unit::HandleCommit(const Frame& request)
     std::string why;
     if (transfer_ == TransferKind::kNone)
         why = "no transfer prepared";
-    else if (faults_.reject_commit)
+    else if (faults_.rejectCommit)
         why = "rejected on request";
     else
         why = CheckCommit(size, crc);
@@ -262,9 +262,9 @@ Outcome Unit::HandleCommit(const Frame& request)
     if (transfer_ == TransferKind::kFirmware) {
         state_.firmware =
             VersionRecord::Decode(received_.data() + kUpdateHeadSize + kVersionRecordOffset);
-        state_.firmware_size = size;
-        state_.firmware_crc = crc;
-        if (faults_.reset_settings_on_commit)
+        state_.firmwareSize = size;
+        state_.firmwareCrc = crc;
+        if (faults_.resetSettingsOnCommit)
             state_.settings.clear();
         out = Answer(kCommitUpdate, kCommitUpdateAck, {});
         out.note +=
@@ -274,7 +274,7 @@ Outcome Unit::HandleCommit(const Frame& request)
         out = Answer(kCommitUpdate, kCommitUpdateAck, {});
         out.note += (out.note.empty() ? "" : "; ") + std::string("sound data stored");
     }
-    out.state_changed = true;
+    out.stateChanged = true;
     ForgetTransfer();
     return out;
 }

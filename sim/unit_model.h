@@ -20,7 +20,7 @@ namespace k64::sim {
 struct VersionRecord {
     std::string type;
     std::string version;
-    std::string build_date;
+    std::string buildDate;
 
     // Type, LF, version, LF, build date: the text of the version answer.
     std::string Text() const;
@@ -36,8 +36,8 @@ struct UnitState {
     std::uint32_t id = 0;
     std::string settings;
     VersionRecord firmware;
-    std::uint32_t firmware_size = 0;  // last committed image, 0 = the factory firmware
-    std::uint32_t firmware_crc = 0;
+    std::uint32_t firmwareSize = 0;  // last committed image, 0 = the factory firmware
+    std::uint32_t firmwareCrc = 0;
     std::vector<std::uint8_t> sound;  // last committed sound container, head included
 
     bool operator==(const UnitState&) const = default;
@@ -45,14 +45,13 @@ struct UnitState {
 
 // Misbehaviour on demand. Codes are request codes.
 struct Faults {
-    std::set<std::uint16_t> no_reply{};     // act on the request, send nothing
-    std::set<std::uint16_t> wrong_reply{};  // answer with a well-formed frame of another code
-    std::set<std::uint16_t>
-        malformed_reply{};  // answer with the right code, payload not fitting it
+    std::set<std::uint16_t> noReply{};         // act on the request, send nothing
+    std::set<std::uint16_t> wrongReply{};      // answer with a well-formed frame of another code
+    std::set<std::uint16_t> malformedReply{};  // answer with the right code, payload not fitting it
     std::map<std::uint16_t, std::chrono::milliseconds> delay{};  // extra time before the answer
-    std::set<std::uint64_t> drop_ack{};  // 1-based numbers of data fragments stored but not acked
-    bool reject_commit = false;          // refuse every commit
-    bool reset_settings_on_commit = false;  // a committed firmware update clears the settings
+    std::set<std::uint64_t> dropAck{};   // 1-based numbers of data fragments stored but not acked
+    bool rejectCommit = false;           // refuse every commit
+    bool resetSettingsOnCommit = false;  // a committed firmware update clears the settings
 };
 
 enum class TransferKind { kNone, kFirmware, kSound };
@@ -60,15 +59,15 @@ enum class TransferKind { kNone, kFirmware, kSound };
 struct Outcome {
     std::vector<std::uint8_t> reply;  // whole frame; empty = nothing to send
     std::chrono::milliseconds delay{0};
-    bool start_diagnostics = false;
-    bool stop_diagnostics = false;  // the unit restarted
-    bool state_changed = false;     // persist UnitState now
-    std::string note;               // why a request was refused or what changed, for the trace
+    bool startDiagnostics = false;
+    bool stopDiagnostics = false;  // the unit restarted
+    bool stateChanged = false;     // persist UnitState now
+    std::string note;              // why a request was refused or what changed, for the trace
 };
 
 class Unit {
 public:
-    Unit(UnitState initial, Faults faults, std::chrono::milliseconds prepare_delay);
+    Unit(UnitState initial, Faults faults, std::chrono::milliseconds prepareDelay);
 
     Outcome Handle(const Frame& request);
 
@@ -77,8 +76,8 @@ public:
     std::size_t Received() const { return received_.size(); }
 
 private:
-    Outcome Answer(std::uint16_t request, std::uint16_t reply_code,
-                   std::vector<std::uint8_t> payload, std::chrono::milliseconds base_delay = {});
+    Outcome Answer(std::uint16_t request, std::uint16_t replyCode,
+                   std::vector<std::uint8_t> payload, std::chrono::milliseconds baseDelay = {});
     Outcome HandleFragment(const Frame& request);
     Outcome HandleCommit(const Frame& request);
     // Why the committed size/CRC do not describe what arrived; empty when they do.
@@ -87,11 +86,11 @@ private:
 
     UnitState state_;
     Faults faults_;
-    std::chrono::milliseconds prepare_delay_;
+    std::chrono::milliseconds prepareDelay_;
     TransferKind transfer_ = TransferKind::kNone;
     std::vector<std::uint8_t> received_;  // transfer buffer, up to the highest byte written
     std::vector<bool> filled_;            // which bytes of received_ a fragment has written
-    std::uint64_t fragments_seen_ = 0;
+    std::uint64_t fragmentsSeen_ = 0;
 };
 
 }  // namespace k64::sim

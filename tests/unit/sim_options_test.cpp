@@ -58,11 +58,11 @@ TEST(SimOptions, AcceptedValues)
     EXPECT_EQ(r.options.seed.id, 4294967295u);
     EXPECT_EQ(r.options.seed.firmware.version, "012345678901234");
     EXPECT_EQ(r.options.faults.delay.at(14), std::chrono::milliseconds(1500));
-    EXPECT_EQ(r.options.faults.no_reply, (std::set<std::uint16_t>{10, 200}));
-    EXPECT_EQ(r.options.faults.drop_ack, (std::set<std::uint64_t>{3}));
-    EXPECT_EQ(r.options.hangup_after, 5u);
-    EXPECT_TRUE(r.options.faults.reject_commit);
-    EXPECT_EQ(r.options.prepare_delay, std::chrono::milliseconds(0));
+    EXPECT_EQ(r.options.faults.noReply, (std::set<std::uint16_t>{10, 200}));
+    EXPECT_EQ(r.options.faults.dropAck, (std::set<std::uint64_t>{3}));
+    EXPECT_EQ(r.options.hangupAfter, 5u);
+    EXPECT_TRUE(r.options.faults.rejectCommit);
+    EXPECT_EQ(r.options.prepareDelay, std::chrono::milliseconds(0));
 }
 
 TEST(SimOptions, HelpNamesEveryOption)
@@ -81,9 +81,9 @@ TEST(SimOptions, HelpNamesEveryOption)
 // Last and without a value, --version asks for the program's version; with one it is the unit's.
 TEST(SimOptions, VersionOptionWithAndWithoutValue)
 {
-    EXPECT_TRUE(ParseOptions(Args{"--id", "5", "--version"}).options.show_version);
+    EXPECT_TRUE(ParseOptions(Args{"--id", "5", "--version"}).options.showVersion);
     const ParseResult r = ParseOptions(Args{"--version", "000.014", "--id", "5"});
-    EXPECT_FALSE(r.options.show_version);
+    EXPECT_FALSE(r.options.showVersion);
     EXPECT_EQ(r.options.seed.firmware.version, "000.014");
 }
 

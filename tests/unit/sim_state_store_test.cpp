@@ -27,8 +27,8 @@ TEST(SimStateStore, RoundTrip)
     saved.id = 99;
     saved.settings = "A=1\nB=2\n";
     saved.firmware = {"K64_r2", "000.014", "Sep 29 2016"};
-    saved.firmware_size = 74536;
-    saved.firmware_crc = 0xDEADBEEF;
+    saved.firmwareSize = 74536;
+    saved.firmwareCrc = 0xDEADBEEF;
     saved.sound = {8, 0, 0, 0, 1, 2, 3, 4};
     {
         StateStore store(dir);

@@ -106,7 +106,7 @@ TEST(SimUnitFirmware, RecordTextsAreBoundedToTheirFields)
     const VersionRecord r = VersionRecord::Decode(record.data());
     EXPECT_EQ(r.type.size(), 47u);
     EXPECT_EQ(r.version.size(), 15u);
-    EXPECT_EQ(r.build_date.size(), 31u);
+    EXPECT_EQ(r.buildDate.size(), 31u);
 }
 
 TEST(SimUnitSound, PrepareErasesAndCommitStoresTheContainer)
@@ -115,7 +115,7 @@ TEST(SimUnitSound, PrepareErasesAndCommitStoresTheContainer)
     s.sound = {1, 2, 3};
     Unit unit(s, {}, {});
     const Outcome prepared = unit.Handle(Request(kBeginWaveUpdate));
-    EXPECT_TRUE(prepared.state_changed);
+    EXPECT_TRUE(prepared.stateChanged);
     EXPECT_TRUE(unit.State().sound.empty());
     const Bytes data(1500, 0x80);
     Bytes container;
@@ -153,19 +153,19 @@ TEST(SimUnitFaults, ReplyShapes)
         Bytes reply_head;  // code word and payload length of the reply; empty = no reply
     } cases[] = {
         {"none", {}, kReqIdInfo, {0x0B, 0x00, 0x04, 0x00}},
-        {"no reply", {.no_reply = {kReqIdInfo}}, kReqIdInfo, {}},
-        {"wrong reply to id", {.wrong_reply = {kReqIdInfo}}, kReqIdInfo, {0x96, 0x00, 28, 0x00}},
+        {"no reply", {.noReply = {kReqIdInfo}}, kReqIdInfo, {}},
+        {"wrong reply to id", {.wrongReply = {kReqIdInfo}}, kReqIdInfo, {0x96, 0x00, 28, 0x00}},
         {"wrong reply to settings",
-         {.wrong_reply = {kReqSettings}},
+         {.wrongReply = {kReqSettings}},
          kReqSettings,
          {0x0B, 0x00, 0x04, 0x00}},
-        {"malformed id", {.malformed_reply = {kReqIdInfo}}, kReqIdInfo, {0x0B, 0x00, 0x05, 0x00}},
+        {"malformed id", {.malformedReply = {kReqIdInfo}}, kReqIdInfo, {0x0B, 0x00, 0x05, 0x00}},
         {"malformed version",
-         {.malformed_reply = {kReqVersion}},
+         {.malformedReply = {kReqVersion}},
          kReqVersion,
          {0x96, 0x00, 28, 0x00}},
         {"malformed prepare ack",
-         {.malformed_reply = {kBeginFirmwareUpdate}},
+         {.malformedReply = {kBeginFirmwareUpdate}},
          kBeginFirmwareUpdate,
          {0xC2, 0x00, 0x03, 0x00}},
     };
@@ -183,7 +183,7 @@ TEST(SimUnitFaults, ReplyShapes)
 
 TEST(SimUnitFaults, MalformedVersionLengthWordDisagreesWithTheText)
 {
-    Unit unit(Factory(), {.malformed_reply = {kReqVersion}}, {});
+    Unit unit(Factory(), {.malformedReply = {kReqVersion}}, {});
     const Outcome out = unit.Handle(Request(kReqVersion));
     const std::size_t payload = ReadU16(out.reply.data() + 2);
     EXPECT_NE(ReadU16(out.reply.data() + 4) + 2u, payload);
@@ -191,7 +191,7 @@ TEST(SimUnitFaults, MalformedVersionLengthWordDisagreesWithTheText)
 
 TEST(SimUnitFaults, DropAckCountsFragmentsFromOne)
 {
-    Unit unit(Factory(), {.drop_ack = {2}}, {});
+    Unit unit(Factory(), {.dropAck = {2}}, {});
     unit.Handle(Request(kBeginFirmwareUpdate));
     const Bytes block(16, 0xFF);
     EXPECT_FALSE(unit.Handle(FragmentAt(0, block)).reply.empty());
