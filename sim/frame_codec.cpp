@@ -77,6 +77,22 @@ void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v)
         out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
+std::vector<std::uint8_t> TextPayload(const std::string& text, bool honestLength)
+{
+    std::vector<std::uint8_t> payload;
+    const std::size_t m = text.size();
+    AppendU16(payload, static_cast<std::uint16_t>(honestLength ? m : m + 1));
+    payload.insert(payload.end(), text.begin(), text.end());
+    return payload;
+}
+
+std::vector<std::uint8_t> U32Payload(std::uint32_t v)
+{
+    std::vector<std::uint8_t> payload;
+    AppendU32(payload, v);
+    return payload;
+}
+
 std::vector<std::uint8_t> EncodeFrame(std::uint16_t code, std::span<const std::uint8_t> payload,
                                       bool flag)
 {

@@ -20,6 +20,11 @@ std::uint32_t ReadU32(const std::uint8_t* p);
 void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t v);
 void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v);
 
+// A text answer: its length as u16, then the text. A dishonest length counts one byte more than
+// the text has, as a faulty unit would send.
+std::vector<std::uint8_t> TextPayload(const std::string& text, bool honestLength = true);
+std::vector<std::uint8_t> U32Payload(std::uint32_t v);
+
 struct Frame {
     std::uint16_t code = 0;  // 15-bit command code
     bool flag = false;       // bit 15 of the code word

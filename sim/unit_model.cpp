@@ -17,22 +17,6 @@ std::string BoundedText(const std::uint8_t* field, std::size_t size)
     return std::string(reinterpret_cast<const char*>(field), n);
 }
 
-std::vector<std::uint8_t> TextPayload(const std::string& text, bool honestLength)
-{
-    std::vector<std::uint8_t> payload;
-    const std::size_t m = text.size();
-    AppendU16(payload, static_cast<std::uint16_t>(honestLength ? m : m + 1));
-    payload.insert(payload.end(), text.begin(), text.end());
-    return payload;
-}
-
-std::vector<std::uint8_t> U32Payload(std::uint32_t v)
-{
-    std::vector<std::uint8_t> payload;
-    AppendU32(payload, v);
-    return payload;
-}
-
 // No reply: the unit ignores what it cannot take, the tool's wait runs out.
 Outcome Refuse(std::string note)
 {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "support/pty_pair.h"
 #include "support/sim_process.h"
 
 namespace k64::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
 Bytes Concat(std::initializer_list<Bytes> parts)
@@ -25,8 +25,8 @@ Bytes Concat(std::initializer_list<Bytes> parts)
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-const Bytes kReqId = SimFrameBytes(10);
-const Bytes kReqVersion = SimFrameBytes(14);
+const Bytes kReqId = EncodeFrame(10);
+const Bytes kReqVersion = EncodeFrame(14);
 // Serial number 0x12345678, as the simulators below are started.
 const Bytes kIdReply = {0x0B, 0x00, 0x04, 0x00, 0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0};
 const std::string kVersionText = "K64_r2\n000.013\nSep 01 2016";
@@ -80,9 +80,9 @@ TEST_F(SimRequests, EachReadRequestGetsItsReply)
     ASSERT_TRUE(sim_->Started());
     const ReplyCase cases[] = {
         {"id", kReqId, kIdReply},
-        {"id with bit 15 set", SimFrameBytes(0x800A), kIdReply},
+        {"id with bit 15 set", EncodeFrame(0x800A), kIdReply},
         {"version", kReqVersion, kVersionReply},
-        {"settings", SimFrameBytes(200),
+        {"settings", EncodeFrame(200),
          Concat({{0xC9, 0x00, 16, 0x00}, Text("Key=1\nPin=0000\n"), {0, 0, 0, 0, 0}})},
     };
     for (const auto& c : cases) {
@@ -97,14 +97,14 @@ TEST_F(SimRequests, RequestsWithoutReplyLeaveTheLineClean)
         const char* name;
         Bytes request;
     } cases[] = {
-        {"restart", SimFrameBytes(15)},
-        {"unknown code 12", SimFrameBytes(12)},
-        {"unknown code 197", SimFrameBytes(197)},
-        {"id set with 3 bytes", SimFrameBytes(13, Bytes{1, 2, 3})},
-        {"fragment without prepare", SimFrameBytes(192, Bytes{0, 0, 0, 0, 1, 0, 0xAA})},
-        {"fragment count not matching", SimFrameBytes(192, Bytes{0, 0, 0, 0, 5, 0, 0xAA})},
-        {"commit without transfer", SimFrameBytes(190, Bytes{0, 0, 0, 0, 0, 0, 0, 0})},
-        {"reply code sent as request", SimFrameBytes(11, Bytes{1, 2, 3, 4})},
+        {"restart", EncodeFrame(15)},
+        {"unknown code 12", EncodeFrame(12)},
+        {"unknown code 197", EncodeFrame(197)},
+        {"id set with 3 bytes", EncodeFrame(13, Bytes{1, 2, 3})},
+        {"fragment without prepare", EncodeFrame(192, Bytes{0, 0, 0, 0, 1, 0, 0xAA})},
+        {"fragment count not matching", EncodeFrame(192, Bytes{0, 0, 0, 0, 5, 0, 0xAA})},
+        {"commit without transfer", EncodeFrame(190, Bytes{0, 0, 0, 0, 0, 0, 0, 0})},
+        {"reply code sent as request", EncodeFrame(11, Bytes{1, 2, 3, 4})},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Exchange(*sim_, Concat({c.request, kReqId}), kIdReply.size()), kIdReply)
@@ -145,7 +145,7 @@ TEST(SimUnitIdentity, SetIdAnswersWithTheNewIdAndKeepsIt)
     SimProcess sim(SimProgram(), BaseArgs());
     ASSERT_TRUE(sim.Started());
     const Bytes reply = {0x0B, 0x00, 0x04, 0x00, 0x05, 0x00, 0x00, 0x80, 0, 0, 0, 0};
-    EXPECT_EQ(Exchange(sim, SimFrameBytes(13, Bytes{0x05, 0x00, 0x00, 0x80}), reply.size()), reply);
+    EXPECT_EQ(Exchange(sim, EncodeFrame(13, Bytes{0x05, 0x00, 0x00, 0x80}), reply.size()), reply);
     EXPECT_EQ(Exchange(sim, kReqId, reply.size()), reply);
 }
 
@@ -154,9 +154,9 @@ TEST(SimUnitIdentity, WrittenSettingsAreEchoedAndReadBack)
     SimProcess sim(SimProgram(), BaseArgs());
     ASSERT_TRUE(sim.Started());
     const Bytes text = Concat({Text("Apn=internet\nTz=3\n"), {0}});
-    const Bytes frame = SimFrameBytes(201, text);
+    const Bytes frame = EncodeFrame(201, text);
     EXPECT_EQ(Exchange(sim, frame, frame.size()), frame);
-    EXPECT_EQ(Exchange(sim, SimFrameBytes(200), frame.size()), frame);
+    EXPECT_EQ(Exchange(sim, EncodeFrame(200), frame.size()), frame);
 }
 
 // Faults on demand, one simulator each.
@@ -203,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
             Concat({kIdReply, {0x96, 0x00, 28, 0x00, 27, 0x00}, Text(kVersionText), {0, 0, 0, 0}})},
         FaultCase{"malformed_settings",
                   {"--malformed-reply", "200"},
-                  SimFrameBytes(200),
+                  EncodeFrame(200),
                   Concat({{0xC9, 0x00, 0x00, 0x00, 0, 0, 0, 0}, kVersionReply})},
         FaultCase{
             "delay_keeps_order", {"--delay", "10:200"}, kReqId, Concat({kIdReply, kVersionReply})}),
@@ -267,7 +267,7 @@ TEST(SimDiagnostics, StreamsAllFourLineKindsUntilThePortCloses)
     ASSERT_TRUE(sim.Started());
     {
         SimLine line(sim.PtyPath());
-        ASSERT_TRUE(line.Write(SimFrameBytes(100)));
+        ASSERT_TRUE(line.Write(EncodeFrame(100)));
         std::set<std::string> seen;
         const Bytes stream = line.ReadUntil(
             [&](const Bytes& b) {

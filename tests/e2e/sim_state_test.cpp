@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "support/pty_pair.h"
 #include "support/sim_process.h"
 
 namespace k64::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
 Bytes Exchange(const SimProcess& sim, const Bytes& request, std::size_t expect)
@@ -32,13 +32,13 @@ std::string FreshDir(const std::string& name)
 TEST(SimState, SettingsAndIdSurviveARestart)
 {
     const std::string dir = FreshDir("sim_state");
-    const Bytes settings = SimFrameBytes(201, Bytes{'A', '=', '7', '\n', 0});
+    const Bytes settings = EncodeFrame(201, Bytes{'A', '=', '7', '\n', 0});
     const Bytes id_reply = {0x0B, 0x00, 0x04, 0x00, 0x09, 0x00, 0x00, 0x00, 0, 0, 0, 0};
     {
         SimProcess sim(SimProgram(), {"--state", dir, "--id", "1"});
         ASSERT_TRUE(sim.Started());
         ASSERT_EQ(Exchange(sim, settings, settings.size()), settings);
-        ASSERT_EQ(Exchange(sim, SimFrameBytes(13, Bytes{9, 0, 0, 0}), id_reply.size()), id_reply);
+        ASSERT_EQ(Exchange(sim, EncodeFrame(13, Bytes{9, 0, 0, 0}), id_reply.size()), id_reply);
         EXPECT_EQ(sim.Stop(), 0);
     }
     for (const auto& entry : fs::directory_iterator(dir)) {
@@ -47,8 +47,8 @@ TEST(SimState, SettingsAndIdSurviveARestart)
     // The saved state wins over the factory values given on the command line.
     SimProcess sim(SimProgram(), {"--state", dir, "--id", "1"});
     ASSERT_TRUE(sim.Started());
-    EXPECT_EQ(Exchange(sim, SimFrameBytes(200), settings.size()), settings);
-    EXPECT_EQ(Exchange(sim, SimFrameBytes(10), id_reply.size()), id_reply);
+    EXPECT_EQ(Exchange(sim, EncodeFrame(200), settings.size()), settings);
+    EXPECT_EQ(Exchange(sim, EncodeFrame(10), id_reply.size()), id_reply);
 }
 
 TEST(SimState, WithoutStateDirNothingIsKept)
@@ -57,12 +57,12 @@ TEST(SimState, WithoutStateDirNothingIsKept)
     {
         SimProcess sim(SimProgram(), {});
         ASSERT_TRUE(sim.Started());
-        const Bytes settings = SimFrameBytes(201, Bytes{'B', '=', '1', 0});
+        const Bytes settings = EncodeFrame(201, Bytes{'B', '=', '1', 0});
         ASSERT_EQ(Exchange(sim, settings, settings.size()), settings);
     }
     SimProcess sim(SimProgram(), {});
     ASSERT_TRUE(sim.Started());
-    EXPECT_EQ(Exchange(sim, SimFrameBytes(200), empty_settings.size()), empty_settings);
+    EXPECT_EQ(Exchange(sim, EncodeFrame(200), empty_settings.size()), empty_settings);
 }
 
 TEST(SimLink, PointsAtTheTerminalWhileRunning)
@@ -77,7 +77,7 @@ TEST(SimLink, PointsAtTheTerminalWhileRunning)
         EXPECT_EQ(fs::read_symlink(link, ec).string(), path);
         // The link opens the unit like the terminal path does.
         SimLine line(link);
-        ASSERT_TRUE(line.Write(SimFrameBytes(14)));
+        ASSERT_TRUE(line.Write(EncodeFrame(14)));
         EXPECT_EQ(line.Read(2), (Bytes{0x96, 0x00}));
         EXPECT_EQ(sim.Stop(), 0);
     }

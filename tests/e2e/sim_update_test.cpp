@@ -5,24 +5,18 @@
 #include <vector>
 
 #include "sim/frame_codec.h"
+#include "support/pty_pair.h"
 #include "support/sim_process.h"
 
 namespace k64::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
 const Bytes kPrepareAck = {0xC2, 0, 0, 0, 0, 0, 0, 0};
 const Bytes kFragmentAck = {0xC1, 0, 0, 0, 0, 0, 0, 0};
 const Bytes kCommitAck = {0xBF, 0, 0, 0, 0, 0, 0, 0};
 const Bytes kIdReply = {0x0B, 0x00, 0x04, 0x00, 0x2A, 0, 0, 0, 0, 0, 0, 0};  // id 42
-
-Bytes Le32(std::uint32_t v)
-{
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-}
 
 Bytes Concat(std::initializer_list<Bytes> parts)
 {
@@ -51,11 +45,12 @@ Bytes Image(std::size_t size, const std::string& version)
 
 Bytes Fragment(std::uint32_t offset, const Bytes& buffer, std::size_t at, std::size_t count)
 {
-    Bytes payload = Concat(
-        {Le32(offset), {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)}});
+    Bytes payload =
+        Concat({U32Payload(offset),
+                {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)}});
     payload.insert(payload.end(), buffer.begin() + static_cast<long>(at),
                    buffer.begin() + static_cast<long>(at + count));
-    return SimFrameBytes(192, payload);
+    return EncodeFrame(192, payload);
 }
 
 class Unit {
@@ -78,12 +73,12 @@ public:
     // True when the request got no answer: an id request sent after it is answered first.
     bool Unanswered(const Bytes& request)
     {
-        return Exchange(Concat({request, SimFrameBytes(10)}), kIdReply.size()) == kIdReply;
+        return Exchange(Concat({request, EncodeFrame(10)}), kIdReply.size()) == kIdReply;
     }
     // Prepare and send `buffer` in 1024-byte blocks; false at the first missing acknowledgement.
     bool Send(std::uint16_t prepare, const Bytes& buffer)
     {
-        if (Exchange(SimFrameBytes(prepare), kPrepareAck.size()) != kPrepareAck)
+        if (Exchange(EncodeFrame(prepare), kPrepareAck.size()) != kPrepareAck)
             return false;
         for (std::size_t at = 0; at < buffer.size(); at += 1024) {
             const std::size_t n = std::min<std::size_t>(1024, buffer.size() - at);
@@ -98,9 +93,9 @@ public:
     // sent after it is answered first).
     bool Commit(std::uint32_t size, std::uint32_t crc)
     {
-        const Bytes commit = SimFrameBytes(190, Concat({Le32(size), Le32(crc)}));
+        const Bytes commit = EncodeFrame(190, Concat({U32Payload(size), U32Payload(crc)}));
         SimLine line(sim_->PtyPath());
-        EXPECT_TRUE(line.Write(Concat({commit, SimFrameBytes(10)})));
+        EXPECT_TRUE(line.Write(Concat({commit, EncodeFrame(10)})));
         const Bytes first = line.Read(kCommitAck.size());
         if (first == kCommitAck) {
             EXPECT_EQ(line.Read(kIdReply.size()), kIdReply);
@@ -111,7 +106,7 @@ public:
     }
     std::string Version()
     {
-        const Bytes reply = Exchange(SimFrameBytes(14), 8 + 2 + 26);
+        const Bytes reply = Exchange(EncodeFrame(14), 8 + 2 + 26);
         if (reply.size() < 10)
             return {};
         const std::string text(reply.begin() + 6, reply.end() - 4);
@@ -173,7 +168,7 @@ TEST(SimFirmwareUpdate, RestartForgetsAnUnfinishedTransfer)
     Unit unit;
     ASSERT_TRUE(unit.Started());
     ASSERT_TRUE(unit.Send(195, FirmwareBuffer(image)));
-    EXPECT_TRUE(unit.Unanswered(SimFrameBytes(15)));
+    EXPECT_TRUE(unit.Unanswered(EncodeFrame(15)));
     EXPECT_FALSE(unit.Commit(static_cast<std::uint32_t>(image.size()), sim::Crc32Plain(image)));
     EXPECT_EQ(unit.Version(), "000.013");
 }
@@ -192,7 +187,7 @@ TEST(SimFirmwareUpdate, FaultOptionsRefuseTheirStep)
         Unit unit({"--drop-ack", "2"});
         ASSERT_TRUE(unit.Started());
         const Bytes buffer = FirmwareBuffer(image);
-        ASSERT_EQ(unit.Exchange(SimFrameBytes(195), 8), kPrepareAck);
+        ASSERT_EQ(unit.Exchange(EncodeFrame(195), 8), kPrepareAck);
         EXPECT_EQ(unit.Exchange(Fragment(0, buffer, 0, 1024), 8), kFragmentAck);
         EXPECT_TRUE(unit.Unanswered(Fragment(1024, buffer, 1024, 1024)));
         // The unacknowledged block was stored all the same; the rest completes the image.
@@ -206,7 +201,7 @@ TEST(SimTransferBuffer, FragmentsBeyondTwoMebibytesAreRefused)
 {
     Unit unit;
     ASSERT_TRUE(unit.Started());
-    ASSERT_EQ(unit.Exchange(SimFrameBytes(195), 8), kPrepareAck);
+    ASSERT_EQ(unit.Exchange(EncodeFrame(195), 8), kPrepareAck);
     const Bytes three = {1, 2, 3};
     const struct {
         std::uint32_t offset;
@@ -225,7 +220,7 @@ TEST(SimTransferBuffer, FragmentsBeyondTwoMebibytesAreRefused)
 // Sound container: two head words (length, checksum of what follows), then the data.
 Bytes Container(const Bytes& data, std::uint32_t length, std::uint32_t crc)
 {
-    return Concat({Le32(length), Le32(crc), data});
+    return Concat({U32Payload(length), U32Payload(crc), data});
 }
 
 TEST(SimSoundUpdate, CommitMustMatchTheHeadAndTheHeadTheData)

@@ -275,12 +275,13 @@ TEST_P(UpdateFirmwareReplyTest, OddVersionRepliesAreBounded)
 {
     const ReplyCase& c = GetParam();
     PtyPair pty;
-    const auto identify = IdentifyingUnit(1, c.reply);
     // The prepare request is answered with the wrong code, so a run that gets there ends at once.
     ScriptedUnit unit(pty, [&](const Frame& f) -> UnitReply {
-        if ((f.codeWord & 0x7FFF) == 195)
-            return {EncodeFrame(193)};
-        return identify(f);
+        switch (f.code) {
+        case 10: return {EncodeFrame(11, U32Payload(1))};
+        case 14: return {EncodeFrame(150, TextPayload(c.reply))};
+        default: return {EncodeFrame(193)};
+        }
     });
     MemoryPortStore store(pty.SlavePath());
     ListPortCatalog catalog;

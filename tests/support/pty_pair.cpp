@@ -79,25 +79,6 @@ void PtyPair::CloseMaster()
     master_ = -1;
 }
 
-Bytes LittleEndian32(std::uint32_t v)
-{
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-}
-
-Bytes EncodeFrame(std::uint16_t codeWord, const Bytes& payload)
-{
-    // Sized once up front: growing a 4-byte vector by insert trips a false array-bounds
-    // warning in g++ 12 at -O2.
-    Bytes out(payload.size() + 8, 0);
-    out[0] = static_cast<std::uint8_t>(codeWord);
-    out[1] = static_cast<std::uint8_t>(codeWord >> 8);
-    out[2] = static_cast<std::uint8_t>(payload.size());
-    out[3] = static_cast<std::uint8_t>(payload.size() >> 8);
-    std::copy(payload.begin(), payload.end(), out.begin() + 4);
-    return out;
-}
-
 ScriptedUnit::ScriptedUnit(PtyPair& pty, Handler handler) : pty_(pty), handler_(std::move(handler))
 {
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0)
@@ -134,7 +115,7 @@ bool ScriptedUnit::WaitFrames(std::size_t count, milliseconds limit) const
 
 void ScriptedUnit::Run()
 {
-    Bytes pending;
+    sim::FrameParser parser;
     for (;;) {
         const int master = pty_.Master();
         if (master < 0)
@@ -153,15 +134,9 @@ void ScriptedUnit::Run()
         const ssize_t n = ::read(master, buf, sizeof buf);
         if (n <= 0)
             continue;
-        pending.insert(pending.end(), buf, buf + n);
-        while (pending.size() >= 4) {
-            const std::size_t length = pending[2] | pending[3] << 8;
-            if (pending.size() < length + 8)
-                break;
-            Frame frame{
-                static_cast<std::uint16_t>(pending[0] | pending[1] << 8),
-                Bytes(pending.begin() + 4, pending.begin() + 4 + static_cast<long>(length))};
-            pending.erase(pending.begin(), pending.begin() + static_cast<long>(length + 8));
+        std::vector<Frame> arrived;
+        parser.Feed(std::span<const std::uint8_t>(buf, static_cast<std::size_t>(n)), arrived);
+        for (const Frame& frame : arrived) {
             {
                 std::lock_guard lock(mutex_);
                 frames_.push_back(frame);
@@ -181,19 +156,15 @@ void ScriptedUnit::Run()
     }
 }
 
-ScriptedUnit::Handler IdentifyingUnit(std::uint32_t id, std::string versionText)
+ScriptedUnit::Handler ModelUnit(std::uint32_t id, sim::VersionRecord firmware)
 {
-    return [id, versionText](const Frame& f) -> UnitReply {
-        switch (f.codeWord & 0x7FFF) {
-        case 10: return {EncodeFrame(11, LittleEndian32(id))};
-        case 14: {
-            Bytes payload{static_cast<std::uint8_t>(versionText.size()),
-                          static_cast<std::uint8_t>(versionText.size() >> 8)};
-            payload.insert(payload.end(), versionText.begin(), versionText.end());
-            return {EncodeFrame(150, payload)};
-        }
-        default: return {};
-        }
+    sim::UnitState state;
+    state.id = id;
+    state.firmware = std::move(firmware);
+    auto unit = std::make_shared<sim::Unit>(std::move(state), sim::Faults{}, milliseconds(0));
+    return [unit](const Frame& f) {
+        const sim::Outcome out = unit->Handle(f);
+        return UnitReply{out.reply, out.delay};
     };
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 // Kernel pseudo-terminal pairs for serial tests: the code under test opens the slave path as its
 // serial port, the test plays the unit on the master descriptor. ScriptedUnit answers frames
-// from a thread; ScaledClock lets reply time-outs pass faster than real time.
+// from a thread with the simulator's codec (kept apart from the tool's, so that a fault in one
+// is not mirrored in the other); ScaledClock lets reply time-outs pass faster than real time.
 
 #include "device/wait_clock.h"
+#include "sim/frame_codec.h"
+#include "sim/unit_model.h"
 
 #include <chrono>
 #include <cstdint>
@@ -42,16 +45,16 @@ private:
     std::string slavePath_;
 };
 
-// A frame as the unit sees it.
-struct Frame {
-    std::uint16_t codeWord = 0;
-    Bytes payload;
-};
+// A request frame as the unit sees it.
+using sim::Frame;
+using sim::TextPayload;
+using sim::U32Payload;
 
-// The test's own frame encoder (code word, length, payload, four zero bytes), kept apart from
-// the product's so that a fault in one is not mirrored in the other.
-Bytes EncodeFrame(std::uint16_t codeWord, const Bytes& payload = {});
-Bytes LittleEndian32(std::uint32_t v);
+// A whole frame for a code word (bit 15 is the flag), in the simulator's encoding.
+inline Bytes EncodeFrame(std::uint16_t codeWord, const Bytes& payload = {})
+{
+    return sim::EncodeFrame(codeWord, payload, (codeWord & sim::kFlagBit) != 0);
+}
 
 struct UnitReply {
     Bytes bytes;                         // written to the line as they are
@@ -84,8 +87,8 @@ private:
     std::thread thread_;
 };
 
-// A unit that answers the id and version requests as a real one would.
-ScriptedUnit::Handler IdentifyingUnit(std::uint32_t id, std::string versionText);
+// The simulator's unit model behind a ScriptedUnit, with its serial number and version record.
+ScriptedUnit::Handler ModelUnit(std::uint32_t id, sim::VersionRecord firmware);
 
 // Time that runs `scale` times faster than the steady clock.
 class ScaledClock final : public WaitClock {

@@ -111,10 +111,4 @@ bool SimLine::WaitHangup(std::chrono::milliseconds timeout)
     }
 }
 
-std::vector<std::uint8_t> SimFrameBytes(std::uint16_t code_word,
-                                        std::span<const std::uint8_t> payload)
-{
-    return EncodeFrame(code_word, Bytes(payload.begin(), payload.end()));
-}
-
 }  // namespace k64::test

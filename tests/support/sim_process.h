@@ -71,8 +71,4 @@ private:
     int fd_ = -1;
 };
 
-// A frame as the tool writes it: code word, payload length, payload, four zero bytes.
-std::vector<std::uint8_t> SimFrameBytes(std::uint16_t code_word,
-                                        std::span<const std::uint8_t> payload = {});
-
 }  // namespace k64::test

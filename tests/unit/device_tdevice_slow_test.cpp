@@ -61,7 +61,7 @@ TEST(FindPortSlow, SilentPortCostsOneTimeoutThenTheScanGoesOn)
 {
     PtyPair silentPty, unitPty;
     ScriptedUnit silent(silentPty, [](const Frame&) { return UnitReply{}; });
-    ScriptedUnit unit(unitPty, k64::test::IdentifyingUnit(77, "K64_r0\n000.014\nSep 29 2016"));
+    ScriptedUnit unit(unitPty, k64::test::ModelUnit(77, {"K64_r0", "000.014", "Sep 29 2016"}));
     MemoryPortStore store;
     ListPortCatalog catalog;
     catalog.names = {silentPty.SlavePath(), unitPty.SlavePath()};

@@ -20,12 +20,14 @@ using k64::test::Bytes;
 using k64::test::EncodeFrame;
 using k64::test::Frame;
 using k64::test::ListPortCatalog;
-using k64::test::LittleEndian32;
 using k64::test::MemoryPortStore;
+using k64::test::ModelUnit;
 using k64::test::PtyPair;
 using k64::test::RecordingMessages;
 using k64::test::ScaledClock;
 using k64::test::ScriptedUnit;
+using k64::test::TextPayload;
+using k64::test::U32Payload;
 using k64::test::UnitReply;
 using std::chrono::milliseconds;
 
@@ -35,13 +37,6 @@ public:
     TimePoint Now() const override { return TimePoint{}; }
     milliseconds RealSpan(milliseconds span) const override { return span; }
 };
-
-Bytes Text150(const std::string& text)
-{
-    Bytes p{static_cast<std::uint8_t>(text.size()), static_cast<std::uint8_t>(text.size() >> 8)};
-    p.insert(p.end(), text.begin(), text.end());
-    return p;
-}
 
 Bytes Zstr(const std::string& s)
 {
@@ -58,11 +53,16 @@ Bytes Cat(Bytes a, const Bytes& b)
 
 const std::string kUntouched = "untouched";
 
+struct Request {
+    std::uint16_t code;
+    Bytes payload;
+};
+
 struct Op {
     const char* name;
     // Runs the operation; `out` renders its output, left as kUntouched when none was written.
     std::function<int(TDevice&, std::string* out)> call;
-    Frame request;
+    Request request;
     Bytes goodReply;
     std::string goodOutput;
     Bytes wrongCodeReply;
@@ -84,7 +84,7 @@ const Op kOps[] = {
      {200, {}},
      EncodeFrame(201, Zstr("a=1\nb=2\n")),
      "a=1\nb=2\n",
-     EncodeFrame(11, LittleEndian32(1)),
+     EncodeFrame(11, U32Payload(1)),
      EncodeFrame(12, {}),
      milliseconds(4000)},
     {"WriteSettings",
@@ -111,8 +111,8 @@ const Op kOps[] = {
      milliseconds(4000)},
     {"SetId",
      [](TDevice& d, std::string*) { return d.SetId(77); },
-     {13, LittleEndian32(77)},
-     EncodeFrame(11, LittleEndian32(77)),
+     {13, U32Payload(77)},
+     EncodeFrame(11, U32Payload(77)),
      kUntouched,
      EncodeFrame(194),
      EncodeFrame(11, {1, 2, 3}),
@@ -120,7 +120,7 @@ const Op kOps[] = {
     {"GetVersion",
      [](TDevice& d, std::string* out) { return d.GetVersion(out); },
      {14, {}},
-     EncodeFrame(150, Text150("K64_r2\n000.014\nSep 29 2016")),
+     EncodeFrame(150, TextPayload("K64_r2\n000.014\nSep 29 2016")),
      "K64_r2\n000.014\nSep 29 2016",
      EncodeFrame(201, Zstr("K64")),
      EncodeFrame(150, {5, 0, 'K', '6'}),
@@ -146,7 +146,7 @@ const Op kOps[] = {
          const Bytes block = Block();
          return d.SendDataFragment(block.data(), 2048, 1024);
      },
-     {192, Cat(Cat(LittleEndian32(2048), {0x00, 0x04}), Block())},
+     {192, Cat(Cat(U32Payload(2048), {0x00, 0x04}), Block())},
      EncodeFrame(193),
      kUntouched,
      EncodeFrame(191),
@@ -229,7 +229,8 @@ TEST_P(Exchange, ResultOutputAndWire)
     ASSERT_TRUE(unit.WaitFrames(1, milliseconds(2000)));
     const auto frames = unit.Frames();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].codeWord, op.request.codeWord);
+    EXPECT_EQ(frames[0].code, op.request.code);
+    EXPECT_FALSE(frames[0].flag);
     EXPECT_EQ(frames[0].payload, op.request.payload);
     if (expected == kNoReply) {
         EXPECT_EQ(timeoutDuringWait, op.timeout);
@@ -267,7 +268,7 @@ TEST(TDevice, NestedExchangeIsRefusedWithoutTouchingThePort)
 {
     Rig rig;
     ScriptedUnit unit(rig.pty, [](const Frame&) {
-        return UnitReply{EncodeFrame(11, LittleEndian32(5)), milliseconds(40)};
+        return UnitReply{EncodeFrame(11, U32Payload(5)), milliseconds(40)};
     });
     int nested = 0;
     bool busySeen = false;
@@ -293,8 +294,8 @@ TEST(TDevice, LateReplyIsNotTakenByTheNextExchange)
     ScriptedUnit unit(rig.pty, [&](const Frame&) {
         ++requests;
         if (requests == 1)  // well after the 4 s (80 ms real) wait gave up
-            return UnitReply{EncodeFrame(11, LittleEndian32(111)), milliseconds(300)};
-        return UnitReply{EncodeFrame(11, LittleEndian32(222))};
+            return UnitReply{EncodeFrame(11, U32Payload(111)), milliseconds(300)};
+        return UnitReply{EncodeFrame(11, U32Payload(222))};
     });
     std::uint32_t id = 0;
     EXPECT_EQ(rig.device.GetId(&id), kNoReply);
@@ -366,7 +367,7 @@ TEST(TDevice, SlowWindowStillCarriesTheWholeFrame)
     const Bytes block = Block();
     EXPECT_EQ(rig.device.SendDataFragment(block.data(), 0, 1024), kOk);
     ASSERT_EQ(unit.Frames().size(), 1u);
-    EXPECT_EQ(unit.Frames()[0].payload, Cat(Cat(LittleEndian32(0), {0x00, 0x04}), block));
+    EXPECT_EQ(unit.Frames()[0].payload, Cat(Cat(U32Payload(0), {0x00, 0x04}), block));
 }
 
 TEST(TDevice, DiagnosticModeKeepsThePortOpenForTheText)
@@ -378,7 +379,7 @@ TEST(TDevice, DiagnosticModeKeepsThePortOpenForTheText)
     EXPECT_EQ(rig.device.EnableDiagnosticMode(), 0);
     EXPECT_TRUE(rig.device.Port().IsOpen());
     ASSERT_TRUE(unit.WaitFrames(1, milliseconds(2000)));
-    EXPECT_EQ(unit.Frames()[0].codeWord, 100);
+    EXPECT_EQ(unit.Frames()[0].code, 100);
     char text[6] = {};
     EXPECT_EQ(rig.device.InputStream().Read(text, 6), 6);
     EXPECT_EQ(std::string(text, 6), "$VS:1\n");
@@ -397,7 +398,7 @@ TEST(TDevice, RestartSendsAndCloses)
     EXPECT_EQ(rig.device.Restart(), kOk);
     EXPECT_FALSE(rig.device.Port().IsOpen());
     ASSERT_TRUE(unit.WaitFrames(1, milliseconds(2000)));
-    EXPECT_EQ(unit.Frames()[0].codeWord, 15);
+    EXPECT_EQ(unit.Frames()[0].code, 15);
     EXPECT_TRUE(unit.Frames()[0].payload.empty());
 
     rig.device.SetPortName("/dev/k64-no-such-port");
@@ -408,7 +409,7 @@ TEST(TDevice, ExchangeOnAnOpenPortUsesItAndClosesIt)
 {
     Rig rig;
     ScriptedUnit unit(rig.pty, [](const Frame& f) {
-        return f.codeWord == 100 ? UnitReply{} : UnitReply{EncodeFrame(11, LittleEndian32(9))};
+        return f.code == 100 ? UnitReply{} : UnitReply{EncodeFrame(11, U32Payload(9))};
     });
     ASSERT_EQ(rig.device.EnableDiagnosticMode(), 0);
     ASSERT_TRUE(unit.WaitFrames(1, milliseconds(2000)));
@@ -470,13 +471,14 @@ TEST(FindPort, ReportsAndStoresTheFirstUnit)
     PtyPair silent, first, other, second;
     ScriptedUnit quiet(silent, [](const Frame&) { return UnitReply{}; });
     // "К64" with a Cyrillic first letter, as the unit sends it in Windows-1251.
-    ScriptedUnit unitA(first, k64::test::IdentifyingUnit(4242, "\xCA"
-                                                               "64_r2\n000.014\nSep 29 2016"));
+    ScriptedUnit unitA(first, ModelUnit(4242, {"\xCA"
+                                               "64_r2",
+                                               "000.014", "Sep 29 2016"}));
     ScriptedUnit badVersion(other, [](const Frame& f) {
-        return f.codeWord == 10 ? UnitReply{EncodeFrame(11, LittleEndian32(1))}
-                                : UnitReply{EncodeFrame(150, {9, 0, 'x'})};
+        return f.code == 10 ? UnitReply{EncodeFrame(11, U32Payload(1))}
+                            : UnitReply{EncodeFrame(150, {9, 0, 'x'})};
     });
-    ScriptedUnit unitB(second, k64::test::IdentifyingUnit(1, "K64_r0\n1\n2"));
+    ScriptedUnit unitB(second, ModelUnit(1, {"K64_r0", "1", "2"}));
 
     MemoryPortStore store("/dev/previous");
     ListPortCatalog catalog;
@@ -523,8 +525,8 @@ TEST(FindPort, NothingFoundLeavesTheStoredNameAlone)
 TEST(FindPort, BusyPortIsSkipped)
 {
     PtyPair taken, free;
-    ScriptedUnit unitA(taken, k64::test::IdentifyingUnit(1, "A\nB\nC"));
-    ScriptedUnit unitB(free, k64::test::IdentifyingUnit(2, "A\nB\nC"));
+    ScriptedUnit unitA(taken, ModelUnit(1, {"A", "B", "C"}));
+    ScriptedUnit unitB(free, ModelUnit(2, {"A", "B", "C"}));
     quon::io::VCOM_Port other(taken.SlavePath());
     ASSERT_TRUE(other.Open());  // another program holds it
     MemoryPortStore store;
