@@ -67,9 +67,9 @@ TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum)
 
     const std::vector<unsigned char>& commit = frames.back().payload;
     ASSERT_EQ(commit.size(), 8u);
-    EXPECT_EQ(U32(commit, 0), 74536u);  // the image's size, not the buffer's
+    EXPECT_EQ(ReadU32(commit.data()), 74536u);  // the image's size, not the buffer's
     const std::uint32_t crc = quon::util::Crc32Plain(rig.firmware.BlowBuffer.data() + 8, 74536);
-    EXPECT_EQ(U32(commit, 4), crc);
+    EXPECT_EQ(ReadU32(commit.data() + 4), crc);
 
     std::string version;
     ASSERT_EQ(rig.device->GetVersion(&version), kOk);
@@ -78,8 +78,8 @@ TEST(UpdateFirmwareTest, CompleteUpdateSendsTheBufferAndCommitsSizeAndChecksum)
     rig.sim->Stop();
     const auto stored = ReadFileBytes(dir / "state/firmware.bin");
     ASSERT_EQ(stored.size(), 104u);
-    EXPECT_EQ(U32(stored, 96), 74536u);
-    EXPECT_EQ(U32(stored, 100), crc);
+    EXPECT_EQ(ReadU32(stored.data() + 96), 74536u);
+    EXPECT_EQ(ReadU32(stored.data() + 100), crc);
 }
 
 class UpdateFirmwareFailureTest : public ::testing::TestWithParam<FailureCase> {};

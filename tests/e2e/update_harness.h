@@ -28,21 +28,15 @@ inline std::vector<unsigned char> ReadFileBytes(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline std::uint32_t U32(const std::vector<unsigned char>& b, std::size_t at)
-{
-    return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
-           std::uint32_t{b[at + 3]} << 24;
-}
-
-struct TracedFrame {
-    std::uint16_t code = 0;
-    std::vector<unsigned char> payload;
-};
+using sim::ReadU16;
+using sim::ReadU32;
+using TracedFrame = sim::Frame;
 
 // The request frames the simulator received, in order, from its trace file.
 inline std::vector<TracedFrame> ReceivedFrames(const std::string& traceFile)
 {
     std::vector<TracedFrame> frames;
+    sim::FrameParser parser;
     std::ifstream in(traceFile);
     std::string line;
     while (std::getline(in, line)) {
@@ -55,13 +49,7 @@ inline std::vector<TracedFrame> ReceivedFrames(const std::string& traceFile)
         std::string hex;
         while (fields >> hex)
             bytes.push_back(static_cast<unsigned char>(std::stoul(hex, nullptr, 16)));
-        if (bytes.size() < 8)
-            continue;
-        TracedFrame f;
-        f.code = static_cast<std::uint16_t>((bytes[0] | bytes[1] << 8) & 0x7FFF);
-        const std::size_t length = bytes[2] | bytes[3] << 8;
-        f.payload.assign(bytes.begin() + 4, bytes.begin() + 4 + std::min(length, bytes.size() - 4));
-        frames.push_back(std::move(f));
+        parser.Feed(bytes, frames);
     }
     return frames;
 }
@@ -76,8 +64,7 @@ inline std::vector<Fragment> Fragments(const std::vector<TracedFrame>& frames)
     std::vector<Fragment> out;
     for (const TracedFrame& f : frames)
         if (f.code == 192 && f.payload.size() >= 6)
-            out.push_back(
-                {U32(f.payload, 0), static_cast<std::uint16_t>(f.payload[4] | f.payload[5] << 8)});
+            out.push_back({ReadU32(f.payload.data()), ReadU16(f.payload.data() + 4)});
     return out;
 }
 
@@ -88,7 +75,7 @@ inline std::vector<unsigned char> Reassemble(const std::vector<TracedFrame>& fra
     for (const TracedFrame& f : frames) {
         if (f.code != 192 || f.payload.size() < 6)
             continue;
-        const std::uint32_t offset = U32(f.payload, 0);
+        const std::uint32_t offset = ReadU32(f.payload.data());
         if (image.size() < offset + f.payload.size() - 6)
             image.resize(offset + f.payload.size() - 6);
         std::copy(f.payload.begin() + 6, f.payload.end(), image.begin() + offset);

@@ -108,7 +108,7 @@ TEST(UpdateSoundTest, CompleteUpdateSendsTheContainerAndCommitsItsHead)
     ASSERT_EQ(commit.size(), 8u);
     EXPECT_EQ(std::vector<unsigned char>(commit.begin(), commit.end()),
               std::vector<unsigned char>(container.begin(), container.begin() + 8));
-    EXPECT_EQ(U32(commit, 0), 648486u);
+    EXPECT_EQ(ReadU32(commit.data()), 648486u);
 
     rig.sim->Stop();
     EXPECT_EQ(ReadFileBytes(dir / "state/sound.bin"), container);
