@@ -1,9 +1,7 @@
 // The stored port name on Windows: one machine-wide registry value, with a per-user copy for
 // users who may not write the machine's part of the registry.
 
-#include "platform/port_name_store.h"
-
-#include <windows.h>
+#include "platform/port_name_store_win32.h"
 
 namespace k64 {
 namespace {
@@ -63,25 +61,35 @@ bool Write(HKEY root, const std::wstring& name)
 
 }  // namespace
 
-std::string SystemPortNameStore::Load()
+std::string RegistryPortNameStore::Load()
 {
     // The user's copy exists only when the machine's value could not be written, so it is the
     // newer of the two.
     std::wstring name;
-    if (Read(HKEY_CURRENT_USER, &name) || Read(HKEY_LOCAL_MACHINE, &name))
+    if (Read(user_, &name) || Read(machine_, &name))
         return Utf8(name);
     return {};
 }
 
-void SystemPortNameStore::Save(const std::string& name)
+void RegistryPortNameStore::Save(const std::string& name)
 {
     const std::wstring wide = Wide(name);
-    if (Write(HKEY_LOCAL_MACHINE, wide)) {
+    if (Write(machine_, wide)) {
         // An older per-user copy would hide the value just written.
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
+        ::RegDeleteKeyValueW(user_, kKey, kValue);
         return;
     }
-    Write(HKEY_CURRENT_USER, wide);
+    Write(user_, wide);
+}
+
+std::string SystemPortNameStore::Load()
+{
+    return RegistryPortNameStore(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER).Load();
+}
+
+void SystemPortNameStore::Save(const std::string& name)
+{
+    RegistryPortNameStore(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER).Save(name);
 }
 
 }  // namespace k64
