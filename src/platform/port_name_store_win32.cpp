@@ -38,8 +38,9 @@ std::string Utf8(const std::wstring& wide)
 // The value under `root`; nullopt-like false when the key or value is missing or not a name.
 bool Read(HKEY root, std::wstring* name)
 {
+    // The size given counts the terminator RegGetValueW adds, so the whole buffer is offered.
     wchar_t buffer[kMaxChars + 1] = {};
-    DWORD bytes = sizeof buffer - sizeof(wchar_t);
+    DWORD bytes = sizeof buffer;
     if (::RegGetValueW(root, kKey, kValue, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS)
         return false;
     *name = buffer;  // RegGetValueW terminates the text it returns
