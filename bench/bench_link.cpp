@@ -6,6 +6,7 @@
 //  3. the share of that round trip spent taking and letting go of the port lock.
 
 #include "device/device.h"
+#include "get_id_round_trips.h"
 #include "support/memory_ports.h"
 #include "support/pty_pair.h"
 
@@ -63,24 +64,8 @@ void RoundTrips(int count)
     MemoryPortStore store(pty.SlavePath());
     ListPortCatalog catalog;
     k64::TDevice device(store, catalog);
-    std::vector<double> ms;
-    ms.reserve(static_cast<std::size_t>(count));
-    int failures = 0;
-    for (int i = 0; i < count; ++i) {
-        std::uint32_t id = 0;
-        const auto t0 = Clock::now();
-        if (device.GetId(&id) != k64::kOk || id != 0x04030201)
-            ++failures;
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    double sum = 0;
-    for (double v : ms)
-        sum += v;
-    std::printf("round trip (open, id request, reply, close) x%d: mean %.3f ms, median %.3f ms, "
-                "p99 %.3f ms, max %.3f ms, failures %d\n",
-                count, sum / count, ms[ms.size() / 2], ms[ms.size() * 99 / 100], ms.back(),
-                failures);
+    k64::bench::PrintGetIdRoundTrips(device, count, "round trip (open, id request, reply, close)",
+                                     0x04030201);
 }
 
 // What every exchange outside an operation's hold pays for the port lock.
