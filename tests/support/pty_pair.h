@@ -45,7 +45,7 @@ private:
     std::string slavePath_;
 };
 
-// A request frame as the unit sees it.
+// Request frames as the unit sees them, and reply payloads, from the simulator's codec.
 using sim::Frame;
 using sim::TextPayload;
 using sim::U32Payload;
