@@ -8,6 +8,7 @@
 #include "parameters/settings_history.h"
 #include "parameters/validate_value.h"
 #include "platform/history_folder.h"
+#include "service/port_hold.h"
 
 #include <cstdio>
 #include <string>
@@ -17,6 +18,7 @@ namespace k64::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using service::PortHold;
 
 // The desktop program's boxes, with its texts.
 constexpr const char* kNotConnectedLoading = texts::kDeviceBusyStop;
@@ -27,24 +29,6 @@ constexpr const char* kErrorCaption = texts::kError;
 constexpr const char* kLatest = "latest";
 // The unit itself as a source of diff.
 constexpr const char* kUnit = "unit";
-
-// Keeps the port for the length of one command of several exchanges.
-class PortHold {
-public:
-    explicit PortHold(DeviceInterface& device) : device_(device), held_(device.HoldPort()) {}
-    ~PortHold()
-    {
-        if (held_)
-            device_.ReleasePort();
-    }
-    PortHold(const PortHold&) = delete;
-    PortHold& operator=(const PortHold&) = delete;
-    explicit operator bool() const { return held_; }
-
-private:
-    DeviceInterface& device_;
-    bool held_;
-};
 
 // Reads a settings file into `list` with the refusals of a write: a file that is no settings
 // text is the caller's mistake (2), like a value outside its limits unless `force`; every

@@ -1,5 +1,5 @@
 # Layers include only what lies below them (common < device, parameters < update, platform <
-# ui, cli), and the simulator nothing of the tool but the version, so its codec stays its own.
+# service < ui, cli), and the simulator nothing of the tool but the version, so its codec stays its own.
 # A header of the wrong layer fails the configure, naming the file and the line.
 set(k64_layers
     "src/common:common"
@@ -7,8 +7,9 @@ set(k64_layers
     "src/parameters:common parameters resources"
     "src/update:common device resources update"
     "src/platform:common device platform"
-    "src/ui:common device parameters platform resources ui update"
-    "cli:common device parameters platform resources update"
+    "src/service:common device parameters platform resources service update"
+    "src/ui:common device parameters platform resources service ui update"
+    "cli:common device parameters platform resources service update"
     "sim:sim common/version.h")
 foreach(entry IN LISTS k64_layers)
     string(REPLACE ":" ";" parts "${entry}")
