@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "common/version.h"
+#include "platform_help.h"
 
 #include <CLI/CLI.hpp>
 
@@ -169,17 +170,17 @@ std::string UsageText(const std::string& defaultPort)
     std::string text = "Использование: k64ctl [--port ПОРТ] КОМАНДА [АРГУМЕНТЫ]\n"
                        "\n"
                        "Команды:\n";
-    for (const CommandInfo& command : kCommands)
-        text += Entry(Synopsis(command), 31, command.summary);
+    for (const CommandInfo& command : kCommands) {
+        if (CommandAvailable(command.name))
+            text += Entry(Synopsis(command), 31, command.summary);
+    }
     text += "\nПараметры:\n" + OptionHelp(kOptions[0], defaultPort) + HelpLine() +
             Entry("--version", kOptionWidth, "версия программы") +
             "\n"
             "Перед записью настроек и обновлением прошивки текущие настройки устройства\n"
             "сохраняются в истории (--no-backup отменяет это).\n"
-            "\n"
-            "Переменная окружения K64_EXTRA_PORTS: дополнительные порты для ports и find\n"
-            "через двоеточие (например, псевдотерминал симулятора). K64_HISTORY_DIR: папка\n"
-            "истории настроек вместо ~/.local/share/k64/history.\n"
+            "\n" +
+            kEnvironmentHelp +
             "\n"
             "Коды завершения: 0 успех; 1 устройство не ответило или файл недоступен;\n"
             "2 ошибка в командной строке или недопустимое значение в файле настроек.\n"

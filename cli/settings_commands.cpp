@@ -139,7 +139,7 @@ bool StoreBackup(const ParameterList& list, const std::string& serial, TerminalM
         return false;
     }
     PrintLine("Настройки устройства " + serial +
-              " сохранены в истории: " + EscapedName(stored.path.string()));
+              " сохранены в истории: " + EscapedPath(stored.path));
     return true;
 }
 
@@ -190,7 +190,7 @@ int RunRestore(const CommandLine& line, TerminalMessages& messages)
             return kExitFailure;
         path = *latest;
         std::fprintf(stderr, "k64ctl: восстанавливаются настройки из %s\n",
-                     EscapedName(path.string()).c_str());
+                     EscapedPath(path).c_str());
     }
     if (const int status = LoadForWrite(path, list, line.force, messages))
         return status;
@@ -221,7 +221,7 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
         const bool read = ReadSettingsFile(entry.path, list).Ok();
         PrintLine(entry.time + '\t' + entry.serial + '\t' +
                   (read ? std::to_string(ChangedValueCount(list)) : "?") + '\t' +
-                  EscapedName(entry.path.string()));
+                  EscapedPath(entry.path));
     }
     return kExitSuccess;
 }

@@ -72,7 +72,9 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
         what = "В файле нет ни одной строки \"параметр=значение\" с известным параметром: ";
         break;
     }
-    what += path.string();
+    // UTF-8 like every text shown; string() would give Windows' ANSI code page.
+    const std::u8string name = path.u8string();
+    what.append(name.begin(), name.end());
     if (result.error != 0) {
         what += " (";
         what += ErrorReason(result.error);

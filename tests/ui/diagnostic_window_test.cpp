@@ -1,7 +1,9 @@
 // The diagnostic window: exact diagnostic bytes from a unit played on a pseudo-terminal, tick by
 // tick, and the streaming k64-sim across two showings.
 
+#ifndef _WIN32
 #include "support/pty_pair.h"
+#endif
 #include "support/sim_process.h"
 #include "ui/Diagnostic.h"
 #include "ui/accel_plot.h"
@@ -40,7 +42,9 @@ struct Window {
     QTimer* Timer() const { return diag->findChild<QTimer*>("Timer1"); }
 };
 
+#ifndef _WIN32
 Bytes ToBytes(const QByteArray& text) { return Bytes(text.begin(), text.end()); }
+#endif
 
 // Counts the events of one type a widget receives.
 class EventCounter final : public QObject {
@@ -65,6 +69,9 @@ class DiagnosticWindowTest : public QObject {
 
 private slots:
 
+    // Scripted bytes need a terminal of this process, which Windows has not; there the
+    // simulator plays the unit.
+#ifndef _WIN32
     void oneTick_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -133,6 +140,8 @@ private slots:
         QCOMPARE((QStringList{w.Label("Label1"), w.Label("Label2"), w.Label("Label3")}),
                  (QStringList{"X = -1", "Y = 2", "Z = 9"}));
     }
+
+#endif
 
     void secondShowingAppends()
     {
