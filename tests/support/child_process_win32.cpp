@@ -51,9 +51,28 @@ bool LooksLikeWindowsPath(const std::string& text)
     return text.size() > 2 && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
 }
 
+// Wine splits the command line for the Linux program as Windows does (double quotes,
+// backslashes special only before a quote).
+std::string WindowsArgument(const std::string& text)
+{
+    std::string argument = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        argument.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        argument += c;
+        backslashes = 0;
+    }
+    argument.append(backslashes * 2, '\\');
+    return argument + "\"";
+}
+
 bool RunShell(const std::string& script)
 {
-    std::string command = "/bin/sh -c " + Quoted(script);
+    std::string command = "/bin/sh -c " + WindowsArgument(script);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
