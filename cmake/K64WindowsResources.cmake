@@ -1,5 +1,6 @@
 # Windows programs carry a version resource and the program icon; the icon is made from the SVG
-# at build time (rsvg-convert draws each size, icotool packs them).
+# at build time (rsvg-convert draws each size, icotool packs them; the largest stays a PNG, as
+# Windows reads it, instead of 256 KiB of bitmap).
 enable_language(RC)
 find_program(K64_RSVG_CONVERT rsvg-convert REQUIRED)
 find_program(K64_ICOTOOL icotool REQUIRED)
@@ -11,7 +12,11 @@ set(pngs)
 foreach(size IN ITEMS 16 24 32 48 64 256)
     set(png ${CMAKE_BINARY_DIR}/icon/k64tool-${size}.png)
     list(APPEND draw COMMAND ${K64_RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${svg})
-    list(APPEND pngs ${png})
+    if(size EQUAL 256)
+        list(APPEND pngs --raw=${png})
+    else()
+        list(APPEND pngs ${png})
+    endif()
 endforeach()
 add_custom_command(OUTPUT ${K64_ICON}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icon

@@ -1,13 +1,13 @@
 ; The Windows installer of the K64 service tool, made by scripts/package-windows, which passes
 ; VERSION, STAGE (the unpacked release), OUTFILE, ICON and FILES (the uninstall list it wrote).
 ; For all users when the installing account may (an administrator), for this user alone
-; otherwise; /S installs silently, /D=FOLDER chooses the folder.
+; otherwise; /S installs silently, /D=FOLDER chooses the folder. A 64-bit installer for a 64-bit
+; program: it sees the 64-bit Program Files and registry without redirection.
 
-Unicode true
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include MUI2.nsh
 !include LogicLib.nsh
-!include x64.nsh
 
 !define PRODUCT "K64 service tool"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\K64Tool"
@@ -37,11 +37,6 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "© K64 service tool developers"
 Var Root  ; HKLM for all users, HKCU for this user
 
 Function .onInit
-    SetRegView 64
-    ${IfNot} ${RunningX64}
-        MessageBox MB_OK "Программа работает только в 64-разрядной Windows."
-        Abort
-    ${EndIf}
     UserInfo::GetAccountType
     Pop $0
     ${If} $0 == "Admin"
@@ -88,7 +83,6 @@ SectionEnd
 ; The uninstaller serves the installation it sits in: for all users when the machine's key
 ; names its folder.
 Function un.onInit
-    SetRegView 64
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $0 == $INSTDIR
         SetShellVarContext all
