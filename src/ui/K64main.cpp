@@ -9,10 +9,12 @@
 #include "ui/Parametrsedit.h"
 #include "ui/form_fonts.h"
 #include "ui/ui_texts.h"
+#include "ui/window_workflow_view.h"
 #include "update/update_constants.h"
 
-#include <QCloseEvent>
 #include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QFileSystemWatcher>
 #include <QGroupBox>
@@ -41,6 +43,9 @@ constexpr int kPortListLines = 25;
 constexpr std::chrono::milliseconds kPortSettle{200};
 // While the window is busy a change waits; it is looked at again after this long.
 constexpr std::chrono::milliseconds kPortBusyRetry{500};
+// A stop or a close that comes while a transfer step waits for the unit looks again this much
+// later; the step is a block of about a second on a real line.
+constexpr std::chrono::milliseconds kStepRetry{50};
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
@@ -94,6 +99,17 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
     // 8. The parameter list, kept for the window's lifetime.
     parameters_ = std::make_unique<ParameterList>(this);
 
+    // A firmware update may reset the unit's settings: they are kept before its prepare request.
+    if (!platform_.historyFolder.empty()) {
+        firmware_.SetBeforePrepare([this](DeviceInterface& device) {
+            WindowWorkflowView view(*this, [this](const std::string& line) { AppendLog(line); });
+            keptBeforeUpdate_ =
+                service::KeepUnitSettings(device, *parameters_, platform_.historyFolder, view,
+                                          {text::kDeviceBusy, text::kError});
+            return keptBeforeUpdate_.has_value();
+        });
+    }
+
     // The port list follows the cable: told by the kernel, never by polling.
     if (!platform_.portFolders.empty()) {
         portRefresh_ = new QTimer(this);
@@ -109,7 +125,9 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
 
 TMainForm::~TMainForm()
 {
-    // The transfers and the device outlive no widget they talk to.
+    // The transfers and the device outlive no widget they talk to; a transfer lets its port go
+    // before the device object goes.
+    StopTransfer();
     Timer1->stop();
     Timer2->stop();
     activeDevice_.Reset();
@@ -203,6 +221,8 @@ void TMainForm::SetForms(TParametersEditForm* editForm, TDiagnosticForm* diagnos
 {
     editForm_ = editForm;
     diagnosticForm_ = diagnosticForm;
+    if (editForm_)
+        editForm_->SetHistoryFolder(platform_.historyFolder);
 }
 
 std::unique_ptr<TDevice> TMainForm::NewDevice()
@@ -241,8 +261,11 @@ void TMainForm::PortComboBoxChange()
     const std::string name = PortComboBox->currentText().toStdString();
     (void)platform_.store.Load();
     platform_.store.Save(name);
-    if (activeDevice_)
+    if (activeDevice_) {
+        // The rest of the image must not go to another port, and the hold belongs to the old one.
+        StopTransfer();
         activeDevice_.Replace(NewDevice());
+    }
 }
 
 void TMainForm::FindPortButtonClick()
@@ -302,7 +325,47 @@ void TMainForm::RefreshPortList()
     }
 }
 
-void TMainForm::BlowUpdateButtonClick() { firmware_.BlowUpdateButtonClick(activeDevice_.get()); }
+void TMainForm::BlowUpdateButtonClick()
+{
+    keptBeforeUpdate_.reset();
+    firmware_.BlowUpdateButtonClick(activeDevice_.get());
+}
+
+void TMainForm::StopTransfer()
+{
+    firmware_.Stop();
+    sound_.Stop();
+}
+
+void TMainForm::StopTransferThenQuit()
+{
+    // The step under way finishes its block first; the stop comes right after it.
+    if (TransferActive() && StepRunning()) {
+        QTimer::singleShot(kStepRetry, this, [this] { StopTransferThenQuit(); });
+        return;
+    }
+    StopTransfer();
+    QCoreApplication::quit();
+}
+
+void TMainForm::CompareSettingsAfterUpdate()
+{
+    if (!keptBeforeUpdate_ || !activeDevice_)
+        return;
+    const service::KeptSettings before = std::move(*keptBeforeUpdate_);
+    keptBeforeUpdate_.reset();
+    WindowWorkflowView view(*this, [this](const std::string& line) { AppendLog(line); });
+    service::AfterUpdate after = service::AfterUpdate::NotRead;
+    {
+        WaitCursor cursor;
+        after = service::CompareAfterUpdate(*activeDevice_.get(), before, view);
+    }
+    if (after == service::AfterUpdate::Restored)
+        AppendLog(text::kLogSettingsRestored);
+    else if (after == service::AfterUpdate::NotRead)
+        AppendLog(text::kLogOldSettingsAt +
+                  QString::fromStdU16String(before.entry.u16string()).toStdString());
+}
 
 void TMainForm::WaveUpdateButtonClick() { sound_.WaveUpdateButtonClick(activeDevice_.get()); }
 
@@ -424,7 +487,11 @@ void TMainForm::Timer1Timer()
         Timer1->stop();
         return;
     }
+    inTick_ = true;
     firmware_.Timer1Timer(activeDevice_.get());
+    inTick_ = false;
+    if (firmware_.Outcome() == UpdateOutcome::Committed)
+        CompareSettingsAfterUpdate();
 }
 
 void TMainForm::Timer2Timer()
@@ -435,7 +502,9 @@ void TMainForm::Timer2Timer()
         Timer2->stop();
         return;
     }
+    inTick_ = true;
     sound_.Timer2Timer(activeDevice_.get());
+    inTick_ = false;
 }
 
 MessageAnswer TMainForm::ShowMessage(const std::string& text, const std::string& caption,
@@ -510,10 +579,21 @@ void TMainForm::resizeEvent(QResizeEvent* event)
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     // Closing from the idle hook would pull the window out from under the waiting request.
-    if (activeDevice_.WaitRunning()) {
+    if (StepRunning()) {
+        event->ignore();
+        // A transfer spends most of its time waiting for the unit: the question comes as soon
+        // as the block under way is through.
+        if (TransferActive())
+            QTimer::singleShot(kStepRetry, this, [this] { close(); });
+        return;
+    }
+    // The blocks go on while the question is open; Yes stops at the block boundary it comes to.
+    if (TransferActive() && ShowMessage(text::kCloseDuringUpdate, text::kAttention,
+                                        MessageButtons::YesNo) != MessageAnswer::Yes) {
         event->ignore();
         return;
     }
+    StopTransfer();
     QWidget::closeEvent(event);
 }
 

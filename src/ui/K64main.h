@@ -6,6 +6,7 @@
 #include "common/message_interface.h"
 #include "device/port_store.h"
 #include "parameters/parameter_list.h"
+#include "service/settings_workflows.h"
 #include "ui/device_slot.h"
 #include "ui/settings_dialogs.h"
 #include "ui/widget_messages.h"
@@ -18,6 +19,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,10 @@ public:
     SoundUpdate& Sound() { return sound_; }
     // A firmware or sound transfer is running (between its prepare request and its commit).
     bool TransferActive() const;
+    // Ends a running transfer between two blocks, without a commit; nothing when none runs.
+    void StopTransfer();
+    // A stop signal: a running transfer ends at its next block boundary, then the program quits.
+    void StopTransferThenQuit();
 
     // Handlers.
     void PortComboBoxChange();
@@ -121,6 +127,11 @@ private:
     // Takes the port list again after a change in a watched folder, keeping the box's text.
     void RefreshPortList();
     bool PortListBusy() const;
+    // A request waits for the unit or a transfer step is under way: a stop has to wait for the
+    // step to end.
+    bool StepRunning() const { return activeDevice_.WaitRunning() || inTick_; }
+    // After a confirmed firmware update: the settings kept before it are compared and offered.
+    void CompareSettingsAfterUpdate();
 
     MainFormPlatform platform_;
     MessageRoute messages_;
@@ -132,6 +143,9 @@ private:
     TParametersEditForm* editForm_ = nullptr;
     TDiagnosticForm* diagnosticForm_ = nullptr;
     int progressStep_ = 1;
+    bool inTick_ = false;
+    // The unit's settings as the firmware update found them, kept in the history before it.
+    std::optional<service::KeptSettings> keptBeforeUpdate_;
     // The serial number last read in this session, and on which port: a settings read from the
     // same port is stored under it in the history.
     std::string serialPort_;

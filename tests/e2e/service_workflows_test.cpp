@@ -89,7 +89,7 @@ struct WriteCase {
     WriteOutcome outcome;
     std::vector<std::uint16_t> sent;
     std::size_t entries;
-    const char* boxStart;
+    const char* box;  // a piece of the boxes shown
 };
 
 class WriteWithBackupTest : public ::testing::TestWithParam<WriteCase> {};
@@ -110,7 +110,7 @@ TEST_P(WriteWithBackupTest, KeepsThenWritesOrWritesNothing)
     EXPECT_EQ(entries, c.entries);
     EXPECT_EQ(rig.view.kept.size(), c.entries);
     EXPECT_EQ(rig.view.differences, c.entries);  // MicLevel 10 -> 12, when it was kept
-    EXPECT_TRUE(rig.view.Boxes().starts_with(c.boxStart)) << rig.view.Boxes();
+    EXPECT_NE(rig.view.Boxes().find(c.box), std::string::npos) << rig.view.Boxes();
     if (entries == 1) {
         ParameterList kept = rig.schema;
         ASSERT_TRUE(ReadSettingsFile(ListHistory(rig.dir / "history").front().path, kept).Ok());

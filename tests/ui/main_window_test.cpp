@@ -5,6 +5,7 @@
 #include "platform/port_catalog.h"
 #include "support/pty_pair.h"
 #include "support/sim_process.h"
+#include "support/sim_trace.h"
 #include "support/temp_dir.h"
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
@@ -14,9 +15,11 @@
 #include "update/update_constants.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QFile>
 #include <QTemporaryDir>
@@ -26,6 +29,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace k64;
@@ -482,6 +486,78 @@ private slots:
         // The transfer goes on by itself, a block per tick of Timer1.
         QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 120000);
         QCOMPARE(p.Log().back(), QString("Загрузка закончена."));
+    }
+
+    // An update that resets the settings: they were kept before it, and the box offers them
+    // back; No says where they are.
+    void firmwareUpdateOffersTheOldSettingsBack_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<QString>("unitAfter");
+        QTest::addColumn<QString>("lastLog");
+        QTest::newRow("yes") << true << "MicLevel=10\n"
+                             << "Настройки восстановлены.";
+        QTest::newRow("no") << false << ""
+                            << "Прежние настройки можно открыть";
+    }
+    void firmwareUpdateOffersTheOldSettingsBack()
+    {
+        QFETCH(bool, restore);
+        QFETCH(QString, unitAfter);
+        QFETCH(QString, lastLog);
+        QTemporaryDir folder;
+        {
+            QFile unit(folder.filePath("unit.txt"));
+            QVERIFY(unit.open(QIODevice::WriteOnly));
+            unit.write("MicLevel=10\n");
+        }
+        SimProcess sim(SimProgram(), {"--settings-file", folder.filePath("unit.txt").toStdString(),
+                                      "--reset-settings-on-commit", "--prepare-delay-ms", "0"});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+        p.messages.answers = {MessageAnswer::Ok, restore ? MessageAnswer::Yes : MessageAnswer::No};
+        p.main->BlowUpdateButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 120000);
+        QTRY_VERIFY(p.messages.shown.size() == 2);
+        QCOMPARE(p.messages.shown[1].caption, std::string("Обновление прошивки"));
+        QCOMPARE(
+            p.messages.shown[1].text,
+            std::string("Обновление изменило значений настроек: 1.\nВернуть прежние настройки?"));
+        QVERIFY(p.messages.shown[1].buttons == MessageButtons::YesNo);
+        QVERIFY2(p.Log().back().startsWith(lastLog), qPrintable(p.Log().back()));
+        QCOMPARE(QDir(p.history.path()).entryList(QDir::Files).size(), 1);
+        std::string unit;
+        QCOMPARE(p.main->ActiveDevice()->ReadSettings(&unit), kOk);
+        QCOMPARE(QString::fromStdString(unit), unitAfter);
+    }
+
+    // Closing during a transfer asks; No keeps it going, Yes stops it between two blocks.
+    void closeDuringAnUpdateAsks()
+    {
+        QTemporaryDir folder;
+        SimProcess sim(SimProgram(), {"--trace", folder.filePath("trace").toStdString(),
+                                      "--prepare-delay-ms", "0", "--delay", "192:20"});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+        p.messages.answers = {MessageAnswer::Ok, MessageAnswer::No, MessageAnswer::Yes};
+        p.main->BlowUpdateButtonClick();
+        QVERIFY(p.main->TransferActive());
+        QTRY_VERIFY(p.main->findChild<QProgressBar*>("SaveProgress")->value() >= 2);
+        p.main->close();
+        QVERIFY(p.main->isVisible());
+        QVERIFY(p.main->TransferActive());
+        QCOMPARE(p.messages.shown.back().text, std::string("Идёт обновление. Прервать его?"));
+        p.main->close();
+        QTRY_VERIFY(!p.main->isVisible());
+        QVERIFY(!p.main->TransferActive());
+        QCOMPARE(p.Log().back(), QString("Обновление отменено."));
+        sim.Stop();
+        const std::vector<std::uint16_t> codes =
+            Codes(ReceivedFrames(folder.filePath("trace").toStdString()));
+        QVERIFY(std::count(codes.begin(), codes.end(), 192) > 0);
+        QCOMPARE(std::count(codes.begin(), codes.end(), 190), 0);
     }
 
     // Last: from here on Qt's own texts are Russian in this program.

@@ -1,0 +1,40 @@
+#include "ui/window_workflow_view.h"
+
+#include "platform/display_text.h"
+#include "ui/ui_texts.h"
+
+#include <QString>
+
+namespace k64::ui {
+namespace {
+
+std::string Shown(const std::filesystem::path& path)
+{
+    return QString::fromStdU16String(path.u16string()).toStdString();
+}
+
+}  // namespace
+
+void WindowWorkflowView::SettingsKept(const std::string&, const std::filesystem::path& entry)
+{
+    Log(text::kLogSettingsKept + Shown(entry));
+}
+
+void WindowWorkflowView::ShowDifferences(const std::vector<SettingDifference>& differences)
+{
+    for (const SettingDifference& difference : differences)
+        Log(FromCp1251(DifferenceLine(difference)).toStdString());
+}
+
+bool WindowWorkflowView::OfferRestore(std::size_t changed, const std::filesystem::path& entry)
+{
+    const std::string question =
+        text::kChangedValues + std::to_string(changed) + ".\n" + text::kRestoreQuestion;
+    if (owner_.ShowMessage(question, text::kUpdateCaption, MessageButtons::YesNo) ==
+        MessageAnswer::Yes)
+        return true;
+    Log(text::kLogOldSettingsAt + Shown(entry));
+    return false;
+}
+
+}  // namespace k64::ui
