@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -28,6 +29,10 @@ namespace {
 constexpr int kClientWidth = 408;
 constexpr int kClientHeight = 481;
 constexpr int kMemoTop = 96;
+// Small enough for any screen, large enough for the labels, a plot one can read and a few lines
+// of the memo.
+constexpr int kMinWidth = 320;
+constexpr int kMinHeight = kMemoTop + 120;
 // The plot takes the free area right of the labels, above the memo.
 constexpr int kPlotLeft = 200;
 constexpr int kPlotMargin = 4;
@@ -60,6 +65,7 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     resize(kClientWidth, kClientHeight);
+    setMinimumSize(kMinWidth, kMinHeight);
 
     Label1 = MakeLabel(this, "Label1", 8);
     Label2 = MakeLabel(this, "Label2", 27);
@@ -73,6 +79,9 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Memo1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& position) { Memo1ContextMenu(position); });
+
+    connect(Memo1->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { followTail_ = value >= Memo1->verticalScrollBar()->maximum(); });
 
     plot_ = new AccelPlot(this);
 
@@ -89,19 +98,40 @@ void TDiagnosticForm::resizeEvent(QResizeEvent* event)
     Memo1->setGeometry(0, kMemoTop, width(), std::max(0, height() - kMemoTop));
     plot_->setGeometry(kPlotLeft, kPlotMargin, std::max(0, width() - kPlotLeft - kPlotMargin),
                        kMemoTop - 2 * kPlotMargin);
+    ScrollToTail();
+}
+
+void TDiagnosticForm::setVisible(bool visible)
+{
+    // Placed at the top-left corner of the screen the main window is on, before the dialog would
+    // centre itself over its parent.
+    if (visible && !isVisible()) {
+        const QScreen* screen =
+            parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            move(screen->availableGeometry().topLeft());
+    }
+    QDialog::setVisible(visible);
 }
 
 void TDiagnosticForm::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) {
-        // Placed at the top-left corner of the screen the main window is on.
-        const QScreen* screen =
-            parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-        if (screen)
-            move(screen->availableGeometry().topLeft());
         FormShow();
+        ScrollToTail();
     }
     QDialog::showEvent(event);
+}
+
+void TDiagnosticForm::ScrollToTail()
+{
+    if (!followTail_)
+        return;
+    // The memo lays its lines out anew after a resize; its scroll range is known only then.
+    QTimer::singleShot(0, this, [this] {
+        if (followTail_)
+            Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+    });
 }
 
 void TDiagnosticForm::FormShow()
@@ -157,7 +187,10 @@ void TDiagnosticForm::Show(const DiagnosticEvent& event, std::chrono::millisecon
                        QString::number(event.value));
         label->adjustSize();
     } else {
+        const bool follow = followTail_;
         Memo1->appendPlainText(FromCp1251(event.line));
+        if (follow)
+            Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
     }
 }
 

@@ -34,6 +34,7 @@ public:
     void FormClose();
 
     void done(int result) override;
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -58,6 +59,10 @@ private:
     QPlainTextEdit* Memo1 = nullptr;
     AccelPlot* plot_ = nullptr;
     QTimer* Timer1 = nullptr;
+    // The memo shows the newest lines until the user scrolls up, and again once back at the end;
+    // a resize or a new showing does not change that.
+    bool followTail_ = true;
+    void ScrollToTail();
 };
 
 }  // namespace k64::ui

@@ -9,6 +9,8 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -113,6 +115,48 @@ private slots:
         // A tick with nothing received changes nothing.
         w.diag->PollTelemetry();
         QCOMPARE(w.Memo(), QStringList{"Memo1"} + appended);
+        w.diag->close();
+    }
+
+    // Placed at the screen's corner from the first showing, never smaller than readable, and the
+    // memo keeps showing the newest line through a resize and a new showing until the user
+    // scrolls up.
+    void placeSizeAndMemoFollowingTheNewestLine()
+    {
+        PtyPair unit;
+        Window w(unit.SlavePath());
+        w.diag->show();
+        w.Timer()->stop();
+        QCOMPARE(w.diag->pos(), w.diag->screen()->availableGeometry().topLeft());
+        w.diag->resize(10, 10);
+        QVERIFY(w.diag->width() >= 300 && w.diag->height() >= 200);
+
+        auto* memo = w.diag->findChild<QPlainTextEdit*>("Memo1");
+        QScrollBar* bar = memo->verticalScrollBar();
+        const auto feed = [&](int lines) {
+            QByteArray bytes;
+            for (int i = 0; i < lines; ++i)
+                bytes += "$VS:12." + QByteArray::number(i) + "\r\n";
+            unit.Send(ToBytes(bytes));
+            QTRY_COMPARE(w.slot->InputStream().Available(), static_cast<int>(bytes.size()));
+            w.diag->PollTelemetry();
+        };
+        feed(60);
+        QCOMPARE(bar->value(), bar->maximum());
+        w.diag->resize(w.diag->width(), w.diag->height() + 150);
+        w.diag->resize(w.diag->width(), w.diag->height() - 150);
+        feed(5);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        w.diag->close();
+        w.diag->show();
+        w.Timer()->stop();
+        (void)unit.Receive(2 * EncodeFrame(100).size(), std::chrono::seconds(5));
+        feed(5);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+
+        bar->setValue(0);  // the user scrolls up
+        feed(5);
+        QCOMPARE(bar->value(), 0);
         w.diag->close();
     }
 
