@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -558,6 +559,32 @@ private slots:
             Codes(ReceivedFrames(folder.filePath("trace").toStdString()));
         QVERIFY(std::count(codes.begin(), codes.end(), 192) > 0);
         QCOMPARE(std::count(codes.begin(), codes.end(), 190), 0);
+    }
+
+    // A key pressed while a request waits is not taken then (a transfer would run under it) but
+    // right after the wait, instead of waiting for the window system's next event.
+    void inputDuringAWaitIsTakenAfterIt()
+    {
+        PtyPair silent;
+        MemoryPortStore store(silent.SlavePath());
+        ListPortCatalog catalog;
+        ScaledClock clock(20);
+        ui::DeviceSlot slot;
+        slot.Replace(std::make_unique<TDevice>(store, catalog, clock));
+        QLineEdit edit;
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        QApplication::setActiveWindow(&edit);
+        edit.setFocus();
+        QString duringWait = "?";
+        QTimer::singleShot(20, &edit, [&] {
+            QTest::keyClick(edit.windowHandle(), Qt::Key_X);
+            duringWait = edit.text();
+        });
+        std::string text;
+        QCOMPARE(slot->ReadSettings(&text), kNoReply);
+        QCOMPARE(duringWait, QString());
+        QTRY_COMPARE(edit.text(), QString("x"));
     }
 
     // Last: from here on Qt's own texts are Russian in this program.
