@@ -9,7 +9,6 @@
 #include "ui/Parametrsedit.h"
 #include "ui/form_fonts.h"
 #include "ui/ui_texts.h"
-#include "ui/window_workflow_view.h"
 #include "update/update_constants.h"
 
 #include <QAbstractItemView>
@@ -102,7 +101,7 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
     // A firmware update may reset the unit's settings: they are kept before its prepare request.
     if (!platform_.historyFolder.empty()) {
         firmware_.SetBeforePrepare([this](DeviceInterface& device) {
-            WindowWorkflowView view(*this, [this](const std::string& line) { AppendLog(line); });
+            WindowWorkflowView view = LoggingView();
             keptBeforeUpdate_ =
                 service::KeepUnitSettings(device, *parameters_, platform_.historyFolder, view,
                                           {text::kDeviceBusy, text::kError});
@@ -331,6 +330,11 @@ void TMainForm::BlowUpdateButtonClick()
     firmware_.BlowUpdateButtonClick(activeDevice_.get());
 }
 
+WindowWorkflowView TMainForm::LoggingView()
+{
+    return WindowWorkflowView(*this, [this](const std::string& line) { AppendLog(line); });
+}
+
 void TMainForm::StopTransfer()
 {
     firmware_.Stop();
@@ -354,7 +358,7 @@ void TMainForm::CompareSettingsAfterUpdate()
         return;
     const service::KeptSettings before = std::move(*keptBeforeUpdate_);
     keptBeforeUpdate_.reset();
-    WindowWorkflowView view(*this, [this](const std::string& line) { AppendLog(line); });
+    WindowWorkflowView view = LoggingView();
     service::AfterUpdate after = service::AfterUpdate::NotRead;
     {
         WaitCursor cursor;
@@ -363,8 +367,7 @@ void TMainForm::CompareSettingsAfterUpdate()
     if (after == service::AfterUpdate::Restored)
         AppendLog(text::kLogSettingsRestored);
     else if (after == service::AfterUpdate::NotRead)
-        AppendLog(text::kLogOldSettingsAt +
-                  QString::fromStdU16String(before.entry.u16string()).toStdString());
+        AppendLog(text::kLogOldSettingsAt + ShownPath(before.entry));
 }
 
 void TMainForm::WaveUpdateButtonClick() { sound_.WaveUpdateButtonClick(activeDevice_.get()); }

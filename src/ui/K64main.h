@@ -10,6 +10,7 @@
 #include "ui/device_slot.h"
 #include "ui/settings_dialogs.h"
 #include "ui/widget_messages.h"
+#include "ui/window_workflow_view.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/update_view.h"
@@ -132,6 +133,8 @@ private:
     bool StepRunning() const { return activeDevice_.WaitRunning() || inTick_; }
     // After a confirmed firmware update: the settings kept before it are compared and offered.
     void CompareSettingsAfterUpdate();
+    // The settings workflows' view: this window's boxes, its log.
+    WindowWorkflowView LoggingView();
 
     MainFormPlatform platform_;
     MessageRoute messages_;

@@ -6,18 +6,14 @@
 #include <QString>
 
 namespace k64::ui {
-namespace {
-
-std::string Shown(const std::filesystem::path& path)
+std::string ShownPath(const std::filesystem::path& path)
 {
     return QString::fromStdU16String(path.u16string()).toStdString();
 }
 
-}  // namespace
-
 void WindowWorkflowView::SettingsKept(const std::string&, const std::filesystem::path& entry)
 {
-    Log(text::kLogSettingsKept + Shown(entry));
+    Log(text::kLogSettingsKept + ShownPath(entry));
 }
 
 void WindowWorkflowView::ShowDifferences(const std::vector<SettingDifference>& differences)
@@ -33,7 +29,7 @@ bool WindowWorkflowView::OfferRestore(std::size_t changed, const std::filesystem
     if (owner_.ShowMessage(question, text::kUpdateCaption, MessageButtons::YesNo) ==
         MessageAnswer::Yes)
         return true;
-    Log(text::kLogOldSettingsAt + Shown(entry));
+    Log(text::kLogOldSettingsAt + ShownPath(entry));
     return false;
 }
 

@@ -9,6 +9,9 @@
 
 namespace k64::ui {
 
+// A history entry's path as the log shows it.
+std::string ShownPath(const std::filesystem::path& path);
+
 class WindowWorkflowView final : public service::WorkflowView {
 public:
     using LogLine = std::function<void(const std::string&)>;
