@@ -31,6 +31,7 @@ inline constexpr const char* kLogVersion = texts::kLogVersion;
 // The stored port appeared in or went from the port list.
 inline constexpr const char* kLogPortAppeared = "Подключено: ";
 inline constexpr const char* kLogPortGone = "Отключено: ";
+inline constexpr const char* kCheckConnection = "Проверка подключения";
 inline constexpr const char* kDiagnosticDuringUpdate =
     "Идет обновление устройства.\nДиагностика будет доступна после его окончания.";
 
