@@ -13,6 +13,7 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +23,9 @@ namespace quon::io {
 namespace {
 
 using Kind = PortFailure::Kind;
+
+// The kernel's list of file locks runs to a line per lock; this holds tens of thousands.
+constexpr std::size_t kMaxLockList = 4 * 1024 * 1024;
 
 // The first lock folder this process may create files in. Every program of the convention
 // looks in /run/lock (or its older name /var/lock); /tmp only serves where neither is writable.
@@ -200,18 +204,60 @@ PortFailure PermissionDenied(const struct stat& node)
     return failure;
 }
 
-// Opens the device node and flock()s it; -1 with the reason when it cannot be had.
-int OpenNode(const std::string& portName, const std::string& lockPath, PortFailure* failure)
+// The node a port name leads to, when it is a character device.
+bool InspectNode(const std::string& portName, struct stat* info, PortFailure* failure)
 {
-    struct stat info {};
-    if (::stat(portName.c_str(), &info) != 0) {
+    if (::stat(portName.c_str(), info) != 0) {
         const int error = errno;
         *failure = error == ENOENT || error == ENOTDIR ? PortFailure::Of(Kind::kMissing, error)
                                                        : SystemFailure(error);
-        return -1;
+        return false;
     }
-    if (!S_ISCHR(info.st_mode)) {
+    if (!S_ISCHR(info->st_mode)) {
         *failure = PortFailure::Of(Kind::kNotTerminal);
+        return false;
+    }
+    return true;
+}
+
+// The process holding an flock() on the node, as the kernel lists it: -1 when none is listed
+// (or the system keeps no such list). Asked before opening the node, because an open and close
+// of a terminal is an event for the other side (the master of a pseudo-terminal sees it).
+pid_t ListedFlockHolder(const struct stat& node)
+{
+    const int fd = ::open("/proc/locks", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    std::string text;
+    char chunk[4096];
+    ssize_t n = 0;
+    while (text.size() < kMaxLockList && (n = ::read(fd, chunk, sizeof chunk)) > 0)
+        text.append(chunk, static_cast<std::size_t>(n));
+    ::close(fd);
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", ::major(node.st_dev), ::minor(node.st_dev),
+                  static_cast<unsigned long long>(node.st_ino));
+    // "1: FLOCK  ADVISORY  WRITE 5951 00:19:3 0 EOF"; waiters ("1: -> FLOCK ...") hold nothing.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        char type[16] = {}, mode[16] = {}, where[64] = {};
+        long pid = 0;
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (std::sscanf(line.c_str(), "%*s %15s %*s %15s %ld %63s", type, mode, &pid, where) == 4 &&
+            std::strcmp(type, "FLOCK") == 0 && std::strcmp(where, file) == 0)
+            return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+    }
+    return -1;
+}
+
+// Opens the device node and flock()s it; -1 with the reason when it cannot be had.
+int OpenNode(const std::string& portName, const struct stat& info, const std::string& lockPath,
+             PortFailure* failure)
+{
+    if (const pid_t holder = ListedFlockHolder(info); holder >= 0) {
+        *failure = HeldBy(holder == ::getpid() ? 0 : holder);
         return -1;
     }
     const int fd = ::open(portName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -287,19 +333,19 @@ PortFailure SystemFailure(int error)
     return failure;
 }
 
+// The lock file is taken first and the node only then: a refusal at the lock file leaves the
+// terminal untouched.
 bool PortLock::Acquire(const std::string& portName)
 {
     if (Held() && portName == portName_)
         return true;
     Release();
     failure_ = {};
-    const std::string path = LockPath(portName);
-    const int node = OpenNode(portName, path, &failure_);
-    if (node < 0)
-        return false;
     struct stat nodeInfo {};
-    ::fstat(node, &nodeInfo);
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    if (!InspectNode(portName, &nodeInfo, &failure_))
+        return false;
+    const std::string path = LockPath(portName);
+    for (int attempt = 0; attempt < 3 && !failure_; ++attempt) {
         const int fd = OpenLockFile(path, &failure_);
         if (fd < 0)
             break;
@@ -318,6 +364,13 @@ bool PortLock::Acquire(const std::string& portName)
             ::close(fd);
             break;
         }
+        const int node = OpenNode(portName, nodeInfo, path, &failure_);
+        if (node < 0) {
+            // Still ours to remove: nobody else can have taken it while we hold it.
+            ::unlink(path.c_str());
+            ::close(fd);
+            break;
+        }
         RecordOurPid(fd);
         handle_ = fd;
         node_ = node;
@@ -327,7 +380,6 @@ bool PortLock::Acquire(const std::string& portName)
     }
     if (!failure_)
         failure_ = HeldBySomeone(path, nodeInfo.st_rdev);  // the file kept changing hands
-    ::close(node);
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -214,10 +215,19 @@ TEST(VcomPort, AnotherUsersHoldKeepsRootOut)
                ::setresuid(65534, 65534, 65534) == 0 && held.Hold();
     });
     ASSERT_TRUE(user->Ready());
+    // As if the user's lock file had gone to a folder root does not look in.
+    std::filesystem::remove(InspectPortLock(port).path);
+    // Refused without so much as an open of the terminal: the other side sees every open and
+    // close (a unit's session, the simulator), and the user's transfer must not.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, port.c_str(), IN_OPEN | IN_CLOSE), 0);
     VCOM_Port root(port);
     EXPECT_FALSE(root.Open());
     EXPECT_EQ(root.Failure().kind, PortFailure::Kind::kHeld);
     EXPECT_EQ(root.Failure().holderPid, user->Pid());
+    char events[256];
+    EXPECT_LT(::read(watch, events, sizeof events), 0);
+    ::close(watch);
     user.reset();
     EXPECT_TRUE(root.Open());
 }
