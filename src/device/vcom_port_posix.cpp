@@ -48,7 +48,7 @@ bool NoModemLines(int error) { return error == ENOTTY || error == EINVAL; }
 
 // Opens the port for one exchange. The hold's lock already has the node flock()ed through a
 // descriptor of its own; a flock here would collide with it.
-int OpenNode(const std::string& path, PortFailure* failure)
+int OpenForExchange(const std::string& path, PortFailure* failure)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -60,7 +60,7 @@ int OpenNode(const std::string& path, PortFailure* failure)
 
 VCOM_Port::OpenOutcome VCOM_Port::OpenDevice(const LineSettings& line)
 {
-    const int fd = OpenNode(name_, &failure_);
+    const int fd = OpenForExchange(name_, &failure_);
     if (fd < 0)
         return OpenOutcome::kNotOpened;
     handle_ = fd;
@@ -241,7 +241,7 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
 
 bool VCOM_Port::DeviceProbe()
 {
-    const int fd = OpenNode(name_, &failure_);
+    const int fd = OpenForExchange(name_, &failure_);
     if (fd < 0)
         return false;
     termios tio{};
