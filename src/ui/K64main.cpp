@@ -5,6 +5,7 @@
 #include "parameters/settings_file.h"
 #include "parameters/settings_history.h"
 #include "platform/display_text.h"
+#include "service/connection_check.h"
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"
 #include "ui/form_fonts.h"
@@ -18,6 +19,7 @@
 #include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -73,6 +75,7 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
 
     // 1. The device object, on whatever name is stored at this moment.
     activeDevice_.Replace(NewDevice());
+    activeDevice_.SetFailureLog([this](const std::string& line) { AppendLog(line); });
     // 2, 3. The embedded images: title and the two update buttons.
     firmware_.LoadFirmwareImage();
     sound_.LoadSoundData();
@@ -175,6 +178,10 @@ void TMainForm::BuildControls()
     Memo1->viewport()->installEventFilter(this);
     // Tab moves on to the serial number and version buttons; the log is no place for a tab.
     Memo1->setTabChangesFocus(true);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo1, &QPlainTextEdit::customContextMenuRequested, this, [this](const QPoint& at) {
+        CreateLogMenu()->exec(Memo1->viewport()->mapToGlobal(at));
+    });
 
     SaveProgress = new QProgressBar(this);
     SaveProgress->setObjectName("SaveProgress");
@@ -466,6 +473,31 @@ void TMainForm::GetVersionButtonClick()
               FromCp1251(std::string(update::FieldText(info.Version))).toStdString());
 }
 
+std::unique_ptr<QMenu> TMainForm::CreateLogMenu()
+{
+    std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu());
+    menu->addSeparator();
+    QAction* check = menu->addAction(Utf8(text::kCheckConnection));
+    // A transfer holds the port in this very process: the check's requests would go in
+    // between its blocks.
+    check->setEnabled(activeDevice_ && !activeDevice_.WaitRunning() && !TransferActive());
+    connect(check, &QAction::triggered, this, &TMainForm::CheckConnectionClick);
+    return menu;
+}
+
+void TMainForm::CheckConnectionClick()
+{
+    if (!activeDevice_ || activeDevice_.WaitRunning() || TransferActive())
+        return;
+    service::ConnectionReport report;
+    {
+        WaitCursor cursor;
+        report = service::CheckConnection(*activeDevice_.get());
+    }
+    for (const std::string& line : report.lines)
+        AppendLog(line);
+}
+
 void TMainForm::Memo1DblClick()
 {
     if (!diagnosticForm_)
@@ -513,7 +545,9 @@ void TMainForm::Timer2Timer()
 MessageAnswer TMainForm::ShowMessage(const std::string& text, const std::string& caption,
                                      MessageButtons buttons)
 {
-    return messages_.Receiver().ShowMessage(text, caption, buttons);
+    const MessageAnswer answer = messages_.Receiver().ShowMessage(text, caption, buttons);
+    activeDevice_.LogPortFailure();
+    return answer;
 }
 
 void TMainForm::AppendLog(const std::string& line)

@@ -27,6 +27,7 @@
 class QComboBox;
 class QFileSystemWatcher;
 class QGroupBox;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -87,6 +88,10 @@ public:
     void GetSerialButtonClick();
     void GetVersionButtonClick();
     void Memo1DblClick();
+    // The connection check of k64ctl doctor, its report written into the log.
+    void CheckConnectionClick();
+    // The log's context menu: the editing actions and the connection check.
+    std::unique_ptr<QMenu> CreateLogMenu();
     void Timer1Timer();
     void Timer2Timer();
 

@@ -259,7 +259,9 @@ Parameter* TParametersEditForm::Current() const
 MessageAnswer TParametersEditForm::Ask(const std::string& text, const std::string& caption,
                                        MessageButtons buttons)
 {
-    return messages_.Receiver().ShowMessage(text, caption, buttons);
+    const MessageAnswer answer = messages_.Receiver().ShowMessage(text, caption, buttons);
+    devices_.LogPortFailure();
+    return answer;
 }
 
 void TParametersEditForm::showEvent(QShowEvent* event)

@@ -1,5 +1,7 @@
 #include "ui/device_slot.h"
 
+#include "service/port_failure_text.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -49,6 +51,14 @@ void DeviceSlot::Replace(std::unique_ptr<TDevice> device)
     if (device_)
         device_->SetIdleHook(&PaintWhileWaiting);
     ++generation_;
+}
+
+void DeviceSlot::LogPortFailure()
+{
+    if (!device_ || !failureLog_)
+        return;
+    if (const quon::io::PortFailure failure = device_->TakePortFailure())
+        failureLog_(service::PortFailureLine(device_->PortName(), failure));
 }
 
 void PaintWhileWaiting()

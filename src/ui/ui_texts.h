@@ -41,6 +41,7 @@ inline constexpr const char* kLogSettingsRestored = texts::kSettingsRestored;
 inline constexpr const char* kLogSettingsKept = "Настройки устройства сохранены в истории: ";
 inline constexpr const char* kLogOldSettingsAt =
     "Прежние настройки можно открыть кнопкой «Открыть файл с настройками»: ";
+inline constexpr const char* kCheckConnection = "Проверка подключения";
 inline constexpr const char* kDiagnosticDuringUpdate =
     "Идет обновление устройства.\nДиагностика будет доступна после его окончания.";
 

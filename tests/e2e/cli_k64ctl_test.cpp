@@ -299,7 +299,10 @@ TEST_P(FailedRequest, ReportsOnStderr)
     const ProgramResult r = Run(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string(c.err) + "\n");
+    // Without a port the reason follows the message; a unit that answered badly has none.
+    const std::string reason =
+        sim ? "" : "Порт " + port + " не найден: блок не подключён; выполните k64ctl doctor\n";
+    EXPECT_EQ(r.err, std::string(c.err) + "\n" + reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -385,6 +388,7 @@ TEST_F(K64ctl, DoctorChecksPortHoldersAndUnit)
     k64::test::SimLine held(sim->PtyPath());
     ASSERT_TRUE(held.IsOpen());
     const ProgramResult busy = Run({"doctor", "--port", sim->PtyPath()});
+    EXPECT_EQ(busy.status, 1);  // a problem line, although the unit answered
     EXPECT_NE(busy.out.find("[!!] Порт занят: процесс " + std::to_string(::getpid()) + " ("),
               std::string::npos)
         << busy.out;

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -43,6 +44,8 @@ namespace {
 
 const std::string kDefault = "/dev/ttyACM0";
 const std::string kMissingPort = "/nonexistent/k64-port";
+const QString kMissingReason =
+    "Порт /nonexistent/k64-port не найден: блок не подключён; выполните k64ctl doctor";
 
 // The three windows as the program creates them, with boxes going to `messages`.
 struct Program {
@@ -291,7 +294,7 @@ private slots:
         const ParameterList& list = p.main->Parameters();
         QCOMPARE(list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value,
                  std::string("12"));
-        QVERIFY(p.Log().isEmpty());
+        QCOMPARE(p.Log(), QStringList{kMissingReason});
     }
 
     void openFile_data()
@@ -375,7 +378,28 @@ private slots:
         QCOMPARE(p.messages.shown.size(), std::size_t{1});
         QCOMPARE(p.messages.shown[0].text, text);
         QCOMPARE(p.messages.shown[0].caption, caption);
-        QVERIFY(p.Log().isEmpty());
+        // After the box, once: why, and what to do.
+        QCOMPARE(p.Log(), QStringList{kMissingReason});
+    }
+
+    // The log's context menu runs the connection check and writes its report into the log.
+    void connectionCheckFromTheLogMenu()
+    {
+        SimProcess sim(SimProgram(), {});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        std::unique_ptr<QMenu> menu = p.main->CreateLogMenu();
+        QAction* check = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text() == "Проверка подключения")
+                check = action;
+        QVERIFY(check != nullptr && check->isEnabled());
+        check->trigger();
+        const QStringList log = p.Log();
+        QCOMPARE(log.size(), 5);
+        QVERIFY(log[0].startsWith("[ок] Порт " + QString::fromStdString(sim.PtyPath())));
+        QVERIFY2(log[4].startsWith("[ок] Устройство ответило: серийный номер 16001234"),
+                 qPrintable(log.join('\n')));
     }
 
     void serialNumberIsLoggedSigned_data()
