@@ -127,6 +127,27 @@ TEST(DiagCsvFile, UnwritableIsToldAtOnce)
         << r.err;
 }
 
+// A file that stops taking rows part way (here the file size limit) ends the run with the
+// reason; the rows before it stay.
+TEST(DiagCsvFile, WriteErrorEndsTheRun)
+{
+    k64::test::TempDir dir;
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    k64::test::SimProcess sim(k64::test::SimProgram(), {"--diag-interval-ms", "10"});
+    ASSERT_TRUE(sim.Started());
+    const k64::test::ProgramResult r =
+        k64::test::RunProgram({"/bin/bash", "-c",
+                               "trap '' XFSZ; ulimit -f 1; exec " + std::string(K64CTL_PATH) +
+                                   " --port " + sim.PtyPath() + " diag --csv " + (dir / "x.csv")},
+                              k64::test::EnvironmentWith(), std::chrono::seconds(20));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir / "x.csv" + " (файл слишком велик)"), std::string::npos) << r.err;
+    std::ifstream in(dir / "x.csv", std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(text.size(), 1024u);
+    EXPECT_NE(text.find("\r\n0."), std::string::npos);
+}
+
 // diag --csv x.csv | head -1: the run ends quietly when head has its line, with the rows
 // received so far in the file and the port free for the next command.
 TEST(DiagCsvFile, ReaderGoneEndsQuietly)
