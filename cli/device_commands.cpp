@@ -16,8 +16,8 @@
 #include "service/diagnostic_recording.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
