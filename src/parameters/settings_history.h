@@ -4,7 +4,7 @@
 // k64ctl), so that an owner's PIN and phone numbers can always be brought back.
 //
 // An entry is an ordinary settings file (it opens like any other), named after when and which
-// unit it was taken from, and the how-manieth entry of the folder it is:
+// unit it was taken from, and its number in the order the folder's entries were stored:
 //   YYYY-MM-DD_HH-MM-SS_<serial>_n<order>.txt  local time; the serial as `k64ctl id` prints it
 // The time is for people; the order, one more than the highest in the folder, is what "newest"
 // means, since the clock may have been set back (or summer time ended) between two entries.
