@@ -38,9 +38,11 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
     const SettingsFileResult read = ReadSettingsFile(path, list);
     if (!read.Ok()) {
         ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
-        // --force does not send these: they would set every value on the unit back to its default.
+        // --force does not send these: they would set every value on the unit back to its
+        // default, or send a value other than the one in the file.
         const bool notSettings = read.status == SettingsFileStatus::ControlBytes ||
-                                 read.status == SettingsFileStatus::NoKnownKey;
+                                 read.status == SettingsFileStatus::NoKnownKey ||
+                                 read.status == SettingsFileStatus::NotCp1251;
         return notSettings ? kExitUsage : kExitFailure;
     }
     for (const std::string& skipped : read.skipped)
@@ -156,7 +158,14 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
     ParameterList list(&messages);
     if (!list.LoadError().empty())
         return kExitFailure;
-    for (const HistoryEntry& entry : ListHistory(HistoryFolder(), line.unit.value_or(""))) {
+    const fs::path folder = HistoryFolder();
+    int error = 0;
+    const std::vector<HistoryEntry> entries = ListHistory(folder, line.unit.value_or(""), &error);
+    if (error != 0) {
+        ShowMessage(&messages, DescribeHistoryFolderFailure(folder, error), kErrorCaption);
+        return kExitFailure;
+    }
+    for (const HistoryEntry& entry : entries) {
         const bool read = ReadSettingsFile(entry.path, list).Ok();
         PrintLine(entry.time + '\t' + entry.serial + '\t' +
                   (read ? std::to_string(ChangedValueCount(list)) : "?") + '\t' +

@@ -105,6 +105,15 @@ std::vector<OptionInfo> OptionTable()
                         ? std::string()
                         : "--diag-interval-ms needs 10 to 3600000";
          }},
+        {"--diag-flood", true,
+         [](Options& o, const std::string& v) {
+             const auto [end, error] =
+                 std::from_chars(v.data(), v.data() + v.size(), o.diagnosticFlood);
+             return error == std::errc() && end == v.data() + v.size() &&
+                            o.diagnosticFlood <= 100'000'000
+                        ? std::string()
+                        : "--diag-flood needs 0 to 100000000";
+         }},
         {"--no-reply", true,
          [](Options& o, const std::string& v) {
              std::uint16_t c = 0;
@@ -264,6 +273,8 @@ Pace:
            std::to_string(kDefaultPrepareDelay.count()) + R"()
   --diag-interval-ms MS   time between diagnostic text bursts, at least 10 (default )" +
            std::to_string(kDefaultDiagnosticInterval.count()) + R"()
+  --diag-flood BYTES      send at least BYTES a second of diagnostic text, each burst
+                          filled up with more lines (for load tests)
   --knock-after-ms MS     knock on the car MS after each start of the diagnostic stream: a few
                           bursts of large accelerometer values; SIGUSR1 knocks at any time
 

@@ -28,6 +28,7 @@ struct Options {
     Faults faults;
     std::chrono::milliseconds prepareDelay = kDefaultPrepareDelay;
     std::chrono::milliseconds diagnosticInterval = kDefaultDiagnosticInterval;
+    std::uint64_t diagnosticFlood = 0;  // bytes a second of diagnostic text at the least, 0 none
     std::optional<std::uint64_t> hangupAfter;  // close the line when this request frame arrives
     std::optional<std::chrono::milliseconds> knockAfter;  // a knock this long after each start
                                                           // of the diagnostic stream

@@ -1,6 +1,5 @@
 #include "ui/Diagnostic.h"
 
-#include "parameters/settings_file.h"
 #include "platform/display_text.h"
 #include "ui/accel_plot.h"
 #include "ui/form_fonts.h"
@@ -8,6 +7,7 @@
 #include "ui/ui_texts.h"
 #include "ui/widget_messages.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -52,6 +53,14 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int top)
     label->move(104, top);
     label->adjustSize();
     return label;
+}
+
+// The user's cache folder (~/.cache/k64, %LOCALAPPDATA%\cache\k64): the recording is not the
+// user's document until it is saved.
+QString RecordingFolder()
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return (cache.isEmpty() ? QDir::tempPath() : cache) + "/k64";
 }
 
 }  // namespace
@@ -137,9 +146,11 @@ void TDiagnosticForm::ScrollToTail()
 void TDiagnosticForm::FormShow()
 {
     scanner_.Reset();
-    recording_.Clear();
     plot_->Clear();
     shown_.start();
+    recording_ = std::make_unique<service::DiagnosticRecording>(
+        AppendFile::CreateTemporary(ToPath(RecordingFolder())));
+    LogRecordingFailure();
     if (devices_)
         (void)devices_->EnableDiagnosticMode();
     Timer1->start(kPollInterval);
@@ -171,7 +182,8 @@ bool TDiagnosticForm::PollTelemetry()
     const std::vector<DiagnosticEvent> events =
         scanner_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(read)));
     const std::chrono::milliseconds at{shown_.elapsed()};
-    recording_.Add(at, events);
+    if (recording_ && !recording_->Add(at, events))
+        LogRecordingFailure();
     for (const DiagnosticEvent& event : events)
         Show(event, at);
     return true;
@@ -209,11 +221,16 @@ void TDiagnosticForm::Memo1ContextMenu(const QPoint& position)
 
 void TDiagnosticForm::SaveRecording(const QString& fileName)
 {
-    const std::filesystem::path path = ToPath(fileName);
-    const SettingsFileResult saved = SaveFileAtomically(path, recording_.Text());
-    if (!saved.Ok())
-        WidgetMessages(this).ShowMessage(DescribeRecordingFailure(path, saved.error), text::kError,
-                                         MessageButtons::Ok);
+    if (!recording_)
+        return;
+    if (const std::optional<std::string> failure = recording_->SaveCopy(ToPath(fileName)))
+        WidgetMessages(this).ShowMessage(*failure, text::kError, MessageButtons::Ok);
+}
+
+void TDiagnosticForm::LogRecordingFailure()
+{
+    if (const std::optional<std::string> failure = recording_->NewFailure())
+        Memo1->appendPlainText(QString::fromStdString(*failure));
 }
 
 void TDiagnosticForm::FormClose()
@@ -222,6 +239,7 @@ void TDiagnosticForm::FormClose()
     // every millisecond.
     Timer1->stop();
     scanner_.Reset();
+    recording_.reset();
     if (devices_)
         devices_->ClosePort();
 }

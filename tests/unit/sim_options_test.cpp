@@ -29,6 +29,7 @@ TEST(SimOptions, RefusedCommandLines)
         {"--version", "0123456789abcdef"},  // 16 bytes: no room for the zero
         {"--type", std::string(48, 't')},
         {"--diag-interval-ms", "5"},
+        {"--diag-flood", "1e6"},
     };
     for (const auto& args : cases) {
         EXPECT_FALSE(ParseOptions(args).error.empty())
@@ -52,7 +53,9 @@ TEST(SimOptions, AcceptedValues)
                        "5",
                        "--reject-commit",
                        "--prepare-delay-ms",
-                       "0"};
+                       "0",
+                       "--diag-flood",
+                       "1000000"};
     const ParseResult r = ParseOptions(args);
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.seed.id, 4294967295u);
@@ -63,6 +66,7 @@ TEST(SimOptions, AcceptedValues)
     EXPECT_EQ(r.options.hangupAfter, 5u);
     EXPECT_TRUE(r.options.faults.rejectCommit);
     EXPECT_EQ(r.options.prepareDelay, std::chrono::milliseconds(0));
+    EXPECT_EQ(r.options.diagnosticFlood, 1'000'000u);
 }
 
 TEST(SimOptions, HelpNamesEveryOption)
@@ -70,9 +74,9 @@ TEST(SimOptions, HelpNamesEveryOption)
     const std::string usage = Usage("k64-sim");
     for (const char* name :
          {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
-          "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--no-reply",
-          "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack", "--reject-commit",
-          "--hangup-after"}) {
+          "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--diag-flood",
+          "--no-reply", "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack",
+          "--reject-commit", "--hangup-after"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
         EXPECT_TRUE(ParseOptions(Args{"--help"}).options.help);
     }
