@@ -46,7 +46,13 @@ struct OptionInfo {
 std::vector<OptionInfo> OptionTable()
 {
     return {
+        // -h as well, like the other two programs.
         {"--help", false,
+         [](Options& o, const std::string&) {
+             o.help = true;
+             return std::string();
+         }},
+        {"-h", false,
          [](Options& o, const std::string&) {
              o.help = true;
              return std::string();
@@ -244,7 +250,7 @@ Line and storage:
   --state DIR             keep id, settings, firmware version and sound data in DIR, so they
                           survive a restart; without it everything lives in memory
   --trace FILE            log every frame both ways in hex, with direction and time
-  --help                  show this text
+  -h, --help              show this text
   --version               as the last argument and without a value: show the program's
                           version
 

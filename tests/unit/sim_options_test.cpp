@@ -68,14 +68,29 @@ TEST(SimOptions, AcceptedValues)
 TEST(SimOptions, HelpNamesEveryOption)
 {
     const std::string usage = Usage("k64-sim");
-    for (const char* name :
-         {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
-          "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--no-reply",
-          "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack", "--reject-commit",
-          "--hangup-after"}) {
+    for (const char* name : {"--link",
+                             "--state",
+                             "--trace",
+                             "--help",
+                             "--id",
+                             "--type",
+                             "--version",
+                             "--build-date",
+                             "--settings-file",
+                             "--prepare-delay-ms",
+                             "--diag-interval-ms",
+                             "--no-reply",
+                             "--wrong-reply",
+                             "--malformed-reply",
+                             "--delay",
+                             "--drop-ack",
+                             "--reject-commit",
+                             "--hangup-after",
+                             "--knock-after-ms",
+                             "--reset-settings-on-commit"})
         EXPECT_NE(usage.find(name), std::string::npos) << name;
-        EXPECT_TRUE(ParseOptions(Args{"--help"}).options.help);
-    }
+    for (const char* help : {"--help", "-h"})
+        EXPECT_TRUE(ParseOptions(Args{help}).options.help) << help;
 }
 
 // Last and without a value, --version asks for the program's version; with one it is the unit's.
