@@ -33,20 +33,16 @@ std::string PlainText(const std::string& path)
     const std::string text = raw.str();
     std::string plain;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            const char next = text[i + 1];
-            if (next == 'f' && i + 2 < text.size()) {
-                i += 2;
-                continue;
-            }
-            if (next == '-' || next == '&') {
-                if (next == '-')
-                    plain += '-';
-                ++i;
-                continue;
-            }
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            plain += text[i];
+            continue;
         }
-        plain += text[i];
+        switch (text[++i]) {
+        case 'f': ++i; break;  // \fB, \fI, \fR: a font change
+        case '-': plain += '-'; break;
+        case '&': break;
+        default: plain.append({'\\', text[i]});
+        }
     }
     return plain;
 }
