@@ -329,6 +329,28 @@ std::string MissingValueText(const CLI::ArgumentMismatch& error)
 
 }  // namespace
 
+std::vector<CommandOptions> CommandTable()
+{
+    std::vector<CommandOptions> table;
+    for (const CommandInfo& command : kCommands) {
+        CommandOptions& entry = table.emplace_back(CommandOptions{command.name, {}});
+        // The port is the program's option; a command only says whether it uses it.
+        for (const OptionInfo& option : kOptions) {
+            if (option.bit == kPort || !(command.options & option.bit))
+                continue;
+            entry.options.emplace_back(option.name);
+            if (option.shortName)
+                entry.options.emplace_back(option.shortName);
+        }
+    }
+    return table;
+}
+
+std::vector<std::string> ProgramOptions()
+{
+    return {kOptions[0].name, "-h", "--help", "--version"};
+}
+
 ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
                              const std::string& defaultPort)
 {

@@ -34,6 +34,16 @@ struct ParseResult {
     std::string usage;
 };
 
+// What the command table holds, for checks that the manual pages and the completion keep up
+// with it: each command with the names of its own options ("--csv", "-y"), and the options the
+// program takes before any command.
+struct CommandOptions {
+    std::string name;
+    std::vector<std::string> options;
+};
+std::vector<CommandOptions> CommandTable();
+std::vector<std::string> ProgramOptions();
+
 // `arguments` without the program name; `defaultPort` is named in the help.
 ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
                              const std::string& defaultPort);

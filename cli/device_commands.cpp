@@ -67,8 +67,9 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages)
     }
     VersionInfo info{};
     session.Device().ParseVersion(&info, text);
-    PrintLine(texts::kLogType + ForTerminal(update::ShownType(info)));
-    PrintLine(texts::kLogVersion + ForTerminal(update::FieldText(info.Version)));
+    // The window's log keeps its labels as they have always been; here the colons line up.
+    PrintLine("Тип устройства  : " + ForTerminal(update::ShownType(info)));
+    PrintLine("Версия прошивки : " + ForTerminal(update::FieldText(info.Version)));
     return kExitSuccess;
 }
 

@@ -258,7 +258,7 @@ TEST_P(Version, LogsTypeAndFirmwareVersion)
     const auto sim = StartSim({"--type", c.type, "--version", c.version});
     const ProgramResult r = Run({"--port=" + sim->PtyPath(), "version"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string("Тип устройства   : ") + c.shownType +
+    EXPECT_EQ(r.out, std::string("Тип устройства  : ") + c.shownType +
                          "\nВерсия прошивки : " + c.version + "\n");
 }
 

@@ -78,8 +78,9 @@ TEST(SimOptions, HelpNamesEveryOption)
           "--no-reply", "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack",
           "--reject-commit", "--hangup-after"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
-        EXPECT_TRUE(ParseOptions(Args{"--help"}).options.help);
     }
+    for (const char* help : {"--help", "-h"})
+        EXPECT_TRUE(ParseOptions(Args{help}).options.help) << help;
 }
 
 // Last and without a value, --version asks for the program's version; with one it is the unit's.

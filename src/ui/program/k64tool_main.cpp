@@ -68,7 +68,7 @@ public:
 };
 
 // --help and --version answer before the application starts, so that they work without a
-// display (the manual page is made from them at build time).
+// display.
 std::optional<std::string> TerminalAnswer(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i) {
