@@ -138,8 +138,9 @@ TEST_P(ManualPage, DescribesEveryCommandAndOption)
         }
         // The entry's synopsis names the long form; the options section every form.
         for (const std::string& option : command.options) {
-            if (option.rfind("--", 0) == 0)
+            if (option.rfind("--", 0) == 0) {
                 EXPECT_TRUE(Mentions(entry->second, option)) << command.name << ' ' << option;
+            }
             EXPECT_TRUE(Mentions(options, option)) << option << " in the options";
         }
     }
