@@ -503,10 +503,11 @@ TEST_P(WriteSettings, ChecksLimitsBeforeSending)
     if (const std::size_t at = err.find(File("in.txt")); at != std::string::npos)
         err.replace(at, File("in.txt").size(), "IN");
     EXPECT_EQ(err, c.err);
-    if (c.status == 0)
+    if (c.status == 0) {
         EXPECT_TRUE(r.out.ends_with("Настройки записаны.\n")) << r.out;
-    else
+    } else {
         EXPECT_EQ(r.out, "");
+    }
     const std::map<std::string, std::string> values = UnitValues();
     for (const auto& [key, value] : c.expected)
         EXPECT_EQ(values.at(key), value) << key;

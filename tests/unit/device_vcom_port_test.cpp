@@ -273,8 +273,9 @@ TEST(VcomPort, LockFileSituations)
         EXPECT_EQ(vcom.Open(), c.kind == Kind::kNone);
         EXPECT_EQ(vcom.Failure().kind, c.kind);
         EXPECT_EQ(vcom.Failure().holderPid, c.holder);
-        if (c.kind == Kind::kLockNotRegularFile)
+        if (c.kind == Kind::kLockNotRegularFile) {
             EXPECT_EQ(vcom.Failure().lockPath, lock);
+        }
         vcom.Close();
         EXPECT_FALSE(std::filesystem::exists(target));
         std::filesystem::remove(lock);
