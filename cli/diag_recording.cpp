@@ -1,3 +1,4 @@
+#include "display.h"
 #include "diag_recording.h"
 
 #include "common/shared_texts.h"

@@ -1,6 +1,7 @@
 #include "settings_commands.h"
 
 #include "display.h"
+#include "json_output.h"
 #include "session.h"
 #include "common/shared_texts.h"
 #include "parameters/settings_diff.h"
@@ -44,9 +45,9 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
         return notSettings ? kExitUsage : kExitFailure;
     }
     for (const std::string& skipped : read.skipped)
-        std::fprintf(stderr, "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
+        std::fprintf(ErrorStream(), "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
     if (read.skippedCount > read.skipped.size())
-        std::fprintf(stderr, "k64ctl: пропущено ещё строк: %zu\n",
+        std::fprintf(ErrorStream(), "k64ctl: пропущено ещё строк: %zu\n",
                      read.skippedCount - read.skipped.size());
     if (force)
         return kExitSuccess;
@@ -107,7 +108,7 @@ std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& m
     }
     const std::vector<HistoryEntry> entries = ListHistory(HistoryFolder(), UnitSerial(id));
     if (entries.empty()) {
-        std::fprintf(stderr, "k64ctl: в истории нет настроек устройства %s\n",
+        std::fprintf(ErrorStream(), "k64ctl: в истории нет настроек устройства %s\n",
                      UnitSerial(id).c_str());
         return std::nullopt;
     }
@@ -189,7 +190,7 @@ int RunRestore(const CommandLine& line, TerminalMessages& messages)
         if (!latest)
             return kExitFailure;
         path = *latest;
-        std::fprintf(stderr, "k64ctl: восстанавливаются настройки из %s\n",
+        std::fprintf(ErrorStream(), "k64ctl: восстанавливаются настройки из %s\n",
                      EscapedName(path.string()).c_str());
     }
     if (const int status = LoadForWrite(path, list, line.force, messages))
@@ -217,12 +218,22 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
     ParameterList list(&messages);
     if (!list.LoadError().empty())
         return kExitFailure;
+    Json document = Json::array();
     for (const HistoryEntry& entry : ListHistory(HistoryFolder(), line.unit.value_or(""))) {
         const bool read = ReadSettingsFile(entry.path, list).Ok();
+        if (JsonMode()) {
+            document.push_back({{"time", entry.time},
+                                {"serial", entry.serial},
+                                {"changed", read ? Json(ChangedValueCount(list)) : Json(nullptr)},
+                                {"path", entry.path.string()}});
+            continue;
+        }
         PrintLine(entry.time + '\t' + entry.serial + '\t' +
                   (read ? std::to_string(ChangedValueCount(list)) : "?") + '\t' +
                   EscapedName(entry.path.string()));
     }
+    if (JsonMode())
+        SetJsonResult(std::move(document));
     return kExitSuccess;
 }
 
@@ -260,6 +271,17 @@ int RunDiff(const CommandLine& line, TerminalMessages& messages)
     if (!load(line.operands.at(0), a) ||
         !load(line.operands.size() > 1 ? line.operands[1] : kUnit, b))
         return kTrouble;
+    if (JsonMode()) {
+        Json differences = Json::array();
+        for (const SettingDifference& d : DiffSettings(a, b))
+            differences.push_back({{"key", JsonText(d.key)},
+                                   {"name", JsonText(d.name)},
+                                   {"a", JsonText(d.before)},
+                                   {"b", JsonText(d.after)}});
+        const bool equal = differences.empty();
+        SetJsonResult({{"equal", equal}, {"differences", std::move(differences)}});
+        return equal ? kExitSuccess : kExitFailure;
+    }
     return PrintDifferences(a, b) ? kExitFailure : kExitSuccess;
 }
 

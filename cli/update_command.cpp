@@ -2,6 +2,7 @@
 #include "terminal.h"
 
 #include "command_line.h"
+#include "display.h"
 #include "session.h"
 #include "settings_commands.h"
 #include "stop_signal.h"
@@ -41,8 +42,8 @@ public:
             return terminal_.ShowMessage(text, caption, buttons);
         const bool okCancel = buttons == MessageButtons::OkCancel;
         const std::string line = caption + ": " + text + (okCancel ? " -> ОК\n" : " -> Да\n");
-        std::fputs(line.c_str(), stderr);
-        std::fflush(stderr);
+        std::fputs(line.c_str(), ErrorStream());
+        std::fflush(ErrorStream());
         return okCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
     }
 
@@ -72,10 +73,11 @@ public:
     }
     void AppendLog(const std::string& line) override
     {
+        if (UnitStatus* status = CurrentUnitStatus())
+            status->Stage(line);
         ClearProgressLine();
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
+        PrintLine(line);
+        std::fflush(TextStream());
     }
     void SetTitle(const std::string&) override {}
     void SetProgressMin(int min) override { min_ = min; }
@@ -85,6 +87,8 @@ public:
     void StepProgress() override
     {
         position_ += step_;
+        if (UnitStatus* status = CurrentUnitStatus())
+            status->Progress(position_ - min_, max_ - min_);
         const Clock::time_point now = Clock::now();
         if (position_ >= max_ || now - drawn_ >= kRedrawInterval)
             Draw(now);
@@ -127,16 +131,16 @@ private:
                       "\r%d/%d блоков  %lld/%lld байт  %.1f КБ/с  осталось %ld:%02ld\033[K",
                       position_ - min_, max_ - min_, static_cast<long long>(sent),
                       static_cast<long long>(bytesTotal), rate / 1024, left / 60, left % 60);
-        std::fputs(line, stderr);
-        std::fflush(stderr);
+        std::fputs(line, ErrorStream());
+        std::fflush(ErrorStream());
         lineShown_ = true;
     }
     void ClearProgressLine()
     {
         if (!lineShown_)
             return;
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
+        std::fputs("\r\033[K", ErrorStream());
+        std::fflush(ErrorStream());
         lineShown_ = false;
     }
 
@@ -157,7 +161,7 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view)
 {
     FirmwareUpdate firmware(view);
     if (!firmware.LoadFirmwareImage()) {
-        std::fputs("k64ctl: встроенная прошивка недоступна\n", stderr);
+        std::fputs("k64ctl: встроенная прошивка недоступна\n", ErrorStream());
         return kExitFailure;
     }
     view.bytesTotal = std::int64_t{firmware.BlowSize} + update::kHeadSize;
@@ -180,7 +184,7 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view)
 {
     SoundUpdate sound(view);
     if (!sound.LoadSoundData()) {
-        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", stderr);
+        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", ErrorStream());
         return kExitFailure;
     }
     view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
@@ -205,7 +209,8 @@ bool CanAnswer(std::string_view command, bool yes)
 {
     if (yes || TerminalMessages::StandardStreamsAreTerminal())
         return true;
-    std::fprintf(stderr, "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
+    std::fprintf(ErrorStream(),
+                 "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
                  static_cast<int>(command.size()), command.data());
     return false;
 }
@@ -224,7 +229,7 @@ int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes
         return kExitUsage;
     AnsweringMessages answering(messages);
     MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
-    TerminalUpdateView view(owner, IsTerminal(stderr));
+    TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
     return command == kFirmwareCommand ? RunFirmware(device, view) : RunSound(device, view);
 }
 
@@ -251,7 +256,7 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
     if (!Succeeded(device.ReadSettings(&text))) {
         std::fputs(
             "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
-            stderr);
+            ErrorStream());
         return status;
     }
     after.ReadText(std::move(text));
@@ -260,7 +265,7 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
     if (!line.restoreSettings) {
         std::fputs(
             "k64ctl: обновление изменило настройки; вернуть прежние: k64ctl restore latest\n",
-            stderr);
+            ErrorStream());
         return status;
     }
     if (!Answered(device.WriteSettings(before.WriteText(false)))) {

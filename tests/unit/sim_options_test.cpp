@@ -29,6 +29,9 @@ TEST(SimOptions, RefusedCommandLines)
         {"--version", "0123456789abcdef"},  // 16 bytes: no room for the zero
         {"--type", std::string(48, 't')},
         {"--diag-interval-ms", "5"},
+        {"--baud", "299"},
+        {"--baud", "4000001"},
+        {"--baud", "96OO"},
     };
     for (const auto& args : cases) {
         EXPECT_FALSE(ParseOptions(args).error.empty())
@@ -52,7 +55,8 @@ TEST(SimOptions, AcceptedValues)
                        "5",
                        "--reject-commit",
                        "--prepare-delay-ms",
-                       "0"};
+                       "0",
+                       "--baud=9600"};
     const ParseResult r = ParseOptions(args);
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.seed.id, 4294967295u);
@@ -63,6 +67,7 @@ TEST(SimOptions, AcceptedValues)
     EXPECT_EQ(r.options.hangupAfter, 5u);
     EXPECT_TRUE(r.options.faults.rejectCommit);
     EXPECT_EQ(r.options.prepareDelay, std::chrono::milliseconds(0));
+    EXPECT_EQ(r.options.baud, 9600u);
 }
 
 TEST(SimOptions, HelpNamesEveryOption)
@@ -72,7 +77,7 @@ TEST(SimOptions, HelpNamesEveryOption)
          {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
           "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--no-reply",
           "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack", "--reject-commit",
-          "--hangup-after"}) {
+          "--hangup-after", "--baud"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
         EXPECT_TRUE(ParseOptions(Args{"--help"}).options.help);
     }

@@ -1,0 +1,340 @@
+#include "fleet_command.h"
+
+#include "display.h"
+#include "json_output.h"
+#include "session.h"
+#include "stop_signal.h"
+#include "terminal.h"
+#include "common/shared_texts.h"
+#include "parameters/settings_history.h"
+#include "platform/port_catalog.h"
+#include "service/fleet.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace k64::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Redrawing the live lines more often than this only costs CPU; nobody reads faster.
+constexpr std::chrono::milliseconds kRedrawInterval{100};
+// A unit's collected output is shown whole; beyond this it is cut, so a unit that talks without
+// end cannot fill the memory.
+constexpr long kMaxUnitOutput = 4 * 1024 * 1024;
+
+struct Unit final : UnitStatus {
+    Unit(std::string onPort, std::string itsSerial)
+        : port(std::move(onPort)), serial(std::move(itsSerial))
+    {
+    }
+    std::string port;
+    std::string serial;
+    std::string stage = "ждёт";
+    int done = 0;
+    int total = 0;
+    bool finished = false;
+    bool ok = false;
+    std::string error;
+    double seconds = 0;
+    std::mutex* mutex = nullptr;
+
+    void Stage(const std::string& text) override
+    {
+        const std::lock_guard lock(*mutex);
+        stage = ForTerminal(text);
+    }
+    void Progress(int blocks, int of) override
+    {
+        const std::lock_guard lock(*mutex);
+        done = blocks;
+        total = of;
+    }
+};
+
+// The live lines on a terminal and the whole outputs of finished units, never interleaved.
+class FleetScreen {
+public:
+    FleetScreen(std::vector<Unit>& units, bool live) : units_(units), live_(live)
+    {
+        for (Unit& unit : units_)
+            unit.mutex = &mutex_;
+        if (live_)
+            painter_ = std::thread([this] { Paint(); });
+    }
+    ~FleetScreen()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            over_ = true;
+        }
+        wake_.notify_all();
+        if (painter_.joinable())
+            painter_.join();
+        const std::lock_guard lock(mutex_);
+        Draw();
+    }
+    std::mutex& Mutex() { return mutex_; }
+
+    // The whole output of a unit that finished, above the live lines.
+    void Show(const std::string& text)
+    {
+        const std::lock_guard lock(mutex_);
+        Erase();
+        std::fwrite(text.data(), 1, text.size(), TextStream());
+        std::fflush(TextStream());
+        Draw();
+    }
+
+private:
+    void Paint()
+    {
+        std::unique_lock lock(mutex_);
+        while (!over_) {
+            Erase();
+            Draw();
+            wake_.wait_for(lock, kRedrawInterval);
+        }
+    }
+    void Erase()
+    {
+        if (drawn_ == 0)
+            return;
+        std::fprintf(stderr, "\033[%zuA\r\033[J", drawn_);
+        drawn_ = 0;
+    }
+    void Draw()
+    {
+        if (!live_ || drawn_ != 0)
+            return;
+        for (const Unit& unit : units_) {
+            std::string progress;
+            if (unit.total > 0)
+                progress = "  " + std::to_string(unit.done * 100 / unit.total) + "%";
+            std::fprintf(stderr, "%-14s %-12s %s%s\033[K\n", EscapedName(unit.port).c_str(),
+                         unit.serial.c_str(), unit.stage.c_str(), progress.c_str());
+        }
+        std::fflush(stderr);
+        drawn_ = units_.size();
+    }
+
+    std::vector<Unit>& units_;
+    bool live_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool over_ = false;
+    std::size_t drawn_ = 0;
+    std::thread painter_;
+};
+
+// A temporary file that collects one unit's output.
+class UnitFile {
+public:
+    UnitFile() : file_(std::tmpfile()) {}
+    ~UnitFile()
+    {
+        if (file_ != nullptr)
+            std::fclose(file_);
+    }
+    UnitFile(const UnitFile&) = delete;
+    UnitFile& operator=(const UnitFile&) = delete;
+    std::FILE* Get() const { return file_; }
+    std::string Text() const
+    {
+        if (file_ == nullptr)
+            return {};
+        std::fflush(file_);
+        const long size = std::ftell(file_);
+        std::string text(static_cast<std::size_t>(std::clamp(size, 0L, kMaxUnitOutput)), '\0');
+        std::rewind(file_);
+        text.resize(std::fread(text.data(), 1, text.size(), file_));
+        return text;
+    }
+
+private:
+    std::FILE* file_;
+};
+
+// The ports to work on: those named, or every candidate whose unit answers (all asked at once).
+std::vector<Unit> FindUnits(const CommandLine& line)
+{
+    std::vector<Unit> units;
+    if (!line.all) {
+        for (const std::string& port : line.ports)
+            units.emplace_back(port, "");
+        return units;
+    }
+    SystemPortCatalog catalog;
+    const std::vector<std::string> candidates = catalog.Candidates();
+    const auto ids = service::ProbeUnits(candidates);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (ids[i])
+            units.emplace_back(candidates[i], UnitSerial(*ids[i]));
+    }
+    return units;
+}
+
+bool AsksQuestions(const std::string& command)
+{
+    return command == "update-firmware" || command == "update-sound";
+}
+
+// The questions of the command, once for all units; false when the answer is no (or nobody
+// can give one).
+bool Confirm(const CommandLine& line, const std::vector<Unit>& units, TerminalMessages& messages)
+{
+    if (line.yes || !AsksQuestions(line.command))
+        return true;
+    if (!TerminalMessages::StandardStreamsAreTerminal()) {
+        std::fprintf(stderr,
+                     "k64ctl: %s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
+                     line.command.c_str());
+        return false;
+    }
+    std::string ports;
+    for (const Unit& unit : units)
+        ports += (ports.empty() ? "" : ", ") + EscapedName(unit.port);
+    const std::string what =
+        line.command == "update-firmware" ? "Обновить прошивку" : "Заменить звуковые данные";
+    return ShowMessage(&messages,
+                       what + " на устройствах: " + std::to_string(units.size()) + " (" + ports +
+                           ")? Вопросы каждого устройства получат ответ «да».",
+                       texts::kAttention, MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
+// The line of one unit: its port, its own files, the questions already answered.
+CommandLine UnitLine(const CommandLine& line, const Unit& unit)
+{
+    CommandLine one = line;
+    one.ports.clear();
+    one.all = false;
+    one.port = unit.port;
+    one.yes = true;
+    const auto file = [&](const std::string& folder, const char* extension) {
+        return (PathFromArgument(folder) / (unit.serial + extension)).string();
+    };
+    if (line.outputDir)
+        one.output = file(*line.outputDir, ".txt");
+    if (line.csvDir)
+        one.csv = file(*line.csvDir, ".csv");
+    return one;
+}
+
+void RunUnit(const CommandLine& line, CommandHandler handler, Unit& unit, FleetScreen& screen)
+{
+    const Clock::time_point start = Clock::now();
+    UnitFile output;
+    {
+        const ScopedUnitOutput redirect(output.Get() != nullptr ? output.Get() : stderr);
+        const ScopedUnitStatus status(&unit);
+        TerminalMessages messages(ErrorStream(), ErrorStream(), stdin, false);
+        NoteError({});
+        int result = kExitFailure;
+        if (unit.serial.empty()) {
+            unit.Stage("связь");
+            std::uint32_t id = 0;
+            service::UnitDevice device(unit.port);
+            if (Succeeded(device.Device().GetId(&id))) {
+                const std::lock_guard lock(screen.Mutex());
+                unit.serial = UnitSerial(id);
+            } else {
+                ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
+            }
+        }
+        if (!unit.serial.empty()) {
+            unit.Stage(line.command);
+            result = handler(UnitLine(line, unit), messages);
+        }
+        const std::lock_guard lock(screen.Mutex());
+        unit.finished = true;
+        unit.ok = result == kExitSuccess;
+        unit.error = unit.ok ? std::string() : LastError();
+        if (!unit.ok && unit.error.empty())
+            unit.error = "код " + std::to_string(result);
+        unit.stage = unit.ok ? "готово" : "ошибка";
+        unit.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    const std::string text = output.Text();
+    if (!text.empty())
+        screen.Show("== " + EscapedName(unit.port) + " " + unit.serial + "\n" + text);
+}
+
+// `text` and spaces up to `width` columns (UTF-8 continuation bytes take none), and a gap.
+std::string Cell(const std::string& text, std::size_t width)
+{
+    std::size_t columns = 0;
+    for (const char c : text)
+        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return text + std::string(columns < width ? width - columns : 0, ' ') + ' ';
+}
+
+void PrintSummary(const std::vector<Unit>& units)
+{
+    std::size_t portWidth = 4;
+    for (const Unit& unit : units)
+        portWidth = std::max(portWidth, EscapedName(unit.port).size());
+    std::string table = Cell("ПОРТ", portWidth) + Cell("НОМЕР", 11) + Cell("ИТОГ", 8) + "СЕКУНД\n";
+    for (const Unit& unit : units) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", unit.seconds);
+        table += Cell(EscapedName(unit.port), portWidth) +
+                 Cell(unit.serial.empty() ? "-" : unit.serial, 11) +
+                 Cell(unit.ok ? "успех" : (unit.finished ? "ошибка" : "не начат"), 8) + seconds +
+                 (unit.error.empty() ? "" : "  " + unit.error) + "\n";
+    }
+    std::fputs(table.c_str(), TextStream());
+    std::fflush(TextStream());
+}
+
+Json FleetDocument(const std::vector<Unit>& units)
+{
+    Json list = Json::array();
+    for (const Unit& unit : units) {
+        list.push_back({{"port", unit.port},
+                        {"serial", JsonOrNull(unit.serial)},
+                        {"ok", unit.ok},
+                        {"error", unit.ok ? Json(nullptr) : Json(unit.error)},
+                        {"seconds", unit.seconds}});
+    }
+    return {{"units", std::move(list)}};
+}
+
+}  // namespace
+
+int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages)
+{
+    // Held for the whole run: a stop reaches every unit and no further unit begins.
+    const ScopedStopSignal stop;
+    std::vector<Unit> units = FindUnits(line);
+    if (units.empty()) {
+        ShowMessage(&messages, "Устройство не найдено", texts::kAttention);
+        return stopRequested != 0 ? 128 + stopRequested : kExitFailure;
+    }
+    if (!Confirm(line, units, messages))
+        return kExitUsage;
+    {
+        FleetScreen screen(units, IsTerminal(stderr));
+        service::RunConcurrently(
+            units.size(), line.jobs,
+            [&](std::size_t i) { RunUnit(line, handler, units[i], screen); },
+            [] { return stopRequested != 0; });
+    }
+    PrintSummary(units);
+    if (JsonMode())
+        SetJsonResult(FleetDocument(units));
+    if (stopRequested != 0)
+        return 128 + stopRequested;
+    for (const Unit& unit : units)
+        if (!unit.ok)
+            return kExitFailure;
+    return kExitSuccess;
+}
+
+}  // namespace k64::cli
