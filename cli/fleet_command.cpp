@@ -49,7 +49,7 @@ struct Unit final : UnitStatus {
     void Stage(const std::string& text) override
     {
         const std::lock_guard lock(*mutex);
-        stage = ForTerminal(text);
+        stage = text;
     }
     void Progress(int blocks, int of) override
     {
@@ -58,6 +58,15 @@ struct Unit final : UnitStatus {
         total = of;
     }
 };
+
+// `text` and spaces up to `width` columns (UTF-8 continuation bytes take none), and a gap.
+std::string Cell(const std::string& text, std::size_t width)
+{
+    std::size_t columns = 0;
+    for (const char c : text)
+        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return text + std::string(columns < width ? width - columns : 0, ' ') + ' ';
+}
 
 // The live lines on a terminal and the whole outputs of finished units, never interleaved.
 class FleetScreen {
@@ -98,8 +107,11 @@ private:
     {
         std::unique_lock lock(mutex_);
         while (!over_) {
-            Erase();
-            Draw();
+            // Lines that did not change are not drawn again.
+            if (Render() != shown_) {
+                Erase();
+                Draw();
+            }
             wake_.wait_for(lock, kRedrawInterval);
         }
     }
@@ -110,17 +122,28 @@ private:
         std::fprintf(stderr, "\033[%zuA\r\033[J", drawn_);
         drawn_ = 0;
     }
-    void Draw()
+    // One line per unit: port, serial, stage, progress.
+    std::string Render() const
     {
-        if (!live_ || drawn_ != 0)
-            return;
+        std::size_t portWidth = 0;
+        for (const Unit& unit : units_)
+            portWidth = std::max(portWidth, EscapedName(unit.port).size());
+        std::string lines;
         for (const Unit& unit : units_) {
             std::string progress;
             if (unit.total > 0)
                 progress = "  " + std::to_string(unit.done * 100 / unit.total) + "%";
-            std::fprintf(stderr, "%-14s %-12s %s%s\033[K\n", EscapedName(unit.port).c_str(),
-                         unit.serial.c_str(), unit.stage.c_str(), progress.c_str());
+            lines += Cell(EscapedName(unit.port), portWidth) + Cell(unit.serial, 11) + unit.stage +
+                     progress + "\033[K\n";
         }
+        return lines;
+    }
+    void Draw()
+    {
+        if (!live_ || drawn_ != 0)
+            return;
+        shown_ = Render();
+        std::fputs(shown_.c_str(), stderr);
         std::fflush(stderr);
         drawn_ = units_.size();
     }
@@ -131,6 +154,7 @@ private:
     std::condition_variable wake_;
     bool over_ = false;
     std::size_t drawn_ = 0;
+    std::string shown_;
     std::thread painter_;
 };
 
@@ -255,24 +279,16 @@ void RunUnit(const CommandLine& line, CommandHandler handler, Unit& unit, FleetS
         const std::lock_guard lock(screen.Mutex());
         unit.finished = true;
         unit.ok = result == kExitSuccess;
+        // The last box the unit showed says best what went wrong; else its last log line.
         unit.error = unit.ok ? std::string() : LastError();
         if (!unit.ok && unit.error.empty())
-            unit.error = "код " + std::to_string(result);
+            unit.error = stopRequested != 0 ? "прервано" : unit.stage;
         unit.stage = unit.ok ? "готово" : "ошибка";
         unit.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     }
     const std::string text = output.Text();
     if (!text.empty())
         screen.Show("== " + EscapedName(unit.port) + " " + unit.serial + "\n" + text);
-}
-
-// `text` and spaces up to `width` columns (UTF-8 continuation bytes take none), and a gap.
-std::string Cell(const std::string& text, std::size_t width)
-{
-    std::size_t columns = 0;
-    for (const char c : text)
-        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return text + std::string(columns < width ? width - columns : 0, ' ') + ' ';
 }
 
 void PrintSummary(const std::vector<Unit>& units)
