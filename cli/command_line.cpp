@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -228,11 +229,20 @@ void DefineGlobal(CLI::App& app, CommandLine& line, const std::string& defaultPo
     app.add_flag("--json", line.json,
                  "результат одним документом JSON на стандартном выводе;\n"
                  "сообщения и ход работы — на стандартном потоке ошибок");
-    app.add_option("--ports", line.ports,
-                   "несколько устройств сразу: эти порты через запятую,\nпо потоку на порт")
-        ->type_name("П1,П2,...")
-        ->delimiter(',')
-        ->check(NonEmpty("пустое имя порта в списке"));
+    // Split here rather than by the parser, which would drop an empty name silently.
+    app.add_option_function<std::string>(
+           "--ports",
+           [&line](const std::string& list) {
+               for (std::size_t at = 0;;) {
+                   const std::size_t comma = std::min(list.find(',', at), list.size());
+                   line.ports.push_back(list.substr(at, comma - at));
+                   if (comma == list.size())
+                       break;
+                   at = comma + 1;
+               }
+           },
+           "несколько устройств сразу: эти порты через запятую,\nпо потоку на порт")
+        ->type_name("П1,П2,...");
     app.add_flag("--all", line.all,
                  "несколько устройств сразу: все порты команды ports,\n"
                  "на которых отвечает устройство (опрашиваются одновременно)");
@@ -458,6 +468,8 @@ struct Parser {
             return "--all и --ports не указываются вместе";
         if (l.Fleet() && l.port)
             return "--port не указывается вместе с --ports и --all";
+        if (std::find(l.ports.begin(), l.ports.end(), std::string()) != l.ports.end())
+            return "--ports: пустое имя порта в списке";
         if (std::set<std::string>(l.ports.begin(), l.ports.end()).size() != l.ports.size())
             return "--ports: порт указан дважды";
         if (!l.Fleet()) {
