@@ -425,9 +425,11 @@ struct Parser {
                        : "неизвестная команда " + argument;
         }
         const std::string name = argument.substr(0, argument.find('='));
-        for (const auto& [other, sub] : commands) {
-            if (command != nullptr && sub->get_option_no_throw(name) != nullptr)
-                return name + " не относится к команде " + command->name;
+        if (command != nullptr) {
+            for (const auto& entry : commands) {
+                if (entry.second->get_option_no_throw(name) != nullptr)
+                    return name + " не относится к команде " + command->name;
+            }
         }
         return "неизвестный параметр " + name;
     }

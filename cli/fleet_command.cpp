@@ -210,17 +210,17 @@ bool AsksQuestions(const std::string& command)
     return command == "update-firmware" || command == "update-sound";
 }
 
-// The questions of the command, once for all units; false when the answer is no (or nobody
-// can give one).
-bool Confirm(const CommandLine& line, const std::vector<Unit>& units, TerminalMessages& messages)
+// The questions of the command, once for all units: kExitSuccess to go ahead, kExitFailure when
+// the answer is no, kExitUsage when nobody can give one.
+int Confirm(const CommandLine& line, const std::vector<Unit>& units, TerminalMessages& messages)
 {
     if (line.yes || !AsksQuestions(line.command))
-        return true;
+        return kExitSuccess;
     if (!TerminalMessages::StandardStreamsAreTerminal()) {
         std::fprintf(stderr,
                      "k64ctl: %s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
                      line.command.c_str());
-        return false;
+        return kExitUsage;
     }
     std::string ports;
     for (const Unit& unit : units)
@@ -230,7 +230,9 @@ bool Confirm(const CommandLine& line, const std::vector<Unit>& units, TerminalMe
     return ShowMessage(&messages,
                        what + " на устройствах: " + std::to_string(units.size()) + " (" + ports +
                            ")? Вопросы каждого устройства получат ответ «да».",
-                       texts::kAttention, MessageButtons::YesNo) == MessageAnswer::Yes;
+                       texts::kAttention, MessageButtons::YesNo) == MessageAnswer::Yes
+               ? kExitSuccess
+               : kExitFailure;
 }
 
 // The line of one unit: its port, its own files, the questions already answered.
@@ -333,8 +335,8 @@ int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& 
         ShowMessage(&messages, "Устройство не найдено", texts::kAttention);
         return stopRequested != 0 ? 128 + stopRequested : kExitFailure;
     }
-    if (!Confirm(line, units, messages))
-        return kExitUsage;
+    if (const int answer = Confirm(line, units, messages); answer != kExitSuccess)
+        return answer;
     {
         FleetScreen screen(units, IsTerminal(stderr));
         service::RunConcurrently(
