@@ -22,28 +22,21 @@
 namespace k64::cli {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Redrawing the live lines more often than this only costs CPU; nobody reads faster.
 constexpr std::chrono::milliseconds kRedrawInterval{100};
 // A unit's collected output is shown whole; beyond this it is cut, so a unit that talks without
 // end cannot fill the memory.
 constexpr long kMaxUnitOutput = 4 * 1024 * 1024;
 
-struct Unit final : UnitStatus {
+struct Unit final : service::UnitResult, UnitStatus {
     Unit(std::string onPort, std::string itsSerial)
-        : port(std::move(onPort)), serial(std::move(itsSerial))
     {
+        port = std::move(onPort);
+        serial = std::move(itsSerial);
     }
-    std::string port;
-    std::string serial;
     std::string stage = "ждёт";
     int done = 0;
     int total = 0;
-    bool finished = false;
-    bool ok = false;
-    std::string error;
-    double seconds = 0;
     std::mutex* mutex = nullptr;
 
     void Stage(const std::string& text) override
@@ -133,7 +126,9 @@ private:
             std::string progress;
             if (unit.total > 0)
                 progress = "  " + std::to_string(unit.done * 100 / unit.total) + "%";
-            lines += Cell(EscapedName(unit.port), portWidth) + Cell(unit.serial, 11) + unit.stage +
+            const std::string stage =
+                unit.finished ? (unit.ok ? "готово" : "ошибка: " + unit.error) : unit.stage;
+            lines += Cell(EscapedName(unit.port), portWidth) + Cell(unit.serial, 11) + stage +
                      progress + "\033[K\n";
         }
         return lines;
@@ -253,44 +248,32 @@ CommandLine UnitLine(const CommandLine& line, const Unit& unit)
     return one;
 }
 
-void RunUnit(const CommandLine& line, CommandHandler handler, Unit& unit, FleetScreen& screen)
+// The command on one unit whose serial number is known: its output collected and shown whole,
+// its progress on its live line.
+std::optional<std::string> RunUnit(const CommandLine& line, CommandHandler handler, Unit& unit,
+                                   FleetScreen& screen)
 {
-    const Clock::time_point start = Clock::now();
     UnitFile output;
+    int result = kExitFailure;
     {
         const ScopedUnitOutput redirect(output.Get() != nullptr ? output.Get() : stderr);
         const ScopedUnitStatus status(&unit);
         TerminalMessages messages(ErrorStream(), ErrorStream(), stdin, false);
         NoteError({});
-        int result = kExitFailure;
-        if (unit.serial.empty()) {
-            unit.Stage("связь");
-            std::uint32_t id = 0;
-            service::UnitDevice device(unit.port);
-            if (Succeeded(device.Device().GetId(&id))) {
-                const std::lock_guard lock(screen.Mutex());
-                unit.serial = UnitSerial(id);
-            } else {
-                ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
-            }
-        }
-        if (!unit.serial.empty()) {
-            unit.Stage(line.command);
-            result = handler(UnitLine(line, unit), messages);
-        }
-        const std::lock_guard lock(screen.Mutex());
-        unit.finished = true;
-        unit.ok = result == kExitSuccess;
-        // The last box the unit showed says best what went wrong; else its last log line.
-        unit.error = unit.ok ? std::string() : LastError();
-        if (!unit.ok && unit.error.empty())
-            unit.error = stopRequested != 0 ? "прервано" : unit.stage;
-        unit.stage = unit.ok ? "готово" : "ошибка";
-        unit.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        unit.Stage(line.command);
+        result = handler(UnitLine(line, unit), messages);
     }
-    const std::string text = output.Text();
-    if (!text.empty())
+    if (const std::string text = output.Text(); !text.empty())
         screen.Show("== " + EscapedName(unit.port) + " " + unit.serial + "\n" + text);
+    if (result == kExitSuccess)
+        return std::nullopt;
+    // The last box the unit showed says best what went wrong; else its last log line.
+    std::string error = LastError();
+    if (error.empty()) {
+        const std::lock_guard lock(screen.Mutex());
+        error = stopRequested != 0 ? "прервано" : unit.stage;
+    }
+    return error;
 }
 
 void PrintSummary(const std::vector<Unit>& units)
@@ -339,10 +322,11 @@ int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& 
         return answer;
     {
         FleetScreen screen(units, IsTerminal(stderr));
-        service::RunConcurrently(
-            units.size(), line.jobs,
-            [&](std::size_t i) { RunUnit(line, handler, units[i], screen); },
-            [] { return stopRequested != 0; });
+        service::RunOnUnits(
+            units.size(), [&](std::size_t i) -> service::UnitResult& { return units[i]; },
+            line.jobs, [] { return stopRequested != 0; },
+            [&](std::size_t i) { return RunUnit(line, handler, units[i], screen); },
+            texts::kDeviceBusyStop, screen.Mutex());
     }
     PrintSummary(units);
     if (JsonMode())

@@ -1,7 +1,10 @@
 #include "fleet.h"
 
+#include "parameters/settings_history.h"
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace k64::service {
@@ -21,6 +24,38 @@ void RunConcurrently(std::size_t count, unsigned jobs, const std::function<void(
         pool.emplace_back(worker);
     for (std::thread& thread : pool)
         thread.join();
+}
+
+void RunOnUnits(std::size_t count, const std::function<UnitResult&(std::size_t)>& unit,
+                unsigned jobs, const std::function<bool()>& stopped, const UnitOperation& operation,
+                const std::string& silent, std::mutex& guard)
+{
+    using Clock = std::chrono::steady_clock;
+    RunConcurrently(
+        count, jobs,
+        [&](std::size_t i) {
+            const Clock::time_point start = Clock::now();
+            UnitResult& result = unit(i);
+            std::optional<std::string> error;
+            if (result.serial.empty()) {
+                UnitDevice device(result.port);
+                std::uint32_t id = 0;
+                if (Succeeded(device.Device().GetId(&id))) {
+                    const std::lock_guard lock(guard);
+                    result.serial = UnitSerial(id);
+                } else {
+                    error = silent;
+                }
+            }
+            if (!error)
+                error = operation(i);
+            const std::lock_guard lock(guard);
+            result.finished = true;
+            result.ok = !error;
+            result.error = error.value_or("");
+            result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        },
+        stopped);
 }
 
 UnitDevice::UnitDevice(const std::string& port) : device_(store_, catalog_)

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +40,28 @@ private:
     NoCandidates catalog_;
     TDevice device_;  // after the two it refers to
 };
+
+// One unit of a run on many: its port, and what became of it.
+struct UnitResult {
+    std::string port;
+    std::string serial;  // empty until the unit gave its id
+    bool finished = false;
+    bool ok = false;
+    std::string error;  // what went wrong, in the user's words; empty on success
+    double seconds = 0;
+};
+
+// What a run does on one unit, whose serial number is known by then: nullopt on success, else
+// what went wrong.
+using UnitOperation = std::function<std::optional<std::string>(std::size_t)>;
+
+// Runs `operation` on every unit, `unit(i)` being the i-th of `count`, on threads as
+// RunConcurrently does. A unit whose serial is not known yet is asked for it first, on a device
+// object of its own; one that does not answer fails with `silent` and nothing else is sent to
+// it. The results are written under `guard`, so that another thread may read them under it.
+void RunOnUnits(std::size_t count, const std::function<UnitResult&(std::size_t)>& unit,
+                unsigned jobs, const std::function<bool()>& stopped, const UnitOperation& operation,
+                const std::string& silent, std::mutex& guard);
 
 // The id of the unit on each of `ports`, asked on all of them at once, so that the search costs
 // one reply time-out however many ports are silent; nullopt where no unit answered.
