@@ -535,18 +535,37 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
     return result;
 }
 
-std::vector<CommandNames> DescribeCommands()
+namespace {
+
+// "-y", "--yes" for each named option of `app`.
+std::vector<std::string> OptionNames(const CLI::App& app)
+{
+    std::vector<std::string> names;
+    for (const CLI::Option* option : NamedOptions(app)) {
+        for (const std::string& s : option->get_snames())
+            names.push_back("-" + s);
+        for (const std::string& l : option->get_lnames())
+            names.push_back("--" + l);
+    }
+    return names;
+}
+
+}  // namespace
+
+std::vector<CommandOptions> CommandTable()
 {
     const Parser parser("");
-    std::vector<CommandNames> described;
-    for (const auto& [command, sub] : parser.commands) {
-        CommandNames names{command->name, {"--help"}};
-        for (const CLI::App* place : {static_cast<const CLI::App*>(sub), &parser.app})
-            for (const CLI::Option* option : NamedOptions(*place))
-                names.options.push_back("--" + option->get_lnames().front());
-        described.push_back(std::move(names));
-    }
-    return described;
+    std::vector<CommandOptions> table;
+    for (const auto& [command, sub] : parser.commands)
+        table.push_back({command->name, OptionNames(*sub)});
+    return table;
+}
+
+std::vector<std::string> ProgramOptions()
+{
+    std::vector<std::string> names = OptionNames(Parser("").app);
+    names.insert(names.end(), {"-h", "--help", "--version"});
+    return names;
 }
 
 }  // namespace k64::cli

@@ -56,12 +56,14 @@ struct ParseResult {
 ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
                              const std::string& defaultPort);
 
-// Every command with the long names of the options it takes (the global ones included), in
-// the order of the help: what the manual pages and the completion have to cover.
-struct CommandNames {
+// What the command table holds, for checks that the manual pages and the completion keep up
+// with it: each command with the names of its own options ("--csv", "-y"), and the options the
+// program takes before or after any command.
+struct CommandOptions {
     std::string name;
     std::vector<std::string> options;
 };
-std::vector<CommandNames> DescribeCommands();
+std::vector<CommandOptions> CommandTable();
+std::vector<std::string> ProgramOptions();
 
 }  // namespace k64::cli
