@@ -44,6 +44,12 @@ std::string DumpJson(const Json& document)
 
 Json JsonText(std::string_view cp1251) { return Cp1251ToUtf8(cp1251); }
 
+Json JsonPath(const std::filesystem::path& path)
+{
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 Json JsonOrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
 
 }  // namespace k64::cli

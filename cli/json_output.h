@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,8 @@ std::string DumpJson(const Json& document);
 // Windows-1251 data from the unit or a file as a JSON string, control characters included
 // (JSON escapes them).
 Json JsonText(std::string_view cp1251);
+// A file name as UTF-8 on every platform (the narrow name on Windows is in its code page).
+Json JsonPath(const std::filesystem::path& path);
 // A value that may be unknown.
 Json JsonOrNull(const std::string& text);
 

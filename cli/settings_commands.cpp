@@ -225,7 +225,7 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
             document.push_back({{"time", entry.time},
                                 {"serial", entry.serial},
                                 {"changed", read ? Json(ChangedValueCount(list)) : Json(nullptr)},
-                                {"path", entry.path.string()}});
+                                {"path", JsonPath(entry.path)}});
             continue;
         }
         PrintLine(entry.time + '\t' + entry.serial + '\t' +
