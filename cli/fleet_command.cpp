@@ -80,7 +80,9 @@ public:
         wake_.notify_all();
         if (painter_.joinable())
             painter_.join();
+        // The lines as the units ended, whatever the painter saw last.
         const std::lock_guard lock(mutex_);
+        Erase();
         Draw();
     }
     std::mutex& Mutex() { return mutex_; }
@@ -181,7 +183,7 @@ private:
     std::FILE* file_;
 };
 
-// The ports to work on: those named, or every candidate whose unit answers (all asked at once).
+// The ports to work on: those named, or every port whose unit answers (all asked at once).
 std::vector<Unit> FindUnits(const CommandLine& line)
 {
     std::vector<Unit> units;
@@ -190,8 +192,8 @@ std::vector<Unit> FindUnits(const CommandLine& line)
             units.emplace_back(port, "");
         return units;
     }
-    SystemPortCatalog catalog;
-    const std::vector<std::string> candidates = catalog.Candidates();
+    // What `ports` lists: on Windows the ports that exist, not every number find would try.
+    const std::vector<std::string> candidates = PresentPorts();
     const auto ids = service::ProbeUnits(candidates);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         if (ids[i])
