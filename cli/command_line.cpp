@@ -32,15 +32,17 @@ CLI::Validator NonEmpty(const char* what)
         "");
 }
 
-CLI::Validator NumberIn(double min, double max, bool minIncluded, const char* what)
+// A count (`whole`) or seconds; `min` itself only for a count.
+CLI::Validator NumberIn(double min, double max, bool whole, const char* what)
 {
     return CLI::Validator(
         [=](std::string& value) {
             char* end = nullptr;
             const double number = std::strtod(value.c_str(), &end);
             // "nan" and "inf" fail the range test.
-            const bool inRange = (minIncluded ? number >= min : number > min) && number <= max;
-            if (value.empty() || *end != '\0' || !inRange)
+            const bool inRange = (whole ? number >= min : number > min) && number <= max;
+            const bool digits = value.find_first_not_of("0123456789") == std::string::npos;
+            if (value.empty() || *end != '\0' || !inRange || (whole && !digits))
                 return std::string(what) + ", а не " + value;
             return std::string();
         },

@@ -60,6 +60,7 @@ TEST(CliCommandLine, UsageErrorsSayWhatIsWrongInOneLine)
         {{"--all", "--ports", "a", "id"}, "--all и --ports не указываются вместе", "id"},
         {{"--all", "--port", "a", "id"}, "--port не указывается вместе с --ports и --all", "id"},
         {{"--all", "--jobs", "0", "id"}, "--jobs: нужно число от 1 до 1000, а не 0", "id"},
+        {{"--all", "--jobs", "1.5", "id"}, "--jobs: нужно число от 1 до 1000, а не 1.5", "id"},
         {{"--jobs", "2", "id"}, "--jobs указывается только с --ports или --all", "id"},
         {{"--all", "params"}, "команда params не работает с --ports и --all", "params"},
         {{"--all", "find"}, "команда find не работает с --ports и --all", "find"},
