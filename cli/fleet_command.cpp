@@ -61,6 +61,18 @@ std::string Cell(const std::string& text, std::size_t width)
     return text + std::string(columns < width ? width - columns : 0, ' ') + ' ';
 }
 
+// A live line that wraps would move every line under it, and erasing them would miss a row.
+std::string Fit(const std::string& line)
+{
+    constexpr std::size_t kColumns = 79;
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80 && ++columns > kColumns)
+            return line.substr(0, i);
+    }
+    return line;
+}
+
 // The live lines on a terminal and the whole outputs of finished units, never interleaved.
 class FleetScreen {
 public:
@@ -130,8 +142,9 @@ private:
                 progress = "  " + std::to_string(unit.done * 100 / unit.total) + "%";
             const std::string stage =
                 unit.finished ? (unit.ok ? "готово" : "ошибка: " + unit.error) : unit.stage;
-            lines += Cell(EscapedName(unit.port), portWidth) + Cell(unit.serial, 11) + stage +
-                     progress + "\033[K\n";
+            lines += Fit(Cell(EscapedName(unit.port), portWidth) + Cell(unit.serial, 11) + stage +
+                         progress) +
+                     "\033[K\n";
         }
         return lines;
     }
@@ -240,8 +253,11 @@ CommandLine UnitLine(const CommandLine& line, const Unit& unit)
     one.all = false;
     one.port = unit.port;
     one.yes = true;
+    // Back to command-line text (UTF-8), as the command reads its file names.
     const auto file = [&](const std::string& folder, const char* extension) {
-        return (PathFromArgument(folder) / (unit.serial + extension)).string();
+        const std::u8string name =
+            (PathFromArgument(folder) / (unit.serial + extension)).u8string();
+        return std::string(name.begin(), name.end());
     };
     if (line.outputDir)
         one.output = file(*line.outputDir, ".txt");
