@@ -27,6 +27,8 @@ constexpr std::chrono::milliseconds kRedrawInterval{100};
 // A unit's collected output is shown whole; beyond this it is cut, so a unit that talks without
 // end cannot fill the memory.
 constexpr long kMaxUnitOutput = 4 * 1024 * 1024;
+// A unit that a stop kept from beginning.
+constexpr const char* kNotBegun = "не начат";
 
 struct Unit final : service::UnitResult, UnitStatus {
     Unit(std::string onPort, std::string itsSerial)
@@ -305,7 +307,7 @@ void PrintSummary(const std::vector<Unit>& units)
         std::snprintf(seconds, sizeof seconds, "%.1f", unit.seconds);
         table += Cell(EscapedName(unit.port), portWidth) +
                  Cell(unit.serial.empty() ? "-" : unit.serial, 11) +
-                 Cell(unit.ok ? "успех" : (unit.finished ? "ошибка" : "не начат"), 8) + seconds +
+                 Cell(unit.ok ? "успех" : (unit.finished ? "ошибка" : kNotBegun), 8) + seconds +
                  (unit.error.empty() ? "" : "  " + unit.error) + "\n";
     }
     std::fputs(table.c_str(), TextStream());
@@ -316,11 +318,12 @@ Json FleetDocument(const std::vector<Unit>& units)
 {
     Json list = Json::array();
     for (const Unit& unit : units) {
-        list.push_back({{"port", unit.port},
-                        {"serial", JsonOrNull(unit.serial)},
-                        {"ok", unit.ok},
-                        {"error", unit.ok ? Json(nullptr) : Json(unit.error)},
-                        {"seconds", unit.seconds}});
+        list.push_back(
+            {{"port", unit.port},
+             {"serial", JsonOrNull(unit.serial)},
+             {"ok", unit.ok},
+             {"error", unit.ok ? Json(nullptr) : Json(unit.finished ? unit.error : kNotBegun)},
+             {"seconds", unit.seconds}});
     }
     return {{"units", std::move(list)}};
 }
