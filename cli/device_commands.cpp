@@ -1,10 +1,10 @@
 #include "device_commands.h"
 
-#include "diag_recording.h"
 #include "display.h"
 #include "json_output.h"
 #include "session.h"
 #include "settings_commands.h"
+#include "common/error_reason.h"
 #include "common/shared_texts.h"
 #include "stop_signal.h"
 #include "device/diagnostic_scanner.h"
@@ -16,9 +16,11 @@
 #include "common/cp1251.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
+#include "service/diagnostic_recording.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -91,8 +93,9 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages)
                        {"version", JsonText(update::FieldText(info.Version))},
                        {"build_date", JsonText(update::FieldText(info.BuildDate))}});
     }
-    PrintLine(texts::kLogType + ForTerminal(update::ShownType(info)));
-    PrintLine(texts::kLogVersion + ForTerminal(update::FieldText(info.Version)));
+    // The window's log keeps its labels as they have always been; here the colons line up.
+    PrintLine("Тип устройства  : " + ForTerminal(update::ShownType(info)));
+    PrintLine("Версия прошивки : " + ForTerminal(update::FieldText(info.Version)));
     return kExitSuccess;
 }
 
@@ -136,6 +139,15 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     // Available() is the unit's word; a chunk is bounded like the window bounds a tick.
     constexpr int kMaxChunk = 64 * 1024;
 
+    // A file that cannot be written is told before the unit is asked for anything.
+    std::optional<service::DiagnosticRecording> recording;
+    if (line.csv) {
+        recording.emplace(AppendFile::Create(PathFromArgument(*line.csv)));
+        if (const std::optional<std::string> failure = recording->NewFailure()) {
+            ShowMessage(&messages, *failure, kErrorCaption);
+            return kExitFailure;
+        }
+    }
     Session session(line);
     TDevice& device = session.Device();
     if (!Answered(device.EnableDiagnosticMode())) {
@@ -144,21 +156,28 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     }
     const ScopedStopSignal stop;
     const bool forever = !line.seconds;
+    const Clock::time_point start = Clock::now();
     const Clock::time_point end =
-        Clock::now() +
-        std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
+        start + std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
 
     // What the window's three labels show; printed when it changes, as the labels would.
     std::array<std::string, 3> axes;
     DiagnosticLineScanner scanner;
-    DiagRecording recording(line.csv ? std::optional(PathFromArgument(*line.csv)) : std::nullopt);
-    // A file that cannot be written is told now, not after the whole run.
-    if (!recording.Save(messages)) {
-        device.ClosePort();
-        return kExitFailure;
-    }
+    int status = kExitSuccess;
+    bool ended = false;
+    // Recorded first, so that whatever ends the terminal's side leaves the recording complete.
+    const auto record = [&](const std::vector<DiagnosticEvent>& events) {
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        if (!recording || recording->Add(elapsed, events))
+            return;
+        if (const std::optional<std::string> failure = recording->NewFailure())
+            ShowMessage(&messages, *failure, kErrorCaption);
+        status = kExitFailure;
+        ended = true;
+    };
     const auto show = [&](const std::vector<DiagnosticEvent>& events) {
-        recording.Add(events);
+        record(events);
         static constexpr const char* kAxisNames[] = {"X = ", "Y = ", "Z = "};
         for (const DiagnosticEvent& e : events) {
             if (e.kind == DiagnosticEvent::Kind::Line) {
@@ -171,12 +190,18 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
                 PrintLine(text);
             }
         }
-        std::fflush(TextStream());
+        if (std::fflush(TextStream()) == 0)
+            return;
+        // The reader went away (diag --csv x.csv | head -1): nothing to say, nobody to say it
+        // to; the run ends as if its time were up.
+        if (errno != EPIPE) {
+            std::fprintf(ErrorStream(), "k64ctl: %s\n", ErrorReason(errno).c_str());
+            status = kExitFailure;
+        }
+        ended = true;
     };
-
-    int status = kExitSuccess;
     std::vector<char> chunk;
-    while (stopRequested == 0) {
+    while (stopRequested == 0 && !ended) {
         const auto now = Clock::now();
         if (!forever && now >= end)
             break;
@@ -201,10 +226,9 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
         if (got > 0)
             show(scanner.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got))));
     }
-    show(scanner.Flush());
+    // A line cut short by the end still counts.
+    record(scanner.Flush());
     device.ClosePort();
-    if (!recording.Save(messages))
-        status = kExitFailure;
     return status;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Windows-1251 data shown on the terminal.
 
+#include "service/shown_text.h"
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -41,13 +43,9 @@ public:
 // Writes `line` and a line feed to TextStream().
 void PrintLine(const std::string& line);
 
-// UTF-8 for the terminal. Control characters other than tab, which bytes from the unit or a
-// file could use to move the cursor or recolour the terminal, are shown as "?".
-std::string ForTerminal(std::string_view cp1251);
-
-// A file system name (UTF-8 or plain bytes) as one unambiguous line: control bytes become
-// \xNN and a backslash is doubled; everything else passes unchanged.
-std::string EscapedName(std::string_view name);
+// Shared with the window's log.
+using service::EscapedName;
+using service::ForTerminal;
 
 // A port as `ports` lists it: its name, and for a USB device, tab-separated, vendor:product ids,
 // manufacturer, product and serial number, each escaped like a name. The name stays the first

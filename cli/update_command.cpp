@@ -4,9 +4,11 @@
 #include "command_line.h"
 #include "display.h"
 #include "session.h"
-#include "settings_commands.h"
 #include "stop_signal.h"
+#include "workflow_output.h"
 #include "common/shared_texts.h"
+#include "platform/history_folder.h"
+#include "service/settings_workflows.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/timer_pump.h"
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace k64::cli {
@@ -157,9 +160,11 @@ int ExitStatus(UpdateOutcome outcome)
     return outcome == UpdateOutcome::Committed ? kExitSuccess : kExitFailure;
 }
 
-int RunFirmware(DeviceInterface& device, TerminalUpdateView& view)
+int RunFirmware(DeviceInterface& device, TerminalUpdateView& view,
+                std::function<bool(DeviceInterface&)> beforePrepare = {})
 {
     FirmwareUpdate firmware(view);
+    firmware.SetBeforePrepare(std::move(beforePrepare));
     if (!firmware.LoadFirmwareImage()) {
         std::fputs("k64ctl: встроенная прошивка недоступна\n", ErrorStream());
         return kExitFailure;
@@ -172,7 +177,7 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view)
         update::kTimer1Interval,
         [&] {
             if (stopRequested != 0)
-                firmware.Stop(&device);
+                firmware.Stop();
             return view.timer1;
         },
         [&] { firmware.Timer1Timer(&device); });
@@ -189,14 +194,14 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view)
     }
     view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
     view.bytesSent = [&sound] { return std::int64_t{sound.WaveSent}; };
-    // A stop signal during a sound transfer is the "Стоп" button: it ends between two blocks.
+    // A stop signal during a sound transfer ends it between two blocks, as "Стоп" answered Yes.
     const ScopedStopSignal stop;
     sound.WaveUpdateButtonClick(&device);
     update::PumpTimer(
         update::kTimer2Interval,
         [&] {
-            if (stopRequested != 0 && sound.Running())
-                sound.WaveUpdateButtonClick(&device);
+            if (stopRequested != 0)
+                sound.Stop();
             return view.timer2;
         },
         [&] { sound.Timer2Timer(&device); });
@@ -237,42 +242,41 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
 {
     Session session(line);
     TDevice& device = session.Device();
-    if (line.command != kFirmwareCommand || line.noBackup || !CanAnswer(line.command, line.yes))
+    if (line.command != kFirmwareCommand || line.noBackup)
         return RunUpdateCommand(line.command, device, line.yes, messages);
+    if (!CanAnswer(line.command, line.yes))
+        return kExitUsage;
 
-    // An update may reset the settings: they go to the history before the first request and are
-    // compared after a confirmed commit.
-    ParameterList before(&messages);
-    std::string serial;
-    if (!before.LoadError().empty() || !ReadUnitSettings(device, before, &serial, messages) ||
-        !StoreBackup(before, serial, messages)) {
+    // An update may reset the settings: once the questions are answered they go to the history,
+    // before the prepare request, and are compared after a confirmed commit.
+    ParameterList schema(&messages);
+    if (!schema.LoadError().empty())
         return kExitFailure;
-    }
-    const int status = RunUpdateCommand(line.command, device, line.yes, messages);
+    AnsweringMessages answering(messages);
+    MessageInterface& owner = line.yes ? static_cast<MessageInterface&>(answering) : messages;
+    TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
+    TerminalWorkflowView workflow(owner, line.restoreSettings);
+    std::optional<service::KeptSettings> kept;
+    const int status = RunFirmware(device, view, [&](DeviceInterface& held) {
+        kept = service::KeepUnitSettings(held, schema, HistoryFolder(), workflow,
+                                         {texts::kDeviceBusy, texts::kError});
+        return kept.has_value();
+    });
     if (status != kExitSuccess)
         return status;
-    ParameterList after = before;
-    std::string text;
-    if (!Succeeded(device.ReadSettings(&text))) {
+    switch (service::CompareAfterUpdate(device, *kept, workflow)) {
+    case service::AfterUpdate::NotRead:
         std::fputs(
             "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
             ErrorStream());
         return status;
-    }
-    after.ReadText(std::move(text));
-    if (!PrintDifferences(before, after))
+    case service::AfterUpdate::Restored:
+        ShowMessage(&messages, texts::kSettingsRestored, texts::kMessage);
         return status;
-    if (!line.restoreSettings) {
-        std::fputs(
-            "k64ctl: обновление изменило настройки; вернуть прежние: k64ctl restore latest\n",
-            ErrorStream());
-        return status;
+    case service::AfterUpdate::RestoreFailed: return kExitFailure;
+    case service::AfterUpdate::Unchanged:
+    case service::AfterUpdate::Declined: return status;
     }
-    if (!Answered(device.WriteSettings(before.WriteText(false)))) {
-        ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
-        return kExitFailure;
-    }
-    ShowMessage(&messages, "Настройки восстановлены.", texts::kMessage);
     return status;
 }
 

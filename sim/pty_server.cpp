@@ -353,8 +353,14 @@ int PtyServer::Run(int stopFd)
                 diagnostics_.Knock();
                 knockDue_.reset();
             }
-            if (output_.size() < kMaxQueuedText) {
-                const std::string text = diagnostics_.NextLines();
+            // A flood fills each burst up to its share of the second; the queue may then hold
+            // two bursts, so that a reader keeping up is never starved.
+            const std::size_t burst = static_cast<std::size_t>(
+                options_.diagnosticFlood * options_.diagnosticInterval.count() / 1000);
+            if (output_.size() < std::max(kMaxQueuedText, 2 * burst)) {
+                std::string text = diagnostics_.NextLines();
+                while (text.size() < burst)
+                    text += diagnostics_.NextLines();
                 trace_.Note("tx text " + text);
                 Enqueue(std::vector<std::uint8_t>(text.begin(), text.end()));
             }

@@ -225,7 +225,7 @@ TEST_P(Version, LogsTypeAndFirmwareVersion)
     const auto sim = StartSim({"--type", c.type, "--version", c.version});
     const ProgramResult r = Run({"--port=" + sim->PtyPath(), "version"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string("Тип устройства   : ") + c.shownType +
+    EXPECT_EQ(r.out, std::string("Тип устройства  : ") + c.shownType +
                          "\nВерсия прошивки : " + c.version + "\n");
 }
 
@@ -266,7 +266,10 @@ TEST_P(FailedRequest, ReportsOnStderr)
     const ProgramResult r = Run(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string(c.err) + "\n");
+    // Without a port the reason follows the message; a unit that answered badly has none.
+    const std::string reason =
+        sim ? "" : "Порт " + port + " не найден: блок не подключён; выполните k64ctl doctor\n";
+    EXPECT_EQ(r.err, std::string(c.err) + "\n" + reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -352,6 +355,7 @@ TEST_F(K64ctl, DoctorChecksPortHoldersAndUnit)
     k64::test::SimLine held(sim->PtyPath());
     ASSERT_TRUE(held.IsOpen());
     const ProgramResult busy = Run({"doctor", "--port", sim->PtyPath()});
+    EXPECT_EQ(busy.status, 1);  // a problem line, although the unit answered
     EXPECT_NE(busy.out.find("[!!] Порт занят: процесс " + std::to_string(::getpid()) + " ("),
               std::string::npos)
         << busy.out;
@@ -498,6 +502,27 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   "",
                   {{"Balans", "баланс"}, {"MicLevel", "8"}}},
+        // What today's editors save reaches the unit in its own encoding.
+        WriteCase{"Utf8Text",
+                  "MicLevel=9\r\nBalans=бал №1\r\n",
+                  false,
+                  0,
+                  "",
+                  {{"Balans", "бал №1"}, {"MicLevel", "9"}}},
+        WriteCase{"Utf8WithMark",
+                  "\xEF\xBB\xBF"
+                  "MicLevel=9\r\nBalans=баланс\r\n",
+                  false,
+                  0,
+                  "",
+                  {{"Balans", "баланс"}, {"MicLevel", "9"}}},
+        WriteCase{"Utf8NotInCp1251",
+                  "MicLevel=9\r\nBalans=Ω\r\n",
+                  true,
+                  2,
+                  "Файл настроек IN, строка 2: символа \"Ω\" (U+03A9) нет в кодировке "
+                  "Windows-1251\n",
+                  {{"Balans", "баланс"}, {"MicLevel", "10"}}},
         WriteCase{"AboveMax",
                   "MicLevel=15\r\n",
                   false,

@@ -32,6 +32,7 @@ TEST(SimOptions, RefusedCommandLines)
         {"--baud", "299"},
         {"--baud", "4000001"},
         {"--baud", "96OO"},
+        {"--diag-flood", "1e6"},
     };
     for (const auto& args : cases) {
         EXPECT_FALSE(ParseOptions(args).error.empty())
@@ -56,6 +57,8 @@ TEST(SimOptions, AcceptedValues)
                        "--reject-commit",
                        "--prepare-delay-ms",
                        "0",
+                       "--diag-flood",
+                       "1000000",
                        "--baud=9600"};
     const ParseResult r = ParseOptions(args);
     ASSERT_EQ(r.error, "");
@@ -68,19 +71,36 @@ TEST(SimOptions, AcceptedValues)
     EXPECT_TRUE(r.options.faults.rejectCommit);
     EXPECT_EQ(r.options.prepareDelay, std::chrono::milliseconds(0));
     EXPECT_EQ(r.options.baud, 9600u);
+    EXPECT_EQ(r.options.diagnosticFlood, 1'000'000u);
 }
 
 TEST(SimOptions, HelpNamesEveryOption)
 {
     const std::string usage = Usage("k64-sim");
-    for (const char* name :
-         {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
-          "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--no-reply",
-          "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack", "--reject-commit",
-          "--hangup-after", "--baud"}) {
+    for (const char* name : {"--link",
+                             "--state",
+                             "--trace",
+                             "--help",
+                             "--id",
+                             "--type",
+                             "--version",
+                             "--build-date",
+                             "--settings-file",
+                             "--prepare-delay-ms",
+                             "--diag-interval-ms",
+                             "--diag-flood",
+                             "--no-reply",
+                             "--wrong-reply",
+                             "--malformed-reply",
+                             "--delay",
+                             "--drop-ack",
+                             "--reject-commit",
+                             "--hangup-after",
+                             "--baud"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
-        EXPECT_TRUE(ParseOptions(Args{"--help"}).options.help);
     }
+    for (const char* help : {"--help", "-h"})
+        EXPECT_TRUE(ParseOptions(Args{help}).options.help) << help;
 }
 
 // Last and without a value, --version asks for the program's version; with one it is the unit's.
