@@ -1,6 +1,7 @@
 #include "device_commands.h"
 
 #include "display.h"
+#include "json_output.h"
 #include "session.h"
 #include "settings_commands.h"
 #include "common/error_reason.h"
@@ -11,6 +12,8 @@
 #include "parameters/parameter_list.h"
 #include "update/version_check.h"
 #include "parameters/settings_file.h"
+#include "parameters/settings_history.h"
+#include "common/cp1251.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
 #include "service/diagnostic_recording.h"
@@ -41,7 +44,21 @@ int RunFind(TerminalMessages& messages)
     SystemPortCatalog catalog;
     TDevice device(store, catalog);
     // The search reports found or not found itself and stores the port it finds.
-    return device.FindPort(&messages) ? kExitSuccess : kExitFailure;
+    if (!device.FindPort(&messages))
+        return kExitFailure;
+    if (JsonMode()) {
+        std::uint32_t id = 0;
+        std::string text;
+        VersionInfo info{};
+        const bool identified = Succeeded(device.GetId(&id));
+        if (Answered(device.GetVersion(&text)))
+            device.ParseVersion(&info, text);
+        SetJsonResult({{"port", device.PortName()},
+                       {"serial", identified ? Json(UnitSerial(id)) : Json(nullptr)},
+                       {"type", JsonText(update::FieldText(info.Type))},
+                       {"version", JsonText(update::FieldText(info.Version))}});
+    }
+    return kExitSuccess;
 }
 
 int RunId(const CommandLine& line, TerminalMessages& messages)
@@ -52,6 +69,8 @@ int RunId(const CommandLine& line, TerminalMessages& messages)
         ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
         return kExitFailure;
     }
+    if (JsonMode())
+        SetJsonResult({{"port", session.Device().PortName()}, {"serial", UnitSerial(id)}});
     // Shown signed, as the desktop program logs it: ids from 2^31 up come out negative.
     PrintLine("Серийный номер устройства " + std::to_string(static_cast<std::int32_t>(id)));
     return kExitSuccess;
@@ -67,6 +86,13 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages)
     }
     VersionInfo info{};
     session.Device().ParseVersion(&info, text);
+    if (JsonMode()) {
+        SetJsonResult({{"port", session.Device().PortName()},
+                       {"type", JsonText(update::FieldText(info.Type))},
+                       {"shown_type", JsonText(update::ShownType(info))},
+                       {"version", JsonText(update::FieldText(info.Version))},
+                       {"build_date", JsonText(update::FieldText(info.BuildDate))}});
+    }
     // The window's log keeps its labels as they have always been; here the colons line up.
     PrintLine("Тип устройства  : " + ForTerminal(update::ShownType(info)));
     PrintLine("Версия прошивки : " + ForTerminal(update::FieldText(info.Version)));
@@ -79,16 +105,29 @@ int RunReadSettings(const CommandLine& line, TerminalMessages& messages)
     if (!list.LoadError().empty())
         return kExitFailure;
     Session session(line);
+    std::uint32_t id = 0;
     std::string text;
-    if (!Succeeded(session.Device().ReadSettings(&text))) {
+    // The serial number only for the document: plain text output stays one exchange.
+    if ((JsonMode() && !Succeeded(session.Device().GetId(&id))) ||
+        !Succeeded(session.Device().ReadSettings(&text))) {
         ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
         return kExitFailure;
     }
     list.ReadText(std::move(text));
+    if (JsonMode()) {
+        Json settings = Json::object();
+        for (const Parameter& p : list.parameters)
+            settings[Cp1251ToUtf8(p.key)] = JsonText(p.value);
+        SetJsonResult({{"port", session.Device().PortName()},
+                       {"serial", UnitSerial(id)},
+                       {"settings", std::move(settings)}});
+    }
     if (line.output)
         return SaveSettingsTo(*line.output, list, messages) ? kExitSuccess : kExitFailure;
-    for (const Parameter& p : list.parameters)
-        PrintLine(ForTerminal(p.key) + "=" + ForTerminal(p.value));
+    if (!JsonMode()) {
+        for (const Parameter& p : list.parameters)
+            PrintLine(ForTerminal(p.key) + "=" + ForTerminal(p.value));
+    }
     return kExitSuccess;
 }
 
@@ -151,12 +190,12 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
                 PrintLine(text);
             }
         }
-        if (std::fflush(stdout) == 0)
+        if (std::fflush(TextStream()) == 0)
             return;
         // The reader went away (diag --csv x.csv | head -1): nothing to say, nobody to say it
         // to; the run ends as if its time were up.
         if (errno != EPIPE) {
-            std::fprintf(stderr, "k64ctl: %s\n", ErrorReason(errno).c_str());
+            std::fprintf(ErrorStream(), "k64ctl: %s\n", ErrorReason(errno).c_str());
             status = kExitFailure;
         }
         ended = true;

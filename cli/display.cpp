@@ -1,15 +1,38 @@
 #include "display.h"
 
+#include "json_output.h"
 #include "platform/usb_details.h"
 
 #include <cstdio>
 
 namespace k64::cli {
 
+namespace {
+thread_local std::FILE* unitOutput = nullptr;
+thread_local UnitStatus* unitStatus = nullptr;
+}  // namespace
+
+std::FILE* TextStream()
+{
+    if (unitOutput != nullptr)
+        return unitOutput;
+    return JsonMode() ? stderr : stdout;
+}
+
+std::FILE* ErrorStream() { return unitOutput != nullptr ? unitOutput : stderr; }
+
+ScopedUnitOutput::ScopedUnitOutput(std::FILE* out) { unitOutput = out; }
+ScopedUnitOutput::~ScopedUnitOutput() { unitOutput = nullptr; }
+
+UnitStatus* CurrentUnitStatus() { return unitStatus; }
+ScopedUnitStatus::ScopedUnitStatus(UnitStatus* status) { unitStatus = status; }
+ScopedUnitStatus::~ScopedUnitStatus() { unitStatus = nullptr; }
+
 void PrintLine(const std::string& line)
 {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+    std::FILE* out = TextStream();
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fputc('\n', out);
 }
 
 std::string PortLine(const std::string& name)

@@ -3,12 +3,44 @@
 
 #include "service/shown_text.h"
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace k64::cli {
 
-// Writes `line` and a line feed to standard output.
+// Where the command's text goes: standard output, or standard error under --json.
+std::FILE* TextStream();
+// Where its warnings and errors go: standard error.
+std::FILE* ErrorStream();
+
+// While one lives, TextStream() and ErrorStream() of this thread are `out`: a unit of many
+// running at once collects its output to show it whole.
+class ScopedUnitOutput {
+public:
+    explicit ScopedUnitOutput(std::FILE* out);
+    ~ScopedUnitOutput();
+    ScopedUnitOutput(const ScopedUnitOutput&) = delete;
+    ScopedUnitOutput& operator=(const ScopedUnitOutput&) = delete;
+};
+
+// How far this thread's unit has come, for its live line: what it does and how many of its
+// blocks are through. The update view reports here instead of drawing its own progress line.
+class UnitStatus {
+public:
+    virtual ~UnitStatus() = default;
+    virtual void Stage(const std::string& text) = 0;
+    virtual void Progress(int done, int total) = 0;
+};
+UnitStatus* CurrentUnitStatus();
+class ScopedUnitStatus {
+public:
+    explicit ScopedUnitStatus(UnitStatus* status);
+    ~ScopedUnitStatus();
+    ScopedUnitStatus(const ScopedUnitStatus&) = delete;
+    ScopedUnitStatus& operator=(const ScopedUnitStatus&) = delete;
+};
+// Writes `line` and a line feed to TextStream().
 void PrintLine(const std::string& line);
 
 // Shared with the window's log.

@@ -1,6 +1,7 @@
 #include "settings_commands.h"
 
 #include "display.h"
+#include "json_output.h"
 #include "session.h"
 #include "common/shared_texts.h"
 #include "parameters/settings_diff.h"
@@ -46,9 +47,9 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
         return notSettings ? kExitUsage : kExitFailure;
     }
     for (const std::string& skipped : read.skipped)
-        std::fprintf(stderr, "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
+        std::fprintf(ErrorStream(), "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
     if (read.skippedCount > read.skipped.size())
-        std::fprintf(stderr, "k64ctl: пропущено ещё строк: %zu\n",
+        std::fprintf(ErrorStream(), "k64ctl: пропущено ещё строк: %zu\n",
                      read.skippedCount - read.skipped.size());
     if (force)
         return kExitSuccess;
@@ -75,7 +76,7 @@ std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& m
         return std::nullopt;
     }
     if (!latest.entry)
-        std::fprintf(stderr, "k64ctl: в истории нет настроек устройства %s\n",
+        std::fprintf(ErrorStream(), "k64ctl: в истории нет настроек устройства %s\n",
                      latest.serial.c_str());
     return latest.entry;
 }
@@ -129,7 +130,7 @@ int RunRestore(const CommandLine& line, TerminalMessages& messages)
         if (!latest)
             return kExitFailure;
         path = *latest;
-        std::fprintf(stderr, "k64ctl: восстанавливаются настройки из %s\n",
+        std::fprintf(ErrorStream(), "k64ctl: восстанавливаются настройки из %s\n",
                      EscapedName(path.string()).c_str());
     }
     if (const int status = LoadForWrite(path, list, line.force, messages))
@@ -158,6 +159,7 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
     ParameterList list(&messages);
     if (!list.LoadError().empty())
         return kExitFailure;
+    Json document = Json::array();
     const fs::path folder = HistoryFolder();
     int error = 0;
     const std::vector<HistoryEntry> entries = ListHistory(folder, line.unit.value_or(""), &error);
@@ -167,10 +169,19 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
     }
     for (const HistoryEntry& entry : entries) {
         const bool read = ReadSettingsFile(entry.path, list).Ok();
+        if (JsonMode()) {
+            document.push_back({{"time", entry.time},
+                                {"serial", entry.serial},
+                                {"changed", read ? Json(ChangedValueCount(list)) : Json(nullptr)},
+                                {"path", JsonPath(entry.path)}});
+            continue;
+        }
         PrintLine(entry.time + '\t' + entry.serial + '\t' +
                   (read ? std::to_string(ChangedValueCount(list)) : "?") + '\t' +
                   EscapedName(entry.path.string()));
     }
+    if (JsonMode())
+        SetJsonResult(std::move(document));
     return kExitSuccess;
 }
 
@@ -209,10 +220,18 @@ int RunDiff(const CommandLine& line, TerminalMessages& messages)
         !load(line.operands.size() > 1 ? line.operands[1] : kUnit, b))
         return kTrouble;
     const std::vector<SettingDifference> differences = DiffSettings(a, b);
-    if (differences.empty())
-        return kExitSuccess;
-    TerminalWorkflowView(messages).ShowDifferences(differences);
-    return kExitFailure;
+    if (JsonMode()) {
+        Json list = Json::array();
+        for (const SettingDifference& d : differences)
+            list.push_back({{"key", JsonText(d.key)},
+                            {"name", JsonText(d.name)},
+                            {"a", JsonText(d.before)},
+                            {"b", JsonText(d.after)}});
+        SetJsonResult({{"equal", differences.empty()}, {"differences", std::move(list)}});
+    } else if (!differences.empty()) {
+        TerminalWorkflowView(messages).ShowDifferences(differences);
+    }
+    return differences.empty() ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace k64::cli

@@ -2,6 +2,7 @@
 #include "terminal.h"
 
 #include "command_line.h"
+#include "display.h"
 #include "session.h"
 #include "stop_signal.h"
 #include "workflow_output.h"
@@ -44,8 +45,8 @@ public:
             return terminal_.ShowMessage(text, caption, buttons);
         const bool okCancel = buttons == MessageButtons::OkCancel;
         const std::string line = caption + ": " + text + (okCancel ? " -> ОК\n" : " -> Да\n");
-        std::fputs(line.c_str(), stderr);
-        std::fflush(stderr);
+        std::fputs(line.c_str(), ErrorStream());
+        std::fflush(ErrorStream());
         return okCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
     }
 
@@ -75,10 +76,11 @@ public:
     }
     void AppendLog(const std::string& line) override
     {
+        if (UnitStatus* status = CurrentUnitStatus())
+            status->Stage(line);
         ClearProgressLine();
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
+        PrintLine(line);
+        std::fflush(TextStream());
     }
     void SetTitle(const std::string&) override {}
     void SetProgressMin(int min) override { min_ = min; }
@@ -88,6 +90,8 @@ public:
     void StepProgress() override
     {
         position_ += step_;
+        if (UnitStatus* status = CurrentUnitStatus())
+            status->Progress(position_ - min_, max_ - min_);
         const Clock::time_point now = Clock::now();
         if (position_ >= max_ || now - drawn_ >= kRedrawInterval)
             Draw(now);
@@ -130,16 +134,16 @@ private:
                       "\r%d/%d блоков  %lld/%lld байт  %.1f КБ/с  осталось %ld:%02ld\033[K",
                       position_ - min_, max_ - min_, static_cast<long long>(sent),
                       static_cast<long long>(bytesTotal), rate / 1024, left / 60, left % 60);
-        std::fputs(line, stderr);
-        std::fflush(stderr);
+        std::fputs(line, ErrorStream());
+        std::fflush(ErrorStream());
         lineShown_ = true;
     }
     void ClearProgressLine()
     {
         if (!lineShown_)
             return;
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
+        std::fputs("\r\033[K", ErrorStream());
+        std::fflush(ErrorStream());
         lineShown_ = false;
     }
 
@@ -162,7 +166,7 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view,
     FirmwareUpdate firmware(view);
     firmware.SetBeforePrepare(std::move(beforePrepare));
     if (!firmware.LoadFirmwareImage()) {
-        std::fputs("k64ctl: встроенная прошивка недоступна\n", stderr);
+        std::fputs("k64ctl: встроенная прошивка недоступна\n", ErrorStream());
         return kExitFailure;
     }
     view.bytesTotal = std::int64_t{firmware.BlowSize} + update::kHeadSize;
@@ -185,7 +189,7 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view)
 {
     SoundUpdate sound(view);
     if (!sound.LoadSoundData()) {
-        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", stderr);
+        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", ErrorStream());
         return kExitFailure;
     }
     view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
@@ -210,7 +214,8 @@ bool CanAnswer(std::string_view command, bool yes)
 {
     if (yes || TerminalMessages::StandardStreamsAreTerminal())
         return true;
-    std::fprintf(stderr, "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
+    std::fprintf(ErrorStream(),
+                 "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
                  static_cast<int>(command.size()), command.data());
     return false;
 }
@@ -229,7 +234,7 @@ int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes
         return kExitUsage;
     AnsweringMessages answering(messages);
     MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
-    TerminalUpdateView view(owner, IsTerminal(stderr));
+    TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
     return command == kFirmwareCommand ? RunFirmware(device, view) : RunSound(device, view);
 }
 
@@ -249,7 +254,7 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     AnsweringMessages answering(messages);
     MessageInterface& owner = line.yes ? static_cast<MessageInterface&>(answering) : messages;
-    TerminalUpdateView view(owner, IsTerminal(stderr));
+    TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
     TerminalWorkflowView workflow(owner, line.restoreSettings);
     std::optional<service::KeptSettings> kept;
     const int status = RunFirmware(device, view, [&](DeviceInterface& held) {
@@ -263,7 +268,7 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
     case service::AfterUpdate::NotRead:
         std::fputs(
             "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
-            stderr);
+            ErrorStream());
         return status;
     case service::AfterUpdate::Restored:
         ShowMessage(&messages, texts::kSettingsRestored, texts::kMessage);

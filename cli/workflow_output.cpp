@@ -24,7 +24,7 @@ bool TerminalWorkflowView::OfferRestore(std::size_t, const std::filesystem::path
     if (!restore_)
         std::fputs(
             "k64ctl: обновление изменило настройки; вернуть прежние: k64ctl restore latest\n",
-            stderr);
+            ErrorStream());
     return restore_;
 }
 

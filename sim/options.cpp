@@ -178,6 +178,13 @@ std::vector<OptionInfo> OptionTable()
              o.faults.resetSettingsOnCommit = true;
              return std::string();
          }},
+        {"--baud", true,
+         [](Options& o, const std::string& v) {
+             // From the slowest line a unit has ever had to well past any USB serial adapter.
+             return ParseNumber<std::uint32_t>(v, 4'000'000, o.baud) && o.baud >= 300
+                        ? std::string()
+                        : "--baud needs 300 to 4000000";
+         }},
         {"--knock-after-ms", true,
          [](Options& o, const std::string& v) {
              std::chrono::milliseconds ms{};
@@ -275,6 +282,9 @@ The unit as it leaves the factory (a state saved in --state DIR takes precedence
   --settings-file FILE    initial settings text (default empty)
 
 Pace:
+  --baud N                send and take bytes no faster than a serial line of N baud (8N1)
+                          would, 300 to 4000000, so that transfers take their real time; the
+                          unit's own line runs at 9600 (default: as fast as the terminal goes)
   --prepare-delay-ms MS   time to prepare an update before the acknowledgement (default {prepare})
   --diag-interval-ms MS   time between diagnostic text bursts, at least 10 (default {interval})
   --diag-flood BYTES      send at least BYTES a second of diagnostic text, each burst

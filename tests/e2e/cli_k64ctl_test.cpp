@@ -26,7 +26,7 @@ using k64::test::TempDir;
 
 std::string Ctl() { return K64CTL_PATH; }
 
-// The k64ctl usage text begins with this line; a usage error repeats it on stderr.
+// The k64ctl usage text begins with this line.
 constexpr const char* kUsageStart = "Использование: k64ctl";
 
 std::vector<std::string> Lines(const std::string& text)
@@ -90,39 +90,6 @@ std::unique_ptr<k64::test::SimProcess> StartSim(std::vector<std::string> args = 
 
 // ---------------------------------------------------------------------------------------------
 // Command line
-
-struct UsageCase {
-    std::vector<std::string> args;
-};
-
-void PrintTo(const UsageCase& c, std::ostream* os)
-{
-    for (const std::string& arg : c.args)
-        *os << '[' << arg << ']';
-}
-
-class UsageError : public K64ctl, public ::testing::WithParamInterface<UsageCase> {};
-
-TEST_P(UsageError, ExitsTwoWithUsageOnStderr)
-{
-    const ProgramResult r = Run(GetParam().args);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find(kUsageStart), std::string::npos) << r.err;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, UsageError,
-    ::testing::Values(
-        UsageCase{{}}, UsageCase{{"bogus"}}, UsageCase{{"id", "extra"}}, UsageCase{{"--port"}},
-        UsageCase{{"--port=", "id"}}, UsageCase{{"--port", "a", "--port", "b", "id"}},
-        UsageCase{{"find", "--port", "/dev/ttyACM0"}},
-        UsageCase{{"ports", "--port", "/dev/ttyACM0"}}, UsageCase{{"write-settings"}},
-        UsageCase{{"write-settings", "a", "b"}}, UsageCase{{"read-settings", "--force"}},
-        UsageCase{{"read-settings", "--output"}}, UsageCase{{"id", "--output", "x.txt"}},
-        UsageCase{{"--frobnicate", "id"}}, UsageCase{{"version", "--yes"}},
-        UsageCase{{"id", "--seconds", "1"}}, UsageCase{{"diag", "--seconds", "0"}},
-        UsageCase{{"diag", "--seconds", "nan"}}, UsageCase{{"diag", "--seconds", "2x"}}));
 
 TEST_F(K64ctl, HelpPrintsUsageAndDefaultPort)
 {

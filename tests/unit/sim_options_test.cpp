@@ -29,6 +29,9 @@ TEST(SimOptions, RefusedCommandLines)
         {"--version", "0123456789abcdef"},  // 16 bytes: no room for the zero
         {"--type", std::string(48, 't')},
         {"--diag-interval-ms", "5"},
+        {"--baud", "299"},
+        {"--baud", "4000001"},
+        {"--baud", "96OO"},
         {"--diag-flood", "1e6"},
     };
     for (const auto& args : cases) {
@@ -55,7 +58,8 @@ TEST(SimOptions, AcceptedValues)
                        "--prepare-delay-ms",
                        "0",
                        "--diag-flood",
-                       "1000000"};
+                       "1000000",
+                       "--baud=9600"};
     const ParseResult r = ParseOptions(args);
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.seed.id, 4294967295u);
@@ -66,17 +70,33 @@ TEST(SimOptions, AcceptedValues)
     EXPECT_EQ(r.options.hangupAfter, 5u);
     EXPECT_TRUE(r.options.faults.rejectCommit);
     EXPECT_EQ(r.options.prepareDelay, std::chrono::milliseconds(0));
+    EXPECT_EQ(r.options.baud, 9600u);
     EXPECT_EQ(r.options.diagnosticFlood, 1'000'000u);
 }
 
 TEST(SimOptions, HelpNamesEveryOption)
 {
     const std::string usage = Usage("k64-sim");
-    for (const char* name :
-         {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
-          "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--diag-flood",
-          "--no-reply", "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack",
-          "--reject-commit", "--hangup-after"}) {
+    for (const char* name : {"--link",
+                             "--state",
+                             "--trace",
+                             "--help",
+                             "--id",
+                             "--type",
+                             "--version",
+                             "--build-date",
+                             "--settings-file",
+                             "--prepare-delay-ms",
+                             "--diag-interval-ms",
+                             "--diag-flood",
+                             "--no-reply",
+                             "--wrong-reply",
+                             "--malformed-reply",
+                             "--delay",
+                             "--drop-ack",
+                             "--reject-commit",
+                             "--hangup-after",
+                             "--baud"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
     for (const char* help : {"--help", "-h"})
