@@ -61,9 +61,10 @@ TEST_P(DoctorChecks, ReportEachFindingWithItsFix)
     }
     EXPECT_EQ(statuses, c.statuses);
     // A lock file's word alone never gets a process killed.
-    if (facts.lock.pid != 0 && !facts.lock.seenOpen)
+    if (facts.lock.pid != 0 && !facts.lock.seenOpen) {
         for (const CheckResult& r : results)
             EXPECT_EQ(r.fix.find("kill " + std::to_string(facts.lock.pid)), std::string::npos);
+    }
     // Whatever the doctor prints as a problem, its exit code admits.
     EXPECT_EQ(ReportExitCode(results), statuses.find('!') == std::string::npos ? 0 : 1);
     const CheckResult& r = results[static_cast<std::size_t>(c.check)];
@@ -176,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "++!++", 2, "mini\\x1B[2Jcom или завершите процесс: kill 4242"},
         DoctorCase{"LockFileNotAFile",
                    [](DoctorFacts& f) {
-                       f.lock = {"/run/lock/LCK..ttyACM0", true};
+                       f.lock = {"/run/lock/LCK..ttyACM0", true, 0, "", false};
                        NoAccess(f);
                    },
                    "++!+!", 2,
