@@ -1,110 +1,263 @@
 #include "command_line.h"
 
+#include "commands.h"
 #include "common/version.h"
+#include "device_commands.h"
 #include "platform_help.h"
+#include "session.h"
+#include "settings_commands.h"
+#include "update_command.h"
 
 #include <CLI/CLI.hpp>
 
-#include <cstddef>
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <set>
 #include <string_view>
 
 namespace k64::cli {
 namespace {
 
-enum OptionBit : unsigned {
-    kPort = 1 << 0,
-    kOutput = 1 << 1,
-    kUnit = 1 << 2,
-    kForce = 1 << 3,
-    kYes = 1 << 4,
-    kNoBackup = 1 << 5,
-    kRestoreSettings = 1 << 6,
-    kSeconds = 1 << 7,
-    kCsv = 1 << 8,
-};
+constexpr const char* kHelpNames = "-h,--help";
+constexpr std::size_t kOptionWidth = 17;  // the longest option with its value, and a gap
+constexpr std::size_t kCommandWidth = 31;
 
-struct OptionInfo {
-    OptionBit bit;
-    const char* name;
-    const char* shortName;  // or null
-    const char* value;      // in the help; null for a flag
-    const char* missing;    // the value is missing
-    const char* help;       // "%" stands for the default port
-};
+// --------------------------------------------------------------------------------------------
+// Validators: their texts follow the option's name in the one line of a usage error.
 
-// In the order the synopses name them.
-constexpr OptionInfo kOptions[] = {
-    {kPort, "--port", nullptr, "ПОРТ", "после --port нужно имя порта",
-     "порт только для этого вызова (не запоминается) для команд,\n"
-     "обращающихся к устройству, кроме find. Без него берётся порт, найденный\n"
-     "командой find, а если его нет — %."},
-    {kOutput, "--output", nullptr, "ФАЙЛ", "после --output нужно имя файла",
-     "сохранить настройки в этот файл настроек"},
-    {kUnit, "--unit", nullptr, "НОМЕР", "после --unit нужен серийный номер",
-     "только записи устройства с этим серийным номером"},
-    {kForce, "--force", nullptr, nullptr, nullptr, "не проверять пределы значений"},
-    {kYes, "--yes", "-y", nullptr, nullptr, "отвечать на вопросы «да»"},
-    {kNoBackup, "--no-backup", nullptr, nullptr, nullptr,
-     "не сохранять текущие настройки устройства в истории"},
-    {kRestoreSettings, "--restore-settings", nullptr, nullptr, nullptr,
-     "вернуть настройки, если обновление их сбросило"},
-    {kSeconds, "--seconds", nullptr, "N", "после --seconds нужно число секунд",
-     "показывать N секунд (не больше 86400); без него — до Ctrl-C"},
-    {kCsv, "--csv", nullptr, "ФАЙЛ", "после --csv нужно имя файла",
-     "сохранить запись в ФАЙЛ (CSV: время, тег, x, y, z, текст)"},
-};
+CLI::Validator NonEmpty(const char* what)
+{
+    return CLI::Validator(
+        [what](std::string& value) { return value.empty() ? std::string(what) : std::string(); },
+        "");
+}
 
-struct CommandInfo {
+// A count (`whole`) or seconds; `min` itself only for a count.
+CLI::Validator NumberIn(double min, double max, bool whole, const char* what)
+{
+    return CLI::Validator(
+        [=](std::string& value) {
+            char* end = nullptr;
+            const double number = std::strtod(value.c_str(), &end);
+            // "nan" and "inf" fail the range test.
+            const bool inRange = (whole ? number >= min : number > min) && number <= max;
+            const bool digits = value.find_first_not_of("0123456789") == std::string::npos;
+            if (value.empty() || *end != '\0' || !inRange || (whole && !digits))
+                return std::string(what) + ", а не " + value;
+            return std::string();
+        },
+        "");
+}
+
+CLI::Validator Folder()
+{
+    return CLI::Validator(
+        [](std::string& value) {
+            std::error_code error;
+            return std::filesystem::is_directory(PathFromArgument(value), error)
+                       ? std::string()
+                       : "нет такой папки: " + value;
+        },
+        "");
+}
+
+// --------------------------------------------------------------------------------------------
+// The commands. Each binds its operands and options to the fields of the line.
+
+using Define = void (*)(CLI::App&, CommandLine&);
+
+CLI::Option* Operand(CLI::App& command, CommandLine& line, const char* name)
+{
+    return command.add_option_function<std::string>(
+        name, [&line](const std::string& value) { line.operands.push_back(value); });
+}
+
+void DefineNothing(CLI::App&, CommandLine&) {}
+
+void DefineOutput(CLI::App& command, CommandLine& line)
+{
+    command.add_option("--output", line.output, "сохранить настройки в этот файл настроек")
+        ->type_name("ФАЙЛ")
+        ->check(NonEmpty("нужно имя файла"));
+}
+
+void DefineReadSettings(CLI::App& command, CommandLine& line)
+{
+    DefineOutput(command, line);
+    command
+        .add_option("--output-dir", line.outputDir,
+                    "с --ports или --all: настройки каждого устройства\nв файл ПАПКА/НОМЕР.txt")
+        ->type_name("ПАПКА")
+        ->check(Folder());
+}
+
+void DefineForce(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("--force", line.force, "не проверять пределы значений");
+}
+
+void DefineNoBackup(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("--no-backup", line.noBackup,
+                     "не сохранять текущие настройки устройства в истории");
+}
+
+void DefineYes(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("-y,--yes", line.yes, "отвечать на вопросы «да»");
+}
+
+void DefineWriteSettings(CLI::App& command, CommandLine& line)
+{
+    Operand(command, line, "file")->required();
+    DefineForce(command, line);
+    DefineNoBackup(command, line);
+}
+
+void DefineRestore(CLI::App& command, CommandLine& line)
+{
+    Operand(command, line, "source");
+    DefineForce(command, line);
+    DefineNoBackup(command, line);
+}
+
+void DefineHistory(CLI::App& command, CommandLine& line)
+{
+    command.add_option("--unit", line.unit, "только записи устройства с этим серийным номером")
+        ->type_name("НОМЕР")
+        ->check(NonEmpty("нужен серийный номер"));
+}
+
+void DefineDiff(CLI::App& command, CommandLine& line)
+{
+    Operand(command, line, "a")->required();
+    Operand(command, line, "b");
+}
+
+void DefineUpdateFirmware(CLI::App& command, CommandLine& line)
+{
+    DefineYes(command, line);
+    DefineNoBackup(command, line);
+    command.add_flag("--restore-settings", line.restoreSettings,
+                     "вернуть настройки, если обновление их сбросило");
+}
+
+void DefineDiag(CLI::App& command, CommandLine& line)
+{
+    command
+        .add_option("--seconds", line.seconds,
+                    "показывать N секунд (не больше 86400); без него — до Ctrl-C")
+        ->type_name("N")
+        ->check(NumberIn(0, 86400, false, "нужно число секунд от 0 до 86400"));
+    command
+        .add_option("--csv", line.csv, "сохранить запись в ФАЙЛ (CSV: время, тег, x, y, z, текст)")
+        ->type_name("ФАЙЛ")
+        ->check(NonEmpty("нужно имя файла"));
+    command
+        .add_option("--csv-dir", line.csvDir,
+                    "с --ports или --all: запись каждого устройства\nв файл ПАПКА/НОМЕР.csv")
+        ->type_name("ПАПКА")
+        ->check(Folder());
+}
+
+int RunUpdate(const CommandLine& line, TerminalMessages& messages)
+{
+    return RunUpdateCommand(line, messages);
+}
+
+int RunDoctorCommand(const CommandLine& line, TerminalMessages&) { return RunDoctor(line); }
+
+int RunFindCommand(const CommandLine&, TerminalMessages& messages) { return RunFind(messages); }
+
+struct Command {
     const char* name;
     const char* operands;  // as the help shows them; empty for none
-    std::size_t minOperands;
-    std::size_t maxOperands;
     const char* summary;
-    unsigned options;  // OptionBit set
+    Define define;
+    CommandHandler run;
+    bool fleet;  // may run on many units at once (--ports, --all)
 };
 
-// find probes the catalog's ports and stores the one it finds, so a port of this call only has
-// no meaning there, nor for commands that do not talk to the unit.
-constexpr CommandInfo kCommands[] = {
-    {"ports", "", 0, 0, "порты, на которых ищется устройство, по одному в строке", 0},
-    {"find", "", 0, 0, "найти устройство; найденный порт запоминается", 0},
-    {"id", "", 0, 0, "серийный номер устройства", kPort},
-    {"version", "", 0, 0, "тип устройства и версия прошивки", kPort},
-    {"params", "", 0, 0, "список параметров настройки с их пределами", 0},
-    {"read-settings", "", 0, 0,
+// In the order of the help. find probes the catalog's ports one at a time and stores the one it
+// finds, so a port of this call has no meaning there.
+const Command kCommands[] = {
+    {"ports", "", "порты, на которых ищется устройство, по одному в строке", DefineNothing,
+     RunPorts, false},
+    {"find", "", "найти устройство; найденный порт запоминается", DefineNothing, RunFindCommand,
+     false},
+    {"id", "", "серийный номер устройства", DefineNothing, RunId, true},
+    {"version", "", "тип устройства и версия прошивки", DefineNothing, RunVersion, true},
+    {"params", "", "список параметров настройки с их пределами", DefineNothing, RunParams, false},
+    {"read-settings", "",
      "прочитать настройки устройства (key=value)\nили сохранить их в файл настроек",
-     kPort | kOutput},
-    {"write-settings", "ФАЙЛ", 1, 1,
+     DefineReadSettings, RunReadSettings, true},
+    {"write-settings", "ФАЙЛ",
      "записать настройки из файла в устройство;\n--force пропускает проверку пределов",
-     kPort | kForce | kNoBackup},
-    {"backup", "", 0, 0, "сохранить настройки устройства в истории", kPort | kOutput},
-    {"history", "", 0, 0, "записи истории, новые первыми", kUnit},
-    {"diff", "A [B]", 1, 2,
+     DefineWriteSettings, RunWriteSettings, true},
+    {"backup", "", "сохранить настройки устройства в истории", DefineOutput, RunBackup, true},
+    {"history", "", "записи истории, новые первыми", DefineHistory, RunHistory, false},
+    {"diff", "A [B]",
      "различия настроек; A и B — файл, unit (устройство)\n"
      "или latest (последняя запись истории устройства);\nB по умолчанию unit",
-     kPort},
-    {"restore", "[ФАЙЛ|latest]", 0, 1,
-     "записать в устройство настройки из файла\nили последней записи истории",
-     kPort | kForce | kNoBackup},
-    {"update-firmware", "", 0, 0,
+     DefineDiff, RunDiff, false},
+    {"restore", "[ФАЙЛ|latest]",
+     "записать в устройство настройки из файла\nили последней записи истории", DefineRestore,
+     RunRestore, true},
+    {"update-firmware", "",
      "обновить прошивку встроенным образом;\n--restore-settings возвращает настройки,\n"
      "если обновление их сбросило",
-     kPort | kYes | kNoBackup | kRestoreSettings},
-    {"update-sound", "", 0, 0,
-     "заменить звуковые данные встроенными;\n--yes отвечает на вопросы «да»", kPort | kYes},
-    {"diag", "", 0, 0,
-     "диагностика: оси акселерометра и строки устройства\nN секунд или до Ctrl-C; --csv сохраняет их "
-     "запись\nв ФАЙЛ (CSV: время, тег, x, y, z, текст)",
-     kPort | kSeconds | kCsv},
-    {"doctor", "", 0, 0,
+     DefineUpdateFirmware, RunUpdate, true},
+    {"update-sound", "", "заменить звуковые данные встроенными;\n--yes отвечает на вопросы «да»",
+     DefineYes, RunUpdate, true},
+    {"diag", "",
+     "диагностика: оси акселерометра и строки устройства\nN секунд или до Ctrl-C; --csv сохраняет "
+     "их запись\nв ФАЙЛ (CSV: время, тег, x, y, z, текст)",
+     DefineDiag, RunDiag, true},
+    {"doctor", "",
      "почему блок недоступен: порт, права, другие программы\n"
      "на порту, ModemManager, ответ блока; для каждой\nнеполадки — как её исправить",
-     kPort},
+     DefineNothing, RunDoctorCommand, false},
 };
 
-constexpr const char* kHelpNames = "-h,--help";
-constexpr std::size_t kOptionWidth = 15;  // the longest option with its value, and a gap
+// The global options, taken before or after the command name by every command.
+void DefineGlobal(CLI::App& app, CommandLine& line, const std::string& defaultPort)
+{
+    app.add_option("--port", line.port,
+                   "порт только для этого вызова (не запоминается). Без него\n"
+                   "берётся порт, найденный командой find, а если его нет —\n" +
+                       defaultPort + ". Команды без устройства его не смотрят")
+        ->type_name("ПОРТ")
+        ->check(NonEmpty("пустое имя порта"));
+    app.add_flag("--json", line.json,
+                 "результат одним документом JSON на стандартном выводе;\n"
+                 "сообщения и ход работы — на стандартном потоке ошибок");
+    // Split here rather than by the parser, which would drop an empty name silently.
+    app.add_option_function<std::string>(
+           "--ports",
+           [&line](const std::string& list) {
+               for (std::size_t at = 0;;) {
+                   const std::size_t comma = std::min(list.find(',', at), list.size());
+                   line.ports.push_back(list.substr(at, comma - at));
+                   if (comma == list.size())
+                       break;
+                   at = comma + 1;
+               }
+           },
+           "несколько устройств сразу: эти порты через запятую,\nпо потоку на порт")
+        ->type_name("П1,П2,...");
+    app.add_flag("--all", line.all,
+                 "несколько устройств сразу: все порты команды ports,\n"
+                 "на которых отвечает устройство (опрашиваются одновременно)");
+    app.add_option("--jobs", line.jobs,
+                   "с --ports или --all: не больше N устройств одновременно\n"
+                   "(по умолчанию все)")
+        ->type_name("N")
+        ->check(NumberIn(1, 1000, true, "нужно число от 1 до 1000"));
+}
+
+// --------------------------------------------------------------------------------------------
+// Help, made from the parser itself.
 
 // Width on a terminal: UTF-8 continuation bytes take no column.
 std::size_t Columns(std::string_view text)
@@ -132,201 +285,215 @@ std::string Entry(std::string_view term, std::size_t width, std::string_view tex
     return out + '\n';
 }
 
+bool IsFlag(const CLI::Option& option) { return option.get_type_name().empty(); }
+
 // "--port ПОРТ", "-y, --yes".
-std::string OptionTerm(const OptionInfo& option)
+std::string OptionTerm(const CLI::Option& option)
 {
-    if (option.shortName)
-        return std::string(option.shortName) + ", " + option.name;
-    return option.value ? std::string(option.name) + " " + option.value : option.name;
+    std::string names;
+    for (const std::string& s : option.get_snames())
+        names += "-" + s + ", ";
+    names += "--" + option.get_lnames().front();
+    return IsFlag(option) ? names : names + " " + option.get_type_name();
 }
 
-std::string OptionHelp(const OptionInfo& option, const std::string& defaultPort)
+// Named options only: operands are shown by the command's synopsis.
+std::vector<const CLI::Option*> NamedOptions(const CLI::App& app)
 {
-    std::string text = option.help;
-    if (const std::size_t at = text.find('%'); at != std::string::npos)
-        text.replace(at, 1, defaultPort);
-    return Entry(OptionTerm(option), kOptionWidth, text);
+    std::vector<const CLI::Option*> options;
+    for (const CLI::Option* option : app.get_options()) {
+        const std::vector<std::string>& names = option->get_lnames();
+        // Help and version are shown apart, in the program's words.
+        if (!names.empty() && names.front() != "help" && names.front() != "version")
+            options.push_back(option);
+    }
+    return options;
+}
+
+std::string OptionsHelp(const CLI::App& app)
+{
+    std::string text;
+    for (const CLI::Option* option : NamedOptions(app))
+        text += Entry(OptionTerm(*option), kOptionWidth, option->get_description());
+    return text;
 }
 
 std::string HelpLine() { return Entry("-h, --help", kOptionWidth, "эта справка"); }
 
-// "write-settings ФАЙЛ [--force] [--no-backup]": the command, its operands and its options but
-// the port, which every command that talks to the unit takes.
-std::string Synopsis(const CommandInfo& command)
+// "write-settings ФАЙЛ [--force] [--no-backup]".
+std::string Synopsis(const Command& command, const CLI::App& sub)
 {
     std::string synopsis = command.name;
     if (*command.operands != '\0')
         synopsis += std::string(" ") + command.operands;
-    for (const OptionInfo& option : kOptions) {
-        if (option.bit != kPort && (command.options & option.bit))
-            synopsis += " [" + std::string(option.name) +
-                        (option.value ? std::string(" ") + option.value : "") + "]";
+    for (const CLI::Option* option : NamedOptions(sub)) {
+        synopsis += " [--" + option->get_lnames().front() +
+                    (IsFlag(*option) ? "" : " " + option->get_type_name()) + "]";
     }
     return synopsis;
 }
 
-std::string UsageText(const std::string& defaultPort)
+constexpr const char* kExitText =
+    "Коды завершения: 0 успех (с --ports и --all: у каждого устройства);\n"
+    "1 устройство не ответило или файл недоступен; 2 ошибка в командной строке\n"
+    "или недопустимое значение в файле настроек; 130 прервано Ctrl-C,\n"
+    "143 прервано сигналом SIGTERM. Передача останавливается между блоками,\n"
+    "ничего не записав; одиночное обновление, остановленное так, сообщает\n"
+    "«Обновление отменено.» с кодом 1, diag без --seconds кончается с кодом 0.\n";
+
+std::string UsageText(const CLI::App& app)
 {
-    std::string text = "Использование: k64ctl [--port ПОРТ] КОМАНДА [АРГУМЕНТЫ]\n"
+    std::string text = "Использование: k64ctl [ОБЩИЕ ПАРАМЕТРЫ] КОМАНДА [АРГУМЕНТЫ]\n"
                        "\n"
                        "Команды:\n";
-    for (const CommandInfo& command : kCommands) {
+    for (const Command& command : kCommands) {
         if (CommandAvailable(command.name))
-            text += Entry(Synopsis(command), 31, command.summary);
+            text += Entry(Synopsis(command, *app.get_subcommand(command.name)), kCommandWidth,
+                          command.summary);
     }
-    text += "\nПараметры:\n" + OptionHelp(kOptions[0], defaultPort) + HelpLine() +
-            Entry("--version", kOptionWidth, "версия программы") +
+    text += "\nОбщие параметры (у любой команды, до или после её имени):\n" + OptionsHelp(app) +
+            HelpLine() + Entry("--version", kOptionWidth, "версия программы") +
+            "\n"
+            "С --ports и --all работают id, version, read-settings --output-dir,\n"
+            "write-settings, backup, restore, update-firmware, update-sound и diag;\n"
+            "вопросы задаются один раз для всех устройств, в конце — таблица итогов.\n"
             "\n"
             "Перед записью настроек и обновлением прошивки текущие настройки устройства\n"
             "сохраняются в истории (--no-backup отменяет это).\n"
             "\n" +
-            kEnvironmentHelp +
-            "\n"
-            "Коды завершения: 0 успех; 1 устройство не ответило или файл недоступен;\n"
-            "2 ошибка в командной строке или недопустимое значение в файле настроек.\n"
+            kEnvironmentHelp + "\n" + kExitText +
             "\n"
             "Справка по команде: k64ctl КОМАНДА --help\n";
     return text;
 }
 
-std::string CommandHelp(const CommandInfo& command, const std::string& defaultPort)
+std::string CommandHelp(const Command& command, const CLI::App& app)
 {
-    std::string options;
-    for (const OptionInfo& option : kOptions) {
-        if (command.options & option.bit)
-            options += OptionHelp(option, defaultPort);
-    }
-    return std::string("Использование: k64ctl ") +
-           ((command.options & kPort) ? "[--port ПОРТ] " : "") + Synopsis(command) + "\n\n" +
-           command.summary + "\n\nПараметры:\n" + options + HelpLine();
+    const CLI::App& sub = *app.get_subcommand(command.name);
+    return std::string("Использование: k64ctl [ОБЩИЕ ПАРАМЕТРЫ] ") + Synopsis(command, sub) +
+           "\n\n" + command.summary + "\n\nПараметры:\n" + OptionsHelp(sub) + HelpLine() +
+           "\nОбщие параметры:\n" + OptionsHelp(app) + "\n" + kExitText;
 }
 
-const OptionInfo* FindOption(std::string_view argument)
-{
-    const std::string_view name = argument.substr(0, argument.find('='));
-    for (const OptionInfo& option : kOptions)
-        if (name == option.name || (option.shortName && name == option.shortName))
-            return &option;
-    return nullptr;
-}
+// --------------------------------------------------------------------------------------------
+// Usage errors in one line each.
 
-// An option may stand before or after the command name; CLI11 counts the two places apart.
-struct Given {
-    std::size_t count = 0;
-    std::string value;
-};
-
-Given Collect(const CLI::App& app, const CLI::App& command, const OptionInfo& option)
-{
-    Given given;
-    for (const CLI::App* place : {&app, &command}) {
-        const CLI::Option* o = place->get_option_no_throw(option.name);
-        if (o != nullptr && o->count() > 0) {
-            given.count += o->count();
-            if (!o->results().empty())
-                given.value = o->results().back();
-        }
-    }
-    return given;
-}
-
-void AddOption(CLI::App& app, const OptionInfo& option)
-{
-    const std::string names =
-        option.shortName ? std::string(option.shortName) + "," + option.name : option.name;
-    if (option.value)
-        app.add_option(names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    else
-        app.add_flag(names);
-}
-
-// Arguments CLI11 found no place for, without the "--" that ends the options.
-std::vector<std::string> Extras(const CLI::App& app)
-{
-    std::vector<std::string> extras = app.remaining();
-    std::erase(extras, "--");
-    return extras;
-}
-
-std::string OperandName(std::size_t index) { return "operand" + std::to_string(index + 1); }
-
-bool LooksLikeOption(const std::string& argument)
+bool LooksLikeOption(std::string_view argument)
 {
     return argument.size() > 1 && argument[0] == '-';
 }
 
-// The error of a line that CLI11 accepted, or empty: what the command does not take, what is
-// given twice, and values out of range.
-std::string Check(const CLI::App& app, const CLI::App* chosen, const CommandInfo* command,
-                  CommandLine& line)
+// The option named at the start of a CLI11 message, as the user wrote it ("--port").
+std::string NamedOption(std::string_view what)
 {
-    const std::vector<std::string> before = Extras(app);
-    if (!before.empty()) {
-        if (LooksLikeOption(before.front()))
-            return "неизвестный параметр " + before.front();
-        return "неизвестная команда " + before.front();
-    }
-    if (chosen == nullptr)
-        return "не указана команда";
-    line.command = command->name;
-    // Options first, as they come; then a word too many, named as the last one.
-    const std::vector<std::string> after = Extras(*chosen);
-    for (const std::string& extra : after) {
-        if (!LooksLikeOption(extra))
-            continue;
-        if (const OptionInfo* option = FindOption(extra))
-            return std::string(option->name) + " не относится к команде " + line.command;
-        return "неизвестный параметр " + extra;
-    }
-    if (!after.empty())
-        return "лишний аргумент команды " + line.command + ": " + after.back();
-    for (std::size_t i = 0; i < command->maxOperands; ++i) {
-        const CLI::Option* operand = chosen->get_option(OperandName(i));
-        if (operand->count() > 0)
-            line.operands.push_back(operand->results().front());
-    }
-    if (line.operands.size() < command->minOperands)
-        return "команде " + line.command + " нужно имя файла";
-    for (const OptionInfo& option : kOptions) {
-        const Given given = Collect(app, *chosen, option);
-        if (given.count == 0)
-            continue;
-        if (!(command->options & option.bit))
-            return std::string(option.name) + " не относится к команде " + line.command;
-        if (option.value && given.count > 1)
-            return std::string(option.name) + " указан дважды";
-        if (option.value && option.bit != kSeconds && given.value.empty())
-            return option.bit == kPort ? "пустое имя порта" : option.missing;
-        switch (option.bit) {
-        case kPort: line.port = given.value; break;
-        case kOutput: line.output = given.value; break;
-        case kUnit: line.unit = given.value; break;
-        case kCsv: line.csv = given.value; break;
-        case kForce: line.force = true; break;
-        case kYes: line.yes = true; break;
-        case kNoBackup: line.noBackup = true; break;
-        case kRestoreSettings: line.restoreSettings = true; break;
-        case kSeconds: {
-            char* end = nullptr;
-            const double seconds = std::strtod(given.value.c_str(), &end);
-            // Up to a day; "nan" and "inf" fail the range test.
-            if (given.value.empty() || *end != '\0' || !(seconds > 0 && seconds <= 86400))
-                return "--seconds: нужно число секунд от 0 до 86400, а не " + given.value;
-            line.seconds = seconds;
-            break;
-        }
-        }
-    }
-    return {};
+    const std::string_view name = what.substr(0, what.find_first_of(": "));
+    return std::string(name);
 }
 
-// CLI11 names the option whose value is missing at the start of its message.
-std::string MissingValueText(const CLI::ArgumentMismatch& error)
-{
-    const std::string_view what = error.what();
-    const OptionInfo* option = FindOption(what.substr(0, what.find(':')));
-    return option != nullptr && option->value ? option->missing : std::string(what);
-}
+struct Parser {
+    CLI::App app{"", "k64ctl"};
+    CommandLine line;
+    std::vector<std::pair<const Command*, CLI::App*>> commands;
+
+    explicit Parser(const std::string& defaultPort)
+    {
+        app.set_help_flag(kHelpNames);
+        app.set_version_flag("--version", std::string("k64ctl ") + kVersion);
+        app.require_subcommand(1, 1);
+        app.fallthrough();
+        DefineGlobal(app, line, defaultPort);
+        for (const Command& command : kCommands) {
+            CLI::App* sub = app.add_subcommand(command.name, command.summary);
+            command.define(*sub, line);
+            commands.emplace_back(&command, sub);
+        }
+    }
+
+    const Command* Chosen() const
+    {
+        for (const auto& [command, sub] : commands)
+            if (sub->parsed())
+                return command;
+        return nullptr;
+    }
+
+    // Options of other commands are named as such; words and unknown options as what they are.
+    std::string Extra(const std::string& argument, const Command* command) const
+    {
+        if (!LooksLikeOption(argument)) {
+            return command
+                       ? "лишний аргумент команды " + std::string(command->name) + ": " + argument
+                       : "неизвестная команда " + argument;
+        }
+        const std::string name = argument.substr(0, argument.find('='));
+        if (command != nullptr) {
+            for (const auto& entry : commands) {
+                if (entry.second->get_option_no_throw(name) != nullptr)
+                    return name + " не относится к команде " + command->name;
+            }
+        }
+        return "неизвестный параметр " + name;
+    }
+
+    // What is wrong with a line the parser refused.
+    std::string Describe(const CLI::ParseError& error) const
+    {
+        const Command* command = Chosen();
+        const std::string what = error.what();
+        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+            const CLI::App* place = app.get_subcommands().empty() ? &app : app.get_subcommands()[0];
+            std::vector<std::string> extras = place->remaining();
+            if (extras.empty())
+                extras = app.remaining();
+            return extras.empty() ? what : Extra(extras.front(), command);
+        }
+        if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
+            if (command == nullptr) {
+                const std::vector<std::string> extras = app.remaining();
+                return extras.empty() ? "не указана команда" : Extra(extras.front(), nullptr);
+            }
+            return std::string("команде ") + command->name + " нужен аргумент " + command->operands;
+        }
+        if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+            const std::string name = NamedOption(what);
+            if (what.find("At Most") != std::string::npos)
+                return name + " указан дважды";
+            return "после " + name + " нужно значение";
+        }
+        return what;  // validators say it in the user's words, after the option's name
+    }
+
+    // The checks across options that the parser cannot make.
+    std::string Check(const Command& command) const
+    {
+        const CommandLine& l = line;
+        if (l.all && !l.ports.empty())
+            return "--all и --ports не указываются вместе";
+        if (l.Fleet() && l.port)
+            return "--port не указывается вместе с --ports и --all";
+        if (std::find(l.ports.begin(), l.ports.end(), std::string()) != l.ports.end())
+            return "--ports: пустое имя порта в списке";
+        if (std::set<std::string>(l.ports.begin(), l.ports.end()).size() != l.ports.size())
+            return "--ports: порт указан дважды";
+        if (!l.Fleet()) {
+            if (l.jobs != 0)
+                return "--jobs указывается только с --ports или --all";
+            if (l.outputDir)
+                return "--output-dir указывается только с --ports или --all";
+            if (l.csvDir)
+                return "--csv-dir указывается только с --ports или --all";
+            return {};
+        }
+        if (!command.fleet)
+            return std::string("команда ") + command.name + " не работает с --ports и --all";
+        if (l.output || l.csv)
+            return std::string(l.output ? "--output" : "--csv") +
+                   " с --ports и --all не указывается: у каждого устройства свой файл";
+        if (command.name == std::string_view("read-settings") && !l.outputDir)
+            return "с --ports и --all команде read-settings нужен --output-dir";
+        return {};
+    }
+};
 
 }  // namespace
 
@@ -334,53 +501,72 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
                              const std::string& defaultPort)
 {
     ParseResult result;
-    result.usage = UsageText(defaultPort);
-
-    CLI::App app("", "k64ctl");
-    app.set_help_flag(kHelpNames);
-    app.set_version_flag("--version", std::string("k64ctl ") + kVersion);
-    app.allow_extras();
-    app.require_subcommand(0, 1);
-    for (const OptionInfo& option : kOptions)
-        AddOption(app, option);
-    for (const CommandInfo& command : kCommands) {
-        CLI::App* sub = app.add_subcommand(command.name);
-        // One positional per operand: CLI11 fills them in order and leaves the rest as extras.
-        for (std::size_t i = 0; i < command.maxOperands; ++i)
-            sub->add_option(OperandName(i));
-        for (const OptionInfo& option : kOptions)
-            if (command.options & option.bit)
-                AddOption(*sub, option);
-    }
-
-    const auto chosenCommand = [&]() -> const CommandInfo* {
-        for (const CommandInfo& command : kCommands)
-            if (app.got_subcommand(command.name))
-                return &command;
-        return nullptr;
+    // The options refer to the parser's line, so it keeps its place until the result is made.
+    const auto parser = std::make_unique<Parser>(defaultPort);
+    result.helpHint = "Справка: k64ctl КОМАНДА --help";
+    const auto hintFor = [&](const Command* command) {
+        if (command != nullptr)
+            result.helpHint = std::string("Справка: k64ctl ") + command->name + " --help";
     };
     // CLI11 wants the arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
-        app.parse(reversed);
+        parser->app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        const CommandInfo* command = chosenCommand();
-        result.text = command != nullptr ? CommandHelp(*command, defaultPort) : result.usage;
+        const Command* command = parser->Chosen();
+        result.text =
+            command != nullptr ? CommandHelp(*command, parser->app) : UsageText(parser->app);
         return result;
     } catch (const CLI::CallForVersion& version) {
         result.text = std::string(version.what()) + "\n";
         return result;
-    } catch (const CLI::ArgumentMismatch& error) {
-        result.error = MissingValueText(error);
-        return result;
     } catch (const CLI::ParseError& error) {
-        result.error = error.what();
+        result.error = parser->Describe(error);
+        hintFor(parser->Chosen());
         return result;
     }
-    const CommandInfo* command = chosenCommand();
-    result.error = Check(app, command != nullptr ? app.get_subcommand(command->name) : nullptr,
-                         command, result.line);
+    const Command* command = parser->Chosen();
+    hintFor(command);
+    result.error = parser->Check(*command);
+    if (!result.error.empty())
+        return result;
+    result.line = std::move(parser->line);
+    result.line.command = command->name;
+    result.run = command->run;
     return result;
+}
+
+namespace {
+
+// "-y", "--yes" for each named option of `app`.
+std::vector<std::string> OptionNames(const CLI::App& app)
+{
+    std::vector<std::string> names;
+    for (const CLI::Option* option : NamedOptions(app)) {
+        for (const std::string& s : option->get_snames())
+            names.push_back("-" + s);
+        for (const std::string& l : option->get_lnames())
+            names.push_back("--" + l);
+    }
+    return names;
+}
+
+}  // namespace
+
+std::vector<CommandOptions> CommandTable()
+{
+    const Parser parser("");
+    std::vector<CommandOptions> table;
+    for (const auto& [command, sub] : parser.commands)
+        table.push_back({command->name, OptionNames(*sub)});
+    return table;
+}
+
+std::vector<std::string> ProgramOptions()
+{
+    std::vector<std::string> names = OptionNames(Parser("").app);
+    names.insert(names.end(), {"-h", "--help", "--version"});
+    return names;
 }
 
 }  // namespace k64::cli

@@ -1,24 +1,16 @@
 #include "commands.h"
 
-#include "device_commands.h"
 #include "display.h"
+#include "json_output.h"
 #include "parameters/parameter_list.h"
-#include "settings_commands.h"
 #include "platform/port_catalog.h"
-#include "update_command.h"
+#include "platform/usb_details.h"
 
 #include <cstdio>
 #include <string>
 
 namespace k64::cli {
 namespace {
-
-int RunPorts()
-{
-    for (const std::string& name : PresentPorts())
-        PrintLine(PortLine(name));
-    return kExitSuccess;
-}
 
 const char* TypeName(ParameterType type)
 {
@@ -30,14 +22,67 @@ const char* TypeName(ParameterType type)
     return "string";
 }
 
+Json ParamsDocument(const ParameterList& list)
+{
+    Json document = Json::array();
+    for (const Parameter& p : list.parameters) {
+        Json items = nullptr;
+        if (const EnumValueList* values =
+                p.type == ParameterType::Enum ? list.FindEnum(p.enumName) : nullptr) {
+            items = Json::array();
+            for (const EnumItem& item : values->items)
+                items.push_back({{"value", item.value}, {"text", JsonText(item.text)}});
+        }
+        document.push_back({{"key", JsonText(p.key)},
+                            {"name", JsonText(p.name)},
+                            {"group", JsonText(p.groupName)},
+                            {"type", TypeName(p.type)},
+                            {"min", p.min},
+                            {"max", p.max},
+                            {"default", JsonText(p.defaultValue)},
+                            {"items", items}});
+    }
+    return document;
+}
+
+}  // namespace
+
+int RunPorts(const CommandLine&, TerminalMessages&)
+{
+    Json document = Json::array();
+    for (const std::string& name : PresentPorts()) {
+        if (!JsonMode()) {
+            PrintLine(PortLine(name));
+            continue;
+        }
+        const std::optional<UsbDetails> usb = ReadUsbDetails(name);
+        const auto field = [&](std::string UsbDetails::*member) {
+            return usb ? JsonOrNull((*usb).*member) : Json(nullptr);
+        };
+        document.push_back({{"port", name},
+                            {"vendor_id", field(&UsbDetails::vendorId)},
+                            {"product_id", field(&UsbDetails::productId)},
+                            {"manufacturer", field(&UsbDetails::manufacturer)},
+                            {"product", field(&UsbDetails::product)},
+                            {"serial", field(&UsbDetails::serial)}});
+    }
+    if (JsonMode())
+        SetJsonResult(std::move(document));
+    return kExitSuccess;
+}
+
 // One line per parameter, tab-separated: key, group, type (enum:NAME for an enumeration), default,
 // min, max (of the length for a string), display name. An enumeration's items follow their
 // parameter as lines that start with a tab: item value, tab, item text.
-int RunParams(TerminalMessages& messages)
+int RunParams(const CommandLine&, TerminalMessages& messages)
 {
     const ParameterList list(&messages);
     if (!list.LoadError().empty())
         return kExitFailure;
+    if (JsonMode()) {
+        SetJsonResult(ParamsDocument(list));
+        return kExitSuccess;
+    }
     for (const Parameter& p : list.parameters) {
         std::string type = TypeName(p.type);
         if (p.type == ParameterType::Enum)
@@ -53,42 +98,6 @@ int RunParams(TerminalMessages& messages)
         }
     }
     return kExitSuccess;
-}
-
-}  // namespace
-
-int RunCommand(const CommandLine& line, TerminalMessages& messages)
-{
-    if (line.command == "ports")
-        return RunPorts();
-    if (line.command == "params")
-        return RunParams(messages);
-    if (line.command == "find")
-        return RunFind(messages);
-    if (line.command == "id")
-        return RunId(line, messages);
-    if (line.command == "version")
-        return RunVersion(line, messages);
-    if (line.command == "read-settings")
-        return RunReadSettings(line, messages);
-    if (line.command == "diag")
-        return RunDiag(line, messages);
-    if (line.command == "write-settings")
-        return RunWriteSettings(line, messages);
-    if (line.command == "doctor")
-        return RunDoctor(line);
-    if (line.command == "restore")
-        return RunRestore(line, messages);
-    if (line.command == "backup")
-        return RunBackup(line, messages);
-    if (line.command == "history")
-        return RunHistory(line, messages);
-    if (line.command == "diff")
-        return RunDiff(line, messages);
-    if (IsUpdateCommand(line.command))
-        return RunUpdateCommand(line, messages);
-    std::fprintf(stderr, "k64ctl: команда %s пока не поддерживается\n", line.command.c_str());
-    return kExitUsage;
 }
 
 }  // namespace k64::cli

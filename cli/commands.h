@@ -1,13 +1,12 @@
 #pragma once
-// The commands of k64ctl. Each mirrors an action of the desktop program and reports through the
-// same boxes, shown on the terminal.
+// The commands of k64ctl that need no unit. Each mirrors an action of the desktop program.
 
 #include "command_line.h"
 #include "terminal_messages.h"
 
 namespace k64::cli {
 
-// Runs the parsed command; returns the exit status.
-int RunCommand(const CommandLine& line, TerminalMessages& messages);
+int RunPorts(const CommandLine& line, TerminalMessages& messages);
+int RunParams(const CommandLine& line, TerminalMessages& messages);
 
 }  // namespace k64::cli

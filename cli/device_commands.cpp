@@ -1,9 +1,10 @@
 #include "device_commands.h"
 
-#include "diag_recording.h"
 #include "display.h"
+#include "json_output.h"
 #include "session.h"
 #include "settings_commands.h"
+#include "common/error_reason.h"
 #include "common/shared_texts.h"
 #include "stop_signal.h"
 #include "device/diagnostic_scanner.h"
@@ -11,11 +12,15 @@
 #include "parameters/parameter_list.h"
 #include "update/version_check.h"
 #include "parameters/settings_file.h"
+#include "parameters/settings_history.h"
+#include "common/cp1251.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
+#include "service/diagnostic_recording.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -39,7 +44,21 @@ int RunFind(TerminalMessages& messages)
     SystemPortCatalog catalog;
     TDevice device(store, catalog);
     // The search reports found or not found itself and stores the port it finds.
-    return device.FindPort(&messages) ? kExitSuccess : kExitFailure;
+    if (!device.FindPort(&messages))
+        return kExitFailure;
+    if (JsonMode()) {
+        std::uint32_t id = 0;
+        std::string text;
+        VersionInfo info{};
+        const bool identified = Succeeded(device.GetId(&id));
+        if (Answered(device.GetVersion(&text)))
+            device.ParseVersion(&info, text);
+        SetJsonResult({{"port", device.PortName()},
+                       {"serial", identified ? Json(UnitSerial(id)) : Json(nullptr)},
+                       {"type", JsonText(update::FieldText(info.Type))},
+                       {"version", JsonText(update::FieldText(info.Version))}});
+    }
+    return kExitSuccess;
 }
 
 int RunId(const CommandLine& line, TerminalMessages& messages)
@@ -50,6 +69,8 @@ int RunId(const CommandLine& line, TerminalMessages& messages)
         ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
         return kExitFailure;
     }
+    if (JsonMode())
+        SetJsonResult({{"port", session.Device().PortName()}, {"serial", UnitSerial(id)}});
     // Shown signed, as the desktop program logs it: ids from 2^31 up come out negative.
     PrintLine("Серийный номер устройства " + std::to_string(static_cast<std::int32_t>(id)));
     return kExitSuccess;
@@ -65,8 +86,16 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages)
     }
     VersionInfo info{};
     session.Device().ParseVersion(&info, text);
-    PrintLine(texts::kLogType + ForTerminal(update::ShownType(info)));
-    PrintLine(texts::kLogVersion + ForTerminal(update::FieldText(info.Version)));
+    if (JsonMode()) {
+        SetJsonResult({{"port", session.Device().PortName()},
+                       {"type", JsonText(update::FieldText(info.Type))},
+                       {"shown_type", JsonText(update::ShownType(info))},
+                       {"version", JsonText(update::FieldText(info.Version))},
+                       {"build_date", JsonText(update::FieldText(info.BuildDate))}});
+    }
+    // The window's log keeps its labels as they have always been; here the colons line up.
+    PrintLine("Тип устройства  : " + ForTerminal(update::ShownType(info)));
+    PrintLine("Версия прошивки : " + ForTerminal(update::FieldText(info.Version)));
     return kExitSuccess;
 }
 
@@ -76,16 +105,29 @@ int RunReadSettings(const CommandLine& line, TerminalMessages& messages)
     if (!list.LoadError().empty())
         return kExitFailure;
     Session session(line);
+    std::uint32_t id = 0;
     std::string text;
-    if (!Succeeded(session.Device().ReadSettings(&text))) {
+    // The serial number only for the document: plain text output stays one exchange.
+    if ((JsonMode() && !Succeeded(session.Device().GetId(&id))) ||
+        !Succeeded(session.Device().ReadSettings(&text))) {
         ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
         return kExitFailure;
     }
     list.ReadText(std::move(text));
+    if (JsonMode()) {
+        Json settings = Json::object();
+        for (const Parameter& p : list.parameters)
+            settings[Cp1251ToUtf8(p.key)] = JsonText(p.value);
+        SetJsonResult({{"port", session.Device().PortName()},
+                       {"serial", UnitSerial(id)},
+                       {"settings", std::move(settings)}});
+    }
     if (line.output)
         return SaveSettingsTo(*line.output, list, messages) ? kExitSuccess : kExitFailure;
-    for (const Parameter& p : list.parameters)
-        PrintLine(ForTerminal(p.key) + "=" + ForTerminal(p.value));
+    if (!JsonMode()) {
+        for (const Parameter& p : list.parameters)
+            PrintLine(ForTerminal(p.key) + "=" + ForTerminal(p.value));
+    }
     return kExitSuccess;
 }
 
@@ -97,6 +139,15 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     // Available() is the unit's word; a chunk is bounded like the window bounds a tick.
     constexpr int kMaxChunk = 64 * 1024;
 
+    // A file that cannot be written is told before the unit is asked for anything.
+    std::optional<service::DiagnosticRecording> recording;
+    if (line.csv) {
+        recording.emplace(AppendFile::Create(PathFromArgument(*line.csv)));
+        if (const std::optional<std::string> failure = recording->NewFailure()) {
+            ShowMessage(&messages, *failure, kErrorCaption);
+            return kExitFailure;
+        }
+    }
     Session session(line);
     TDevice& device = session.Device();
     if (!Answered(device.EnableDiagnosticMode())) {
@@ -105,21 +156,28 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     }
     const ScopedStopSignal stop;
     const bool forever = !line.seconds;
+    const Clock::time_point start = Clock::now();
     const Clock::time_point end =
-        Clock::now() +
-        std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
+        start + std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
 
     // What the window's three labels show; printed when it changes, as the labels would.
     std::array<std::string, 3> axes;
     DiagnosticLineScanner scanner;
-    DiagRecording recording(line.csv ? std::optional(PathFromArgument(*line.csv)) : std::nullopt);
-    // A file that cannot be written is told now, not after the whole run.
-    if (!recording.Save(messages)) {
-        device.ClosePort();
-        return kExitFailure;
-    }
+    int status = kExitSuccess;
+    bool ended = false;
+    // Recorded first, so that whatever ends the terminal's side leaves the recording complete.
+    const auto record = [&](const std::vector<DiagnosticEvent>& events) {
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        if (!recording || recording->Add(elapsed, events))
+            return;
+        if (const std::optional<std::string> failure = recording->NewFailure())
+            ShowMessage(&messages, *failure, kErrorCaption);
+        status = kExitFailure;
+        ended = true;
+    };
     const auto show = [&](const std::vector<DiagnosticEvent>& events) {
-        recording.Add(events);
+        record(events);
         static constexpr const char* kAxisNames[] = {"X = ", "Y = ", "Z = "};
         for (const DiagnosticEvent& e : events) {
             if (e.kind == DiagnosticEvent::Kind::Line) {
@@ -132,12 +190,18 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
                 PrintLine(text);
             }
         }
-        std::fflush(stdout);
+        if (std::fflush(TextStream()) == 0)
+            return;
+        // The reader went away (diag --csv x.csv | head -1): nothing to say, nobody to say it
+        // to; the run ends as if its time were up.
+        if (errno != EPIPE) {
+            std::fprintf(ErrorStream(), "k64ctl: %s\n", ErrorReason(errno).c_str());
+            status = kExitFailure;
+        }
+        ended = true;
     };
-
-    int status = kExitSuccess;
     std::vector<char> chunk;
-    while (stopRequested == 0) {
+    while (stopRequested == 0 && !ended) {
         const auto now = Clock::now();
         if (!forever && now >= end)
             break;
@@ -162,10 +226,9 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
         if (got > 0)
             show(scanner.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got))));
     }
-    show(scanner.Flush());
+    // A line cut short by the end still counts.
+    record(scanner.Flush());
     device.ClosePort();
-    if (!recording.Save(messages))
-        status = kExitFailure;
     return status;
 }
 

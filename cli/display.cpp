@@ -1,56 +1,38 @@
 #include "display.h"
 
-#include "common/cp1251.h"
+#include "json_output.h"
 #include "platform/usb_details.h"
 
 #include <cstdio>
 
 namespace k64::cli {
 
-void PrintLine(const std::string& line)
-{
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-}
-
-std::string ForTerminal(std::string_view cp1251)
-{
-    std::string safe(cp1251);
-    for (char& c : safe) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
-            c = '?';
-    }
-    return Cp1251ToUtf8(safe);
-}
-
 namespace {
-std::string Escaped(std::string_view name, bool doubleBackslash)
-{
-    std::string shown;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            shown += escape;
-        } else {
-            if (c == '\\' && doubleBackslash)
-                shown += '\\';
-            shown += c;
-        }
-    }
-    return shown;
-}
+thread_local std::FILE* unitOutput = nullptr;
+thread_local UnitStatus* unitStatus = nullptr;
 }  // namespace
 
-std::string EscapedName(std::string_view name) { return Escaped(name, true); }
-
-std::string EscapedPath(const std::filesystem::path& path)
+std::FILE* TextStream()
 {
-    const std::u8string utf8 = path.u8string();
-    return Escaped(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()),
-                   std::filesystem::path::preferred_separator != '\\');
+    if (unitOutput != nullptr)
+        return unitOutput;
+    return JsonMode() ? stderr : stdout;
+}
+
+std::FILE* ErrorStream() { return unitOutput != nullptr ? unitOutput : stderr; }
+
+ScopedUnitOutput::ScopedUnitOutput(std::FILE* out) { unitOutput = out; }
+ScopedUnitOutput::~ScopedUnitOutput() { unitOutput = nullptr; }
+
+UnitStatus* CurrentUnitStatus() { return unitStatus; }
+ScopedUnitStatus::ScopedUnitStatus(UnitStatus* status) { unitStatus = status; }
+ScopedUnitStatus::~ScopedUnitStatus() { unitStatus = nullptr; }
+
+void PrintLine(const std::string& line)
+{
+    std::FILE* out = TextStream();
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fputc('\n', out);
 }
 
 std::string PortLine(const std::string& name)

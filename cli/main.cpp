@@ -5,7 +5,8 @@
 #include "main.h"
 
 #include "command_line.h"
-#include "commands.h"
+#include "fleet_command.h"
+#include "json_output.h"
 #include "platform/port_catalog.h"
 #include "terminal_messages.h"
 
@@ -15,21 +16,27 @@ namespace k64::cli {
 
 int Main(const std::vector<std::string>& arguments)
 {
-    TerminalMessages messages(stdout, stderr, stdin,
-                              TerminalMessages::StandardStreamsAreTerminal());
-    // The serial port's own failures have no window to belong to; they come out here too.
-    ScopedOwnerlessMessages ownerless(&messages);
-
     const ParseResult parsed = ParseCommandLine(arguments, k64::DefaultPortName());
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "k64ctl: %s\n\n%s", parsed.error.c_str(), parsed.usage.c_str());
+        std::fprintf(stderr, "k64ctl: %s\n%s\n", parsed.error.c_str(), parsed.helpHint.c_str());
         return kExitUsage;
     }
     if (parsed.text) {
         std::fputs(parsed.text->c_str(), stdout);
         return kExitSuccess;
     }
-    return RunCommand(parsed.line, messages);
+    const bool json = parsed.line.json;
+    SetJsonMode(json);
+    // Under --json standard output holds the document alone; results go with the messages.
+    TerminalMessages messages(json ? stderr : stdout, stderr, stdin,
+                              TerminalMessages::StandardStreamsAreTerminal());
+    // The serial port's own failures have no window to belong to; they come out here too.
+    ScopedOwnerlessMessages ownerless(&messages);
+    const int status = parsed.line.Fleet() ? RunFleet(parsed.line, parsed.run, messages)
+                                           : parsed.run(parsed.line, messages);
+    if (json)
+        std::fputs(DumpJson(FinalDocument(status)).c_str(), stdout);
+    return status;
 }
 
 }  // namespace k64::cli

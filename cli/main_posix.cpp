@@ -3,8 +3,14 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
+    // A reader that goes away (k64ctl diag | head -1) must not kill the program between two
+    // steps with the unit: the port's exclusive flag would stay set and the lock behind. The
+    // write then fails with EPIPE, which the commands that print as they go take as their end.
+    std::signal(SIGPIPE, SIG_IGN);
     // QSettings (the stored port name) wants an application object.
     QCoreApplication app(argc, argv);
     std::vector<std::string> arguments;

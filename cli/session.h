@@ -6,7 +6,9 @@
 #include "device/device.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
+#include "service/port_failure_text.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -21,6 +23,19 @@ public:
         else if (store_.Load().empty())
             device_.SetPortName(DefaultPortName());
     }
+    // A command that could not get the port has printed its own message by now; the reason
+    // and the way out follow it.
+    ~Session()
+    {
+        if (const quon::io::PortFailure failure = device_.TakePortFailure()) {
+            const std::string line = service::PortFailureLine(device_.PortName(), failure) + "\n";
+            std::fputs(line.c_str(), stderr);
+            std::fflush(stderr);
+        }
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
     TDevice& Device() { return device_; }
 
 private:

@@ -1,6 +1,7 @@
 #include "settings_commands.h"
 
 #include "display.h"
+#include "json_output.h"
 #include "session.h"
 #include "common/shared_texts.h"
 #include "parameters/settings_diff.h"
@@ -8,9 +9,11 @@
 #include "parameters/settings_history.h"
 #include "parameters/validate_value.h"
 #include "platform/history_folder.h"
-#include "service/port_hold.h"
+#include "service/settings_workflows.h"
+#include "workflow_output.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,11 +21,9 @@ namespace k64::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using service::PortHold;
 
 // The desktop program's boxes, with its texts.
 constexpr const char* kNotConnectedLoading = texts::kDeviceBusyStop;
-constexpr const char* kNotConnected = texts::kDeviceBusy;
 constexpr const char* kErrorCaption = texts::kError;
 
 // The history source of diff and restore: the newest entry of the unit on the port.
@@ -38,15 +39,17 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
     const SettingsFileResult read = ReadSettingsFile(path, list);
     if (!read.Ok()) {
         ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
-        // --force does not send these: they would set every value on the unit back to its default.
+        // --force does not send these: they would set every value on the unit back to its
+        // default, or send a value other than the one in the file.
         const bool notSettings = read.status == SettingsFileStatus::ControlBytes ||
-                                 read.status == SettingsFileStatus::NoKnownKey;
+                                 read.status == SettingsFileStatus::NoKnownKey ||
+                                 read.status == SettingsFileStatus::NotCp1251;
         return notSettings ? kExitUsage : kExitFailure;
     }
     for (const std::string& skipped : read.skipped)
-        std::fprintf(stderr, "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
+        std::fprintf(ErrorStream(), "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
     if (read.skippedCount > read.skipped.size())
-        std::fprintf(stderr, "k64ctl: пропущено ещё строк: %zu\n",
+        std::fprintf(ErrorStream(), "k64ctl: пропущено ещё строк: %zu\n",
                      read.skippedCount - read.skipped.size());
     if (force)
         return kExitSuccess;
@@ -63,85 +66,31 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
     return refused ? kExitUsage : kExitSuccess;
 }
 
-// Sends `target` to the unit: first its current settings go to the history and the changes are
-// listed (unless `noBackup`), then the write. One hold covers both, so nothing can change the
-// unit in between.
-int WriteWithBackup(DeviceInterface& device, const ParameterList& target, bool noBackup,
-                    TerminalMessages& messages)
-{
-    const std::string text = target.WriteText(false);
-    if (text.size() > kMaxSettingsText) {
-        ShowMessage(&messages, texts::SettingsTooLong(text.size(), kMaxSettingsText),
-                    kErrorCaption);
-        return kExitFailure;
-    }
-    const PortHold hold(device);
-    if (!hold) {
-        ShowMessage(&messages, kNotConnected, kErrorCaption);
-        return kExitFailure;
-    }
-    if (!noBackup) {
-        ParameterList current = target;
-        std::string serial;
-        if (!ReadUnitSettings(device, current, &serial, messages) ||
-            !StoreBackup(current, serial, messages))
-            return kExitFailure;
-        PrintDifferences(current, target);
-    }
-    if (!Answered(device.WriteSettings(text))) {
-        ShowMessage(&messages, kNotConnected, kErrorCaption);
-        return kExitFailure;
-    }
-    ShowMessage(&messages, texts::kSettingsWritten, texts::kMessage);
-    return kExitSuccess;
-}
-
 // The newest history entry of the unit on the port; nullopt, with the reason shown, when the
 // unit does not answer or has none.
 std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& messages)
 {
-    std::uint32_t id = 0;
-    if (!Succeeded(device.GetId(&id))) {
+    const service::LatestEntry latest = service::ResolveLatest(device, HistoryFolder());
+    if (!latest.answered) {
         ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
         return std::nullopt;
     }
-    const std::vector<HistoryEntry> entries = ListHistory(HistoryFolder(), UnitSerial(id));
-    if (entries.empty()) {
-        std::fprintf(stderr, "k64ctl: в истории нет настроек устройства %s\n",
-                     UnitSerial(id).c_str());
-        return std::nullopt;
-    }
-    return entries.front().path;
+    if (!latest.entry)
+        std::fprintf(ErrorStream(), "k64ctl: в истории нет настроек устройства %s\n",
+                     latest.serial.c_str());
+    return latest.entry;
+}
+
+int WriteWithBackup(DeviceInterface& device, const ParameterList& target, bool noBackup,
+                    TerminalMessages& messages)
+{
+    TerminalWorkflowView view(messages);
+    const service::WriteOutcome outcome =
+        service::WriteWithBackup(device, target, noBackup ? fs::path() : HistoryFolder(), view);
+    return outcome == service::WriteOutcome::Written ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
-
-bool ReadUnitSettings(DeviceInterface& device, ParameterList& list, std::string* serial,
-                      TerminalMessages& messages)
-{
-    std::uint32_t id = 0;
-    std::string text;
-    if (!Succeeded(device.GetId(&id)) || !Succeeded(device.ReadSettings(&text))) {
-        ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
-        return false;
-    }
-    *serial = UnitSerial(id);
-    list.ReadText(std::move(text));
-    return true;
-}
-
-bool StoreBackup(const ParameterList& list, const std::string& serial, TerminalMessages& messages)
-{
-    const StoredEntry stored = StoreHistoryEntry(HistoryFolder(), serial, list);
-    if (!stored.result.Ok()) {
-        ShowMessage(&messages, DescribeSettingsFileResult(stored.result, stored.path),
-                    kErrorCaption);
-        return false;
-    }
-    PrintLine("Настройки устройства " + serial +
-              " сохранены в истории: " + EscapedPath(stored.path));
-    return true;
-}
 
 bool SaveSettingsTo(const std::string& output, const ParameterList& list,
                     TerminalMessages& messages)
@@ -151,14 +100,6 @@ bool SaveSettingsTo(const std::string& output, const ParameterList& list,
     if (!saved.Ok())
         ShowMessage(&messages, DescribeSettingsFileResult(saved, path), kErrorCaption);
     return saved.Ok();
-}
-
-bool PrintDifferences(const ParameterList& before, const ParameterList& after)
-{
-    const std::vector<SettingDifference> differences = DiffSettings(before, after);
-    for (const SettingDifference& difference : differences)
-        PrintLine(ForTerminal(DifferenceLine(difference)));
-    return !differences.empty();
 }
 
 int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
@@ -189,7 +130,7 @@ int RunRestore(const CommandLine& line, TerminalMessages& messages)
         if (!latest)
             return kExitFailure;
         path = *latest;
-        std::fprintf(stderr, "k64ctl: восстанавливаются настройки из %s\n",
+        std::fprintf(ErrorStream(), "k64ctl: восстанавливаются настройки из %s\n",
                      EscapedPath(path).c_str());
     }
     if (const int status = LoadForWrite(path, list, line.force, messages))
@@ -203,13 +144,14 @@ int RunBackup(const CommandLine& line, TerminalMessages& messages)
     if (!list.LoadError().empty())
         return kExitFailure;
     Session session(line);
-    std::string serial;
-    if (!ReadUnitSettings(session.Device(), list, &serial, messages))
+    TerminalWorkflowView view(messages);
+    const std::optional<service::KeptSettings> kept =
+        service::KeepUnitSettings(session.Device(), list, HistoryFolder(), view,
+                                  {kNotConnectedLoading, texts::kLoadImpossible});
+    if (!kept)
         return kExitFailure;
-    if (!StoreBackup(list, serial, messages))
-        return kExitFailure;
-    return !line.output || SaveSettingsTo(*line.output, list, messages) ? kExitSuccess
-                                                                        : kExitFailure;
+    return !line.output || SaveSettingsTo(*line.output, kept->settings, messages) ? kExitSuccess
+                                                                                  : kExitFailure;
 }
 
 int RunHistory(const CommandLine& line, TerminalMessages& messages)
@@ -217,12 +159,29 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
     ParameterList list(&messages);
     if (!list.LoadError().empty())
         return kExitFailure;
-    for (const HistoryEntry& entry : ListHistory(HistoryFolder(), line.unit.value_or(""))) {
+    Json document = Json::array();
+    const fs::path folder = HistoryFolder();
+    int error = 0;
+    const std::vector<HistoryEntry> entries = ListHistory(folder, line.unit.value_or(""), &error);
+    if (error != 0) {
+        ShowMessage(&messages, DescribeHistoryFolderFailure(folder, error), kErrorCaption);
+        return kExitFailure;
+    }
+    for (const HistoryEntry& entry : entries) {
         const bool read = ReadSettingsFile(entry.path, list).Ok();
+        if (JsonMode()) {
+            document.push_back({{"time", entry.time},
+                                {"serial", entry.serial},
+                                {"changed", read ? Json(ChangedValueCount(list)) : Json(nullptr)},
+                                {"path", JsonPath(entry.path)}});
+            continue;
+        }
         PrintLine(entry.time + '\t' + entry.serial + '\t' +
                   (read ? std::to_string(ChangedValueCount(list)) : "?") + '\t' +
                   EscapedPath(entry.path));
     }
+    if (JsonMode())
+        SetJsonResult(std::move(document));
     return kExitSuccess;
 }
 
@@ -260,7 +219,19 @@ int RunDiff(const CommandLine& line, TerminalMessages& messages)
     if (!load(line.operands.at(0), a) ||
         !load(line.operands.size() > 1 ? line.operands[1] : kUnit, b))
         return kTrouble;
-    return PrintDifferences(a, b) ? kExitFailure : kExitSuccess;
+    const std::vector<SettingDifference> differences = DiffSettings(a, b);
+    if (JsonMode()) {
+        Json list = Json::array();
+        for (const SettingDifference& d : differences)
+            list.push_back({{"key", JsonText(d.key)},
+                            {"name", JsonText(d.name)},
+                            {"a", JsonText(d.before)},
+                            {"b", JsonText(d.after)}});
+        SetJsonResult({{"equal", differences.empty()}, {"differences", std::move(list)}});
+    } else if (!differences.empty()) {
+        TerminalWorkflowView(messages).ShowDifferences(differences);
+    }
+    return differences.empty() ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace k64::cli

@@ -8,6 +8,8 @@
 
 namespace k64::cli {
 
+// The number of the signal that asked to stop (SIGINT for Ctrl-C, SIGTERM for the others on
+// Windows), 0 while none did.
 inline volatile std::sig_atomic_t stopRequested = 0;
 
 class ScopedStopSignal {

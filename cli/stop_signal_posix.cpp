@@ -2,19 +2,26 @@
 
 #include <signal.h>
 
+#include <atomic>
+
 namespace k64::cli {
 namespace {
 
 constexpr int kCount = 3;
 constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previous[kCount] {};
+// Scopes nest (a run of many units holds one around each unit's own): only the outermost
+// installs the handler and clears a request, so a stop is never lost to a unit starting late.
+std::atomic<int> depth{0};
 
-extern "C" void RequestStop(int) { stopRequested = 1; }
+extern "C" void RequestStop(int signal) { stopRequested = signal; }
 
 }  // namespace
 
 ScopedStopSignal::ScopedStopSignal()
 {
+    if (depth++ > 0)
+        return;
     stopRequested = 0;
     struct sigaction action {};
     action.sa_handler = RequestStop;
@@ -28,6 +35,8 @@ ScopedStopSignal::ScopedStopSignal()
 
 ScopedStopSignal::~ScopedStopSignal()
 {
+    if (--depth > 0)
+        return;
     for (int i = 0; i < kCount; ++i)
         sigaction(kSignals[i], &previous[i], nullptr);
 }

@@ -2,24 +2,36 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <csignal>
+
 namespace k64::cli {
 namespace {
 
 // Runs on a thread of its own: it only raises the flag that the command polls between steps.
-BOOL WINAPI RequestStop(DWORD)
+BOOL WINAPI RequestStop(DWORD event)
 {
-    stopRequested = 1;
+    stopRequested = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
     return TRUE;
 }
+
+// Only the outermost of nested scopes installs the handler and clears a request.
+std::atomic<int> depth{0};
 
 }  // namespace
 
 ScopedStopSignal::ScopedStopSignal()
 {
+    if (depth++ > 0)
+        return;
     stopRequested = 0;
     ::SetConsoleCtrlHandler(RequestStop, TRUE);
 }
 
-ScopedStopSignal::~ScopedStopSignal() { ::SetConsoleCtrlHandler(RequestStop, FALSE); }
+ScopedStopSignal::~ScopedStopSignal()
+{
+    if (--depth == 0)
+        ::SetConsoleCtrlHandler(RequestStop, FALSE);
+}
 
 }  // namespace k64::cli

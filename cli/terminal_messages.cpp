@@ -1,4 +1,5 @@
 #include "terminal_messages.h"
+#include "json_output.h"
 #include "terminal.h"
 
 #include <array>
@@ -76,7 +77,10 @@ MessageAnswer TerminalMessages::ShowMessage(const std::string& text, const std::
     if (buttons != MessageButtons::Ok)
         return Ask(text, caption, buttons);
     std::FILE* stream = Contains(kResultCaptions, caption) ? out_ : err_;
-    WriteLine(stream, Contains(kPlainCaptions, caption) ? text : caption + ": " + text);
+    const std::string line = Contains(kPlainCaptions, caption) ? text : caption + ": " + text;
+    if (stream == err_)
+        NoteError(line);
+    WriteLine(stream, line);
     return MessageAnswer::Ok;
 }
 

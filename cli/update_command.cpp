@@ -2,10 +2,13 @@
 #include "terminal.h"
 
 #include "command_line.h"
+#include "display.h"
 #include "session.h"
-#include "settings_commands.h"
 #include "stop_signal.h"
+#include "workflow_output.h"
 #include "common/shared_texts.h"
+#include "platform/history_folder.h"
+#include "service/settings_workflows.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/timer_pump.h"
@@ -16,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace k64::cli {
@@ -41,8 +45,8 @@ public:
             return terminal_.ShowMessage(text, caption, buttons);
         const bool okCancel = buttons == MessageButtons::OkCancel;
         const std::string line = caption + ": " + text + (okCancel ? " -> ОК\n" : " -> Да\n");
-        std::fputs(line.c_str(), stderr);
-        std::fflush(stderr);
+        std::fputs(line.c_str(), ErrorStream());
+        std::fflush(ErrorStream());
         return okCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
     }
 
@@ -72,10 +76,11 @@ public:
     }
     void AppendLog(const std::string& line) override
     {
+        if (UnitStatus* status = CurrentUnitStatus())
+            status->Stage(line);
         ClearProgressLine();
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
+        PrintLine(line);
+        std::fflush(TextStream());
     }
     void SetTitle(const std::string&) override {}
     void SetProgressMin(int min) override { min_ = min; }
@@ -85,6 +90,8 @@ public:
     void StepProgress() override
     {
         position_ += step_;
+        if (UnitStatus* status = CurrentUnitStatus())
+            status->Progress(position_ - min_, max_ - min_);
         const Clock::time_point now = Clock::now();
         if (position_ >= max_ || now - drawn_ >= kRedrawInterval)
             Draw(now);
@@ -127,16 +134,16 @@ private:
                       "\r%d/%d блоков  %lld/%lld байт  %.1f КБ/с  осталось %ld:%02ld\033[K",
                       position_ - min_, max_ - min_, static_cast<long long>(sent),
                       static_cast<long long>(bytesTotal), rate / 1024, left / 60, left % 60);
-        std::fputs(line, stderr);
-        std::fflush(stderr);
+        std::fputs(line, ErrorStream());
+        std::fflush(ErrorStream());
         lineShown_ = true;
     }
     void ClearProgressLine()
     {
         if (!lineShown_)
             return;
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
+        std::fputs("\r\033[K", ErrorStream());
+        std::fflush(ErrorStream());
         lineShown_ = false;
     }
 
@@ -153,11 +160,13 @@ int ExitStatus(UpdateOutcome outcome)
     return outcome == UpdateOutcome::Committed ? kExitSuccess : kExitFailure;
 }
 
-int RunFirmware(DeviceInterface& device, TerminalUpdateView& view)
+int RunFirmware(DeviceInterface& device, TerminalUpdateView& view,
+                std::function<bool(DeviceInterface&)> beforePrepare = {})
 {
     FirmwareUpdate firmware(view);
+    firmware.SetBeforePrepare(std::move(beforePrepare));
     if (!firmware.LoadFirmwareImage()) {
-        std::fputs("k64ctl: встроенная прошивка недоступна\n", stderr);
+        std::fputs("k64ctl: встроенная прошивка недоступна\n", ErrorStream());
         return kExitFailure;
     }
     view.bytesTotal = std::int64_t{firmware.BlowSize} + update::kHeadSize;
@@ -168,7 +177,7 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view)
         update::kTimer1Interval,
         [&] {
             if (stopRequested != 0)
-                firmware.Stop(&device);
+                firmware.Stop();
             return view.timer1;
         },
         [&] { firmware.Timer1Timer(&device); });
@@ -180,19 +189,19 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view)
 {
     SoundUpdate sound(view);
     if (!sound.LoadSoundData()) {
-        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", stderr);
+        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", ErrorStream());
         return kExitFailure;
     }
     view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
     view.bytesSent = [&sound] { return std::int64_t{sound.WaveSent}; };
-    // A stop signal during a sound transfer is the "Стоп" button: it ends between two blocks.
+    // A stop signal during a sound transfer ends it between two blocks, as "Стоп" answered Yes.
     const ScopedStopSignal stop;
     sound.WaveUpdateButtonClick(&device);
     update::PumpTimer(
         update::kTimer2Interval,
         [&] {
-            if (stopRequested != 0 && sound.Running())
-                sound.WaveUpdateButtonClick(&device);
+            if (stopRequested != 0)
+                sound.Stop();
             return view.timer2;
         },
         [&] { sound.Timer2Timer(&device); });
@@ -205,7 +214,8 @@ bool CanAnswer(std::string_view command, bool yes)
 {
     if (yes || TerminalMessages::StandardStreamsAreTerminal())
         return true;
-    std::fprintf(stderr, "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
+    std::fprintf(ErrorStream(),
+                 "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
                  static_cast<int>(command.size()), command.data());
     return false;
 }
@@ -224,7 +234,7 @@ int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes
         return kExitUsage;
     AnsweringMessages answering(messages);
     MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
-    TerminalUpdateView view(owner, IsTerminal(stderr));
+    TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
     return command == kFirmwareCommand ? RunFirmware(device, view) : RunSound(device, view);
 }
 
@@ -232,42 +242,41 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
 {
     Session session(line);
     TDevice& device = session.Device();
-    if (line.command != kFirmwareCommand || line.noBackup || !CanAnswer(line.command, line.yes))
+    if (line.command != kFirmwareCommand || line.noBackup)
         return RunUpdateCommand(line.command, device, line.yes, messages);
+    if (!CanAnswer(line.command, line.yes))
+        return kExitUsage;
 
-    // An update may reset the settings: they go to the history before the first request and are
-    // compared after a confirmed commit.
-    ParameterList before(&messages);
-    std::string serial;
-    if (!before.LoadError().empty() || !ReadUnitSettings(device, before, &serial, messages) ||
-        !StoreBackup(before, serial, messages)) {
+    // An update may reset the settings: once the questions are answered they go to the history,
+    // before the prepare request, and are compared after a confirmed commit.
+    ParameterList schema(&messages);
+    if (!schema.LoadError().empty())
         return kExitFailure;
-    }
-    const int status = RunUpdateCommand(line.command, device, line.yes, messages);
+    AnsweringMessages answering(messages);
+    MessageInterface& owner = line.yes ? static_cast<MessageInterface&>(answering) : messages;
+    TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
+    TerminalWorkflowView workflow(owner, line.restoreSettings);
+    std::optional<service::KeptSettings> kept;
+    const int status = RunFirmware(device, view, [&](DeviceInterface& held) {
+        kept = service::KeepUnitSettings(held, schema, HistoryFolder(), workflow,
+                                         {texts::kDeviceBusy, texts::kError});
+        return kept.has_value();
+    });
     if (status != kExitSuccess)
         return status;
-    ParameterList after = before;
-    std::string text;
-    if (!Succeeded(device.ReadSettings(&text))) {
+    switch (service::CompareAfterUpdate(device, *kept, workflow)) {
+    case service::AfterUpdate::NotRead:
         std::fputs(
             "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
-            stderr);
+            ErrorStream());
         return status;
-    }
-    after.ReadText(std::move(text));
-    if (!PrintDifferences(before, after))
+    case service::AfterUpdate::Restored:
+        ShowMessage(&messages, texts::kSettingsRestored, texts::kMessage);
         return status;
-    if (!line.restoreSettings) {
-        std::fputs(
-            "k64ctl: обновление изменило настройки; вернуть прежние: k64ctl restore latest\n",
-            stderr);
-        return status;
+    case service::AfterUpdate::RestoreFailed: return kExitFailure;
+    case service::AfterUpdate::Unchanged:
+    case service::AfterUpdate::Declined: return status;
     }
-    if (!Answered(device.WriteSettings(before.WriteText(false)))) {
-        ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
-        return kExitFailure;
-    }
-    ShowMessage(&messages, "Настройки восстановлены.", texts::kMessage);
     return status;
 }
 

@@ -2,7 +2,7 @@
 # that folder as a whole (its C library headers would shadow the target's), so each library gets
 # a link in a folder of its own.
 set(K64_HOST_HEADERS "${CMAKE_BINARY_DIR}/host-headers")
-foreach(library IN ITEMS rapidxml CLI)
+foreach(library IN ITEMS rapidxml CLI nlohmann)
     if(NOT EXISTS "/usr/include/${library}")
         message(FATAL_ERROR "/usr/include/${library} is missing: run scripts/install-deps")
     endif()
@@ -13,4 +13,8 @@ set(RAPIDXML_INCLUDE_DIR "${K64_HOST_HEADERS}" CACHE PATH "Folder holding rapidx
 if(NOT TARGET CLI11::CLI11)
     add_library(CLI11::CLI11 INTERFACE IMPORTED GLOBAL)
     target_include_directories(CLI11::CLI11 INTERFACE "${K64_HOST_HEADERS}")
+endif()
+if(NOT TARGET nlohmann_json::nlohmann_json)
+    add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
+    target_include_directories(nlohmann_json::nlohmann_json INTERFACE "${K64_HOST_HEADERS}")
 endif()

@@ -28,6 +28,8 @@ struct Options {
     Faults faults;
     std::chrono::milliseconds prepareDelay = kDefaultPrepareDelay;
     std::chrono::milliseconds diagnosticInterval = kDefaultDiagnosticInterval;
+    std::uint32_t baud = 0;             // pace of the line, 8N1; 0 for as fast as the terminal goes
+    std::uint64_t diagnosticFlood = 0;  // bytes a second of diagnostic text at the least, 0 none
     std::optional<std::uint64_t> hangupAfter;  // close the line when this request frame arrives
     std::optional<std::chrono::milliseconds> knockAfter;  // a knock this long after each start
                                                           // of the diagnostic stream

@@ -66,7 +66,7 @@ void Trace::Note(const std::string& text)
 
 PtyServer::PtyServer(Options options, UnitState state, std::optional<StateStore> store)
     : options_(std::move(options)), unit_(std::move(state), options_.faults, options_.prepareDelay),
-      store_(std::move(store))
+      store_(std::move(store)), pace_(options_.baud)
 {
 }
 
@@ -162,6 +162,8 @@ void PtyServer::Persist()
 
 void PtyServer::Enqueue(const std::vector<std::uint8_t>& bytes)
 {
+    if (output_.empty())
+        pace_.Started(Clock::now());
     output_.insert(output_.end(), bytes.begin(), bytes.end());
 }
 
@@ -174,6 +176,8 @@ void PtyServer::HandleFrames(std::vector<Frame>& frames)
         ++framesReceived_;
         std::vector<std::uint8_t> wire = EncodeFrame(frame.code, frame.payload, frame.flag);
         trace_.Bytes("rx", wire);
+        // On a paced line the request is whole only once its last byte has come through.
+        const Clock::time_point received = pace_.Paced() ? pace_.Received(wire.size(), now) : now;
         if (options_.hangupAfter && framesReceived_ >= *options_.hangupAfter) {
             trace_.Note("hanging up after frame " + std::to_string(framesReceived_));
             HangUp();
@@ -195,7 +199,7 @@ void PtyServer::HandleFrames(std::vector<Frame>& frames)
         if (!out.reply.empty()) {
             // Replies leave in the order of their requests, as from a unit that works one
             // request at a time.
-            Clock::time_point due = now + out.delay;
+            Clock::time_point due = received + out.delay;
             if (!pending_.empty())
                 due = std::max(due, pending_.back().due);
             pending_.push_back({due, std::move(out.reply)});
@@ -279,8 +283,12 @@ void PtyServer::Disconnected()
 void PtyServer::FlushOutput()
 {
     while (!output_.empty()) {
-        const ssize_t n = ::write(master_, output_.data(), output_.size());
+        const std::size_t sendable = pace_.Sendable(output_.size(), Clock::now());
+        if (sendable == 0)
+            return;  // the line is still busy with what went before
+        const ssize_t n = ::write(master_, output_.data(), sendable);
         if (n > 0) {
+            pace_.Sent(static_cast<std::size_t>(n));
             output_.erase(output_.begin(), output_.begin() + n);
             continue;
         }
@@ -345,8 +353,14 @@ int PtyServer::Run(int stopFd)
                 diagnostics_.Knock();
                 knockDue_.reset();
             }
-            if (output_.size() < kMaxQueuedText) {
-                const std::string text = diagnostics_.NextLines();
+            // A flood fills each burst up to its share of the second; the queue may then hold
+            // two bursts, so that a reader keeping up is never starved.
+            const std::size_t burst = static_cast<std::size_t>(
+                options_.diagnosticFlood * options_.diagnosticInterval.count() / 1000);
+            if (output_.size() < std::max(kMaxQueuedText, 2 * burst)) {
+                std::string text = diagnostics_.NextLines();
+                while (text.size() < burst)
+                    text += diagnostics_.NextLines();
                 trace_.Note("tx text " + text);
                 Enqueue(std::vector<std::uint8_t>(text.begin(), text.end()));
             }
@@ -359,7 +373,13 @@ int PtyServer::Run(int stopFd)
             wait = std::min(wait, pending_.front().due - now);
         if (diagnosticsOn_)
             wait = std::min(wait, nextDiagnostics_ - now);
-        pollfd fds[3] = {{master_, static_cast<short>(POLLIN | (output_.empty() ? 0 : POLLOUT)), 0},
+        // A paced line waits for its own time, not for room in the terminal.
+        const bool lineBusy = !output_.empty() && pace_.Paced();
+        if (lineBusy)
+            wait = std::min<Clock::duration>(
+                wait, std::max<Clock::duration>(pace_.NextSend() - now, kPaceSlice));
+        const bool wantRoom = !output_.empty() && !lineBusy;
+        pollfd fds[3] = {{master_, static_cast<short>(POLLIN | (wantRoom ? POLLOUT : 0)), 0},
                          {stopFd, POLLIN, 0},
                          {watch_.Fd(), POLLIN, 0}};
         if (::poll(fds, watching_ ? 3 : 2, ToPollTimeout(wait)) < 0 && errno != EINTR) {

@@ -15,6 +15,7 @@
 
 #include "sim/diagnostics.h"
 #include "sim/frame_codec.h"
+#include "sim/line_pace.h"
 #include "sim/line_watch.h"
 #include "sim/options.h"
 #include "sim/state_store.h"
@@ -33,6 +34,9 @@ inline constexpr std::chrono::milliseconds kReconnectFastWindow{1000};
 inline constexpr std::chrono::milliseconds kReconnectPollIdle{25};
 // Diagnostic text is dropped rather than queued beyond this while the tool does not read.
 inline constexpr std::size_t kMaxQueuedText = 4096;
+// A paced line is written in slices at least this far apart rather than byte by byte: the timing
+// stays true on average without waking a thousand times a second at 9600 baud.
+inline constexpr std::chrono::milliseconds kPaceSlice{4};
 
 class Trace {
 public:
@@ -99,6 +103,7 @@ private:
     };
     std::deque<Pending> pending_;
     std::vector<std::uint8_t> output_;
+    LinePace pace_;
     bool diagnosticsOn_ = false;
     Clock::time_point nextDiagnostics_{};
     std::optional<Clock::time_point> knockDue_;

@@ -1,6 +1,7 @@
 #include "cp1251.h"
 
 #include <array>
+#include <cstdio>
 #include <cstdint>
 
 namespace k64 {
@@ -83,14 +84,20 @@ std::string Cp1251ToUtf8(std::string_view bytes)
     return out;
 }
 
-std::optional<std::string> Utf8ToCp1251(std::string_view text)
+std::optional<std::string> Utf8ToCp1251(std::string_view text, std::size_t* failedAt)
 {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        const auto fail = [&] {
+            if (failedAt != nullptr)
+                *failedAt = start;
+            return std::nullopt;
+        };
         std::uint32_t cp = 0;
         if (!NextCodePoint(text, i, cp))
-            return std::nullopt;
+            return fail();
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
             continue;
@@ -99,10 +106,34 @@ std::optional<std::string> Utf8ToCp1251(std::string_view text)
         while (k < kHighHalf.size() && (kHighHalf[k] == 0 || kHighHalf[k] != cp))
             ++k;
         if (k == kHighHalf.size())
-            return std::nullopt;
+            return fail();
         out.push_back(static_cast<char>(0x80 + k));
     }
     return out;
+}
+
+bool IsUtf8(std::string_view text)
+{
+    std::uint32_t cp = 0;
+    for (std::size_t i = 0; i < text.size();)
+        if (!NextCodePoint(text, i, cp))
+            return false;
+    return true;
+}
+
+std::string DescribeUtf8At(std::string_view text, std::size_t at)
+{
+    if (at >= text.size())
+        return {};
+    char code[16];
+    std::uint32_t cp = 0;
+    std::size_t end = at;
+    if (!NextCodePoint(text, end, cp)) {
+        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(text[at]));
+        return code;
+    }
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(cp));
+    return "\"" + std::string(text.substr(at, end - at)) + "\" (" + code + ")";
 }
 
 }  // namespace k64

@@ -19,6 +19,8 @@ inline constexpr const char* kDeviceBusyStop = "Устройство не под
 inline constexpr const char* kDeviceBusy = "Устройство не подключено или занято";
 
 inline constexpr const char* kSettingsWritten = "Настройки записаны.";
+// The settings a firmware update changed were written back.
+inline constexpr const char* kSettingsRestored = "Настройки восстановлены.";
 
 // The unit's version as the main window logs it.
 inline constexpr const char* kLogType = "Тип устройства   : ";

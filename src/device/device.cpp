@@ -311,8 +311,10 @@ bool TDevice::FindPort(MessageInterface* owner)
         store_.Save(name);
         return true;
     }
-    // Nothing found: stay bound to the port the stored name points at.
+    // Nothing found: stay bound to the port the stored name points at. Why some other port
+    // could not be probed says nothing about that one.
     SetPortName(previous);
+    port_.TakeFailure();
     ShowMessage(owner, "Устройство не найдено", "Внимание", MessageButtons::Ok);
     return false;
 }

@@ -85,6 +85,9 @@ public:
     // False, with nothing sent, when another process holds the port.
     virtual bool HoldPort() = 0;
     virtual void ReleasePort() = 0;
+    // Why the port could not be had at the last exchange or hold that failed to get it; empty
+    // once one got it, or once taken. The front ends tell it after their own message.
+    virtual quon::io::PortFailure TakePortFailure() { return {}; }
 };
 
 class TDevice final : public DeviceInterface {
@@ -113,6 +116,7 @@ public:
     bool FindPort(MessageInterface* owner) override;
     bool HoldPort() override { return port_.Hold(); }
     void ReleasePort() override { port_.Unhold(); }
+    quon::io::PortFailure TakePortFailure() override { return port_.TakeFailure(); }
 
     // An exchange is running; a nested one is refused without touching the port.
     bool Busy() const { return busy_; }

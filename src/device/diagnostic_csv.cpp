@@ -40,13 +40,12 @@ std::string DescribeRecordingFailure(const std::filesystem::path& path, int erro
     return text;
 }
 
-std::string DiagnosticCsv::Header() { return "time,tag,x,y,z,text\r\n"; }
+std::string DiagnosticCsvHeader() { return "time,tag,x,y,z,text\r\n"; }
 
-void DiagnosticCsv::Clear() { text_ = Header(); }
-
-void DiagnosticCsv::Add(std::chrono::milliseconds elapsed,
-                        const std::vector<DiagnosticEvent>& events)
+std::string DiagnosticCsvRows(std::chrono::milliseconds elapsed,
+                              const std::vector<DiagnosticEvent>& events)
 {
+    std::string rows;
     const std::string time = Seconds(elapsed);
     // The axes of one line come as consecutive events, X first; a line may stop short of Z.
     std::string axes;
@@ -54,8 +53,8 @@ void DiagnosticCsv::Add(std::chrono::milliseconds elapsed,
     const auto endAxisRow = [&] {
         if (axesSeen == 0)
             return;
-        text_ += time + "," + std::string(diagnostic::kAxisTag) + axes +
-                 std::string(static_cast<std::size_t>(3 - axesSeen), ',') + ",\r\n";
+        rows += time + "," + std::string(diagnostic::kAxisTag) + axes +
+                std::string(static_cast<std::size_t>(3 - axesSeen), ',') + ",\r\n";
         axes.clear();
         axesSeen = 0;
     };
@@ -74,10 +73,11 @@ void DiagnosticCsv::Add(std::chrono::milliseconds elapsed,
              {diagnostic::kEventTag, diagnostic::kVoltageTag, diagnostic::kCanTag})
             if (line.starts_with(tag))
                 tagSize = tag.size();
-        text_ += time + "," + std::string(line.substr(0, tagSize)) + ",,,," +
-                 Field(Cp1251ToUtf8(line.substr(tagSize))) + "\r\n";
+        rows += time + "," + std::string(line.substr(0, tagSize)) + ",,,," +
+                Field(Cp1251ToUtf8(line.substr(tagSize))) + "\r\n";
     }
     endAxisRow();
+    return rows;
 }
 
 }  // namespace k64

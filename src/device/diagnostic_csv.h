@@ -18,19 +18,13 @@
 
 namespace k64 {
 
-class DiagnosticCsv {
-public:
-    // Adds a row for each line in `events` (as the scanner gives them), all received `elapsed`
-    // after the start of the recording.
-    void Add(std::chrono::milliseconds elapsed, const std::vector<DiagnosticEvent>& events);
-    // The whole file: the header and every row so far.
-    const std::string& Text() const { return text_; }
-    void Clear();
+// The first row of every recording.
+std::string DiagnosticCsvHeader();
 
-private:
-    std::string text_ = Header();
-    static std::string Header();
-};
+// A row for each line in `events` (as the scanner gives them), all received `elapsed` after the
+// start of the recording.
+std::string DiagnosticCsvRows(std::chrono::milliseconds elapsed,
+                              const std::vector<DiagnosticEvent>& events);
 
 // The text to show when a recording could not be saved to `path`: `error` is the errno of the
 // failure, 0 when there is none.

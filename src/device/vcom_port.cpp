@@ -29,8 +29,9 @@ bool VCOM_Port::Open()
 {
     if (IsOpen())
         return true;
-    if (!lock_.Acquire(name_))
-        return false;  // another process is in the middle of an operation on this port
+    failure_ = {};
+    if (!TakeLock())
+        return false;
     hungUp_ = false;
     const LineSettings line{proto::kBaudRate, proto::kByteSize, proto::kParity, proto::kStopBits};
     const OpenOutcome outcome = OpenDevice(line);
@@ -74,9 +75,18 @@ void VCOM_Port::ReleaseUnlessHeld()
         lock_.Release();
 }
 
+bool VCOM_Port::TakeLock()
+{
+    if (lock_.Acquire(name_))
+        return true;
+    failure_ = lock_.Failure();
+    return false;
+}
+
 bool VCOM_Port::Hold()
 {
-    if (!lock_.Acquire(name_))
+    failure_ = {};
+    if (!TakeLock())
         return false;
     ++holds_;
     return true;
@@ -93,7 +103,8 @@ bool VCOM_Port::Probe()
 {
     if (IsOpen())
         return true;
-    if (!lock_.Acquire(name_))
+    failure_ = {};
+    if (!TakeLock())
         return false;
     const bool serial = DeviceProbe();
     ReleaseUnlessHeld();

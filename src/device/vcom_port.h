@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quon::io {
@@ -32,7 +33,8 @@ public:
 
     // Opens and configures the port (9600 8N1, RTS on, binary). True at once when already open.
     // A missing or busy port (also one held by another process) fails silently; rejected
-    // settings show a message box. A failed Open() never leaves the device open.
+    // settings show a message box. A failed Open() never leaves the device open. Either way
+    // Failure() says why.
     bool Open();
     // Closes the device and puts back the line settings it had before Open().
     void Close();
@@ -69,6 +71,11 @@ public:
     bool Hold();
     void Unhold();
 
+    // Why the last Open(), Probe() or Hold() failed; empty after one that succeeded, and
+    // after TakeFailure().
+    const PortFailure& Failure() const { return failure_; }
+    PortFailure TakeFailure() { return std::exchange(failure_, {}); }
+
 private:
     enum class OpenOutcome { kOpened, kNotOpened, kNoStatus, kLineRejected, kTimeoutsRejected };
     struct LineSettings {
@@ -79,7 +86,8 @@ private:
     };
 
     // Platform back end. OpenDevice leaves handle_ set whenever the device was opened, even
-    // when configuring it failed, so the shared Open() can close it again.
+    // when configuring it failed, so the shared Open() can close it again; on failure it
+    // records the reason in failure_.
     OpenOutcome OpenDevice(const LineSettings& line);
     void CloseDevice();
     bool DeviceProbe();
@@ -93,12 +101,14 @@ private:
     static constexpr NativeHandle kNoHandle = -1;
 
     void ReleaseUnlessHeld();
+    bool TakeLock();
 
     std::string name_;
     NativeHandle handle_ = kNoHandle;
     bool hungUp_ = false;
     QueueCounter outQueueCounter_;
     PortLock lock_;
+    PortFailure failure_;
     int holds_ = 0;
     std::shared_ptr<const void> savedLine_;  // the back end's record of the line before Open()
     // Bytes a wait took from the driver to learn that data came or the line is still there

@@ -1,4 +1,5 @@
-// POSIX back end of VCOM_Port: termios, poll, and TIOCEXCL + flock for the exclusive open.
+// POSIX back end of VCOM_Port: termios, poll, and TIOCEXCL for the exclusive open (the flock on
+// the node belongs to the port's lock).
 // The descriptor is non-blocking; every blocking behaviour is a poll with a deadline taken from
 // the monotonic clock, so signals neither cut a wait short nor stretch it.
 
@@ -9,7 +10,6 @@
 #include <memory>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -46,16 +46,13 @@ speed_t SpeedCode(unsigned baud)
 // Ptys and some adapters have no modem lines; that is no reason to refuse the port.
 bool NoModemLines(int error) { return error == ENOTTY || error == EINVAL; }
 
-// Opens `path` and takes the advisory lock; -1 when missing, not openable or taken.
-int OpenLocked(const std::string& path)
+// Opens the port for one exchange. The hold's lock already has the node flock()ed through a
+// descriptor of its own; a flock here would collide with it.
+int OpenForExchange(const std::string& path, PortFailure* failure)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        ::close(fd);
-        return -1;
-    }
+        *failure = SystemFailure(errno);
     return fd;
 }
 
@@ -63,7 +60,7 @@ int OpenLocked(const std::string& path)
 
 VCOM_Port::OpenOutcome VCOM_Port::OpenDevice(const LineSettings& line)
 {
-    const int fd = OpenLocked(name_);
+    const int fd = OpenForExchange(name_, &failure_);
     if (fd < 0)
         return OpenOutcome::kNotOpened;
     handle_ = fd;
@@ -71,8 +68,10 @@ VCOM_Port::OpenOutcome VCOM_Port::OpenDevice(const LineSettings& line)
     ::ioctl(fd, TIOCEXCL);
 
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0)
+    if (::tcgetattr(fd, &tio) != 0) {
+        failure_ = PortFailure::Of(PortFailure::Kind::kNotTerminal, errno);
         return OpenOutcome::kNoStatus;
+    }
     savedLine_ = std::make_shared<const termios>(tio);
 
     // A binary line: no translation, echo, signals or software flow control (XON/XOFF bytes
@@ -93,12 +92,16 @@ VCOM_Port::OpenOutcome VCOM_Port::OpenDevice(const LineSettings& line)
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, SpeedCode(line.baudRate));
     ::cfsetospeed(&tio, SpeedCode(line.baudRate));
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0)
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        failure_ = SystemFailure(errno);
         return OpenOutcome::kLineRejected;
+    }
 
     int rts = TIOCM_RTS;
-    if (::ioctl(fd, TIOCMBIS, &rts) != 0 && !NoModemLines(errno))
+    if (::ioctl(fd, TIOCMBIS, &rts) != 0 && !NoModemLines(errno)) {
+        failure_ = SystemFailure(errno);
         return OpenOutcome::kLineRejected;
+    }
 
     // No port time-outs to apply: Read and Write enforce them with poll.
 
@@ -238,11 +241,13 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
 
 bool VCOM_Port::DeviceProbe()
 {
-    const int fd = OpenLocked(name_);
+    const int fd = OpenForExchange(name_, &failure_);
     if (fd < 0)
         return false;
     termios tio{};
     const bool serial = ::tcgetattr(fd, &tio) == 0;
+    if (!serial)
+        failure_ = PortFailure::Of(PortFailure::Kind::kNotTerminal, errno);
     ::close(fd);
     return serial;
 }

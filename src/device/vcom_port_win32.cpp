@@ -107,6 +107,27 @@ Transfer Overlapped(HANDLE handle, bool write, void* data, DWORD count, DWORD wa
     }
 }
 
+// What the system's error after a failed open means for the user. Another program's open
+// is the only one that denies access to a serial port; a port not plugged in is not found.
+PortFailure OpenFailure(DWORD error)
+{
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return PortFailure::Of(PortFailure::Kind::kHeld, static_cast<int>(error));
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return PortFailure::Of(PortFailure::Kind::kMissing, static_cast<int>(error));
+    default: return SystemFailure(static_cast<int>(error));
+    }
+}
+
+PortFailure NotTerminal()
+{
+    return PortFailure::Of(PortFailure::Kind::kNotTerminal, static_cast<int>(::GetLastError()));
+}
+
 bool SetReadTimeout(HANDLE handle, DWORD totalMs)
 {
     COMMTIMEOUTS timeouts{};
@@ -125,14 +146,18 @@ bool SetReadTimeout(HANDLE handle, DWORD totalMs)
 VCOM_Port::OpenOutcome VCOM_Port::OpenDevice(const LineSettings& line)
 {
     const HANDLE handle = OpenExclusive(name_);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
+        failure_ = OpenFailure(::GetLastError());
         return OpenOutcome::kNotOpened;
+    }
     handle_ = reinterpret_cast<std::intptr_t>(handle);
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(handle, &dcb))
+    if (!::GetCommState(handle, &dcb)) {
+        failure_ = NotTerminal();
         return OpenOutcome::kNoStatus;
+    }
     savedLine_ = std::make_shared<const DCB>(dcb);
 
     dcb.BaudRate = line.baudRate;
@@ -149,14 +174,18 @@ VCOM_Port::OpenOutcome VCOM_Port::OpenDevice(const LineSettings& line)
     // An error must not stop every later read until someone clears it.
     dcb.fAbortOnError = FALSE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    if (!::SetCommState(handle, &dcb))
+    if (!::SetCommState(handle, &dcb)) {
+        failure_ = SystemFailure(static_cast<int>(::GetLastError()));
         return OpenOutcome::kLineRejected;
+    }
     // Virtual ports may ignore or refuse the queue sizes and the RTS line; neither matters here.
     ::SetupComm(handle, kQueueSize, kQueueSize);
     ::EscapeCommFunction(handle, SETRTS);
 
-    if (!SetReadTimeout(handle, static_cast<DWORD>(k64::protocol::kPortTimeoutBase.count())))
+    if (!SetReadTimeout(handle, static_cast<DWORD>(k64::protocol::kPortTimeoutBase.count()))) {
+        failure_ = SystemFailure(static_cast<int>(::GetLastError()));
         return OpenOutcome::kTimeoutsRejected;
+    }
 
     // Whatever arrived before this exchange (a late reply to an earlier one) is not its reply.
     ::PurgeComm(handle, PURGE_RXCLEAR | PURGE_RXABORT);
@@ -286,11 +315,15 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
 bool VCOM_Port::DeviceProbe()
 {
     const HANDLE handle = OpenExclusive(name_);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
+        failure_ = OpenFailure(::GetLastError());
         return false;
+    }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     const bool serial = ::GetCommState(handle, &dcb) != 0;
+    if (!serial)
+        failure_ = NotTerminal();
     ::CloseHandle(handle);
     return serial;
 }

@@ -1,10 +1,44 @@
 #include "parameters/settings_file.h"
 
+#include "common/cp1251.h"
 #include "common/error_reason.h"
 
 #include <algorithm>
 
 namespace k64 {
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// A file in UTF-8 becomes the Windows-1251 text every settings file is inside; a character that
+// has no place there is refused rather than replaced, as a replaced PIN or phone number would
+// reach the unit wrong.
+SettingsFileResult ToCp1251(std::string& bytes)
+{
+    const bool marked = bytes.starts_with(kUtf8Mark);
+    if (marked)
+        bytes.erase(0, kUtf8Mark.size());
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii || (!marked && !IsUtf8(bytes)))
+        return {};
+    std::size_t failedAt = 0;
+    if (std::optional<std::string> converted = Utf8ToCp1251(bytes, &failedAt)) {
+        bytes = std::move(*converted);
+        return {};
+    }
+    SettingsFileResult result = SettingsFileResult::Failed(SettingsFileStatus::NotCp1251);
+    // Lines as ReadText cuts them: CR LF is one break, CR and LF alone are one each.
+    result.line = 1;
+    for (std::size_t i = 0; i < failedAt; ++i)
+        if (bytes[i] == '\n' ||
+            (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')))
+            ++result.line;
+    result.character = DescribeUtf8At(bytes, failedAt);
+    return result;
+}
+
+}  // namespace
 
 std::string SettingsFileText(const ParameterList& list)
 {
@@ -54,9 +88,27 @@ SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList&
     return result;
 }
 
+SettingsFileResult ApplySettingsFile(std::string bytes, ParameterList& list)
+{
+    if (SettingsFileResult decoded = ToCp1251(bytes); !decoded.Ok())
+        return decoded;
+    SettingsFileResult checked = CheckSettingsText(bytes, list);
+    if (!checked.Ok())
+        return checked;
+    // ReadText takes CR, LF and CR LF alike, so the file's lines need no rejoining first.
+    list.ReadText(std::move(bytes));
+    return checked;
+}
+
 std::string DescribeSettingsFileResult(const SettingsFileResult& result,
                                        const std::filesystem::path& path)
 {
+    if (result.status == SettingsFileStatus::NotCp1251) {
+        return "Файл настроек " + path.string() + ", строка " + std::to_string(result.line) +
+               (result.character.starts_with('"')
+                    ? ": символа " + result.character + " нет в кодировке Windows-1251"
+                    : ": байт " + result.character + " не является началом символа UTF-8");
+    }
     std::string what;
     switch (result.status) {
     case SettingsFileStatus::Ok: return {};
@@ -71,6 +123,7 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
     case SettingsFileStatus::NoKnownKey:
         what = "В файле нет ни одной строки \"параметр=значение\" с известным параметром: ";
         break;
+    case SettingsFileStatus::NotCp1251: break;
     }
     // UTF-8 like every text shown; string() would give Windows' ANSI code page.
     const std::u8string name = path.u8string();

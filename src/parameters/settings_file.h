@@ -6,7 +6,9 @@
 #include "parameters/parameter_list.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,8 @@ enum class SettingsFileStatus {
     WriteFailed,   // the save did not complete; the old file, if any, is unchanged
     ControlBytes,  // a zero byte or a control byte other than CR, LF and tab: no settings text
     NoKnownKey,    // lines, but not one names a parameter: some other text file
+    NotCp1251,     // UTF-8 with a character Windows-1251 cannot hold, or a byte-order mark
+                   // before bytes that are not UTF-8
 };
 
 struct SettingsFileResult {
@@ -35,6 +39,10 @@ struct SettingsFileResult {
     // and how many there were in all. They change nothing, as in any settings text.
     std::vector<std::string> skipped;
     std::size_t skippedCount = 0;
+    // NotCp1251: the line (from 1) and the character that stopped the read, as DescribeUtf8At
+    // shows it.
+    std::size_t line = 0;
+    std::string character;
     bool Ok() const { return status == SettingsFileStatus::Ok; }
     static SettingsFileResult Failed(SettingsFileStatus status, int error = 0)
     {
@@ -56,8 +64,13 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
                                        const std::filesystem::path& path);
 
 // Reads the file, checks it with CheckSettingsText and applies it with ReadText. On failure the
-// list is left as it was.
+// list is left as it was. Files are Windows-1251, except that one starting with the UTF-8
+// byte-order mark, or valid UTF-8 holding non-ASCII characters (what today's editors save), is
+// read as UTF-8 and converted.
 SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, ParameterList& list);
+
+// The part of ReadSettingsFile after the bytes were read, the same on every platform.
+SettingsFileResult ApplySettingsFile(std::string bytes, ParameterList& list);
 
 // The bytes a settings file holds for the list: WriteText(false) with CR LF line ends.
 std::string SettingsFileText(const ParameterList& list);
@@ -66,8 +79,42 @@ std::string SettingsFileText(const ParameterList& list);
 // over it. A new file gets mode 0644, a replaced one keeps its mode.
 SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const ParameterList& list);
 
-// The same safe save for any contents (a diagnostic recording): `bytes` replace the file at
-// `path` as a whole or not at all.
+// The same safe save for any contents: `bytes` replace the file at `path` as a whole or not at
+// all.
 SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes);
+
+// The same safe save, the contents copied from the file at `source` a piece at a time, so that a
+// recording of any length costs no more memory than a short one.
+SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
+                                      const std::filesystem::path& path);
+
+// A file written as it grows (a diagnostic recording): each Append reaches the operating system
+// before it returns, so what was appended stays in the file when the program is killed or the
+// unit goes away. After the first failure nothing more is written and Error() says why.
+class AppendFile {
+public:
+    // Creates the file at `path`, or empties the one there.
+    static std::unique_ptr<AppendFile> Create(const std::filesystem::path& path);
+    // A new file of a name of its own in `folder` (created when missing), readable by the user
+    // only and removed again with this object.
+    static std::unique_ptr<AppendFile> CreateTemporary(const std::filesystem::path& folder);
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // False when these bytes, or earlier ones, could not be written (or the file not created).
+    bool Append(std::string_view bytes);
+    // The errno of the failure, 0 while there is none.
+    int Error() const { return error_; }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    AppendFile(const std::filesystem::path& path, bool temporary);
+
+    std::filesystem::path path_;
+    bool temporary_;
+    int error_ = 0;
+    std::intptr_t handle_ = -1;  // the descriptor, or on Windows the handle
+};
 
 }  // namespace k64

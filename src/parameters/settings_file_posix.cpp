@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace k64 {
 namespace {
@@ -41,18 +43,21 @@ SettingsFileResult Failure(SettingsFileStatus status, int error = errno)
     return SettingsFileResult::Failed(status, error);
 }
 
-bool WriteAll(int fd, const std::string& bytes)
+// 0, or the errno of the write that failed.
+int WriteAll(int fd, std::string_view bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -87,12 +92,7 @@ SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, Parameter
     if (size > kMaxSettingsFileSize)
         return Failure(SettingsFileStatus::TooLarge, 0);
     text.resize(size);
-    SettingsFileResult checked = CheckSettingsText(text, list);
-    if (!checked.Ok())
-        return checked;
-    // ReadText takes CR, LF and CR LF alike, so the file's lines need no rejoining first.
-    list.ReadText(std::move(text));
-    return checked;
+    return ApplySettingsFile(std::move(text), list);
 }
 
 namespace {
@@ -135,10 +135,10 @@ mode_t NewFileMode()
     return 0666 & ~mask;
 }
 
-}  // namespace
-
-SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested,
-                                      const std::string& bytes)
+// The safe save, its contents put into the temporary file by `fill`, which returns 0 or the
+// errno of its failure.
+SettingsFileResult SaveWith(const std::filesystem::path& requested,
+                            const std::function<int(int fd)>& fill)
 {
     std::filesystem::path path;
     mode_t mode = NewFileMode();
@@ -157,7 +157,9 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested,
         ::unlink(pattern.c_str());
         return Failure(SettingsFileStatus::WriteFailed, error);
     };
-    if (!WriteAll(file.get(), bytes) || ::fchmod(file.get(), mode) != 0 || ::fsync(file.get()) != 0)
+    if (const int error = fill(file.get()); error != 0)
+        return abandon(error);
+    if (::fchmod(file.get(), mode) != 0 || ::fsync(file.get()) != 0)
         return abandon(errno);
     if (file.Close() != 0)
         return abandon(errno);
@@ -169,6 +171,85 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& requested,
     if (dir.get() >= 0)
         ::fsync(dir.get());
     return {};
+}
+
+}  // namespace
+
+SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes)
+{
+    return SaveWith(path, [&](int fd) { return WriteAll(fd, bytes); });
+}
+
+SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
+                                      const std::filesystem::path& path)
+{
+    FileDescriptor from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (from.get() < 0)
+        return Failure(SettingsFileStatus::CannotOpen);
+    return SaveWith(path, [&](int fd) {
+        char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t n = ::read(from.get(), buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return n < 0 ? errno : 0;
+            if (const int error =
+                    WriteAll(fd, std::string_view(buffer, static_cast<std::size_t>(n))))
+                return error;
+        }
+    });
+}
+
+AppendFile::AppendFile(const std::filesystem::path& path, bool temporary)
+    : path_(path), temporary_(temporary)
+{
+}
+
+std::unique_ptr<AppendFile> AppendFile::Create(const std::filesystem::path& path)
+{
+    std::unique_ptr<AppendFile> file(new AppendFile(path, false));
+    // Non-blocking only for the open, so that a pipe without a reader cannot hang it.
+    file->handle_ =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (file->handle_ < 0)
+        file->error_ = errno;
+    else
+        ::fcntl(static_cast<int>(file->handle_), F_SETFL, 0);
+    return file;
+}
+
+std::unique_ptr<AppendFile> AppendFile::CreateTemporary(const std::filesystem::path& folder)
+{
+    std::string pattern = (folder / "diagnostic-XXXXXX.csv").string();
+    std::unique_ptr<AppendFile> file(new AppendFile(pattern, true));
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    // Private to the user: the recording is theirs until they save it somewhere.
+    file->handle_ = error ? -1 : ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    if (file->handle_ < 0) {
+        file->error_ = error ? error.value() : errno;
+        file->temporary_ = false;
+        file->path_ = folder;  // what the user can look at
+    } else {
+        file->path_ = pattern;
+    }
+    return file;
+}
+
+AppendFile::~AppendFile()
+{
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
+    if (temporary_)
+        ::unlink(path_.c_str());
+}
+
+bool AppendFile::Append(std::string_view bytes)
+{
+    if (error_ == 0)
+        error_ = WriteAll(static_cast<int>(handle_), bytes);
+    return error_ == 0;
 }
 
 }  // namespace k64

@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace k64 {
 namespace {
@@ -98,14 +100,31 @@ SettingsFileResult ReadSettingsFile(const std::filesystem::path& path, Parameter
     if (done > kMaxSettingsFileSize)
         return SettingsFileResult::Failed(SettingsFileStatus::TooLarge);
     text.resize(done);
-    SettingsFileResult checked = CheckSettingsText(text, list);
-    if (!checked.Ok())
-        return checked;
-    list.ReadText(std::move(text));
-    return checked;
+    return ApplySettingsFile(std::move(text), list);
 }
 
-SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes)
+namespace {
+
+// 0, or the Windows error of the write that failed.
+DWORD WriteAll(HANDLE file, std::string_view bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD n = 0;
+        if (!::WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n,
+                         nullptr))
+            return ::GetLastError();
+        if (n == 0)
+            return ERROR_WRITE_FAULT;
+        done += n;
+    }
+    return 0;
+}
+
+// The safe save, its contents put into the temporary file by `fill`, which returns 0 or the
+// Windows error of its failure.
+SettingsFileResult SaveWith(const std::filesystem::path& path,
+                            const std::function<DWORD(HANDLE)>& fill)
 {
     if (IsFolder(path))
         return SettingsFileResult::Failed(SettingsFileStatus::WriteFailed, EISDIR);
@@ -132,15 +151,8 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const s
         ::DeleteFileW(temporary.c_str());
         return Failure(SettingsFileStatus::WriteFailed, error);
     };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD n = 0;
-        if (!::WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                         &n, nullptr) ||
-            n == 0)
-            return abandon(::GetLastError());
-        done += n;
-    }
+    if (const DWORD error = fill(file.get()); error != 0)
+        return abandon(error);
     if (!::FlushFileBuffers(file.get()))
         return abandon(::GetLastError());
     if (!file.Close())
@@ -149,6 +161,106 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const s
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return abandon(::GetLastError());
     return {};
+}
+
+}  // namespace
+
+SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes)
+{
+    return SaveWith(path, [&](HANDLE file) { return WriteAll(file, bytes); });
+}
+
+SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
+                                      const std::filesystem::path& path)
+{
+    // The recording being copied is still open for writing.
+    Handle from(::CreateFileW(source.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!from.Valid())
+        return Failure(SettingsFileStatus::CannotOpen);
+    return SaveWith(path, [&](HANDLE file) -> DWORD {
+        std::string buffer(64 * 1024, '\0');
+        for (;;) {
+            DWORD n = 0;
+            if (!::ReadFile(from.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n,
+                            nullptr))
+                return ::GetLastError();
+            if (n == 0)
+                return 0;
+            if (const DWORD error = WriteAll(file, std::string_view(buffer.data(), n)))
+                return error;
+        }
+    });
+}
+
+AppendFile::AppendFile(const std::filesystem::path& path, bool temporary)
+    : path_(path), temporary_(temporary)
+{
+}
+
+namespace {
+
+HANDLE OpenForAppend(const std::filesystem::path& path, DWORD disposition)
+{
+    // Others may read it meanwhile: the window copies its recording while it still grows.
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+std::unique_ptr<AppendFile> AppendFile::Create(const std::filesystem::path& path)
+{
+    std::unique_ptr<AppendFile> file(new AppendFile(path, false));
+    const HANDLE handle = OpenForAppend(path, CREATE_ALWAYS);
+    file->handle_ = reinterpret_cast<std::intptr_t>(handle);
+    if (handle == INVALID_HANDLE_VALUE)
+        file->error_ = ErrnoOf(::GetLastError());
+    return file;
+}
+
+std::unique_ptr<AppendFile> AppendFile::CreateTemporary(const std::filesystem::path& folder)
+{
+    std::unique_ptr<AppendFile> file(new AppendFile(folder, true));
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (unsigned attempt = 0; !error && attempt < 100 && handle == INVALID_HANDLE_VALUE;
+         ++attempt) {
+        file->path_ = folder / (L"diagnostic-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                std::to_wstring(::GetTickCount() + attempt) + L".csv");
+        handle = OpenForAppend(file->path_, CREATE_NEW);
+        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    file->handle_ = reinterpret_cast<std::intptr_t>(handle);
+    if (handle == INVALID_HANDLE_VALUE) {
+        file->error_ = !error                                        ? ErrnoOf(::GetLastError())
+                       : error.category() == std::generic_category() ? error.value()
+                                                                     : ErrnoOf(error.value());
+        file->temporary_ = false;
+        file->path_ = folder;  // what the user can look at
+    }
+    return file;
+}
+
+AppendFile::~AppendFile()
+{
+    const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+    if (handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(handle);
+    if (temporary_)
+        ::DeleteFileW(path_.c_str());
+}
+
+bool AppendFile::Append(std::string_view bytes)
+{
+    if (error_ == 0) {
+        if (const DWORD error = WriteAll(reinterpret_cast<HANDLE>(handle_), bytes))
+            error_ = ErrnoOf(error);
+    }
+    return error_ == 0;
 }
 
 }  // namespace k64

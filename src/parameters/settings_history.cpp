@@ -1,6 +1,9 @@
 #include "parameters/settings_history.h"
 
+#include "common/error_reason.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <fstream>
 #include <optional>
@@ -19,7 +22,15 @@ bool AllDigits(std::string_view text)
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// "YYYY-MM-DD_HH-MM-SS" with digits where the digits go.
+int Number(std::string_view digits)
+{
+    int value = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return value;
+}
+
+// "YYYY-MM-DD_HH-MM-SS" with digits where the digits go, naming a day of the calendar and a time
+// of that day (a leap second included).
 bool IsStamp(std::string_view stamp)
 {
     static constexpr std::string_view kShape = "0000-00-00_00-00-00";
@@ -29,7 +40,15 @@ bool IsStamp(std::string_view stamp)
         if (kShape[i] == '0' ? !AllDigits(stamp.substr(i, 1)) : stamp[i] != kShape[i])
             return false;
     }
-    return true;
+    const int year = Number(stamp.substr(0, 4));
+    const int month = Number(stamp.substr(5, 2));
+    const int day = Number(stamp.substr(8, 2));
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap))
+        return false;
+    return Number(stamp.substr(11, 2)) <= 23 && Number(stamp.substr(14, 2)) <= 59 &&
+           Number(stamp.substr(17, 2)) <= 60;
 }
 
 bool IsSerial(std::string_view serial)
@@ -76,17 +95,24 @@ bool ParseHistoryName(const std::string& name, HistoryEntry* entry)
     const std::string_view stamp = rest.substr(0, kStampLength);
     rest = rest.substr(kStampLength + 1, rest.size() - kStampLength - 5);
     int sequence = 1;
+    std::uint64_t order = 0;
     if (const std::size_t cut = rest.find('_'); cut != std::string_view::npos) {
-        const std::string_view number = rest.substr(cut + 1);
+        std::string_view number = rest.substr(cut + 1);
+        const bool numbered = number.starts_with('n');
+        if (numbered)
+            number.remove_prefix(1);
         const auto [end, error] =
-            std::from_chars(number.data(), number.data() + number.size(), sequence);
-        if (error != std::errc() || end != number.data() + number.size() || sequence < 2)
+            numbered ? std::from_chars(number.data(), number.data() + number.size(), order)
+                     : std::from_chars(number.data(), number.data() + number.size(), sequence);
+        if (error != std::errc() || end != number.data() + number.size() || !AllDigits(number) ||
+            (numbered ? order < 1 : sequence < 2))
             return false;
         rest = rest.substr(0, cut);
     }
     if (!IsSerial(rest))
         return false;
     entry->serial = std::string(rest);
+    entry->order = order;
     entry->sequence = sequence;
     entry->time = std::string(stamp);
     entry->time[10] = ' ';
@@ -95,11 +121,15 @@ bool ParseHistoryName(const std::string& name, HistoryEntry* entry)
     return true;
 }
 
-std::vector<HistoryEntry> ListHistory(const fs::path& folder, const std::string& serial)
+std::vector<HistoryEntry> ListHistory(const fs::path& folder, const std::string& serial,
+                                      int* failure)
 {
     std::vector<HistoryEntry> entries;
     std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    fs::directory_iterator it(folder, error);
+    if (failure != nullptr)
+        *failure = error && error != std::errc::no_such_file_or_directory ? error.value() : 0;
+    for (fs::directory_iterator end; !error && it != end; it.increment(error)) {
         HistoryEntry entry;
         if (!it->is_regular_file(error) ||
             !ParseHistoryName(it->path().filename().string(), &entry))
@@ -110,30 +140,47 @@ std::vector<HistoryEntry> ListHistory(const fs::path& folder, const std::string&
         entries.push_back(std::move(entry));
     }
     std::sort(entries.begin(), entries.end(), [](const HistoryEntry& a, const HistoryEntry& b) {
+        if (a.order != b.order)
+            return a.order > b.order;
         return a.time != b.time ? a.time > b.time : a.sequence > b.sequence;
     });
     return entries;
+}
+
+std::string DescribeHistoryFolderFailure(const fs::path& folder, int error)
+{
+    return "Не удалось открыть папку истории настроек " + folder.string() + " (" +
+           ErrorReason(error) + ")";
 }
 
 StoredEntry StoreHistoryEntry(const fs::path& folder, const std::string& serial,
                               const ParameterList& list, std::time_t when)
 {
     StoredEntry stored;
-    const std::vector<HistoryEntry> previous = ListHistory(folder, serial);
-    if (!previous.empty() && Contents(previous.front().path) == SettingsFileText(list)) {
-        stored.path = previous.front().path;
+    const std::vector<HistoryEntry> all = ListHistory(folder);
+    const auto previous = std::find_if(all.begin(), all.end(),
+                                       [&](const HistoryEntry& e) { return e.serial == serial; });
+    if (previous != all.end() && Contents(previous->path) == SettingsFileText(list)) {
+        stored.path = previous->path;
         return stored;
     }
     std::error_code error;
     fs::create_directories(folder, error);
+    if (!error && !fs::is_directory(folder, error))
+        error = std::make_error_code(std::errc::not_a_directory);
     if (error) {
-        stored.result = SettingsFileResult::Failed(SettingsFileStatus::WriteFailed, error.value());
+        // A file where the folder should be says "exists"; the user needs to hear what it is.
+        const int reason = error == std::errc::file_exists ? ENOTDIR : error.value();
+        stored.result = SettingsFileResult::Failed(SettingsFileStatus::WriteFailed, reason);
+        stored.path = folder;
         return stored;
     }
-    const std::string base = Stamp(when) + "_" + serial;
-    stored.path = folder / (base + ".txt");
-    for (int sequence = 2; fs::exists(stored.path, error); ++sequence)
-        stored.path = folder / (base + "_" + std::to_string(sequence) + ".txt");
+    // One more than the last stored: a name taken meanwhile by another program moves it on.
+    std::uint64_t order = all.empty() ? 1 : all.front().order + 1;
+    const std::string base = Stamp(when) + "_" + serial + "_n";
+    do
+        stored.path = folder / (base + std::to_string(order++) + ".txt");
+    while (fs::exists(stored.path, error));
     stored.result = WriteSettingsFile(stored.path, list);
     stored.written = stored.result.Ok();
     return stored;

@@ -4,9 +4,12 @@
 // k64ctl), so that an owner's PIN and phone numbers can always be brought back.
 //
 // An entry is an ordinary settings file (it opens like any other), named after when and which
-// unit it was taken from:
-//   YYYY-MM-DD_HH-MM-SS_<serial>.txt    local time; the serial as `k64ctl id` prints it
-//   YYYY-MM-DD_HH-MM-SS_<serial>_2.txt  a second entry of that unit within the same second
+// unit it was taken from, and its number in the order the folder's entries were stored:
+//   YYYY-MM-DD_HH-MM-SS_<serial>_n<order>.txt  local time; the serial as `k64ctl id` prints it
+// The time is for people; the order, one more than the highest in the folder, is what "newest"
+// means, since the clock may have been set back (or summer time ended) between two entries.
+// Names from before the order was kept sort below every numbered one, by their time:
+//   YYYY-MM-DD_HH-MM-SS_<serial>.txt, YYYY-MM-DD_HH-MM-SS_<serial>_2.txt (same second)
 // An entry equal to the newest one of its unit is not written again. Entries are written once,
 // atomically, and never changed.
 
@@ -31,16 +34,22 @@ struct HistoryEntry {
     std::filesystem::path path;
     std::string time;  // "YYYY-MM-DD HH:MM:SS"
     std::string serial;
-    int sequence = 1;  // 2, 3, ... for later entries of one unit within one second
+    std::uint64_t order = 0;  // the place in the order of storing; 0 for an unnumbered name
+    int sequence = 1;  // unnumbered names: 2, 3, ... for later entries of a unit in one second
 };
 
-// The entry a file name describes (path left empty); false for a name of another form.
+// The entry a file name describes (path left empty); false for a name of another form or with a
+// time that is no real date and time.
 bool ParseHistoryName(const std::string& name, HistoryEntry* entry);
 
-// The entries in `folder`, newest first; only those of `serial` when it is not empty. Names of
-// another form are passed over; a missing folder has no entries.
+// The entries in `folder`, the last stored first; only those of `serial` when it is not empty.
+// Names of another form are passed over; a missing folder has no entries. `error`, when given,
+// receives the errno of a folder that exists but cannot be listed (a file, no permission), else 0.
 std::vector<HistoryEntry> ListHistory(const std::filesystem::path& folder,
-                                      const std::string& serial = {});
+                                      const std::string& serial = {}, int* error = nullptr);
+
+// The text to show when the history folder cannot be listed.
+std::string DescribeHistoryFolderFailure(const std::filesystem::path& folder, int error);
 
 struct StoredEntry {
     SettingsFileResult result;
@@ -50,7 +59,8 @@ struct StoredEntry {
 
 // Stores the settings file text of `list` as an entry of `serial` taken at `when`, creating the
 // folder when needed; when the newest entry of that unit holds the same bytes, nothing is
-// written and that entry is named.
+// written and that entry is named. A failure names the entry, or the folder when that is where
+// it failed.
 StoredEntry StoreHistoryEntry(const std::filesystem::path& folder, const std::string& serial,
                               const ParameterList& list, std::time_t when = std::time(nullptr));
 

@@ -1,6 +1,5 @@
 #include "ui/Diagnostic.h"
 
-#include "parameters/settings_file.h"
 #include "platform/display_text.h"
 #include "ui/accel_plot.h"
 #include "ui/form_fonts.h"
@@ -8,13 +7,16 @@
 #include "ui/ui_texts.h"
 #include "ui/widget_messages.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,6 +30,10 @@ namespace {
 constexpr int kClientWidth = 408;
 constexpr int kClientHeight = 481;
 constexpr int kMemoTop = 96;
+// Small enough for any screen, large enough for the labels, a plot one can read and a few lines
+// of the memo.
+constexpr int kMinWidth = 320;
+constexpr int kMinHeight = kMemoTop + 120;
 // The plot takes the free area right of the labels, above the memo.
 constexpr int kPlotLeft = 200;
 constexpr int kPlotMargin = 4;
@@ -49,6 +55,14 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int top)
     return label;
 }
 
+// The user's cache folder (~/.cache/k64, %LOCALAPPDATA%\cache\k64): the recording is not the
+// user's document until it is saved.
+QString RecordingFolder()
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return (cache.isEmpty() ? QDir::tempPath() : cache) + "/k64";
+}
+
 }  // namespace
 
 TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
@@ -60,6 +74,7 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     resize(kClientWidth, kClientHeight);
+    setMinimumSize(kMinWidth, kMinHeight);
 
     Label1 = MakeLabel(this, "Label1", 8);
     Label2 = MakeLabel(this, "Label2", 27);
@@ -73,6 +88,9 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Memo1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& position) { Memo1ContextMenu(position); });
+
+    connect(Memo1->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { followTail_ = value >= Memo1->verticalScrollBar()->maximum(); });
 
     plot_ = new AccelPlot(this);
 
@@ -89,27 +107,50 @@ void TDiagnosticForm::resizeEvent(QResizeEvent* event)
     Memo1->setGeometry(0, kMemoTop, width(), std::max(0, height() - kMemoTop));
     plot_->setGeometry(kPlotLeft, kPlotMargin, std::max(0, width() - kPlotLeft - kPlotMargin),
                        kMemoTop - 2 * kPlotMargin);
+    ScrollToTail();
+}
+
+void TDiagnosticForm::setVisible(bool visible)
+{
+    // Placed at the top-left corner of the screen the main window is on, before the dialog would
+    // centre itself over its parent.
+    if (visible && !isVisible()) {
+        const QScreen* screen =
+            parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            move(screen->availableGeometry().topLeft());
+    }
+    QDialog::setVisible(visible);
 }
 
 void TDiagnosticForm::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) {
-        // Placed at the top-left corner of the screen the main window is on.
-        const QScreen* screen =
-            parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-        if (screen)
-            move(screen->availableGeometry().topLeft());
         FormShow();
+        ScrollToTail();
     }
     QDialog::showEvent(event);
+}
+
+void TDiagnosticForm::ScrollToTail()
+{
+    if (!followTail_)
+        return;
+    // The memo lays its lines out anew after a resize; its scroll range is known only then.
+    QTimer::singleShot(0, this, [this] {
+        if (followTail_)
+            Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+    });
 }
 
 void TDiagnosticForm::FormShow()
 {
     scanner_.Reset();
-    recording_.Clear();
     plot_->Clear();
     shown_.start();
+    recording_ = std::make_unique<service::DiagnosticRecording>(
+        AppendFile::CreateTemporary(ToPath(RecordingFolder())));
+    LogRecordingFailure();
     if (devices_)
         (void)devices_->EnableDiagnosticMode();
     Timer1->start(kPollInterval);
@@ -141,7 +182,8 @@ bool TDiagnosticForm::PollTelemetry()
     const std::vector<DiagnosticEvent> events =
         scanner_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(read)));
     const std::chrono::milliseconds at{shown_.elapsed()};
-    recording_.Add(at, events);
+    if (recording_ && !recording_->Add(at, events))
+        LogRecordingFailure();
     for (const DiagnosticEvent& event : events)
         Show(event, at);
     return true;
@@ -157,7 +199,10 @@ void TDiagnosticForm::Show(const DiagnosticEvent& event, std::chrono::millisecon
                        QString::number(event.value));
         label->adjustSize();
     } else {
+        const bool follow = followTail_;
         Memo1->appendPlainText(FromCp1251(event.line));
+        if (follow)
+            Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
     }
 }
 
@@ -176,11 +221,16 @@ void TDiagnosticForm::Memo1ContextMenu(const QPoint& position)
 
 void TDiagnosticForm::SaveRecording(const QString& fileName)
 {
-    const std::filesystem::path path = ToPath(fileName);
-    const SettingsFileResult saved = SaveFileAtomically(path, recording_.Text());
-    if (!saved.Ok())
-        WidgetMessages(this).ShowMessage(DescribeRecordingFailure(path, saved.error), text::kError,
-                                         MessageButtons::Ok);
+    if (!recording_)
+        return;
+    if (const std::optional<std::string> failure = recording_->SaveCopy(ToPath(fileName)))
+        WidgetMessages(this).ShowMessage(*failure, text::kError, MessageButtons::Ok);
+}
+
+void TDiagnosticForm::LogRecordingFailure()
+{
+    if (const std::optional<std::string> failure = recording_->NewFailure())
+        Memo1->appendPlainText(QString::fromStdString(*failure));
 }
 
 void TDiagnosticForm::FormClose()
@@ -189,6 +239,7 @@ void TDiagnosticForm::FormClose()
     // every millisecond.
     Timer1->stop();
     scanner_.Reset();
+    recording_.reset();
     if (devices_)
         devices_->ClosePort();
 }

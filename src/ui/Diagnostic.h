@@ -3,14 +3,15 @@
 // and shows what the unit streams: the accelerometer axes in three labels, the other known
 // lines in a memo. The port stays open from showing to closing.
 
-#include "device/diagnostic_csv.h"
 #include "device/diagnostic_scanner.h"
+#include "service/diagnostic_recording.h"
 #include "ui/device_slot.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
 
 #include <chrono>
+#include <memory>
 
 class QLabel;
 class QPoint;
@@ -32,8 +33,12 @@ public:
     // The work of one tick: whatever has arrived since the last one. False when nothing had.
     bool PollTelemetry();
     void FormClose();
+    // "Сохранить запись…": copies what was received since the window was shown, with the
+    // settings files' safe save; tells the user when it fails.
+    void SaveRecording(const QString& fileName);
 
     void done(int result) override;
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -43,13 +48,14 @@ protected:
 private:
     void Show(const DiagnosticEvent& event, std::chrono::milliseconds at);
     void Memo1ContextMenu(const QPoint& position);
-    // Saves what was received since the window was shown, with the settings files' safe save;
-    // tells the user when it fails.
-    void SaveRecording(const QString& fileName);
+    // A failure of the recording goes into the memo, once; the stream itself goes on.
+    void LogRecordingFailure();
 
     DeviceSlot& devices_;
     DiagnosticLineScanner scanner_;
-    DiagnosticCsv recording_;
+    // Kept in a file of its own in the user's cache folder from showing to closing, so that a
+    // window left open for hours costs no memory for it.
+    std::unique_ptr<service::DiagnosticRecording> recording_;
     QElapsedTimer shown_;
 
     QLabel* Label1 = nullptr;
@@ -58,6 +64,10 @@ private:
     QPlainTextEdit* Memo1 = nullptr;
     AccelPlot* plot_ = nullptr;
     QTimer* Timer1 = nullptr;
+    // The memo shows the newest lines until the user scrolls up, and again once back at the end;
+    // a resize or a new showing does not change that.
+    bool followTail_ = true;
+    void ScrollToTail();
 };
 
 }  // namespace k64::ui

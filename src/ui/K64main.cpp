@@ -5,6 +5,7 @@
 #include "parameters/settings_file.h"
 #include "parameters/settings_history.h"
 #include "platform/display_text.h"
+#include "service/connection_check.h"
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"
 #include "ui/form_fonts.h"
@@ -12,11 +13,13 @@
 #include "ui/ui_texts.h"
 #include "update/update_constants.h"
 
-#include <QCloseEvent>
 #include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -41,6 +44,9 @@ constexpr int kPortListLines = 25;
 constexpr std::chrono::milliseconds kPortSettle{200};
 // While the window is busy a change waits; it is looked at again after this long.
 constexpr std::chrono::milliseconds kPortBusyRetry{500};
+// A stop or a close that comes while a transfer step waits for the unit looks again this much
+// later; the step is a block of about a second on a real line.
+constexpr std::chrono::milliseconds kStepRetry{50};
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
@@ -69,6 +75,7 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
 
     // 1. The device object, on whatever name is stored at this moment.
     activeDevice_.Replace(NewDevice());
+    activeDevice_.SetFailureLog([this](const std::string& line) { AppendLog(line); });
     // 2, 3. The embedded images: title and the two update buttons.
     firmware_.LoadFirmwareImage();
     sound_.LoadSoundData();
@@ -94,6 +101,17 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
     // 8. The parameter list, kept for the window's lifetime.
     parameters_ = std::make_unique<ParameterList>(this);
 
+    // A firmware update may reset the unit's settings: they are kept before its prepare request.
+    if (!platform_.historyFolder.empty()) {
+        firmware_.SetBeforePrepare([this](DeviceInterface& device) {
+            WindowWorkflowView view = LoggingView();
+            keptBeforeUpdate_ =
+                service::KeepUnitSettings(device, *parameters_, platform_.historyFolder, view,
+                                          {text::kDeviceBusy, text::kError});
+            return keptBeforeUpdate_.has_value();
+        });
+    }
+
     // The port list follows the cable: told by the system, never by polling.
     if (platform_.presentPorts) {
         present_ = platform_.presentPorts();
@@ -107,7 +125,9 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
 
 TMainForm::~TMainForm()
 {
-    // The transfers and the device outlive no widget they talk to.
+    // The transfers and the device outlive no widget they talk to; a transfer lets its port go
+    // before the device object goes.
+    StopTransfer();
     Timer1->stop();
     Timer2->stop();
     activeDevice_.Reset();
@@ -156,6 +176,10 @@ void TMainForm::BuildControls()
     Memo1->viewport()->installEventFilter(this);
     // Tab moves on to the serial number and version buttons; the log is no place for a tab.
     Memo1->setTabChangesFocus(true);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo1, &QPlainTextEdit::customContextMenuRequested, this, [this](const QPoint& at) {
+        CreateLogMenu()->exec(Memo1->viewport()->mapToGlobal(at));
+    });
 
     SaveProgress = new QProgressBar(this);
     SaveProgress->setObjectName("SaveProgress");
@@ -201,6 +225,8 @@ void TMainForm::SetForms(TParametersEditForm* editForm, TDiagnosticForm* diagnos
 {
     editForm_ = editForm;
     diagnosticForm_ = diagnosticForm;
+    if (editForm_)
+        editForm_->SetHistoryFolder(platform_.historyFolder);
 }
 
 std::unique_ptr<TDevice> TMainForm::NewDevice()
@@ -239,8 +265,11 @@ void TMainForm::PortComboBoxChange()
     const std::string name = PortComboBox->currentText().toStdString();
     (void)platform_.store.Load();
     platform_.store.Save(name);
-    if (activeDevice_)
+    if (activeDevice_) {
+        // The rest of the image must not go to another port, and the hold belongs to the old one.
+        StopTransfer();
         activeDevice_.Replace(NewDevice());
+    }
 }
 
 void TMainForm::FindPortButtonClick()
@@ -305,7 +334,51 @@ void TMainForm::RefreshPortList()
     }
 }
 
-void TMainForm::BlowUpdateButtonClick() { firmware_.BlowUpdateButtonClick(activeDevice_.get()); }
+void TMainForm::BlowUpdateButtonClick()
+{
+    keptBeforeUpdate_.reset();
+    firmware_.BlowUpdateButtonClick(activeDevice_.get());
+}
+
+WindowWorkflowView TMainForm::LoggingView()
+{
+    return WindowWorkflowView(*this, [this](const std::string& line) { AppendLog(line); });
+}
+
+void TMainForm::StopTransfer()
+{
+    firmware_.Stop();
+    sound_.Stop();
+}
+
+void TMainForm::StopTransferThenQuit()
+{
+    // The step under way finishes its block first; the stop comes right after it.
+    if (TransferActive() && StepRunning()) {
+        QTimer::singleShot(kStepRetry, this, [this] { StopTransferThenQuit(); });
+        return;
+    }
+    StopTransfer();
+    QCoreApplication::quit();
+}
+
+void TMainForm::CompareSettingsAfterUpdate()
+{
+    if (!keptBeforeUpdate_ || !activeDevice_)
+        return;
+    const service::KeptSettings before = std::move(*keptBeforeUpdate_);
+    keptBeforeUpdate_.reset();
+    WindowWorkflowView view = LoggingView();
+    service::AfterUpdate after = service::AfterUpdate::NotRead;
+    {
+        WaitCursor cursor;
+        after = service::CompareAfterUpdate(*activeDevice_.get(), before, view);
+    }
+    if (after == service::AfterUpdate::Restored)
+        AppendLog(text::kLogSettingsRestored);
+    else if (after == service::AfterUpdate::NotRead)
+        AppendLog(text::kLogOldSettingsAt + ShownPath(before.entry));
+}
 
 void TMainForm::WaveUpdateButtonClick() { sound_.WaveUpdateButtonClick(activeDevice_.get()); }
 
@@ -403,6 +476,31 @@ void TMainForm::GetVersionButtonClick()
               FromCp1251(std::string(update::FieldText(info.Version))).toStdString());
 }
 
+std::unique_ptr<QMenu> TMainForm::CreateLogMenu()
+{
+    std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu());
+    menu->addSeparator();
+    QAction* check = menu->addAction(Utf8(text::kCheckConnection));
+    // A transfer holds the port in this very process: the check's requests would go in
+    // between its blocks.
+    check->setEnabled(activeDevice_ && !activeDevice_.WaitRunning() && !TransferActive());
+    connect(check, &QAction::triggered, this, &TMainForm::CheckConnectionClick);
+    return menu;
+}
+
+void TMainForm::CheckConnectionClick()
+{
+    if (!activeDevice_ || activeDevice_.WaitRunning() || TransferActive())
+        return;
+    service::ConnectionReport report;
+    {
+        WaitCursor cursor;
+        report = service::CheckConnection(*activeDevice_.get());
+    }
+    for (const std::string& line : report.lines)
+        AppendLog(line);
+}
+
 void TMainForm::Memo1DblClick()
 {
     if (!diagnosticForm_)
@@ -427,7 +525,11 @@ void TMainForm::Timer1Timer()
         Timer1->stop();
         return;
     }
+    inTick_ = true;
     firmware_.Timer1Timer(activeDevice_.get());
+    inTick_ = false;
+    if (firmware_.Outcome() == UpdateOutcome::Committed)
+        CompareSettingsAfterUpdate();
 }
 
 void TMainForm::Timer2Timer()
@@ -438,13 +540,17 @@ void TMainForm::Timer2Timer()
         Timer2->stop();
         return;
     }
+    inTick_ = true;
     sound_.Timer2Timer(activeDevice_.get());
+    inTick_ = false;
 }
 
 MessageAnswer TMainForm::ShowMessage(const std::string& text, const std::string& caption,
                                      MessageButtons buttons)
 {
-    return messages_.Receiver().ShowMessage(text, caption, buttons);
+    const MessageAnswer answer = messages_.Receiver().ShowMessage(text, caption, buttons);
+    activeDevice_.LogPortFailure();
+    return answer;
 }
 
 void TMainForm::AppendLog(const std::string& line)
@@ -513,10 +619,21 @@ void TMainForm::resizeEvent(QResizeEvent* event)
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     // Closing from the idle hook would pull the window out from under the waiting request.
-    if (activeDevice_.WaitRunning()) {
+    if (StepRunning()) {
+        event->ignore();
+        // A transfer spends most of its time waiting for the unit: the question comes as soon
+        // as the block under way is through.
+        if (TransferActive())
+            QTimer::singleShot(kStepRetry, this, [this] { close(); });
+        return;
+    }
+    // The blocks go on while the question is open; Yes stops at the block boundary it comes to.
+    if (TransferActive() && ShowMessage(text::kCloseDuringUpdate, text::kAttention,
+                                        MessageButtons::YesNo) != MessageAnswer::Yes) {
         event->ignore();
         return;
     }
+    StopTransfer();
     QWidget::closeEvent(event);
 }
 

@@ -6,9 +6,11 @@
 #include "common/message_interface.h"
 #include "device/port_store.h"
 #include "parameters/parameter_list.h"
+#include "service/settings_workflows.h"
 #include "ui/device_slot.h"
 #include "ui/settings_dialogs.h"
 #include "ui/widget_messages.h"
+#include "ui/window_workflow_view.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/update_view.h"
@@ -18,11 +20,13 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 class QComboBox;
 class QGroupBox;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -70,6 +74,10 @@ public:
     SoundUpdate& Sound() { return sound_; }
     // A firmware or sound transfer is running (between its prepare request and its commit).
     bool TransferActive() const;
+    // Ends a running transfer between two blocks, without a commit; nothing when none runs.
+    void StopTransfer();
+    // A stop signal: a running transfer ends at its next block boundary, then the program quits.
+    void StopTransferThenQuit();
 
     // Handlers.
     void PortComboBoxChange();
@@ -81,6 +89,10 @@ public:
     void GetSerialButtonClick();
     void GetVersionButtonClick();
     void Memo1DblClick();
+    // The connection check of k64ctl doctor, its report written into the log.
+    void CheckConnectionClick();
+    // The log's context menu: the editing actions and the connection check.
+    std::unique_ptr<QMenu> CreateLogMenu();
     void Timer1Timer();
     void Timer2Timer();
 
@@ -122,6 +134,13 @@ private:
     // Takes the port list again after a change in a watched folder, keeping the box's text.
     void RefreshPortList();
     bool PortListBusy() const;
+    // A request waits for the unit or a transfer step is under way: a stop has to wait for the
+    // step to end.
+    bool StepRunning() const { return activeDevice_.WaitRunning() || inTick_; }
+    // After a confirmed firmware update: the settings kept before it are compared and offered.
+    void CompareSettingsAfterUpdate();
+    // The settings workflows' view: this window's boxes, its log.
+    WindowWorkflowView LoggingView();
 
     MainFormPlatform platform_;
     MessageRoute messages_;
@@ -133,6 +152,9 @@ private:
     TParametersEditForm* editForm_ = nullptr;
     TDiagnosticForm* diagnosticForm_ = nullptr;
     int progressStep_ = 1;
+    bool inTick_ = false;
+    // The unit's settings as the firmware update found them, kept in the history before it.
+    std::optional<service::KeptSettings> keptBeforeUpdate_;
     // The serial number last read in this session, and on which port: a settings read from the
     // same port is stored under it in the history.
     std::string serialPort_;

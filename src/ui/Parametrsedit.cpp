@@ -6,6 +6,7 @@
 #include "platform/display_text.h"
 #include "ui/form_fonts.h"
 #include "ui/ui_texts.h"
+#include "ui/window_workflow_view.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -28,6 +29,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace k64::ui {
 namespace {
@@ -189,6 +191,7 @@ void TParametersEditForm::BuildControls()
     ValueEdit->setObjectName("ValueEdit");
     ValueEdit->setGeometry(15, 45, 184, 21);
     ValueEdit->installEventFilter(this);
+    Tree->viewport()->installEventFilter(this);
     EnumValue = new QComboBox(GroupBox1);
     EnumValue->setObjectName("EnumValue");
     EnumValue->setGeometry(15, 45, 320, 21);
@@ -234,8 +237,12 @@ void TParametersEditForm::BuildControls()
             [this](const QModelIndex& current, const QModelIndex& previous) {
                 QTreeWidgetItem* now = TopLevelOf(Tree->itemFromIndex(current));
                 QTreeWidgetItem* before = TopLevelOf(Tree->itemFromIndex(previous));
-                if (before && before != now)
-                    before->setExpanded(false);
+                if (before && before != now) {
+                    if (treePressed_)
+                        closeOnRelease_ = before;
+                    else
+                        before->setExpanded(false);
+                }
                 if (now)
                     now->setExpanded(true);
             });
@@ -252,7 +259,9 @@ Parameter* TParametersEditForm::Current() const
 MessageAnswer TParametersEditForm::Ask(const std::string& text, const std::string& caption,
                                        MessageButtons buttons)
 {
-    return messages_.Receiver().ShowMessage(text, caption, buttons);
+    const MessageAnswer answer = messages_.Receiver().ShowMessage(text, caption, buttons);
+    devices_.LogPortFailure();
+    return answer;
 }
 
 void TParametersEditForm::showEvent(QShowEvent* event)
@@ -273,6 +282,7 @@ void TParametersEditForm::FormShow()
     // No parameter is current yet: a value control left from the last showing would take keys
     // that are then stored nowhere.
     Panel1->hide();
+    closeOnRelease_ = nullptr;
     Tree->clear();
     if (!Parameters)
         return;
@@ -468,22 +478,16 @@ void TParametersEditForm::SendActionExecute()
     if (Ask(text::kSendQuestion, text::kAttention, MessageButtons::OkCancel) != MessageAnswer::Ok ||
         !devices_ || !Parameters)
         return;
-    const std::string settings = Parameters->WriteText(false);
-    if (settings.size() > kMaxSettingsText) {
-        Ask(texts::SettingsTooLong(settings.size(), kMaxSettingsText), text::kError,
-            MessageButtons::Ok);
-        return;
-    }
-    int result = 0;
+    // The unit's current settings go to the history first: a write that is regretted can be
+    // undone from there.
+    WindowWorkflowView view(messages_.Receiver());
+    service::WriteOutcome outcome = service::WriteOutcome::Failed;
     {
         WaitCursor cursor;
-        result = devices_->WriteSettings(settings);
+        outcome = service::WriteWithBackup(*devices_.get(), *Parameters, historyFolder_, view);
     }
-    if (!Answered(result)) {
-        Ask(text::kDeviceBusy, text::kError, MessageButtons::Ok);
+    if (outcome != service::WriteOutcome::Written)
         return;
-    }
-    Ask(text::kSettingsWritten, text::kMessage, MessageButtons::Ok);
     SetChanged(false);
 }
 
@@ -532,6 +536,18 @@ bool TParametersEditForm::eventFilter(QObject* watched, QEvent* event)
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isVisible())
             ValueEditExit();
+    }
+    if (watched == Tree->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            treePressed_ = true;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            treePressed_ = false;
+            // After the release has been handled by the tree.
+            QTimer::singleShot(0, this, [this] {
+                if (QTreeWidgetItem* item = std::exchange(closeOnRelease_, nullptr))
+                    item->setExpanded(false);
+            });
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -12,6 +12,8 @@
 
 #include <QDialog>
 
+#include <filesystem>
+
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -34,6 +36,8 @@ public:
     void SetParameters(ParameterList* parameters) { Parameters = parameters; }
     void SetMessageReceiver(MessageInterface* receiver) { messages_.SetReceiver(receiver); }
     void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+    // Where the unit's settings are kept before a write; empty writes without keeping them.
+    void SetHistoryFolder(std::filesystem::path folder) { historyFolder_ = std::move(folder); }
 
     bool IsChanged() const { return Changed; }
     // Index of the current parameter in the list, -1 when none.
@@ -73,6 +77,7 @@ private:
     DeviceSlot& devices_;
     MessageRoute messages_;
     FileChooser chooseFile_ = &ChooseSettingsFile;
+    std::filesystem::path historyFolder_;
 
     ParameterList* Parameters = nullptr;
     bool Changed = false;
@@ -84,6 +89,11 @@ private:
     QString lastRefusedText_;
     bool refusalFresh_ = false;
     bool validating_ = false;
+
+    // A branch is closed only once the mouse button that moved the selection is up: closed on
+    // the press, it would shift the rows under the pointer before the release selects.
+    bool treePressed_ = false;
+    QTreeWidgetItem* closeOnRelease_ = nullptr;
 
     QMenuBar* MainMenu1 = nullptr;
     QAction* SaveAction = nullptr;

@@ -90,7 +90,11 @@ void AccelPlot::FitScale()
 void AccelPlot::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const QRect area = rect().adjusted(0, 0, -1, -1);
+    // The legend has a strip of its own at the right, so it covers neither the newest samples
+    // nor the scale.
+    const QFontMetrics metrics(font());
+    const int legendWidth = metrics.horizontalAdvance(QStringLiteral("X")) + 8;
+    const QRect area = rect().adjusted(0, 0, -1 - legendWidth, -1);
     painter.fillRect(area, palette().base());
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawRect(area);
@@ -119,19 +123,16 @@ void AccelPlot::paintEvent(QPaintEvent*)
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
 
-    // The scale at the left, the legend at the right.
-    const QFontMetrics metrics(font());
+    // The scale at the left, the legend one name under the other right of the plot.
     painter.setPen(palette().color(QPalette::Text));
     painter.drawText(area.left() + 3, area.top() + metrics.ascent() + 1, QString::number(top_));
     painter.drawText(area.left() + 3, area.bottom() - metrics.descent() - 1,
                      QString::number(bottom_));
-    int x = area.right() - 3;
-    for (int axis = 2; axis >= 0; --axis) {
-        const QString name = QString::fromLatin1(kAxisNames[axis]);
-        x -= metrics.horizontalAdvance(name);
+    painter.setClipping(false);
+    for (int axis = 0; axis < 3; ++axis) {
         painter.setPen(kAxisColours[axis]);
-        painter.drawText(x, area.top() + metrics.ascent() + 1, name);
-        x -= metrics.horizontalAdvance(' ');
+        painter.drawText(area.right() + 5, area.top() + metrics.ascent() + axis * metrics.height(),
+                         QString::fromLatin1(kAxisNames[axis]));
     }
 }
 

@@ -5,7 +5,9 @@
 
 #include "device/device.h"
 
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace k64::ui {
 
@@ -27,9 +29,19 @@ public:
     // How many device objects were put in so far (each replacement counts).
     int Generation() const { return generation_; }
 
+    // Where the reason of a port failure is written: the main window's log.
+    void SetFailureLog(std::function<void(const std::string&)> log)
+    {
+        failureLog_ = std::move(log);
+    }
+    // Called after a box: when the device could not get its port, the reason and the way out
+    // go to the log, once.
+    void LogPortFailure();
+
 private:
     std::unique_ptr<TDevice> device_;
     int generation_ = 0;
+    std::function<void(const std::string&)> failureLog_;
 };
 
 // Keeps the windows painted during a wait without taking user input: clicks and keys stay

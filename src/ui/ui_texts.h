@@ -31,6 +31,17 @@ inline constexpr const char* kLogVersion = texts::kLogVersion;
 // The stored port appeared in or went from the port list.
 inline constexpr const char* kLogPortAppeared = "Подключено: ";
 inline constexpr const char* kLogPortGone = "Отключено: ";
+// Closing the window while a transfer runs.
+inline constexpr const char* kCloseDuringUpdate = "Идёт обновление. Прервать его?";
+// The settings a firmware update changed, offered back.
+inline constexpr const char* kUpdateCaption = "Обновление прошивки";
+inline constexpr const char* kChangedValues = "Обновление изменило значений настроек: ";
+inline constexpr const char* kRestoreQuestion = "Вернуть прежние настройки?";
+inline constexpr const char* kLogSettingsRestored = texts::kSettingsRestored;
+inline constexpr const char* kLogSettingsKept = "Настройки устройства сохранены в истории: ";
+inline constexpr const char* kLogOldSettingsAt =
+    "Прежние настройки можно открыть кнопкой «Открыть файл с настройками»: ";
+inline constexpr const char* kCheckConnection = "Проверка подключения";
 inline constexpr const char* kDiagnosticDuringUpdate =
     "Идет обновление устройства.\nДиагностика будет доступна после его окончания.";
 

@@ -75,16 +75,17 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
     view_.SetBlowButtonEnabled(false);
     view_.AppendLog(text::kLogPreparingFirmware);
 
-    // The port stays ours from the prepare request to the commit: another program slipping in
-    // between two blocks would break the transfer.
-    const bool held = activeDevice->HoldPort();
-    if (!held || !Answered(activeDevice->BeginFirmwareUpdate())) {
-        if (held)
-            activeDevice->ReleasePort();
-        ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
+    hold_.emplace(*activeDevice);
+    const bool held = static_cast<bool>(*hold_);
+    const bool kept = held && (!beforePrepare_ || beforePrepare_(*activeDevice));
+    if (!kept || !Answered(activeDevice->BeginFirmwareUpdate())) {
+        hold_.reset();
+        // A refused backup has shown its own reason.
+        if (!held || kept)
+            ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
         view_.AppendLog(text::kLogCancelled);
         view_.SetBlowButtonEnabled(true);
-        outcome_ = UpdateOutcome::DeviceBusy;
+        outcome_ = kept || !held ? UpdateOutcome::DeviceBusy : UpdateOutcome::NotKept;
         return;
     }
 
@@ -117,21 +118,20 @@ void FirmwareUpdate::EndTransfer()
     view_.SetBlowButtonEnabled(true);
 }
 
-void FirmwareUpdate::Finish(DeviceInterface* activeDevice, UpdateOutcome outcome)
+void FirmwareUpdate::Finish(UpdateOutcome outcome)
 {
-    if (activeDevice != nullptr)
-        activeDevice->ReleasePort();
+    hold_.reset();
     outcome_ = outcome;
 }
 
-void FirmwareUpdate::Stop(DeviceInterface* activeDevice)
+void FirmwareUpdate::Stop()
 {
     if (!BlowActive)
         return;
     view_.SetTimer1Enabled(false);
     view_.AppendLog(text::kLogCancelled);
     EndTransfer();
-    Finish(activeDevice, UpdateOutcome::Stopped);
+    Finish(UpdateOutcome::Stopped);
 }
 
 void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice)
@@ -150,7 +150,7 @@ void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice)
         const bool committed =
             activeDevice != nullptr &&
             Answered(activeDevice->CommitUpdate(crc, static_cast<std::uint32_t>(BlowSize)));
-        Finish(activeDevice, committed ? UpdateOutcome::Committed : UpdateOutcome::CommitRejected);
+        Finish(committed ? UpdateOutcome::Committed : UpdateOutcome::CommitRejected);
         if (!committed) {
             Fail(text::kNoCrcConfirmation, text::kUpdateError);
             return;
@@ -170,7 +170,7 @@ void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice)
                                        static_cast<std::uint16_t>(n)) < 0) {
         Fail(text::kTransferError, text::kError);
         EndTransfer();
-        Finish(activeDevice, UpdateOutcome::TransferFailed);
+        Finish(UpdateOutcome::TransferFailed);
         return;
     }
     BlowSendPos += n;

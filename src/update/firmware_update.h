@@ -9,10 +9,13 @@
 //                Type 48, Version 16, BuildDate 32, each zero-terminated)
 
 #include "device/device.h"
+#include "device/port_hold.h"
 #include "update/update_outcome.h"
 #include "update/update_view.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -30,11 +33,18 @@ public:
     // The button's click: questions, version check, prepare request, then Timer1 runs.
     // `activeDevice` may be null: then nothing happens.
     void BlowUpdateButtonClick(DeviceInterface* activeDevice);
+    // Runs once the questions are answered, with the port already held for the transfer and
+    // before the prepare request: the place to keep what the update may change. False ends the
+    // update there (the step has said why) and nothing more is sent.
+    void SetBeforePrepare(std::function<bool(DeviceInterface&)> step)
+    {
+        beforePrepare_ = std::move(step);
+    }
     // One tick of Timer1: one block, or the commit after the last block.
     void Timer1Timer(DeviceInterface* activeDevice);
     // Ends a running transfer between two blocks, as the sound update's "Стоп" does: nothing
     // more is sent, no commit. Nothing happens when no transfer runs.
-    void Stop(DeviceInterface* activeDevice);
+    void Stop();
 
     bool Loaded() const { return !BlowBuffer.empty(); }
     UpdateOutcome Outcome() const { return outcome_; }
@@ -53,9 +63,13 @@ private:
     // No block goes out any more; the button is back.
     void EndTransfer();
     // After the last exchange of a started update: the port is let go.
-    void Finish(DeviceInterface* activeDevice, UpdateOutcome outcome);
+    void Finish(UpdateOutcome outcome);
 
     UpdateView& view_;
+    std::function<bool(DeviceInterface&)> beforePrepare_;
+    // The port stays ours from the prepare request to the commit: another program slipping in
+    // between two blocks would break the transfer.
+    std::optional<PortHold> hold_;
     UpdateOutcome outcome_ = UpdateOutcome::None;
     int progressMax_ = 0;
 };

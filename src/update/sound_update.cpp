@@ -60,28 +60,33 @@ void SoundUpdate::RestoreCaption()
     view_.SetWaveButtonCaption(text::kSoundCaption + std::to_string(WaveDataSize));
 }
 
-void SoundUpdate::Stop(DeviceInterface* activeDevice)
+void SoundUpdate::Stop()
 {
-    // A click on "Стоп": the unit has been told nothing final, so it keeps its old sound data
-    // uncommitted; the next start prepares it again and sends everything from offset 0.
+    if (!Running())
+        return;
+    // The unit has been told nothing final: its sound area stays as the prepare request left
+    // it, and the next start prepares it again and sends everything from offset 0.
     view_.SetTimer2Enabled(false);
     WaveStream.reset();
     view_.AppendLog(text::kLogCancelled);
+    view_.AppendLog(text::kLogSoundErased);
     RestoreCaption();
-    Finish(activeDevice, UpdateOutcome::Stopped);
+    Finish(UpdateOutcome::Stopped);
 }
 
-void SoundUpdate::Finish(DeviceInterface* activeDevice, UpdateOutcome outcome)
+void SoundUpdate::Finish(UpdateOutcome outcome)
 {
-    if (activeDevice != nullptr)
-        activeDevice->ReleasePort();
+    hold_.reset();
     outcome_ = outcome;
 }
 
 void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice)
 {
     if (Running()) {
-        Stop(activeDevice);
+        // The blocks go on while the question is open; the transfer may be over by the answer.
+        if (ShowMessage(view_.MessageOwner(), text::kStopSoundQuestion, text::kAttention,
+                        MessageButtons::YesNo) == MessageAnswer::Yes)
+            Stop();
         return;
     }
     if (activeDevice == nullptr || !Loaded())
@@ -100,12 +105,9 @@ void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice)
     view_.SetWaveButtonCaption(text::kStopCaption);
     view_.AppendLog(text::kLogPreparingSound);
 
-    // The port stays ours from the prepare request to the commit: another program slipping in
-    // between two blocks would leave the unit's sound area erased.
-    const bool held = activeDevice->HoldPort();
-    if (!held || !Answered(activeDevice->BeginWaveUpdate())) {
-        if (held)
-            activeDevice->ReleasePort();
+    hold_.emplace(*activeDevice);
+    if (!*hold_ || !Answered(activeDevice->BeginWaveUpdate())) {
+        hold_.reset();
         ShowMessage(owner, text::kDeviceBusyCancelled, text::kError, MessageButtons::Ok);
         RestoreCaption();
         outcome_ = UpdateOutcome::DeviceBusy;
@@ -143,7 +145,7 @@ void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice)
             // The transfer is over: release its stream so that nothing reads it again and the
             // button starts afresh instead of offering "Стоп" for a dead transfer.
             WaveStream.reset();
-            Finish(activeDevice, UpdateOutcome::TransferFailed);
+            Finish(UpdateOutcome::TransferFailed);
             return;
         }
         WaveSent += static_cast<std::int32_t>(n);
@@ -164,7 +166,7 @@ void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice)
 
     const bool committed =
         activeDevice != nullptr && Answered(activeDevice->CommitUpdate(dataCrc, dataLength));
-    Finish(activeDevice, committed ? UpdateOutcome::Committed : UpdateOutcome::CommitRejected);
+    Finish(committed ? UpdateOutcome::Committed : UpdateOutcome::CommitRejected);
     if (!committed) {
         ShowMessage(view_.MessageOwner(), text::kNoCrcConfirmation, text::kUpdateError,
                     MessageButtons::Ok);

@@ -9,6 +9,7 @@
 // The transfer trusts the head: it computes no checksum itself, and the unit judges the commit.
 
 #include "device/device.h"
+#include "device/port_hold.h"
 #include "update/update_outcome.h"
 #include "update/update_view.h"
 
@@ -46,10 +47,13 @@ public:
     bool LoadSoundData();
     bool LoadSoundData(std::vector<unsigned char> container);
 
-    // The button's click. While a transfer runs the button reads "Стоп" and a click stops it
-    // between two blocks; otherwise it asks, prepares the unit and starts Timer2.
+    // The button's click. While a transfer runs the button reads "Стоп": a click asks, and Yes
+    // stops it between two blocks; otherwise it asks, prepares the unit and starts Timer2.
     // `activeDevice` may be null: then nothing happens.
     void WaveUpdateButtonClick(DeviceInterface* activeDevice);
+    // Ends a running transfer between two blocks without asking (a signal, a closed window):
+    // nothing more is sent, no commit. Nothing happens when no transfer runs.
+    void Stop();
     // One tick of Timer2: one block, or the commit after the last block.
     void Timer2Timer(DeviceInterface* activeDevice);
 
@@ -65,14 +69,16 @@ public:
     std::int32_t WaveSent = 0;
 
 private:
-    void Stop(DeviceInterface* activeDevice);
     // After the last exchange of a started update: the port is let go.
-    void Finish(DeviceInterface* activeDevice, UpdateOutcome outcome);
+    void Finish(UpdateOutcome outcome);
     void RestoreCaption();
 
     UpdateView& view_;
     std::vector<unsigned char> owned_;          // bytes given by the caller, if any
     std::span<const unsigned char> container_;  // the container, embedded or owned_
+    // Held from the prepare request to the commit: another program slipping in between two
+    // blocks would leave the unit's sound area erased.
+    std::optional<PortHold> hold_;
     UpdateOutcome outcome_ = UpdateOutcome::None;
     int progressMax_ = 0;
 };

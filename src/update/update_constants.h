@@ -60,6 +60,12 @@ inline constexpr const char* kLogFinished = "Загрузка закончена
 inline constexpr const char* kLogCancelled = "Обновление отменено.";
 inline constexpr const char* kLogPreparingSound = "Подготовка к записи, ждите...";
 inline constexpr const char* kLogWritingSound = "Идет запись звуковых данных...";
+// "Стоп" leaves the unit's sound area erased by the prepare request: it asks first and says so.
+inline constexpr const char* kStopSoundQuestion =
+    "Прервать обновление? Голосовые сообщения устройства будут недоступны до следующего "
+    "обновления.";
+inline constexpr const char* kLogSoundErased =
+    "Голосовые сообщения устройства стёрты и недоступны до следующего обновления звука.";
 
 inline constexpr const char* kTitleSeparator = "     Версия: ";
 inline constexpr const char* kFirmwareCaption = "Обновить прошивку до ";

@@ -1,5 +1,6 @@
 // k64ctl diag --csv against k64-sim: the recording is complete whether the run ends by its
-// --seconds or by Ctrl-C, and a knock of the simulated unit shows in it.
+// --seconds, by Ctrl-C, by SIGKILL or by a reader that went away, and a knock of the simulated
+// unit shows in it.
 
 #include "support/child_process.h"
 #include "support/sim_process.h"
@@ -44,7 +45,8 @@ std::vector<std::string> Fields(const std::string& row)
 struct Ending {
     const char* name;
     std::vector<std::string> args;  // after "diag --csv FILE"
-    bool interrupt;                 // Ctrl-C once the knock was shown
+    int signal;                     // sent once the knock was shown, 0 for none
+    int status;                     // -1: died of the signal
 };
 
 class DiagCsv : public ::testing::TestWithParam<Ending> {};
@@ -70,10 +72,10 @@ TEST_P(DiagCsv, RecordsEveryLineWithTheKnock)
         ASSERT_TRUE(line) << "no knock on the terminal";
         knockShown = line->rfind("X = ", 0) == 0 && std::abs(std::atoi(line->c_str() + 4)) >= 400;
     }
-    if (GetParam().interrupt) {
-        ASSERT_EQ(::kill(ctl.Pid(), SIGINT), 0);
+    if (GetParam().signal != 0) {
+        ASSERT_EQ(::kill(ctl.Pid(), GetParam().signal), 0);
     }
-    ASSERT_EQ(ctl.WaitExit(10s), 0);
+    ASSERT_EQ(ctl.WaitExit(10s), GetParam().status);
 
     std::ifstream in(csv, std::ios::binary);
     const std::string text(std::istreambuf_iterator<char>(in), {});
@@ -125,9 +127,52 @@ TEST(DiagCsvFile, UnwritableIsToldAtOnce)
         << r.err;
 }
 
+// A file that stops taking rows part way (here the file size limit) ends the run with the
+// reason; the rows before it stay.
+TEST(DiagCsvFile, WriteErrorEndsTheRun)
+{
+    k64::test::TempDir dir;
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    k64::test::SimProcess sim(k64::test::SimProgram(), {"--diag-interval-ms", "10"});
+    ASSERT_TRUE(sim.Started());
+    const k64::test::ProgramResult r =
+        k64::test::RunProgram({"/bin/bash", "-c",
+                               "trap '' XFSZ; ulimit -f 1; exec " + std::string(K64CTL_PATH) +
+                                   " --port " + sim.PtyPath() + " diag --csv " + (dir / "x.csv")},
+                              k64::test::EnvironmentWith(), std::chrono::seconds(20));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir / "x.csv" + " (файл слишком велик)"), std::string::npos) << r.err;
+    std::ifstream in(dir / "x.csv", std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(text.size(), 1024u);
+    EXPECT_NE(text.find("\r\n0."), std::string::npos);
+}
+
+// diag --csv x.csv | head -1: the run ends quietly when head has its line, with the rows
+// received so far in the file and the port free for the next command.
+TEST(DiagCsvFile, ReaderGoneEndsQuietly)
+{
+    k64::test::TempDir dir;
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    k64::test::SimProcess sim(k64::test::SimProgram(), {"--diag-interval-ms", "10"});
+    ASSERT_TRUE(sim.Started());
+    const std::string ctl = std::string(K64CTL_PATH) + " --port " + sim.PtyPath();
+    const k64::test::ProgramResult r = k64::test::RunProgram(
+        {"/bin/bash", "-c",
+         "set -o pipefail; " + ctl + " diag --csv " + (dir / "x.csv") + " | head -1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::ifstream in(dir / "x.csv", std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(text.rfind("time,tag,x,y,z,text\r\n", 0), 0u);
+    EXPECT_NE(text.find("$AccD:"), std::string::npos) << text;
+    EXPECT_EQ(k64::test::RunProgram({K64CTL_PATH, "--port", sim.PtyPath(), "id"}).status, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Endings, DiagCsv,
-                         ::testing::Values(Ending{"Seconds", {"--seconds", "1.5"}, false},
-                                           Ending{"CtrlC", {}, true}),
+                         ::testing::Values(Ending{"Seconds", {"--seconds", "1.5"}, 0, 0},
+                                           Ending{"CtrlC", {}, SIGINT, 0},
+                                           Ending{"Killed", {}, SIGKILL, -1}),
                          [](const ::testing::TestParamInfo<Ending>& info) {
                              return info.param.name;
                          });

@@ -111,6 +111,15 @@ INSTANTIATE_TEST_SUITE_P(
                 kFirmwareLog + "Обновление отменено.\n",
                 "Нет подтвеждения CRC",
                 ExpectedCodes({14, 195}, 73, {190})},
+        // The settings are kept after the questions, before the prepare request; a unit that
+        // does not give them gets the update's own failure and nothing more.
+        CliCase{"FirmwareSettingsNotGiven",
+                {"--wrong-reply", "200"},
+                {"update-firmware", "--yes"},
+                1,
+                "Подготовка к обновлению, ждите ...\nОбновление отменено.\n",
+                "Устройство не подключено или занято\n",
+                {14, 10, 200}},
         CliCase{"SoundPrepareRefused",
                 {"--wrong-reply", "196"},
                 {"update-sound", "--yes"},
@@ -215,6 +224,29 @@ INSTANTIATE_TEST_SUITE_P(
         SignalCase{"SoundTerm", SIGTERM, "update-sound", "Идет запись звуковых данных..."},
         SignalCase{"SoundHup", SIGHUP, "update-sound", "Идет запись звуковых данных..."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// With the backup: kept once the questions are answered, compared after the commit; without a
+// terminal or --yes the refusal is said once and nothing is sent.
+TEST(UpdateCliTest, FirmwareKeepsTheSettingsBetweenTheQuestionsAndThePrepare)
+{
+    TempDir dir;
+    SimProcess sim(SimProgram(), {"--trace", dir / "trace", "--prepare-delay-ms", "0"});
+    ASSERT_TRUE(sim.Started());
+    const ProgramResult refused = RunK64ctl(dir, {"--port", sim.PtyPath(), "update-firmware"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err.find("--yes"), refused.err.rfind("--yes")) << refused.err;
+
+    const ProgramResult r = RunK64ctl(dir, {"--port", sim.PtyPath(), "update-firmware", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string kept = "Подготовка к обновлению, ждите ...\nНастройки устройства 16001234 "
+                             "сохранены в истории: " +
+                             (dir / "home/.local/share/k64/history/");
+    EXPECT_TRUE(r.out.starts_with(kept)) << r.out;
+    EXPECT_TRUE(r.out.ends_with("Загрузка закончена.\n")) << r.out;
+    sim.Stop();
+    EXPECT_EQ(Codes(ReceivedFrames(dir / "trace")),
+              ExpectedCodes({14, 10, 200, 195}, 73, {190, 200}));
+}
 
 TEST(UpdateCliTest, MissingPortFailsWithoutSending)
 {

@@ -262,6 +262,61 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"OtherTypeStillAsked", {"--type", "TB_r2", "--version", "000.014"}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct BeforePrepareCase {
+    const char* name;
+    std::vector<std::string> sim;
+    std::vector<MessageAnswer> answers;
+    bool keeps;  // what the step returns
+    int stepRuns;
+    std::vector<std::uint16_t> codes;
+    UpdateOutcome outcome;
+};
+
+class UpdateFirmwareBeforePrepareTest : public ::testing::TestWithParam<BeforePrepareCase> {};
+
+// The step that keeps the settings runs only after every question was answered yes, on a held
+// port, before the prepare request; when it fails the update ends without a word of its own.
+TEST_P(UpdateFirmwareBeforePrepareTest, RunsAfterTheQuestionsAndCanEndTheUpdate)
+{
+    const BeforePrepareCase& c = GetParam();
+    TempDir dir;
+    std::vector<std::string> options = c.sim;
+    options.insert(options.end(), {"--wrong-reply", "195"});
+    UpdateRig rig(dir, options);
+    ASSERT_TRUE(rig.sim->Started());
+    int runs = 0;
+    rig.firmware.SetBeforePrepare([&](DeviceInterface& device) {
+        ++runs;
+        std::uint32_t id = 0;
+        EXPECT_EQ(device.GetId(&id), kOk);
+        return c.keeps;
+    });
+    rig.view.answers.assign(c.answers.begin(), c.answers.end());
+    rig.RunFirmware();
+    EXPECT_EQ(runs, c.stepRuns);
+    EXPECT_EQ(Codes(rig.Frames()), c.codes);
+    EXPECT_EQ(rig.firmware.Outcome(), c.outcome);
+    if (!c.keeps && runs == 1) {
+        EXPECT_EQ(rig.view.events, (std::vector<std::string>{kQuestion, kPreparing, kCancelled}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UpdateFirmwareBeforePrepareTest,
+    ::testing::Values(
+        BeforePrepareCase{
+            "FirstQuestionCancelled", {}, {A::Cancel}, true, 0, {}, UpdateOutcome::Declined},
+        BeforePrepareCase{"NotOlderDeclined",
+                          {"--version", "000.014"},
+                          {A::Ok, A::No},
+                          true,
+                          0,
+                          {14},
+                          UpdateOutcome::Declined},
+        BeforePrepareCase{"Kept", {}, {A::Ok}, true, 1, {14, 10, 195}, UpdateOutcome::DeviceBusy},
+        BeforePrepareCase{"NotKept", {}, {A::Ok}, false, 1, {14, 10}, UpdateOutcome::NotKept}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Replies the simulator never gives: too few lines, or lines longer than their fields.
 struct ReplyCase {
     const char* name;

@@ -7,6 +7,7 @@
 #include "support/pty_pair.h"
 #include "support/recording_update_view.h"
 #include "support/sim_process.h"
+#include "support/sim_trace.h"
 #include "support/temp_dir.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
@@ -30,29 +31,6 @@ inline std::vector<unsigned char> ReadFileBytes(const std::string& path)
 
 using sim::ReadU16;
 using sim::ReadU32;
-using TracedFrame = sim::Frame;
-
-// The request frames the simulator received, in order, from its trace file.
-inline std::vector<TracedFrame> ReceivedFrames(const std::string& traceFile)
-{
-    std::vector<TracedFrame> frames;
-    sim::FrameParser parser;
-    std::ifstream in(traceFile);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string time, tag;
-        fields >> time >> tag;
-        if (tag != "rx")
-            continue;
-        std::vector<unsigned char> bytes;
-        std::string hex;
-        while (fields >> hex)
-            bytes.push_back(static_cast<unsigned char>(std::stoul(hex, nullptr, 16)));
-        parser.Feed(bytes, frames);
-    }
-    return frames;
-}
 
 struct Fragment {
     std::uint32_t offset;
@@ -81,14 +59,6 @@ inline std::vector<unsigned char> Reassemble(const std::vector<TracedFrame>& fra
         std::copy(f.payload.begin() + 6, f.payload.end(), image.begin() + offset);
     }
     return image;
-}
-
-inline std::vector<std::uint16_t> Codes(const std::vector<TracedFrame>& frames)
-{
-    std::vector<std::uint16_t> codes;
-    for (const TracedFrame& f : frames)
-        codes.push_back(f.code);
-    return codes;
 }
 
 // What both transfers show on a failed block, a refused commit and the end of a cancelled run.

@@ -213,9 +213,18 @@ TEST(UpdateSoundTest, StopBetweenBlocksCancelsWithoutCommitAndTheNextStartSendsE
         rig.sound.Timer2Timer(rig.device.get());
     ASSERT_TRUE(rig.view.timer2);
 
-    rig.sound.WaveUpdateButtonClick(rig.device.get());  // the button reads "Стоп"
+    // "Стоп" asks first: No leaves the transfer running, Yes ends it and says what is left.
+    const std::string stopQuestion = "box: Внимание | Прервать обновление? Голосовые сообщения "
+                                     "устройства будут недоступны до следующего обновления.";
+    rig.view.answers = {A::No, A::Yes};
+    rig.sound.WaveUpdateButtonClick(rig.device.get());
+    EXPECT_TRUE(rig.sound.Running());
+    rig.sound.WaveUpdateButtonClick(rig.device.get());
     EXPECT_EQ(rig.view.events,
-              (std::vector<std::string>{kQuestion, kPreparing, kWriting, kCancelled}));
+              (std::vector<std::string>{kQuestion, kPreparing, kWriting, stopQuestion, stopQuestion,
+                                        kCancelled,
+                                        "log: Голосовые сообщения устройства стёрты и недоступны "
+                                        "до следующего обновления звука."}));
     EXPECT_EQ(rig.sound.Outcome(), O::Stopped);
     EXPECT_EQ(rig.view.progressPosition, 10);
     ExpectFinalIdle(rig);

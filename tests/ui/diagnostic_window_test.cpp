@@ -1,5 +1,5 @@
 // The diagnostic window: exact diagnostic bytes from a unit played on a pseudo-terminal, tick by
-// tick, and the streaming k64-sim across two showings.
+// tick, and the streaming k64-sim across two showings and into its recording.
 
 #ifndef _WIN32
 #include "support/pty_pair.h"
@@ -9,8 +9,13 @@
 #include "ui/accel_plot.h"
 #include "ui/window_fixture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -123,6 +128,48 @@ private slots:
         w.diag->close();
     }
 
+    // Placed at the screen's corner from the first showing, never smaller than readable, and the
+    // memo keeps showing the newest line through a resize and a new showing until the user
+    // scrolls up.
+    void placeSizeAndMemoFollowingTheNewestLine()
+    {
+        PtyPair unit;
+        Window w(unit.SlavePath());
+        w.diag->show();
+        w.Timer()->stop();
+        QCOMPARE(w.diag->pos(), w.diag->screen()->availableGeometry().topLeft());
+        w.diag->resize(10, 10);
+        QVERIFY(w.diag->width() >= 300 && w.diag->height() >= 200);
+
+        auto* memo = w.diag->findChild<QPlainTextEdit*>("Memo1");
+        QScrollBar* bar = memo->verticalScrollBar();
+        const auto feed = [&](int lines) {
+            QByteArray bytes;
+            for (int i = 0; i < lines; ++i)
+                bytes += "$VS:12." + QByteArray::number(i) + "\r\n";
+            unit.Send(ToBytes(bytes));
+            QTRY_COMPARE(w.slot->InputStream().Available(), static_cast<int>(bytes.size()));
+            w.diag->PollTelemetry();
+        };
+        feed(60);
+        QCOMPARE(bar->value(), bar->maximum());
+        w.diag->resize(w.diag->width(), w.diag->height() + 150);
+        w.diag->resize(w.diag->width(), w.diag->height() - 150);
+        feed(5);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        w.diag->close();
+        w.diag->show();
+        w.Timer()->stop();
+        (void)unit.Receive(2 * EncodeFrame(100).size(), std::chrono::seconds(5));
+        feed(5);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+
+        bar->setValue(0);  // the user scrolls up
+        feed(5);
+        QCOMPARE(bar->value(), 0);
+        w.diag->close();
+    }
+
     void lineCutBetweenTicksIsShownWhole()
     {
         PtyPair unit;
@@ -163,6 +210,41 @@ private slots:
         QCOMPARE(w.Memo().front(), QString("Memo1"));
         w.diag->close();
         QVERIFY(!w.slot->Port().IsOpen());
+    }
+
+    // The recording grows in a file of its own in the user's cache folder while the window is
+    // shown and goes with it; where that folder cannot be made, the memo says so once and the
+    // stream goes on.
+    void recordingKeptInTheCacheFolder()
+    {
+        QTemporaryDir home;
+        const QString cache = home.path() + "/cache";
+        SimProcess sim(SimProgram(), {"--diag-interval-ms", "20"});
+        QVERIFY(sim.Started());
+        Window w(sim.PtyPath());
+        QFile(cache).open(QIODevice::WriteOnly);  // a file where the folder should be
+        const QByteArray usual = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", cache.toUtf8());
+        w.diag->show();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Memo().size() > 5, 10000);
+        QCOMPARE(w.Memo().filter("Не удалось записать файл " + cache + "/k64").size(), 1);
+        w.diag->close();
+
+        QFile::remove(cache);
+        w.diag->show();
+        const QDir folder(cache + "/k64");
+        QTRY_VERIFY_WITH_TIMEOUT(w.Memo().size() > 10, 10000);
+        const QStringList files = folder.entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        w.diag->SaveRecording(home.path() + "/saved.csv");
+        QFile saved(home.path() + "/saved.csv"), kept(folder.filePath(files[0]));
+        QVERIFY(saved.open(QIODevice::ReadOnly) && kept.open(QIODevice::ReadOnly));
+        const QByteArray copy = saved.readAll();
+        QVERIFY(copy.startsWith("time,tag,x,y,z,text\r\n") && copy.contains("$AccD:"));
+        QVERIFY(kept.readAll().startsWith(copy));
+        w.diag->close();
+        QCOMPARE(folder.entryList(QDir::Files), QStringList{});
+        qputenv("XDG_CACHE_HOME", usual);
     }
 
     void plotFitsItsScaleAndRestsWithoutData()

@@ -8,6 +8,7 @@
 #include "support/temp_dir.h"
 #endif
 #include "support/sim_process.h"
+#include "support/sim_trace.h"
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
@@ -16,9 +17,13 @@
 #include "update/update_constants.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QFile>
 #include <QTemporaryDir>
@@ -30,6 +35,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <memory>
 
 using namespace k64;
@@ -42,6 +48,8 @@ namespace {
 
 const std::string kDefault = "/dev/ttyACM0";
 const std::string kMissingPort = "/nonexistent/k64-port";
+const QString kMissingReason =
+    "Порт /nonexistent/k64-port не найден: блок не подключён; выполните k64ctl doctor";
 
 // The three windows as the program creates them, with boxes going to `messages`.
 struct Program {
@@ -296,7 +304,7 @@ private slots:
         const ParameterList& list = p.main->Parameters();
         QCOMPARE(list.parameters[static_cast<std::size_t>(list.IndexOfKey("MicLevel"))].value,
                  std::string("12"));
-        QVERIFY(p.Log().isEmpty());
+        QCOMPARE(p.Log(), QStringList{kMissingReason});
     }
 
     void openFile_data()
@@ -380,7 +388,28 @@ private slots:
         QCOMPARE(p.messages.shown.size(), std::size_t{1});
         QCOMPARE(p.messages.shown[0].text, text);
         QCOMPARE(p.messages.shown[0].caption, caption);
-        QVERIFY(p.Log().isEmpty());
+        // After the box, once: why, and what to do.
+        QCOMPARE(p.Log(), QStringList{kMissingReason});
+    }
+
+    // The log's context menu runs the connection check and writes its report into the log.
+    void connectionCheckFromTheLogMenu()
+    {
+        SimProcess sim(SimProgram(), {});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        std::unique_ptr<QMenu> menu = p.main->CreateLogMenu();
+        QAction* check = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text() == "Проверка подключения")
+                check = action;
+        QVERIFY(check != nullptr && check->isEnabled());
+        check->trigger();
+        const QStringList log = p.Log();
+        QCOMPARE(log.size(), 5);
+        QVERIFY(log[0].startsWith("[ок] Порт " + QString::fromStdString(sim.PtyPath())));
+        QVERIFY2(log[4].startsWith("[ок] Устройство ответило: серийный номер 16001234"),
+                 qPrintable(log.join('\n')));
     }
 
     void serialNumberIsLoggedSigned_data()
@@ -492,6 +521,104 @@ private slots:
         // The transfer goes on by itself, a block per tick of Timer1.
         QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 120000);
         QCOMPARE(p.Log().back(), QString("Загрузка закончена."));
+    }
+
+    // An update that resets the settings: they were kept before it, and the box offers them
+    // back; No says where they are.
+    void firmwareUpdateOffersTheOldSettingsBack_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<QString>("unitAfter");
+        QTest::addColumn<QString>("lastLog");
+        QTest::newRow("yes") << true << "MicLevel=10\n"
+                             << "Настройки восстановлены.";
+        QTest::newRow("no") << false << ""
+                            << "Прежние настройки можно открыть";
+    }
+    void firmwareUpdateOffersTheOldSettingsBack()
+    {
+        QFETCH(bool, restore);
+        QFETCH(QString, unitAfter);
+        QFETCH(QString, lastLog);
+        QTemporaryDir folder;
+        {
+            QFile unit(folder.filePath("unit.txt"));
+            QVERIFY(unit.open(QIODevice::WriteOnly));
+            unit.write("MicLevel=10\n");
+        }
+        SimProcess sim(SimProgram(), {"--settings-file", folder.filePath("unit.txt").toStdString(),
+                                      "--reset-settings-on-commit", "--prepare-delay-ms", "0"});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+        p.messages.answers = {MessageAnswer::Ok, restore ? MessageAnswer::Yes : MessageAnswer::No};
+        p.main->BlowUpdateButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 120000);
+        QTRY_VERIFY(p.messages.shown.size() == 2);
+        QCOMPARE(p.messages.shown[1].caption, std::string("Обновление прошивки"));
+        QCOMPARE(
+            p.messages.shown[1].text,
+            std::string("Обновление изменило значений настроек: 1.\nВернуть прежние настройки?"));
+        QVERIFY(p.messages.shown[1].buttons == MessageButtons::YesNo);
+        QVERIFY2(p.Log().back().startsWith(lastLog), qPrintable(p.Log().back()));
+        QCOMPARE(QDir(p.history.path()).entryList(QDir::Files).size(), 1);
+        std::string unit;
+        QCOMPARE(p.main->ActiveDevice()->ReadSettings(&unit), kOk);
+        QCOMPARE(QString::fromStdString(unit), unitAfter);
+    }
+
+    // Closing during a transfer asks; No keeps it going, Yes stops it between two blocks.
+    void closeDuringAnUpdateAsks()
+    {
+        QTemporaryDir folder;
+        SimProcess sim(SimProgram(), {"--trace", folder.filePath("trace").toStdString(),
+                                      "--prepare-delay-ms", "0", "--delay", "192:20"});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+        p.messages.answers = {MessageAnswer::Ok, MessageAnswer::No, MessageAnswer::Yes};
+        p.main->BlowUpdateButtonClick();
+        QVERIFY(p.main->TransferActive());
+        QTRY_VERIFY(p.main->findChild<QProgressBar*>("SaveProgress")->value() >= 2);
+        p.main->close();
+        QVERIFY(p.main->isVisible());
+        QVERIFY(p.main->TransferActive());
+        QCOMPARE(p.messages.shown.back().text, std::string("Идёт обновление. Прервать его?"));
+        p.main->close();
+        QTRY_VERIFY(!p.main->isVisible());
+        QVERIFY(!p.main->TransferActive());
+        QCOMPARE(p.Log().back(), QString("Обновление отменено."));
+        sim.Stop();
+        const std::vector<std::uint16_t> codes =
+            Codes(ReceivedFrames(folder.filePath("trace").toStdString()));
+        QVERIFY(std::count(codes.begin(), codes.end(), 192) > 0);
+        QCOMPARE(std::count(codes.begin(), codes.end(), 190), 0);
+    }
+
+    // A key pressed while a request waits is not taken then (a transfer would run under it) but
+    // right after the wait, instead of waiting for the window system's next event.
+    void inputDuringAWaitIsTakenAfterIt()
+    {
+        PtyPair silent;
+        MemoryPortStore store(silent.SlavePath());
+        ListPortCatalog catalog;
+        ScaledClock clock(20);
+        ui::DeviceSlot slot;
+        slot.Replace(std::make_unique<TDevice>(store, catalog, clock));
+        QLineEdit edit;
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        QApplication::setActiveWindow(&edit);
+        edit.setFocus();
+        QString duringWait = "?";
+        QTimer::singleShot(20, &edit, [&] {
+            QTest::keyClick(edit.windowHandle(), Qt::Key_X);
+            duringWait = edit.text();
+        });
+        std::string text;
+        QCOMPARE(slot->ReadSettings(&text), kNoReply);
+        QCOMPARE(duringWait, QString());
+        QTRY_COMPARE(edit.text(), QString("x"));
     }
 
     // Last: from here on Qt's own texts are Russian in this program.

@@ -223,6 +223,74 @@ private slots:
         QVERIFY(e.Node("KickSens")->parent()->isExpanded());
     }
 
+    // "Записать в устройство" keeps the unit's settings in the history first; when they cannot
+    // be kept, nothing is written and the box says why.
+    void writeKeepsTheUnitSettingsFirst_data()
+    {
+        QTest::addColumn<QString>("history");  // under a temporary folder; "file/h" cannot be made
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<QString>("unitAfter");
+        QTest::addColumn<QString>("lastBox");
+        QTest::newRow("kept, then written") << "h" << 1 << "MicLevel=12\n"
+                                            << "Настройки записаны.";
+        QTest::newRow("not kept, not written") << "file/h" << 0 << "MicLevel=10\n"
+                                               << "file";
+    }
+    void writeKeepsTheUnitSettingsFirst()
+    {
+        QFETCH(QString, history);
+        QFETCH(int, entries);
+        QFETCH(QString, unitAfter);
+        QFETCH(QString, lastBox);
+        QTemporaryDir folder;
+        QFile(folder.filePath("file")).open(QIODevice::WriteOnly);
+        {
+            QFile unit(folder.filePath("unit.txt"));
+            QVERIFY(unit.open(QIODevice::WriteOnly));
+            unit.write("MicLevel=10\n");
+        }
+        SimProcess sim(SimProgram(),
+                       {"--settings-file", folder.filePath("unit.txt").toStdString()});
+        QVERIFY(sim.Started());
+        Editor e(sim.PtyPath());
+        e.edit->SetHistoryFolder(folder.filePath(history).toStdString());
+        e.Select("MicLevel");
+        e.Type("12");
+        e.edit->SendActionExecute();
+
+        const QStringList kept = QDir(folder.filePath(history)).entryList(QDir::Files);
+        QCOMPARE(kept.size(), entries);
+        if (entries == 1)
+            QVERIFY(FileBytes(QDir(folder.filePath(history)).filePath(kept[0]))
+                        .contains("MicLevel=10\r\n"));
+        std::string unit;
+        QCOMPARE(e.slot->ReadSettings(&unit), kOk);
+        QCOMPARE(QString::fromStdString(unit), unitAfter);
+        QVERIFY2(QString::fromStdString(e.messages.shown.back().text).contains(lastBox),
+                 e.messages.shown.back().text.c_str());
+        QCOMPARE(e.edit->IsChanged(), entries == 0);
+    }
+
+    // The branch that closes shifts the rows below it up under the pointer: the click still
+    // selects and opens the group it was pressed on.
+    void clickOnAGroupBelowTheOpenBranchSelectsIt()
+    {
+        Editor e;
+        QApplication::setActiveWindow(e.edit.get());
+        QVERIFY(QTest::qWaitForWindowActive(e.edit.get()));
+        e.Select("MicLevel");
+        QTreeWidgetItem* open = e.Node("MicLevel")->parent();
+        const int below = e.Tree()->indexOfTopLevelItem(open) + 1;
+        QVERIFY(below < e.Tree()->topLevelItemCount());
+        QTreeWidgetItem* next = e.Tree()->topLevelItem(below);
+        QTest::mouseClick(e.Tree()->viewport(), Qt::LeftButton, {},
+                          e.Tree()->visualItemRect(next).center());
+        QCOMPARE(e.Tree()->currentItem(), next);
+        QCOMPARE(e.Tree()->selectedItems(), QList<QTreeWidgetItem*>{next});
+        QVERIFY(next->isExpanded());
+        QTRY_VERIFY(!open->isExpanded());
+    }
+
     // Esc is the window's close: the typed value is stored or refused first.
     void escapeStoresTheTypedValueThenAsks_data()
     {

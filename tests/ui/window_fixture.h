@@ -52,6 +52,7 @@ inline void WhenVisible(QWidget* window, std::function<void()> act, int limitMs 
     {                                                                                              \
         QTemporaryDir config;                                                                      \
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());                                        \
+        qputenv("XDG_CACHE_HOME", (config.path() + "/cache").toUtf8());                            \
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                        \
             qputenv("QT_QPA_PLATFORM", "offscreen");                                               \
         QApplication app(argc, argv);                                                              \

@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,6 +18,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -130,9 +136,51 @@ TEST(VcomPort, OpenIsExclusiveAndIdempotent)
     EXPECT_TRUE(second.Open());
 }
 
-// An operation's hold keeps the port from every other opener across its reopens; a lock file
-// that names a dead process does not, one that names a live process does.
-TEST(VcomPort, HoldOutlivesCloseAndOnlyLiveHoldersBlock)
+// Another process that reports once it is ready and stays until the object goes.
+class Helper {
+public:
+    // `work` runs in the child; its result is what Ready() returns.
+    explicit Helper(const std::function<bool()>& work)
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const char ok = work() ? 1 : 0;
+            (void)!::write(fds[1], &ok, 1);
+            ::pause();
+            _exit(0);
+        }
+        ::close(fds[1]);
+        char ok = 0;
+        ready_ = ::read(fds[0], &ok, 1) == 1 && ok == 1;
+        ::close(fds[0]);
+    }
+    ~Helper()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool Ready() const { return ready_; }
+    pid_t Pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+void WritePid(const std::string& path, pid_t pid)
+{
+    std::ofstream(path) << std::string(10 - std::to_string(pid).size(), ' ') << pid << '\n';
+}
+
+// An operation's hold keeps the port from every other opener across its reopens, through the
+// device node's own lock even when the two never see the same lock file (users whose lock
+// folders differ).
+TEST(VcomPort, HoldOutlivesCloseAndReachesEveryLockFolder)
 {
     PtyPair pty;
     VCOM_Port first(pty.SlavePath());
@@ -141,25 +189,96 @@ TEST(VcomPort, HoldOutlivesCloseAndOnlyLiveHoldersBlock)
     ASSERT_TRUE(first.Open());
     first.Close();
     EXPECT_FALSE(second.Open());
+    EXPECT_EQ(second.Failure().kind, PortFailure::Kind::kHeld);
     EXPECT_FALSE(second.Probe());
     EXPECT_FALSE(second.Hold());
+    const std::string lockFile = InspectPortLock(pty.SlavePath()).path;
+    ASSERT_TRUE(std::filesystem::remove(lockFile));
+    EXPECT_FALSE(second.Open());
     first.Unhold();
     ASSERT_TRUE(second.Open());
+    EXPECT_FALSE(second.Failure());
     second.Close();
-
-    char* real = ::realpath(pty.SlavePath().c_str(), nullptr);  // /dev/pts/N
-    const std::string lockFile = "/run/lock/LCK..pts_" + std::string(real).substr(9);
-    std::free(real);
     EXPECT_FALSE(std::filesystem::exists(lockFile));  // a released lock leaves nothing behind
+}
+
+// The user's update against root's request: root passes every permission check, so only the
+// node's lock, held between the user's exchanges, keeps it out.
+TEST(VcomPort, AnotherUsersHoldKeepsRootOut)
+{
+    PtyPair pty;
+    ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0666), 0);
+    const std::string port = pty.SlavePath();
+    auto user = std::make_unique<Helper>([&port] {
+        static VCOM_Port held(port);
+        return ::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+               ::setresuid(65534, 65534, 65534) == 0 && held.Hold();
+    });
+    ASSERT_TRUE(user->Ready());
+    // As if the user's lock file had gone to a folder root does not look in.
+    std::filesystem::remove(InspectPortLock(port).path);
+    // Refused without so much as an open of the terminal: the other side sees every open and
+    // close (a unit's session, the simulator), and the user's transfer must not.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, port.c_str(), IN_OPEN | IN_CLOSE), 0);
+    VCOM_Port root(port);
+    EXPECT_FALSE(root.Open());
+    EXPECT_EQ(root.Failure().kind, PortFailure::Kind::kHeld);
+    EXPECT_EQ(root.Failure().holderPid, user->Pid());
+    char events[256];
+    EXPECT_LT(::read(watch, events, sizeof events), 0);
+    ::close(watch);
+    user.reset();
+    EXPECT_TRUE(root.Open());
+}
+
+// What is found at the lock file's path decides; a process named there counts only while it
+// has the port open, and nothing is ever created through a link.
+TEST(VcomPort, LockFileSituations)
+{
+    using Kind = PortFailure::Kind;
+    PtyPair pty;
+    const std::string port = pty.SlavePath();
+    const std::string lock = InspectPortLock(port).path;
+    const std::string target = lock + ".target";
     const pid_t dead = ::fork();
     if (dead == 0)
         _exit(0);
     ::waitpid(dead, nullptr, 0);
-    for (const auto& [pid, opens] : {std::pair{dead, true}, std::pair{::getppid(), false}}) {
-        std::ofstream(lockFile) << std::string(10 - std::to_string(pid).size(), ' ') << pid << '\n';
-        EXPECT_EQ(second.Open(), opens) << pid;
-        second.Close();
-        std::filesystem::remove(lockFile);
+    Helper opener([&port] { return ::open(port.c_str(), O_RDWR | O_NOCTTY) >= 0; });
+    ASSERT_TRUE(opener.Ready());
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        Kind kind;
+        pid_t holder;  // as the port and the doctor's look at the lock see it
+    };
+    const Case cases[] = {
+        {"DeadPid", [&] { WritePid(lock, dead); }, Kind::kNone, 0},
+        {"LiveUnrelatedPid", [&] { WritePid(lock, 1); }, Kind::kNone, 0},
+        {"LivePidWithPortOpen", [&] { WritePid(lock, opener.Pid()); }, Kind::kHeld, opener.Pid()},
+        {"Link", [&] { ASSERT_EQ(::symlink(target.c_str(), lock.c_str()), 0); },
+         Kind::kLockNotRegularFile, 0},
+        {"Folder", [&] { ASSERT_EQ(::mkdir(lock.c_str(), 0755), 0); }, Kind::kLockNotRegularFile,
+         0},
+        {"Fifo", [&] { ASSERT_EQ(::mkfifo(lock.c_str(), 0644), 0); }, Kind::kLockNotRegularFile, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        const PortLockView view = InspectPortLock(port);
+        EXPECT_EQ(view.notRegularFile, c.kind == Kind::kLockNotRegularFile);
+        EXPECT_EQ(view.pid, c.holder);
+        VCOM_Port vcom(port);
+        EXPECT_EQ(vcom.Open(), c.kind == Kind::kNone);
+        EXPECT_EQ(vcom.Failure().kind, c.kind);
+        EXPECT_EQ(vcom.Failure().holderPid, c.holder);
+        if (c.kind == Kind::kLockNotRegularFile) {
+            EXPECT_EQ(vcom.Failure().lockPath, lock);
+        }
+        vcom.Close();
+        EXPECT_FALSE(std::filesystem::exists(target));
+        std::filesystem::remove(lock);
     }
 }
 

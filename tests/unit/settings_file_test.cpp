@@ -138,6 +138,45 @@ TEST_F(SettingsFile, RefusedReadsTable)
     }
 }
 
+// What editors save: Windows-1251 as before, UTF-8 with or without its mark converted, and a
+// character Windows-1251 has no place for refused with its line, the list left as it was.
+TEST_F(SettingsFile, EncodingsTable)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string balans;  // the value read, in Windows-1251; the old one when refused
+        std::size_t line;    // of a refusal, 0 for a read
+        std::string character;
+    } cases[] = {
+        {"cp1251", "Balans=*100#\xC1\r\n", "*100#\xC1", 0, ""},
+        {"cp1251 that is no UTF-8", "Balans=\xCF\xC8\xCD\r\n", "\xCF\xC8\xCD", 0, ""},
+        {"utf-8", "Balans=*100#\xD0\x91\r\n", "*100#\xC1", 0, ""},
+        {"utf-8 with mark", mark + "Balans=\xE2\x84\x96\xD1\x91\n", "\xB9\xB8", 0, ""},
+        {"ascii with mark", mark + "Balans=*100#\r\n", "*100#", 0, ""},
+        {"not in cp1251", "MicLevel=1\r\n\r\nBalans=\xCE\xA9\r\n", "old", 3,
+         "\"\xCE\xA9\" (U+03A9)"},
+        {"mark before cp1251", mark + "MicLevel=1\rBalans=\xC1\r", "old", 2, "0xC1"},
+    };
+    for (const Case& c : cases) {
+        Put(dir_ / "in.txt", c.bytes);
+        ParameterList list;
+        list.ReadText("Balans=old");
+        const SettingsFileResult result = ReadSettingsFile(dir_ / "in.txt", list);
+        EXPECT_EQ(result.Ok(), c.line == 0) << c.name;
+        EXPECT_EQ(result.line, c.line) << c.name;
+        EXPECT_EQ(result.character, c.character) << c.name;
+        EXPECT_EQ(list.parameters[list.IndexOfKey("Balans")].value, c.balans) << c.name;
+        if (c.line != 0) {
+            EXPECT_NE(DescribeSettingsFileResult(result, "in.txt")
+                          .find(", строка " + std::to_string(c.line)),
+                      std::string::npos)
+                << c.name;
+        }
+    }
+}
+
 // Lines that name no parameter are skipped and listed (the first ten), blank ones are not.
 TEST(SettingsText, SkippedLinesTable)
 {

@@ -1,5 +1,5 @@
-// The settings history on a real folder: entry names, the order of a listing, and no second
-// entry for settings the unit's newest entry already holds.
+// The settings history on a real folder: entry names, the order of a listing whatever the clock
+// did, and no second entry for settings the unit's newest entry already holds.
 
 #include "parameters/settings_history.h"
 #include "support/temp_dir.h"
@@ -21,16 +21,21 @@ std::vector<std::string> Names(const std::vector<HistoryEntry>& entries)
     return names;
 }
 
+std::string Stamp(std::time_t when)
+{
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", std::localtime(&when));
+    return stamp;
+}
+
+// "Newest" is the entry stored last, whatever the clock said when each was stored.
 TEST(SettingsHistory, NamesOrderAndRepeats)
 {
     test::TempDir folder;
-    const std::time_t noon = 1'765'195'200;  // any fixed moment; names use local time
+    const std::time_t noon = 1'765'195'200;    // any fixed moment; names use local time
+    const std::time_t future = 3'976'000'000;  // in 2096: a clock set far ahead
+    const std::string at = Stamp(noon), back = Stamp(noon - 3600), ahead = Stamp(future);
     ParameterList list;
-    list.ReadText("MicLevel=10");
-    std::tm local = *std::localtime(&noon);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
-    const std::string at(stamp);
 
     struct Step {
         std::string serial;
@@ -39,12 +44,13 @@ TEST(SettingsHistory, NamesOrderAndRepeats)
         std::string name;  // of the entry that holds the values afterwards
         bool written;
     } steps[] = {
-        {"16001234", "MicLevel=10", noon, at + "_16001234.txt", true},
-        {"16001234", "MicLevel=10", noon + 5, at + "_16001234.txt", false},  // the same: kept once
-        {"16001234", "MicLevel=11", noon, at + "_16001234_2.txt", true},  // same second, new values
-        {"16001234", "MicLevel=10", noon, at + "_16001234_3.txt", true},  // back again: a new entry
-        {"-1", "MicLevel=10", noon, at + "_-1.txt", true},                // another unit's first
-        {kUnknownUnit, "", noon, at + "_unknown.txt", true},
+        {"16001234", "MicLevel=10", noon, at + "_16001234_n1.txt", true},
+        {"16001234", "MicLevel=10", noon + 5, at + "_16001234_n1.txt", false},  // the same: once
+        {"16001234", "MicLevel=11", future, ahead + "_16001234_n2.txt", true},
+        {"16001234", "MicLevel=12", noon - 3600, back + "_16001234_n3.txt", true},  // clock back
+        {"16001234", "MicLevel=10", noon, at + "_16001234_n4.txt", true},  // earlier values again
+        {"-1", "MicLevel=10", noon, at + "_-1_n5.txt", true},              // another unit's first
+        {kUnknownUnit, "", noon, at + "_unknown_n6.txt", true},
     };
     for (const Step& step : steps) {
         list.ReadText(step.values);
@@ -54,19 +60,47 @@ TEST(SettingsHistory, NamesOrderAndRepeats)
         EXPECT_EQ(stored.path.filename().string(), step.name);
         EXPECT_EQ(stored.written, step.written) << step.name;
     }
-    // Files of other names are no entries.
-    for (const std::string& other :
-         {std::string("notes.txt"), at + "_abc.txt", at + "_16001234_1.txt", at + ".txt"})
-        std::ofstream(folder / ("history/" + other)) << "MicLevel=1\r\n";
+    // Unnumbered names (stored before the order was kept) come after every numbered one; names
+    // of another form, or whose time is no real date and time, are no entries.
+    for (const char* other :
+         {"2096-01-01_00-00-00_16001234.txt", "2096-01-01_00-00-00_16001234_2.txt",
+          "2096-13-45_99-99-99_16001234.txt", "2023-02-29_12-00-00_16001234.txt",
+          "2024-02-29_24-00-00_16001234.txt", "notes.txt", "2024-02-29_12-00-00_abc.txt",
+          "2024-02-29_12-00-00_16001234_1.txt", "2024-02-29_12-00-00_16001234_n0.txt",
+          "2024-02-29_12-00-00_16001234_n+7.txt", "2024-02-29_12-00-00.txt"})
+        std::ofstream(folder / (std::string("history/") + other)) << "MicLevel=1\r\n";
 
     EXPECT_EQ(Names(ListHistory(folder / "history", "16001234")),
-              (std::vector<std::string>{at + "_16001234_3.txt", at + "_16001234_2.txt",
-                                        at + "_16001234.txt"}));
+              (std::vector<std::string>{at + "_16001234_n4.txt", back + "_16001234_n3.txt",
+                                        ahead + "_16001234_n2.txt", at + "_16001234_n1.txt",
+                                        "2096-01-01_00-00-00_16001234_2.txt",
+                                        "2096-01-01_00-00-00_16001234.txt"}));
     const std::vector<HistoryEntry> all = ListHistory(folder / "history");
-    EXPECT_EQ(all.size(), 5u);
+    EXPECT_EQ(all.size(), 8u);
     EXPECT_EQ(all.front().time,
               std::string(at).replace(10, 1, " ").replace(13, 1, ":").replace(16, 1, ":"));
-    EXPECT_TRUE(ListHistory(folder / "missing").empty());
+    int error = -1;
+    EXPECT_TRUE(ListHistory(folder / "missing", "", &error).empty());
+    EXPECT_EQ(error, 0);
+}
+
+// A file where the history folder should be is named when a store or a listing fails on it.
+TEST(SettingsHistory, FolderThatIsAFile)
+{
+    test::TempDir folder;
+    const std::string file = folder / "history";
+    std::ofstream(file) << "x";
+    ParameterList list;
+    list.ReadText("MicLevel=10");
+    const StoredEntry stored = StoreHistoryEntry(file, "1", list);
+    EXPECT_FALSE(stored.result.Ok());
+    EXPECT_EQ(DescribeSettingsFileResult(stored.result, stored.path),
+              "Не удалось записать файл настроек " + file + " (часть пути не является папкой)");
+    int error = 0;
+    EXPECT_TRUE(ListHistory(file, "", &error).empty());
+    EXPECT_EQ(DescribeHistoryFolderFailure(file, error),
+              "Не удалось открыть папку истории настроек " + file +
+                  " (часть пути не является папкой)");
 }
 
 }  // namespace

@@ -29,6 +29,10 @@ TEST(SimOptions, RefusedCommandLines)
         {"--version", "0123456789abcdef"},  // 16 bytes: no room for the zero
         {"--type", std::string(48, 't')},
         {"--diag-interval-ms", "5"},
+        {"--baud", "299"},
+        {"--baud", "4000001"},
+        {"--baud", "96OO"},
+        {"--diag-flood", "1e6"},
     };
     for (const auto& args : cases) {
         EXPECT_FALSE(ParseOptions(args).error.empty())
@@ -52,7 +56,10 @@ TEST(SimOptions, AcceptedValues)
                        "5",
                        "--reject-commit",
                        "--prepare-delay-ms",
-                       "0"};
+                       "0",
+                       "--diag-flood",
+                       "1000000",
+                       "--baud=9600"};
     const ParseResult r = ParseOptions(args);
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.seed.id, 4294967295u);
@@ -63,19 +70,37 @@ TEST(SimOptions, AcceptedValues)
     EXPECT_EQ(r.options.hangupAfter, 5u);
     EXPECT_TRUE(r.options.faults.rejectCommit);
     EXPECT_EQ(r.options.prepareDelay, std::chrono::milliseconds(0));
+    EXPECT_EQ(r.options.baud, 9600u);
+    EXPECT_EQ(r.options.diagnosticFlood, 1'000'000u);
 }
 
 TEST(SimOptions, HelpNamesEveryOption)
 {
     const std::string usage = Usage("k64-sim");
-    for (const char* name :
-         {"--link", "--state", "--trace", "--help", "--id", "--type", "--version", "--build-date",
-          "--settings-file", "--prepare-delay-ms", "--diag-interval-ms", "--no-reply",
-          "--wrong-reply", "--malformed-reply", "--delay", "--drop-ack", "--reject-commit",
-          "--hangup-after"}) {
+    for (const char* name : {"--link",
+                             "--state",
+                             "--trace",
+                             "--help",
+                             "--id",
+                             "--type",
+                             "--version",
+                             "--build-date",
+                             "--settings-file",
+                             "--prepare-delay-ms",
+                             "--diag-interval-ms",
+                             "--diag-flood",
+                             "--no-reply",
+                             "--wrong-reply",
+                             "--malformed-reply",
+                             "--delay",
+                             "--drop-ack",
+                             "--reject-commit",
+                             "--hangup-after",
+                             "--baud"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
-        EXPECT_TRUE(ParseOptions(Args{"--help"}).options.help);
     }
+    for (const char* help : {"--help", "-h"})
+        EXPECT_TRUE(ParseOptions(Args{help}).options.help) << help;
 }
 
 // Last and without a value, --version asks for the program's version; with one it is the unit's.

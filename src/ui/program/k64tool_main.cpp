@@ -10,6 +10,7 @@
 #include "ui/Parametrsedit.h"
 #include "ui/screenshot.h"
 #include "ui/settings_dialogs.h"
+#include "ui/stop_signals.h"
 #include "ui/widget_messages.h"
 
 #include <QApplication>
@@ -51,8 +52,23 @@ private:
     bool done_ = false;
 };
 
+// --yes (for the end-to-end tests and the benchmark): every box is answered with its first
+// button and written to standard error, as k64ctl --yes does.
+class AnsweringMessages final : public k64::MessageInterface {
+public:
+    k64::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                   k64::MessageButtons buttons) override
+    {
+        const bool okFirst = buttons != k64::MessageButtons::YesNo;
+        std::fprintf(stderr, "%s: %s -> %s\n", caption.c_str(), text.c_str(),
+                     okFirst ? "ОК" : "Да");
+        std::fflush(stderr);
+        return okFirst ? k64::MessageAnswer::Ok : k64::MessageAnswer::Yes;
+    }
+};
+
 // --help and --version answer before the application starts, so that they work without a
-// display (the manual page is made from them at build time).
+// display.
 std::optional<std::string> TerminalAnswer(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i) {
@@ -103,6 +119,13 @@ int main(int argc, char* argv[])
     const bool quitAfterPaint = arguments.contains("--quit-after-paint");
     const bool reportPaint = quitAfterPaint || arguments.contains("--report-paint");
     const bool showDiagnostic = arguments.contains("--show-diagnostic");
+    // --start-update firmware|sound presses that update button once the window is shown.
+    QString startUpdate;
+    if (const qsizetype at = arguments.indexOf("--start-update");
+        at >= 0 && at + 1 < arguments.size())
+        startUpdate = arguments[at + 1];
+    AnsweringMessages answering;
+    const bool answerYes = arguments.contains("--yes");
 
     // The serial port's own failures belong to no window.
     k64::ui::WidgetMessages ownerless;
@@ -116,6 +139,12 @@ int main(int argc, char* argv[])
     k64::ui::TParametersEditForm ParametersEditForm(MainForm.ActiveDevice(), &MainForm);
     k64::ui::TDiagnosticForm DiagnosticForm(MainForm.ActiveDevice(), &MainForm);
     MainForm.SetForms(&ParametersEditForm, &DiagnosticForm);
+    if (answerYes) {
+        MainForm.SetMessageReceiver(&answering);
+        ParametersEditForm.SetMessageReceiver(&answering);
+    }
+    // A logout or shutdown stops a running transfer at a block boundary instead of cutting it.
+    k64::ui::StopSignals stopSignals([&MainForm] { MainForm.StopTransferThenQuit(); });
 
     int status = 0;
     if (!screenshotDirectory.isEmpty()) {
@@ -128,6 +157,10 @@ int main(int argc, char* argv[])
         MainForm.show();
         if (showDiagnostic)
             QTimer::singleShot(0, &MainForm, [&MainForm] { MainForm.Memo1DblClick(); });
+        if (startUpdate == "firmware")
+            QTimer::singleShot(0, &MainForm, [&MainForm] { MainForm.BlowUpdateButtonClick(); });
+        else if (startUpdate == "sound")
+            QTimer::singleShot(0, &MainForm, [&MainForm] { MainForm.WaveUpdateButtonClick(); });
         status = QApplication::exec();
     }
     k64::SetOwnerlessMessages(nullptr);

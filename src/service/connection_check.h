@@ -1,7 +1,10 @@
 #pragma once
-// k64ctl doctor: why the unit cannot be reached. The checks are a pure function of facts
-// gathered beforehand, so every combination can be tried without the machine being in it.
+// The connection check (k64ctl doctor, and "Проверка подключения" in the window): why the unit
+// cannot be reached. The checks are a pure function of facts gathered beforehand, so every
+// combination can be tried without the machine being in it; gathering them is the platform's.
 
+#include "device/device.h"
+#include "device/port_lock.h"
 #include "platform/port_access.h"
 #include "platform/usb_details.h"
 
@@ -12,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace k64::cli {
+namespace k64::service {
 
 struct UnitAnswer {
     int idResult = 0;  // the device object's result of the id request
@@ -28,7 +31,8 @@ struct DoctorFacts {
     std::optional<UsbDetails> usb;
     std::vector<std::pair<std::string, UsbDetails>> usbPorts;  // the USB serial devices present
     UserGroups user;
-    std::vector<ProcessInfo> holders;  // other processes with the port open or locked
+    std::vector<ProcessInfo> holders;  // other processes seen with the port open
+    quon::io::PortLockView lock;
     std::vector<ProcessInfo> running;  // ModemManager and brltty, when they run
     std::map<std::string, std::string> udev;
     UnitAnswer unit;
@@ -48,4 +52,19 @@ std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts);
 // Both requests answered.
 bool UnitAnswered(const UnitAnswer& unit);
 
-}  // namespace k64::cli
+// The checks as printed: a mark and the finding, each line of its fix indented below it.
+std::vector<std::string> ReportLines(const std::vector<CheckResult>& results);
+
+// 0 when all is well and the unit answered, 1 when any check found a problem.
+int ReportExitCode(const std::vector<CheckResult>& results);
+
+struct ConnectionReport {
+    std::vector<std::string> lines;
+    int exitCode = 1;
+};
+
+// Gathers the facts from the system and the unit behind `device`, then runs the checks. The
+// unit is asked last: its requests open the port.
+ConnectionReport CheckConnection(TDevice& device);
+
+}  // namespace k64::service

@@ -1,13 +1,14 @@
-#include "port_hold.h"
+#include "device/port_hold.h"
 
-namespace k64::service {
+namespace k64 {
 
 PortHold::PortHold(DeviceInterface& device) : device_(device), held_(device.HoldPort()) {}
 
-PortHold::~PortHold()
+void PortHold::Release()
 {
     if (held_)
         device_.ReleasePort();
+    held_ = false;
 }
 
-}  // namespace k64::service
+}  // namespace k64

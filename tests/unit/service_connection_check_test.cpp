@@ -1,8 +1,6 @@
-// The checks of k64ctl doctor on injected facts: one healthy machine, changed one fact at a time.
+// The connection checks on injected facts: one healthy machine, changed one fact at a time.
 
-#include "doctor.h"
-
-#include "device/device.h"
+#include "service/connection_check.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace k64::cli {
+namespace k64::service {
 namespace {
 
 constexpr unsigned kDialout = 20;
@@ -62,6 +60,13 @@ TEST_P(DoctorChecks, ReportEachFindingWithItsFix)
         EXPECT_EQ(r.status == CheckStatus::kProblem, !r.fix.empty()) << r.found;
     }
     EXPECT_EQ(statuses, c.statuses);
+    // A lock file's word alone never gets a process killed.
+    if (facts.lock.pid != 0 && !facts.lock.seenOpen) {
+        for (const CheckResult& r : results)
+            EXPECT_EQ(r.fix.find("kill " + std::to_string(facts.lock.pid)), std::string::npos);
+    }
+    // Whatever the doctor prints as a problem, its exit code admits.
+    EXPECT_EQ(ReportExitCode(results), statuses.find('!') == std::string::npos ? 0 : 1);
     const CheckResult& r = results[static_cast<std::size_t>(c.check)];
     EXPECT_NE((r.found + "\n" + r.fix).find(c.says), std::string::npos) << r.found << "\n" << r.fix;
 }
@@ -170,6 +175,25 @@ INSTANTIATE_TEST_SUITE_P(
                        f.holders = {{4242, "mini\x1b[2Jcom"}};
                    },
                    "++!++", 2, "mini\\x1B[2Jcom или завершите процесс: kill 4242"},
+        DoctorCase{"LockFileNotAFile",
+                   [](DoctorFacts& f) {
+                       f.lock = {"/run/lock/LCK..ttyACM0", true, 0, "", false};
+                       NoAccess(f);
+                   },
+                   "++!+!", 2,
+                   "Файл блокировки /run/lock/LCK..ttyACM0 не является обычным файлом."},
+        DoctorCase{"LockNamesUnseenProcess",
+                   [](DoctorFacts& f) {
+                       f.lock = {"/run/lock/LCK..ttyACM0", false, 1, "systemd", false};
+                       NoAccess(f);
+                   },
+                   "++!+!", 2, "удалите файл: sudo rm '/run/lock/LCK..ttyACM0'"},
+        DoctorCase{"LockHolderBetweenExchanges",
+                   [](DoctorFacts& f) {
+                       f.lock = {"/run/lock/LCK..ttyACM0", false, 4242, "k64ctl", true};
+                       NoAccess(f);
+                   },
+                   "++!+!", 2, "процесс 4242 (k64ctl)"},
         DoctorCase{"BrlttyHolds",
                    [](DoctorFacts& f) {
                        f.holders = {{700, "brltty"}};
@@ -185,4 +209,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DoctorCase>& info) { return info.param.name; });
 
 }  // namespace
-}  // namespace k64::cli
+}  // namespace k64::service

@@ -1,12 +1,12 @@
-#include "doctor.h"
+#include "connection_check.h"
 
-#include "device/device.h"
-#include "display.h"
+#include "port_failure_text.h"
+#include "shown_text.h"
 
 #include <algorithm>
 #include <chrono>
 
-namespace k64::cli {
+namespace k64::service {
 namespace {
 
 constexpr const char* kModemManager = "ModemManager";
@@ -38,17 +38,6 @@ std::string UsbText(const UsbDetails& usb)
             text += " " + EscapedName(*part);
     if (!usb.serial.empty())
         text += ", серийный " + EscapedName(usb.serial);
-    return text;
-}
-
-std::string ModeText(unsigned mode)
-{
-    std::string text;
-    for (int shift = 6; shift >= 0; shift -= 3) {
-        text += (mode >> shift) & 4 ? 'r' : '-';
-        text += (mode >> shift) & 2 ? 'w' : '-';
-        text += (mode >> shift) & 1 ? 'x' : '-';
-    }
     return text;
 }
 
@@ -153,6 +142,7 @@ CheckResult CheckAccess(const DoctorFacts& facts)
                 "\nзатем выйдите из системы и войдите снова: группы сеанса задаются при входе."};
 }
 
+// Only a process seen with the port open is ever named for killing.
 std::string HolderFix(const ProcessInfo& holder, const DoctorFacts& facts)
 {
     if (holder.name == kModemManager)
@@ -166,9 +156,41 @@ std::string HolderFix(const ProcessInfo& holder, const DoctorFacts& facts)
            std::to_string(holder.pid);
 }
 
+// A lock file that keeps everybody off the port, or names a process whose descriptors cannot
+// be seen from here; empty when the lock file is in order.
+std::optional<CheckResult> CheckLockFile(const DoctorFacts& facts)
+{
+    const quon::io::PortLockView& lock = facts.lock;
+    const std::string path = EscapedName(lock.path);
+    if (lock.notRegularFile)
+        return CheckResult{CheckStatus::kProblem,
+                           "Файл блокировки " + path + " не является обычным файлом.",
+                           "Никакая программа не может занять порт, пока он там. Проверьте, "
+                           "что это, и удалите: sudo rm -r '" +
+                               path + "'"};
+    if (lock.pid == 0 || lock.seenOpen)
+        return std::nullopt;
+    const std::string& name = lock.processName;
+    return CheckResult{
+        CheckStatus::kProblem,
+        "Файл блокировки " + path + " называет процесс " + std::to_string(lock.pid) +
+            (name.empty() ? "" : " (" + EscapedName(name) + ")") +
+            ", но открыт ли им порт, отсюда не видно.",
+        "Если этот процесс не работает с портом, файл остался от прежней программы; проверьте "
+        "от root (sudo k64ctl doctor) или удалите файл: sudo rm '" +
+            path + "'"};
+}
+
 CheckResult CheckHolders(const DoctorFacts& facts)
 {
-    if (facts.holders.empty()) {
+    if (std::optional<CheckResult> lock = CheckLockFile(facts))
+        return *std::move(lock);
+    std::vector<ProcessInfo> holders = facts.holders;
+    // Between two exchanges a holder has the port only through its lock.
+    const ProcessInfo locker{facts.lock.pid, facts.lock.processName};
+    if (facts.lock.seenOpen && std::find(holders.begin(), holders.end(), locker) == holders.end())
+        holders.push_back(locker);
+    if (holders.empty()) {
         return {CheckStatus::kOk,
                 std::string("Порт никем не занят") +
                     (facts.user.userId != 0 ? " (процессы других пользователей без root не видны)."
@@ -177,8 +199,8 @@ CheckResult CheckHolders(const DoctorFacts& facts)
     }
     std::string found = "Порт занят:";
     std::string fix;
-    for (const ProcessInfo& holder : facts.holders) {
-        found += (&holder == &facts.holders.front() ? " процесс " : ", процесс ") +
+    for (const ProcessInfo& holder : holders) {
+        found += (&holder == &holders.front() ? " процесс " : ", процесс ") +
                  std::to_string(holder.pid) + " (" + EscapedName(holder.name) + ")";
         fix += (fix.empty() ? "" : "\n") + HolderFix(holder, facts);
     }
@@ -258,6 +280,41 @@ bool UnitAnswered(const UnitAnswer& unit)
     return Succeeded(unit.idResult) && Succeeded(unit.versionResult);
 }
 
+namespace {
+const char* Mark(CheckStatus status)
+{
+    switch (status) {
+    case CheckStatus::kOk: return "[ок] ";
+    case CheckStatus::kProblem: return "[!!] ";
+    case CheckStatus::kSkipped: break;
+    }
+    return "[--] ";
+}
+}  // namespace
+
+std::vector<std::string> ReportLines(const std::vector<CheckResult>& results)
+{
+    std::vector<std::string> lines;
+    for (const CheckResult& check : results) {
+        lines.push_back(Mark(check.status) + check.found);
+        for (std::size_t start = 0; start < check.fix.size();) {
+            const std::size_t end = std::min(check.fix.find('\n', start), check.fix.size());
+            lines.push_back("     " + check.fix.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    return lines;
+}
+
+int ReportExitCode(const std::vector<CheckResult>& results)
+{
+    // The unit check is a problem whenever the unit did not answer.
+    return std::any_of(results.begin(), results.end(),
+                       [](const CheckResult& r) { return r.status == CheckStatus::kProblem; })
+               ? 1
+               : 0;
+}
+
 std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts)
 {
     std::vector<CheckResult> results{CheckNode(facts)};
@@ -277,4 +334,4 @@ std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts)
     return results;
 }
 
-}  // namespace k64::cli
+}  // namespace k64::service

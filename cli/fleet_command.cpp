@@ -1,0 +1,363 @@
+#include "fleet_command.h"
+
+#include "display.h"
+#include "json_output.h"
+#include "session.h"
+#include "stop_signal.h"
+#include "terminal.h"
+#include "common/shared_texts.h"
+#include "parameters/settings_history.h"
+#include "platform/port_catalog.h"
+#include "service/fleet.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace k64::cli {
+namespace {
+
+// Redrawing the live lines more often than this only costs CPU; nobody reads faster.
+constexpr std::chrono::milliseconds kRedrawInterval{100};
+// A unit's collected output is shown whole; beyond this it is cut, so a unit that talks without
+// end cannot fill the memory.
+constexpr long kMaxUnitOutput = 4 * 1024 * 1024;
+// A unit that a stop kept from beginning.
+constexpr const char* kNotBegun = "не начат";
+
+struct Unit final : service::UnitResult, UnitStatus {
+    Unit(std::string onPort, std::string itsSerial)
+    {
+        port = std::move(onPort);
+        serial = std::move(itsSerial);
+    }
+    std::string stage = "ждёт";
+    int done = 0;
+    int total = 0;
+    std::mutex* mutex = nullptr;
+
+    void Stage(const std::string& text) override
+    {
+        const std::lock_guard lock(*mutex);
+        stage = text;
+    }
+    void Progress(int blocks, int of) override
+    {
+        const std::lock_guard lock(*mutex);
+        done = blocks;
+        total = of;
+    }
+};
+
+// `text` and spaces up to `width` columns (UTF-8 continuation bytes take none), and a gap.
+std::string Cell(const std::string& text, std::size_t width)
+{
+    std::size_t columns = 0;
+    for (const char c : text)
+        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return text + std::string(columns < width ? width - columns : 0, ' ') + ' ';
+}
+
+// A live line that wraps would move every line under it, and erasing them would miss a row.
+std::string Fit(const std::string& line)
+{
+    constexpr std::size_t kColumns = 79;
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80 && ++columns > kColumns)
+            return line.substr(0, i);
+    }
+    return line;
+}
+
+// The live lines on a terminal and the whole outputs of finished units, never interleaved.
+class FleetScreen {
+public:
+    FleetScreen(std::vector<Unit>& units, bool live) : units_(units), live_(live)
+    {
+        for (Unit& unit : units_)
+            unit.mutex = &mutex_;
+        if (live_)
+            painter_ = std::thread([this] { Paint(); });
+    }
+    ~FleetScreen()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            over_ = true;
+        }
+        wake_.notify_all();
+        if (painter_.joinable())
+            painter_.join();
+        // The lines as the units ended, whatever the painter saw last.
+        const std::lock_guard lock(mutex_);
+        Erase();
+        Draw();
+    }
+    std::mutex& Mutex() { return mutex_; }
+
+    // The whole output of a unit that finished, above the live lines.
+    void Show(const std::string& text)
+    {
+        const std::lock_guard lock(mutex_);
+        Erase();
+        std::fwrite(text.data(), 1, text.size(), TextStream());
+        std::fflush(TextStream());
+        Draw();
+    }
+
+private:
+    void Paint()
+    {
+        std::unique_lock lock(mutex_);
+        while (!over_) {
+            // Lines that did not change are not drawn again.
+            if (Render() != shown_) {
+                Erase();
+                Draw();
+            }
+            wake_.wait_for(lock, kRedrawInterval);
+        }
+    }
+    void Erase()
+    {
+        if (drawn_ == 0)
+            return;
+        std::fprintf(stderr, "\033[%zuA\r\033[J", drawn_);
+        drawn_ = 0;
+    }
+    // One line per unit: port, serial, stage, progress.
+    std::string Render() const
+    {
+        std::size_t portWidth = 0;
+        for (const Unit& unit : units_)
+            portWidth = std::max(portWidth, EscapedName(unit.port).size());
+        std::string lines;
+        for (const Unit& unit : units_) {
+            std::string progress;
+            if (unit.total > 0)
+                progress = "  " + std::to_string(unit.done * 100 / unit.total) + "%";
+            const std::string stage =
+                unit.finished ? (unit.ok ? "готово" : "ошибка: " + unit.error) : unit.stage;
+            lines += Fit(Cell(EscapedName(unit.port), portWidth) + Cell(unit.serial, 11) + stage +
+                         progress) +
+                     "\033[K\n";
+        }
+        return lines;
+    }
+    void Draw()
+    {
+        if (!live_ || drawn_ != 0)
+            return;
+        shown_ = Render();
+        std::fputs(shown_.c_str(), stderr);
+        std::fflush(stderr);
+        drawn_ = units_.size();
+    }
+
+    std::vector<Unit>& units_;
+    bool live_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool over_ = false;
+    std::size_t drawn_ = 0;
+    std::string shown_;
+    std::thread painter_;
+};
+
+// A temporary file that collects one unit's output.
+class UnitFile {
+public:
+    UnitFile() : file_(std::tmpfile()) {}
+    ~UnitFile()
+    {
+        if (file_ != nullptr)
+            std::fclose(file_);
+    }
+    UnitFile(const UnitFile&) = delete;
+    UnitFile& operator=(const UnitFile&) = delete;
+    std::FILE* Get() const { return file_; }
+    std::string Text() const
+    {
+        if (file_ == nullptr)
+            return {};
+        std::fflush(file_);
+        const long size = std::ftell(file_);
+        std::string text(static_cast<std::size_t>(std::clamp(size, 0L, kMaxUnitOutput)), '\0');
+        std::rewind(file_);
+        text.resize(std::fread(text.data(), 1, text.size(), file_));
+        return text;
+    }
+
+private:
+    std::FILE* file_;
+};
+
+// The ports to work on: those named, or every port whose unit answers (all asked at once).
+std::vector<Unit> FindUnits(const CommandLine& line)
+{
+    std::vector<Unit> units;
+    if (!line.all) {
+        for (const std::string& port : line.ports)
+            units.emplace_back(port, "");
+        return units;
+    }
+    // What `ports` lists: on Windows the ports that exist, not every number find would try.
+    const std::vector<std::string> candidates = PresentPorts();
+    const auto ids = service::ProbeUnits(candidates);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (ids[i])
+            units.emplace_back(candidates[i], UnitSerial(*ids[i]));
+    }
+    return units;
+}
+
+bool AsksQuestions(const std::string& command)
+{
+    return command == "update-firmware" || command == "update-sound";
+}
+
+// The questions of the command, once for all units: kExitSuccess to go ahead, kExitFailure when
+// the answer is no, kExitUsage when nobody can give one.
+int Confirm(const CommandLine& line, const std::vector<Unit>& units, TerminalMessages& messages)
+{
+    if (line.yes || !AsksQuestions(line.command))
+        return kExitSuccess;
+    if (!TerminalMessages::StandardStreamsAreTerminal()) {
+        std::fprintf(stderr,
+                     "k64ctl: %s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
+                     line.command.c_str());
+        return kExitUsage;
+    }
+    std::string ports;
+    for (const Unit& unit : units)
+        ports += (ports.empty() ? "" : ", ") + EscapedName(unit.port);
+    const std::string what =
+        line.command == "update-firmware" ? "Обновить прошивку" : "Заменить звуковые данные";
+    return ShowMessage(&messages,
+                       what + " на устройствах: " + std::to_string(units.size()) + " (" + ports +
+                           ")? Вопросы каждого устройства получат ответ «да».",
+                       texts::kAttention, MessageButtons::YesNo) == MessageAnswer::Yes
+               ? kExitSuccess
+               : kExitFailure;
+}
+
+// The line of one unit: its port, its own files, the questions already answered.
+CommandLine UnitLine(const CommandLine& line, const Unit& unit)
+{
+    CommandLine one = line;
+    one.ports.clear();
+    one.all = false;
+    one.port = unit.port;
+    one.yes = true;
+    // Back to command-line text (UTF-8), as the command reads its file names.
+    const auto file = [&](const std::string& folder, const char* extension) {
+        const std::u8string name =
+            (PathFromArgument(folder) / (unit.serial + extension)).u8string();
+        return std::string(name.begin(), name.end());
+    };
+    if (line.outputDir)
+        one.output = file(*line.outputDir, ".txt");
+    if (line.csvDir)
+        one.csv = file(*line.csvDir, ".csv");
+    return one;
+}
+
+// The command on one unit whose serial number is known: its output collected and shown whole,
+// its progress on its live line.
+std::optional<std::string> RunUnit(const CommandLine& line, CommandHandler handler, Unit& unit,
+                                   FleetScreen& screen)
+{
+    UnitFile output;
+    int result = kExitFailure;
+    {
+        const ScopedUnitOutput redirect(output.Get() != nullptr ? output.Get() : stderr);
+        const ScopedUnitStatus status(&unit);
+        TerminalMessages messages(ErrorStream(), ErrorStream(), stdin, false);
+        NoteError({});
+        unit.Stage(line.command);
+        result = handler(UnitLine(line, unit), messages);
+    }
+    if (const std::string text = output.Text(); !text.empty())
+        screen.Show("== " + EscapedName(unit.port) + " " + unit.serial + "\n" + text);
+    if (result == kExitSuccess)
+        return std::nullopt;
+    // The last box the unit showed says best what went wrong; else its last log line.
+    std::string error = LastError();
+    if (error.empty()) {
+        const std::lock_guard lock(screen.Mutex());
+        error = stopRequested != 0 ? "прервано" : unit.stage;
+    }
+    return error;
+}
+
+void PrintSummary(const std::vector<Unit>& units)
+{
+    std::size_t portWidth = 4;
+    for (const Unit& unit : units)
+        portWidth = std::max(portWidth, EscapedName(unit.port).size());
+    std::string table = Cell("ПОРТ", portWidth) + Cell("НОМЕР", 11) + Cell("ИТОГ", 8) + "СЕКУНД\n";
+    for (const Unit& unit : units) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", unit.seconds);
+        table += Cell(EscapedName(unit.port), portWidth) +
+                 Cell(unit.serial.empty() ? "-" : unit.serial, 11) +
+                 Cell(unit.ok ? "успех" : (unit.finished ? "ошибка" : kNotBegun), 8) + seconds +
+                 (unit.error.empty() ? "" : "  " + unit.error) + "\n";
+    }
+    std::fputs(table.c_str(), TextStream());
+    std::fflush(TextStream());
+}
+
+Json FleetDocument(const std::vector<Unit>& units)
+{
+    Json list = Json::array();
+    for (const Unit& unit : units) {
+        list.push_back(
+            {{"port", unit.port},
+             {"serial", JsonOrNull(unit.serial)},
+             {"ok", unit.ok},
+             {"error", unit.ok ? Json(nullptr) : Json(unit.finished ? unit.error : kNotBegun)},
+             {"seconds", unit.seconds}});
+    }
+    return {{"units", std::move(list)}};
+}
+
+}  // namespace
+
+int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages)
+{
+    // Held for the whole run: a stop reaches every unit and no further unit begins.
+    const ScopedStopSignal stop;
+    std::vector<Unit> units = FindUnits(line);
+    if (units.empty()) {
+        ShowMessage(&messages, "Устройство не найдено", texts::kAttention);
+        return stopRequested != 0 ? 128 + stopRequested : kExitFailure;
+    }
+    if (const int answer = Confirm(line, units, messages); answer != kExitSuccess)
+        return answer;
+    {
+        FleetScreen screen(units, IsTerminal(stderr));
+        service::RunOnUnits(
+            units.size(), [&](std::size_t i) -> service::UnitResult& { return units[i]; },
+            line.jobs, [] { return stopRequested != 0; },
+            [&](std::size_t i) { return RunUnit(line, handler, units[i], screen); },
+            texts::kDeviceBusyStop, screen.Mutex());
+    }
+    PrintSummary(units);
+    if (JsonMode())
+        SetJsonResult(FleetDocument(units));
+    if (stopRequested != 0)
+        return 128 + stopRequested;
+    for (const Unit& unit : units)
+        if (!unit.ok)
+            return kExitFailure;
+    return kExitSuccess;
+}
+
+}  // namespace k64::cli

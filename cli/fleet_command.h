@@ -1,0 +1,13 @@
+#pragma once
+// k64ctl --ports P1,P2,... COMMAND and k64ctl --all COMMAND: one command on many units at once.
+
+#include "command_line.h"
+#include "terminal_messages.h"
+
+namespace k64::cli {
+
+// Runs `handler` once per unit, each on its own port; kExitSuccess only when every unit
+// succeeded, 128 + the signal number when a signal stopped the run.
+int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages);
+
+}  // namespace k64::cli

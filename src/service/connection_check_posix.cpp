@@ -1,0 +1,54 @@
+// The connection check on Linux: the facts come from the device node, the user's groups,
+// /proc, udev and the unit itself.
+
+#include "connection_check.h"
+
+#include "platform/port_catalog.h"
+
+#include <cstring>
+
+namespace k64::service {
+namespace {
+
+DoctorFacts GatherFacts(TDevice& device)
+{
+    DoctorFacts facts;
+    facts.port = device.PortName();
+    facts.node = InspectDeviceNode(facts.port);
+    facts.usb = ReadUsbDetails(facts.port);
+    SystemPortCatalog catalog;
+    for (const std::string& name : catalog.Candidates()) {
+        if (std::optional<UsbDetails> usb = ReadUsbDetails(name))
+            facts.usbPorts.emplace_back(name, std::move(*usb));
+    }
+    facts.user = CurrentUserGroups();
+    facts.running = ProcessesNamed({"ModemManager", "brltty"});
+    if (!facts.node.exists || !facts.node.characterDevice)
+        return facts;
+    facts.holders = ProcessesWithOpen(facts.node);
+    facts.lock = quon::io::InspectPortLock(facts.port);
+    facts.udev = UdevProperties(facts.node);
+    // The unit last: its requests open the port.
+    UnitAnswer& unit = facts.unit;
+    unit.idResult = device.GetId(&unit.id);
+    std::string text;
+    if (Succeeded(unit.idResult) && Succeeded(unit.versionResult = device.GetVersion(&text))) {
+        VersionInfo info{};
+        device.ParseVersion(&info, text);
+        unit.type.assign(info.Type, ::strnlen(info.Type, sizeof info.Type));
+        unit.version.assign(info.Version, ::strnlen(info.Version, sizeof info.Version));
+    }
+    // The checks above say why the port failed, and more.
+    device.TakePortFailure();
+    return facts;
+}
+
+}  // namespace
+
+ConnectionReport CheckConnection(TDevice& device)
+{
+    const std::vector<CheckResult> results = RunDoctorChecks(GatherFacts(device));
+    return {ReportLines(results), ReportExitCode(results)};
+}
+
+}  // namespace k64::service

@@ -1,0 +1,36 @@
+#include "ui/window_workflow_view.h"
+
+#include "platform/display_text.h"
+#include "ui/ui_texts.h"
+
+#include <QString>
+
+namespace k64::ui {
+std::string ShownPath(const std::filesystem::path& path)
+{
+    return QString::fromStdU16String(path.u16string()).toStdString();
+}
+
+void WindowWorkflowView::SettingsKept(const std::string&, const std::filesystem::path& entry)
+{
+    Log(text::kLogSettingsKept + ShownPath(entry));
+}
+
+void WindowWorkflowView::ShowDifferences(const std::vector<SettingDifference>& differences)
+{
+    for (const SettingDifference& difference : differences)
+        Log(FromCp1251(DifferenceLine(difference)).toStdString());
+}
+
+bool WindowWorkflowView::OfferRestore(std::size_t changed, const std::filesystem::path& entry)
+{
+    const std::string question =
+        text::kChangedValues + std::to_string(changed) + ".\n" + text::kRestoreQuestion;
+    if (owner_.ShowMessage(question, text::kUpdateCaption, MessageButtons::YesNo) ==
+        MessageAnswer::Yes)
+        return true;
+    Log(text::kLogOldSettingsAt + ShownPath(entry));
+    return false;
+}
+
+}  // namespace k64::ui
