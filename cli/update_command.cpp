@@ -155,9 +155,13 @@ private:
     Clock::time_point drawn_{};
 };
 
+// An update stopped by a signal ends as shells expect of one (130 for Ctrl-C, 143 for SIGTERM);
+// one that committed before the signal came still succeeded.
 int ExitStatus(UpdateOutcome outcome)
 {
-    return outcome == UpdateOutcome::Committed ? kExitSuccess : kExitFailure;
+    if (outcome == UpdateOutcome::Committed)
+        return kExitSuccess;
+    return stopRequested != 0 ? 128 + stopRequested : kExitFailure;
 }
 
 int RunFirmware(DeviceInterface& device, TerminalUpdateView& view,

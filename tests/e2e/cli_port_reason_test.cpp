@@ -3,6 +3,7 @@
 
 #include "device/vcom_port.h"
 #include "support/child_process.h"
+#include "support/forked_helper.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -17,11 +18,13 @@
 
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
+using k64::test::ForkedHelper;
 using k64::test::TempDir;
 
 constexpr uid_t kNobody = 65534;
@@ -37,40 +40,13 @@ bool MakeNode(const std::string& path, const std::string& pty, unsigned mode, ui
 }
 
 // A second process holding the port as an operation of several exchanges does.
-class Holder {
-public:
-    explicit Holder(const std::string& port)
-    {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            static quon::io::VCOM_Port held(port);
-            const char ok = held.Hold() ? 1 : 0;
-            (void)!::write(fds[1], &ok, 1);
-            ::pause();
-            _exit(0);
-        }
-        ::close(fds[1]);
-        char ok = 0;
-        ready_ = ::read(fds[0], &ok, 1) == 1 && ok == 1;
-        ::close(fds[0]);
-    }
-    ~Holder()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Ready() const { return ready_; }
-    pid_t Pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
+std::unique_ptr<ForkedHelper> Holder(const std::string& port)
+{
+    return std::make_unique<ForkedHelper>([port] {
+        static quon::io::VCOM_Port held(port);
+        return held.Hold();
+    });
+}
 
 std::string ProcessName(pid_t pid)
 {
@@ -97,7 +73,7 @@ TEST(K64ctlPortReason, LineAfterTheMessageSaysWhyAndWhatToDo)
         // message, empty when this machine cannot have the situation.
         std::function<std::string(std::string& port)> make;
     };
-    std::unique_ptr<Holder> holder;
+    std::unique_ptr<ForkedHelper> holder;
     const std::vector<Case> cases{
         {"Missing", false,
          [](std::string& port) {
@@ -125,7 +101,7 @@ TEST(K64ctlPortReason, LineAfterTheMessageSaysWhyAndWhatToDo)
         {"HeldBySecondProcess", false,
          [&](std::string& port) {
              port = pty;  // a terminal opens only through its own file system
-             holder = std::make_unique<Holder>(port);
+             holder = Holder(port);
              if (!holder->Ready())
                  return std::string();
              return "Порт " + port + " занят процессом " + std::to_string(holder->Pid()) + " (" +

@@ -186,8 +186,8 @@ struct SignalCase {
 
 class UpdateSignalTest : public ::testing::TestWithParam<SignalCase> {};
 
-// A stop signal ends the transfer between two blocks as "Стоп" does: no commit, exit 1, and
-// the port is free again. A second Ctrl-C while stopping changes nothing.
+// A stop signal ends the transfer between two blocks as "Стоп" does: no commit, exit 128 + the
+// signal, and the port is free again. A second Ctrl-C while stopping changes nothing.
 TEST_P(UpdateSignalTest, StopsBetweenBlocksWithoutCommit)
 {
     const SignalCase& c = GetParam();
@@ -204,7 +204,7 @@ TEST_P(UpdateSignalTest, StopsBetweenBlocksWithoutCommit)
     if (c.signal == SIGINT)
         ::kill(update.Pid(), SIGINT);
     EXPECT_EQ(OutputUntil(update, "Обновление отменено."), "Обновление отменено.\n");
-    EXPECT_EQ(update.WaitExit(std::chrono::seconds(30)), 1);
+    EXPECT_EQ(update.WaitExit(std::chrono::seconds(30)), 128 + c.signal);
 
     EXPECT_EQ(RunK64ctl(dir, {"--port", sim.PtyPath(), "id"}).status, 0);
     sim.Stop();

@@ -1,6 +1,7 @@
 // The serial port and its streams on a real kernel pseudo-terminal.
 
 #include "device/vcom_port.h"
+#include "support/forked_helper.h"
 #include "support/pty_pair.h"
 #include "support/recording_messages.h"
 
@@ -26,6 +27,7 @@ namespace {
 
 using namespace quon::io;
 using k64::test::Bytes;
+using k64::test::ForkedHelper;
 using k64::test::PtyPair;
 using k64::test::ScopedOwnerlessRecorder;
 using std::chrono::milliseconds;
@@ -136,42 +138,6 @@ TEST(VcomPort, OpenIsExclusiveAndIdempotent)
     EXPECT_TRUE(second.Open());
 }
 
-// Another process that reports once it is ready and stays until the object goes.
-class Helper {
-public:
-    // `work` runs in the child; its result is what Ready() returns.
-    explicit Helper(const std::function<bool()>& work)
-    {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const char ok = work() ? 1 : 0;
-            (void)!::write(fds[1], &ok, 1);
-            ::pause();
-            _exit(0);
-        }
-        ::close(fds[1]);
-        char ok = 0;
-        ready_ = ::read(fds[0], &ok, 1) == 1 && ok == 1;
-        ::close(fds[0]);
-    }
-    ~Helper()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Ready() const { return ready_; }
-    pid_t Pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
-
 void WritePid(const std::string& path, pid_t pid)
 {
     std::ofstream(path) << std::string(10 - std::to_string(pid).size(), ' ') << pid << '\n';
@@ -209,7 +175,7 @@ TEST(VcomPort, AnotherUsersHoldKeepsRootOut)
     PtyPair pty;
     ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0666), 0);
     const std::string port = pty.SlavePath();
-    auto user = std::make_unique<Helper>([&port] {
+    auto user = std::make_unique<ForkedHelper>([&port] {
         static VCOM_Port held(port);
         return ::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
                ::setresuid(65534, 65534, 65534) == 0 && held.Hold();
@@ -245,7 +211,7 @@ TEST(VcomPort, LockFileSituations)
     if (dead == 0)
         _exit(0);
     ::waitpid(dead, nullptr, 0);
-    Helper opener([&port] { return ::open(port.c_str(), O_RDWR | O_NOCTTY) >= 0; });
+    ForkedHelper opener([&port] { return ::open(port.c_str(), O_RDWR | O_NOCTTY) >= 0; });
     ASSERT_TRUE(opener.Ready());
     struct Case {
         const char* name;
