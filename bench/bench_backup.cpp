@@ -3,6 +3,7 @@
 // prepare request, against k64-sim. The backup adds one id and one settings exchange.
 
 #include "device/device.h"
+#include "quiet_update_view.h"
 #include "parameters/parameter_list.h"
 #include "service/settings_workflows.h"
 #include "support/memory_ports.h"
@@ -21,39 +22,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class Yes final : public k64::MessageInterface {
+// The transfer's window that also takes what keeping the settings reports, and ignores it.
+class QuietView final : public k64::bench::QuietView, public k64::service::WorkflowView {
 public:
-    k64::MessageAnswer ShowMessage(const std::string&, const std::string&,
-                                   k64::MessageButtons buttons) override
-    {
-        return buttons == k64::MessageButtons::YesNo ? k64::MessageAnswer::Yes
-                                                     : k64::MessageAnswer::Ok;
-    }
-};
-
-class QuietView final : public k64::UpdateView, public k64::service::WorkflowView {
-public:
-    bool timer1 = false;
-    k64::MessageInterface* MessageOwner() override { return &yes_; }
-    void AppendLog(const std::string&) override {}
-    void SetTitle(const std::string&) override {}
-    void SetProgressMin(int) override {}
-    void SetProgressMax(int) override {}
-    void SetProgressStep(int) override {}
-    void SetProgressPosition(int) override {}
-    void StepProgress() override {}
-    void SetBlowButtonCaption(const std::string&) override {}
-    void SetBlowButtonEnabled(bool) override {}
-    void FocusBlowButton() override {}
-    void SetWaveButtonCaption(const std::string&) override {}
-    void SetTimer1Enabled(bool e) override { timer1 = e; }
-    void SetTimer2Enabled(bool) override {}
+    k64::MessageInterface* MessageOwner() override { return k64::bench::QuietView::MessageOwner(); }
     void SettingsKept(const std::string&, const std::filesystem::path&) override {}
     void ShowDifferences(const std::vector<k64::SettingDifference>&) override {}
     bool OfferRestore(std::size_t, const std::filesystem::path&) override { return false; }
-
-private:
-    Yes yes_;
 };
 
 // Milliseconds from the click (its questions answered at once) to the end of the first tick,

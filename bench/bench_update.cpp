@@ -4,6 +4,7 @@
 // much processor time they cost meanwhile.
 
 #include "device/device.h"
+#include "quiet_update_view.h"
 #include "support/child_process.h"
 #include "support/memory_ports.h"
 #include "support/sim_process.h"
@@ -23,6 +24,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using k64::bench::QuietView;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -32,39 +34,6 @@ double ProcessCpuSeconds()
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
-
-class Yes final : public k64::MessageInterface {
-public:
-    k64::MessageAnswer ShowMessage(const std::string&, const std::string&,
-                                   k64::MessageButtons buttons) override
-    {
-        return buttons == k64::MessageButtons::YesNo ? k64::MessageAnswer::Yes
-                                                     : k64::MessageAnswer::Ok;
-    }
-};
-
-// A window with nothing to show: only the timers matter here.
-class QuietView final : public k64::UpdateView {
-public:
-    bool timer1 = false, timer2 = false;
-    k64::MessageInterface* MessageOwner() override { return &yes_; }
-    void AppendLog(const std::string&) override {}
-    void SetTitle(const std::string&) override {}
-    void SetProgressMin(int) override {}
-    void SetProgressMax(int) override {}
-    void SetProgressStep(int) override {}
-    void SetProgressPosition(int) override {}
-    void StepProgress() override {}
-    void SetBlowButtonCaption(const std::string&) override {}
-    void SetBlowButtonEnabled(bool) override {}
-    void FocusBlowButton() override {}
-    void SetWaveButtonCaption(const std::string&) override {}
-    void SetTimer1Enabled(bool e) override { timer1 = e; }
-    void SetTimer2Enabled(bool e) override { timer2 = e; }
-
-private:
-    Yes yes_;
-};
 
 struct Figures {
     double wall = 0, cpu = 0;
