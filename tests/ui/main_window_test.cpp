@@ -170,6 +170,9 @@ private slots:
     }
 
     // A box waits for the user: the normal pointer over it, and its text's own lines kept whole.
+    // Not under Wine: there the test's fallback font is wider than its screen, so the box is
+    // rightly held to the screen and wraps; test-wine-gui sees the real box.
+#ifndef _WIN32
     void boxShowsNoBusyCursorAndKeepsLinesWhole()
     {
         ui::WidgetMessages boxes;
@@ -194,6 +197,7 @@ private slots:
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     }
+#endif
 
     void tabLeavesTheLog()
     {
@@ -392,7 +396,9 @@ private slots:
         QCOMPARE(p.Log(), QStringList{kMissingReason});
     }
 
-    // The log's context menu runs the connection check and writes its report into the log.
+    // The log's context menu runs the connection check and writes its report into the log
+    // (Linux's checks; Windows has none and no menu entry).
+#ifndef _WIN32
     void connectionCheckFromTheLogMenu()
     {
         SimProcess sim(SimProgram(), {});
@@ -411,6 +417,7 @@ private slots:
         QVERIFY2(log[4].startsWith("[ок] Устройство ответило: серийный номер 16001234"),
                  qPrintable(log.join('\n')));
     }
+#endif
 
     void serialNumberIsLoggedSigned_data()
     {

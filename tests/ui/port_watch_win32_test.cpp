@@ -7,6 +7,7 @@
 #include "ui/K64main.h"
 #include "ui/window_fixture.h"
 
+#include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -64,11 +65,18 @@ private slots:
         QTest::qWait(400);
         QVERIFY(log().isEmpty());
 
-        static DEV_BROADCAST_HDR header{};
+        // What a top-level window's procedure hands to the filters when the system broadcasts
+        // (a posted WM_DEVICECHANGE with a pointer in it is refused, so it is handed on here).
+        DEV_BROADCAST_HDR header{};
         header.dbch_size = sizeof header;
         header.dbch_devicetype = static_cast<DWORD>(deviceType);
-        ::PostThreadMessageW(::GetCurrentThreadId(), WM_DEVICECHANGE, static_cast<WPARAM>(event),
-                             event == DBT_DEVNODES_CHANGED ? 0 : reinterpret_cast<LPARAM>(&header));
+        MSG message{};
+        message.message = WM_DEVICECHANGE;
+        message.wParam = static_cast<WPARAM>(event);
+        message.lParam = event == DBT_DEVNODES_CHANGED ? 0 : reinterpret_cast<LPARAM>(&header);
+        qintptr result = 0;
+        QCoreApplication::eventDispatcher()->filterNativeEvent("windows_generic_MSG", &message,
+                                                               &result);
         if (logged) {
             QTRY_COMPARE(log(), "Отключено: " + QString::fromStdString(port));
         } else {
