@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "common/version.h"
 #include "device_commands.h"
+#include "platform_help.h"
 #include "session.h"
 #include "settings_commands.h"
 #include "update_command.h"
@@ -345,9 +346,11 @@ std::string UsageText(const CLI::App& app)
     std::string text = "Использование: k64ctl [ОБЩИЕ ПАРАМЕТРЫ] КОМАНДА [АРГУМЕНТЫ]\n"
                        "\n"
                        "Команды:\n";
-    for (const Command& command : kCommands)
-        text += Entry(Synopsis(command, *app.get_subcommand(command.name)), kCommandWidth,
-                      command.summary);
+    for (const Command& command : kCommands) {
+        if (CommandAvailable(command.name))
+            text += Entry(Synopsis(command, *app.get_subcommand(command.name)), kCommandWidth,
+                          command.summary);
+    }
     text += "\nОбщие параметры (у любой команды, до или после её имени):\n" + OptionsHelp(app) +
             HelpLine() + Entry("--version", kOptionWidth, "версия программы") +
             "\n"
@@ -357,12 +360,8 @@ std::string UsageText(const CLI::App& app)
             "\n"
             "Перед записью настроек и обновлением прошивки текущие настройки устройства\n"
             "сохраняются в истории (--no-backup отменяет это).\n"
-            "\n"
-            "Переменная окружения K64_EXTRA_PORTS: дополнительные порты для ports, find\n"
-            "и --all через двоеточие (например, псевдотерминал симулятора).\n"
-            "K64_HISTORY_DIR: папка истории настроек вместо ~/.local/share/k64/history.\n"
             "\n" +
-            kExitText +
+            kEnvironmentHelp + "\n" + kExitText +
             "\n"
             "Справка по команде: k64ctl КОМАНДА --help\n";
     return text;

@@ -45,6 +45,7 @@ void PrintLine(const std::string& line);
 
 // Shared with the window's log.
 using service::EscapedName;
+using service::EscapedPath;
 using service::ForTerminal;
 
 // A port as `ports` lists it: its name, and for a USB device, tab-separated, vendor:product ids,

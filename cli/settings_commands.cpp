@@ -131,7 +131,7 @@ int RunRestore(const CommandLine& line, TerminalMessages& messages)
             return kExitFailure;
         path = *latest;
         std::fprintf(ErrorStream(), "k64ctl: восстанавливаются настройки из %s\n",
-                     EscapedName(path.string()).c_str());
+                     EscapedPath(path).c_str());
     }
     if (const int status = LoadForWrite(path, list, line.force, messages))
         return status;
@@ -178,7 +178,7 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
         }
         PrintLine(entry.time + '\t' + entry.serial + '\t' +
                   (read ? std::to_string(ChangedValueCount(list)) : "?") + '\t' +
-                  EscapedName(entry.path.string()));
+                  EscapedPath(entry.path));
     }
     if (JsonMode())
         SetJsonResult(std::move(document));

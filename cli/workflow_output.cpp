@@ -9,8 +9,7 @@ namespace k64::cli {
 void TerminalWorkflowView::SettingsKept(const std::string& serial,
                                         const std::filesystem::path& entry)
 {
-    PrintLine("Настройки устройства " + serial +
-              " сохранены в истории: " + EscapedName(entry.string()));
+    PrintLine("Настройки устройства " + serial + " сохранены в истории: " + EscapedPath(entry));
 }
 
 void TerminalWorkflowView::ShowDifferences(const std::vector<SettingDifference>& differences)

@@ -125,7 +125,9 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
         break;
     case SettingsFileStatus::NotCp1251: break;
     }
-    what += path.string();
+    // UTF-8 like every text shown; string() would give Windows' ANSI code page.
+    const std::u8string name = path.u8string();
+    what.append(name.begin(), name.end());
     if (result.error != 0) {
         what += " (";
         what += ErrorReason(result.error);

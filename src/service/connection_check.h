@@ -63,6 +63,10 @@ struct ConnectionReport {
     int exitCode = 1;
 };
 
+// False where the system has none of what the checks look at (Windows): the window then offers
+// no check, as k64ctl offers no doctor there.
+bool ConnectionCheckAvailable();
+
 // Gathers the facts from the system and the unit behind `device`, then runs the checks. The
 // unit is asked last: its requests open the port.
 ConnectionReport CheckConnection(TDevice& device);

@@ -45,6 +45,8 @@ DoctorFacts GatherFacts(TDevice& device)
 
 }  // namespace
 
+bool ConnectionCheckAvailable() { return true; }
+
 ConnectionReport CheckConnection(TDevice& device)
 {
     const std::vector<CheckResult> results = RunDoctorChecks(GatherFacts(device));

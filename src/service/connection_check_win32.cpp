@@ -5,6 +5,8 @@
 
 namespace k64::service {
 
+bool ConnectionCheckAvailable() { return false; }
+
 ConnectionReport CheckConnection(TDevice&)
 {
     return {{"Проверка подключения (doctor) есть только в Linux."}, 1};

@@ -17,7 +17,8 @@ std::string ForTerminal(std::string_view cp1251)
     return Cp1251ToUtf8(safe);
 }
 
-std::string EscapedName(std::string_view name)
+namespace {
+std::string Escaped(std::string_view name, bool doubleBackslash)
 {
     std::string shown;
     for (const char c : name) {
@@ -27,12 +28,22 @@ std::string EscapedName(std::string_view name)
             std::snprintf(escape, sizeof escape, "\\x%02X", byte);
             shown += escape;
         } else {
-            if (c == '\\')
+            if (c == '\\' && doubleBackslash)
                 shown += '\\';
             shown += c;
         }
     }
     return shown;
+}
+}  // namespace
+
+std::string EscapedName(std::string_view name) { return Escaped(name, true); }
+
+std::string EscapedPath(const std::filesystem::path& path)
+{
+    const std::u8string utf8 = path.u8string();
+    return Escaped(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()),
+                   std::filesystem::path::preferred_separator != '\\');
 }
 
 }  // namespace k64::service

@@ -9,6 +9,7 @@
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"
 #include "ui/form_fonts.h"
+#include "ui/port_watch.h"
 #include "ui/ui_texts.h"
 #include "update/update_constants.h"
 
@@ -16,7 +17,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QComboBox>
-#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QMenu>
@@ -112,16 +112,14 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
         });
     }
 
-    // The port list follows the cable: told by the kernel, never by polling.
-    if (!platform_.portFolders.empty()) {
+    // The port list follows the cable: told by the system, never by polling.
+    if (platform_.presentPorts) {
+        present_ = platform_.presentPorts();
         portRefresh_ = new QTimer(this);
         portRefresh_->setSingleShot(true);
         connect(portRefresh_, &QTimer::timeout, this, [this] { RefreshPortList(); });
-        portWatcher_ = new QFileSystemWatcher(this);
-        for (const std::string& folder : platform_.portFolders)
-            portWatcher_->addPath(Utf8(folder));
-        connect(portWatcher_, &QFileSystemWatcher::directoryChanged, this,
-                [this] { portRefresh_->start(kPortSettle); });
+        auto* watch = new PortWatch(platform_.portFolders, this);
+        connect(watch, &PortWatch::Changed, this, [this] { portRefresh_->start(kPortSettle); });
     }
 }
 
@@ -305,28 +303,33 @@ void TMainForm::RefreshPortList()
     QStringList now;
     for (const std::string& name : platform_.portList())
         now << Utf8(name);
-    if (now == before)
-        return;
-
     // Neither the user's text nor the stored name changes: this is not the user's edit.
     const QString typed = PortComboBox->currentText();
-    const std::string stored = platform_.store.Load();
-    {
+    if (now != before) {
         const QSignalBlocker blocker(PortComboBox);
         PortComboBox->clear();
         PortComboBox->addItems(now);
         PortComboBox->setCurrentIndex(now.indexOf(typed));
         PortComboBox->setEditText(typed);
     }
-    const QString storedName = Utf8(stored);
+
+    // Where the list is fixed (numbered ports) only the presence of a port changes.
+    std::vector<std::string> present = platform_.presentPorts();
+    const std::string stored = platform_.store.Load();
+    const auto has = [&stored](const std::vector<std::string>& ports) {
+        return std::find(ports.begin(), ports.end(), stored) != ports.end();
+    };
+    const bool was = has(present_);
+    const bool is = has(present);
+    present_ = std::move(present);
     if (stored.empty())
         return;
-    if (now.contains(storedName) && !before.contains(storedName)) {
+    if (is && !was) {
         AppendLog(text::kLogPortAppeared + stored);
         // An empty box shows the stored port once it is there, as at start-up.
         if (typed.isEmpty())
             SelectStoredPort(stored);
-    } else if (before.contains(storedName) && !now.contains(storedName)) {
+    } else if (was && !is) {
         AppendLog(text::kLogPortGone + stored);
     }
 }
@@ -476,6 +479,8 @@ void TMainForm::GetVersionButtonClick()
 std::unique_ptr<QMenu> TMainForm::CreateLogMenu()
 {
     std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu());
+    if (!service::ConnectionCheckAvailable())
+        return menu;
     menu->addSeparator();
     QAction* check = menu->addAction(Utf8(text::kCheckConnection));
     // A transfer holds the port in this very process: the check's requests would go in

@@ -25,7 +25,6 @@
 #include <vector>
 
 class QComboBox;
-class QFileSystemWatcher;
 class QGroupBox;
 class QMenu;
 class QPlainTextEdit;
@@ -48,8 +47,10 @@ struct MainFormPlatform {
     // Receives the boxes of the construction itself (a parameter list that does not load);
     // null shows real boxes.
     MessageInterface* messages = nullptr;
-    // Folders watched while the window is idle: a port that appears or goes there is added to
-    // or taken from the port box.
+    // The ports there are now. When set, the window follows the cable while it is idle: the port
+    // box takes the list again and the stored port's arrival and departure are logged.
+    std::function<std::vector<std::string>()> presentPorts;
+    // Where device nodes appear (POSIX; Windows tells the window itself).
     std::vector<std::string> portFolders;
     // Every settings read from the unit is kept there (the settings history); empty keeps none.
     std::filesystem::path historyFolder;
@@ -172,8 +173,8 @@ private:
     QProgressBar* SaveProgress = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
-    QFileSystemWatcher* portWatcher_ = nullptr;
     QTimer* portRefresh_ = nullptr;
+    std::vector<std::string> present_;  // as the last look found them
 };
 
 }  // namespace k64::ui

@@ -47,6 +47,9 @@ private:
     int out_fd_ = -1;
     std::string pending_;  // output read but not yet returned as a line
     std::optional<int> status_;
+    // Windows (under Wine): the file the output goes to, and how much of it was returned.
+    std::string out_path_;
+    std::size_t consumed_ = 0;
 };
 
 struct ProgramResult {

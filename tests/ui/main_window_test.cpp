@@ -3,10 +3,12 @@
 
 #include "parameters/settings_history.h"
 #include "platform/port_catalog.h"
+#ifndef _WIN32
 #include "support/pty_pair.h"
+#include "support/temp_dir.h"
+#endif
 #include "support/sim_process.h"
 #include "support/sim_trace.h"
-#include "support/temp_dir.h"
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
@@ -29,7 +31,9 @@
 #include <QTreeWidget>
 #include <QTest>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <memory>
@@ -64,10 +68,12 @@ struct Program {
     {
         store.name = stored;
         catalog.names = ports;
-        ui::MainFormPlatform platform{store,     catalog, [ports] { return ports; },   kDefault,
-                                      &messages, {},      history.path().toStdString()};
+        ui::MainFormPlatform platform{
+            store, catalog, [ports] { return ports; },   kDefault, &messages,
+            {},    {},      history.path().toStdString()};
         if (!portFolder.empty()) {
             platform.portList = [portFolder] { return SystemPortCatalog(portFolder).Candidates(); };
+            platform.presentPorts = platform.portList;
             platform.portFolders = {portFolder};
         }
         main = std::make_unique<TMainForm>(std::move(platform));
@@ -164,6 +170,9 @@ private slots:
     }
 
     // A box waits for the user: the normal pointer over it, and its text's own lines kept whole.
+    // Not under Wine: there the test's fallback font is wider than its screen, so the box is
+    // rightly held to the screen and wraps; test-wine-gui sees the real box.
+#ifndef _WIN32
     void boxShowsNoBusyCursorAndKeepsLinesWhole()
     {
         ui::WidgetMessages boxes;
@@ -188,6 +197,7 @@ private slots:
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     }
+#endif
 
     void tabLeavesTheLog()
     {
@@ -204,6 +214,8 @@ private slots:
         QVERIFY(p.Log().isEmpty());
     }
 
+    // Device nodes in a folder are POSIX; Windows has its own test of the port watch.
+#ifndef _WIN32
     void portListFollowsTheWatchedFolder()
     {
         TempDir folder;
@@ -232,6 +244,8 @@ private slots:
         QVERIFY(p.store.saves.empty());
         QCOMPARE(p.main->ActiveDevice().Generation(), generation);
     }
+
+#endif
 
     void readFromUnitOpensTheEditorWithTheValues()
     {
@@ -382,7 +396,9 @@ private slots:
         QCOMPARE(p.Log(), QStringList{kMissingReason});
     }
 
-    // The log's context menu runs the connection check and writes its report into the log.
+    // The log's context menu runs the connection check and writes its report into the log
+    // (Linux's checks; Windows has none and no menu entry).
+#ifndef _WIN32
     void connectionCheckFromTheLogMenu()
     {
         SimProcess sim(SimProgram(), {});
@@ -401,6 +417,7 @@ private slots:
         QVERIFY2(log[4].startsWith("[ок] Устройство ответило: серийный номер 16001234"),
                  qPrintable(log.join('\n')));
     }
+#endif
 
     void serialNumberIsLoggedSigned_data()
     {
@@ -586,7 +603,9 @@ private slots:
     }
 
     // A key pressed while a request waits is not taken then (a transfer would run under it) but
-    // right after the wait, instead of waiting for the window system's next event.
+    // right after the wait, instead of waiting for the window system's next event. The silent
+    // line is a pty, so this runs where ptys exist; the wait's event handling is the same Qt code.
+#ifndef _WIN32
     void inputDuringAWaitIsTakenAfterIt()
     {
         PtyPair silent;
@@ -610,6 +629,7 @@ private slots:
         QCOMPARE(duringWait, QString());
         QTRY_COMPARE(edit.text(), QString("x"));
     }
+#endif
 
     // Last: from here on Qt's own texts are Russian in this program.
     void standardDialogsSpeakRussian()

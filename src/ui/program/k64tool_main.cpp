@@ -133,9 +133,9 @@ int main(int argc, char* argv[])
 
     k64::SystemPortNameStore store;
     k64::SystemPortCatalog catalog;
-    k64::ui::TMainForm MainForm(
-        k64::ui::MainFormPlatform{store, catalog, &k64::WindowPortList, k64::DefaultPortName(),
-                                  nullptr, k64::PortFolders(), k64::HistoryFolder()});
+    k64::ui::TMainForm MainForm(k64::ui::MainFormPlatform{
+        store, catalog, &k64::WindowPortList, k64::DefaultPortName(), nullptr, &k64::PresentPorts,
+        k64::PortFolders(), k64::HistoryFolder()});
     k64::ui::TParametersEditForm ParametersEditForm(MainForm.ActiveDevice(), &MainForm);
     k64::ui::TDiagnosticForm DiagnosticForm(MainForm.ActiveDevice(), &MainForm);
     MainForm.SetForms(&ParametersEditForm, &DiagnosticForm);

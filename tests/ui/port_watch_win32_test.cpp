@@ -1,0 +1,91 @@
+// The main window on Windows follows the cable by WM_DEVICECHANGE: when the system says a port
+// went, the stored port's departure is logged; other devices and the mere passing of time (no
+// polling) log nothing.
+
+#include "platform/port_catalog.h"
+#include "support/sim_process.h"
+#include "ui/K64main.h"
+#include "ui/window_fixture.h"
+
+#include <QAbstractEventDispatcher>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <windows.h>
+#include <dbt.h>
+
+#include <memory>
+
+using namespace k64;
+using namespace k64::test;
+
+class PortWatchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void departureIsLoggedWhenTheSystemTells_data()
+    {
+        QTest::addColumn<int>("event");
+        QTest::addColumn<int>("deviceType");
+        QTest::addColumn<bool>("logged");
+        QTest::newRow("port removed")
+            << int(DBT_DEVICEREMOVECOMPLETE) << int(DBT_DEVTYP_PORT) << true;
+        QTest::newRow("device nodes changed") << int(DBT_DEVNODES_CHANGED) << 0 << true;
+        QTest::newRow("volume removed")
+            << int(DBT_DEVICEREMOVECOMPLETE) << int(DBT_DEVTYP_VOLUME) << false;
+    }
+    void departureIsLoggedWhenTheSystemTells()
+    {
+        QFETCH(int, event);
+        QFETCH(int, deviceType);
+        QFETCH(bool, logged);
+        auto sim = std::make_unique<SimProcess>(SimProgram(), std::vector<std::string>{});
+        QVERIFY(sim->Started());
+        const std::string port = sim->PtyPath();
+        MemoryPortStore store(port);
+        ListPortCatalog catalog;
+        RecordingMessages messages;
+        QTemporaryDir history;
+        ui::TMainForm main(ui::MainFormPlatform{store,
+                                                catalog,
+                                                &WindowPortList,
+                                                DefaultPortName(),
+                                                &messages,
+                                                &PresentPorts,
+                                                {},
+                                                history.path().toStdString()});
+        const auto log = [&main] {
+            return main.findChild<QPlainTextEdit*>("Memo1")->toPlainText();
+        };
+        QCOMPARE(main.findChild<QComboBox*>("PortComboBox")->currentText().toStdString(), port);
+
+        sim.reset();  // the simulator removes its COM link as it ends
+        QTest::qWait(400);
+        QVERIFY(log().isEmpty());
+
+        // What a top-level window's procedure hands to the filters when the system broadcasts
+        // (a posted WM_DEVICECHANGE with a pointer in it is refused, so it is handed on here).
+        DEV_BROADCAST_HDR header{};
+        header.dbch_size = sizeof header;
+        header.dbch_devicetype = static_cast<DWORD>(deviceType);
+        MSG message{};
+        message.message = WM_DEVICECHANGE;
+        message.wParam = static_cast<WPARAM>(event);
+        message.lParam = event == DBT_DEVNODES_CHANGED ? 0 : reinterpret_cast<LPARAM>(&header);
+        qintptr result = 0;
+        QCoreApplication::eventDispatcher()->filterNativeEvent("windows_generic_MSG", &message,
+                                                               &result);
+        if (logged) {
+            QTRY_COMPARE(log(), "Отключено: " + QString::fromStdString(port));
+        } else {
+            QTest::qWait(600);
+            QVERIFY(log().isEmpty());
+        }
+        QVERIFY(store.saves.empty());
+    }
+};
+
+K64_UI_TEST_MAIN(PortWatchTest)
+#include "port_watch_win32_test.moc"
