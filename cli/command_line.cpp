@@ -216,7 +216,7 @@ const Command kCommands[] = {
      DefineDiag, RunDiag, true},
     {"doctor", "",
      "почему блок недоступен: порт, права, другие программы\n"
-     "на порту, ModemManager, ответ блока; для каждой\nнеполадки — как её исправить",
+     "на порту, ModemManager (Linux), ответ блока; для\nкаждой неполадки — как её исправить",
      DefineNothing, RunDoctorCommand, false},
 };
 
@@ -346,11 +346,9 @@ std::string UsageText(const CLI::App& app)
     std::string text = "Использование: k64ctl [ОБЩИЕ ПАРАМЕТРЫ] КОМАНДА [АРГУМЕНТЫ]\n"
                        "\n"
                        "Команды:\n";
-    for (const Command& command : kCommands) {
-        if (CommandAvailable(command.name))
-            text += Entry(Synopsis(command, *app.get_subcommand(command.name)), kCommandWidth,
-                          command.summary);
-    }
+    for (const Command& command : kCommands)
+        text += Entry(Synopsis(command, *app.get_subcommand(command.name)), kCommandWidth,
+                      command.summary);
     text += "\nОбщие параметры (у любой команды, до или после её имени):\n" + OptionsHelp(app) +
             HelpLine() + Entry("--version", kOptionWidth, "версия программы") +
             "\n"

@@ -6,7 +6,4 @@ const char* const kEnvironmentHelp =
     "Переменная окружения K64_EXTRA_PORTS: дополнительные порты для ports, find\n"
     "и --all через двоеточие (например, псевдотерминал симулятора).\n"
     "K64_HISTORY_DIR: папка истории настроек вместо ~/.local/share/k64/history.\n";
-
-bool CommandAvailable(std::string_view) { return true; }
-
 }  // namespace k64::cli

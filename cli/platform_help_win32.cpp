@@ -6,8 +6,4 @@ namespace k64::cli {
 const char* const kEnvironmentHelp =
     "Переменная окружения K64_HISTORY_DIR: папка истории настроек вместо\n"
     "%LOCALAPPDATA%\\k64\\history.\n";
-
-// The connection check looks at what Linux decides about a port (device node, groups, udev).
-bool CommandAvailable(std::string_view name) { return name != "doctor"; }
-
 }  // namespace k64::cli

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 namespace k64::service {
 namespace {
@@ -241,12 +242,11 @@ std::string FailureText(int result, const char* request)
     }
 }
 
-CheckResult CheckUnit(const DoctorFacts& facts, bool earlierProblem)
+CheckResult CheckUnit(const UnitAnswer& unit, bool portUsable, bool earlierProblem)
 {
     // Frames are never written into something that is no port.
-    if (!NodeUsable(facts))
+    if (!portUsable)
         return {CheckStatus::kSkipped, "Устройство: не опрашивалось, нет порта.", ""};
-    const UnitAnswer& unit = facts.unit;
     if (UnitAnswered(unit)) {
         return {CheckStatus::kOk,
                 "Устройство ответило: серийный номер " +
@@ -274,6 +274,20 @@ CheckResult CheckUnit(const DoctorFacts& facts, bool earlierProblem)
 }
 
 }  // namespace
+
+UnitAnswer AskUnit(TDevice& device)
+{
+    UnitAnswer unit;
+    unit.idResult = device.GetId(&unit.id);
+    std::string text;
+    if (Succeeded(unit.idResult) && Succeeded(unit.versionResult = device.GetVersion(&text))) {
+        VersionInfo info{};
+        device.ParseVersion(&info, text);
+        unit.type.assign(info.Type, ::strnlen(info.Type, sizeof info.Type));
+        unit.version.assign(info.Version, ::strnlen(info.Version, sizeof info.Version));
+    }
+    return unit;
+}
 
 bool UnitAnswered(const UnitAnswer& unit)
 {
@@ -330,7 +344,55 @@ std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts)
     const bool earlierProblem =
         std::any_of(results.begin(), results.end(),
                     [](const CheckResult& r) { return r.status == CheckStatus::kProblem; });
-    results.push_back(CheckUnit(facts, earlierProblem));
+    results.push_back(CheckUnit(facts.unit, NodeUsable(facts), earlierProblem));
+    return results;
+}
+
+std::vector<CheckResult> RunWindowsChecks(const WindowsFacts& facts)
+{
+    using Kind = quon::io::PortFailure::Kind;
+    const std::string port = EscapedName(facts.port);
+    std::vector<CheckResult> results;
+    if (facts.exists) {
+        results.push_back({CheckStatus::kOk, "Порт " + port + " есть в системе.", ""});
+    } else if (facts.present.empty()) {
+        results.push_back({CheckStatus::kProblem, "Порт " + port + " не найден, COM-портов нет.",
+                           "Подключите блок кабелем USB: его порт появится в диспетчере "
+                           "устройств, в разделе «Порты (COM и LPT)»."});
+    } else {
+        std::string ports;
+        for (const std::string& name : facts.present)
+            ports += (ports.empty() ? "" : ", ") + EscapedName(name);
+        results.push_back({CheckStatus::kProblem, "Порт " + port + " не найден.",
+                           "Есть порты: " + ports +
+                               ".\nУкажите порт блока: k64ctl doctor --port ИМЯ "
+                               "(k64ctl find ищет блок на всех)."});
+    }
+
+    const quon::io::PortFailure& failure = facts.openFailure;
+    if (!facts.exists)
+        results.push_back(
+            {CheckStatus::kSkipped, "Другие программы на порту: не проверялись, нет порта.", ""});
+    else if (failure.kind == Kind::kHeld)
+        results.push_back({CheckStatus::kProblem, "Порт занят другой программой.",
+                           "Закройте программу, которая с ним работает (терминал, другое окно "
+                           "k64tool или k64ctl), и повторите."});
+    else if (failure)
+        results.push_back(
+            {CheckStatus::kProblem,
+             "Порт не открывается" +
+                 (failure.systemText.empty() ? std::string()
+                                             : ": " + EscapedName(failure.systemText)) +
+                 " (код " + std::to_string(failure.error) + ").",
+             "Переподключите кабель USB; если не помогло, удалите порт в диспетчере "
+             "устройств и подключите блок снова."});
+    else
+        results.push_back(
+            {CheckStatus::kOk, "Порт открывается, другие программы его не держат.", ""});
+
+    const bool earlierProblem = results.front().status == CheckStatus::kProblem ||
+                                results.back().status == CheckStatus::kProblem;
+    results.push_back(CheckUnit(facts.unit, facts.exists, earlierProblem));
     return results;
 }
 

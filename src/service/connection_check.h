@@ -4,6 +4,7 @@
 // combination can be tried without the machine being in it; gathering them is the platform's.
 
 #include "device/device.h"
+#include "device/port_failure.h"
 #include "device/port_lock.h"
 #include "platform/port_access.h"
 #include "platform/usb_details.h"
@@ -38,6 +39,16 @@ struct DoctorFacts {
     UnitAnswer unit;
 };
 
+// What the check looks at on Windows, where the port is a numbered name: whether the system
+// has it, why it would not open, and the unit.
+struct WindowsFacts {
+    std::string port;
+    bool exists = false;
+    std::vector<std::string> present;   // the COM ports the system has
+    quon::io::PortFailure openFailure;  // from the unit's requests; none when they opened
+    UnitAnswer unit;
+};
+
 enum class CheckStatus { kOk, kProblem, kSkipped };
 
 struct CheckResult {
@@ -48,6 +59,13 @@ struct CheckResult {
 
 // The five checks in order: the port node, access to it, other holders, ModemManager, the unit.
 std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts);
+
+// The three checks on Windows: the port exists, no other program holds it, the unit.
+std::vector<CheckResult> RunWindowsChecks(const WindowsFacts& facts);
+
+// Asks the unit behind `device` for its id and version (opening the port); a failure to open
+// stays in the device for TakePortFailure().
+UnitAnswer AskUnit(TDevice& device);
 
 // Both requests answered.
 bool UnitAnswered(const UnitAnswer& unit);
@@ -62,10 +80,6 @@ struct ConnectionReport {
     std::vector<std::string> lines;
     int exitCode = 1;
 };
-
-// False where the system has none of what the checks look at (Windows): the window then offers
-// no check, as k64ctl offers no doctor there.
-bool ConnectionCheckAvailable();
 
 // Gathers the facts from the system and the unit behind `device`, then runs the checks. The
 // unit is asked last: its requests open the port.

@@ -5,8 +5,6 @@
 
 #include "platform/port_catalog.h"
 
-#include <cstring>
-
 namespace k64::service {
 namespace {
 
@@ -29,23 +27,13 @@ DoctorFacts GatherFacts(TDevice& device)
     facts.lock = quon::io::InspectPortLock(facts.port);
     facts.udev = UdevProperties(facts.node);
     // The unit last: its requests open the port.
-    UnitAnswer& unit = facts.unit;
-    unit.idResult = device.GetId(&unit.id);
-    std::string text;
-    if (Succeeded(unit.idResult) && Succeeded(unit.versionResult = device.GetVersion(&text))) {
-        VersionInfo info{};
-        device.ParseVersion(&info, text);
-        unit.type.assign(info.Type, ::strnlen(info.Type, sizeof info.Type));
-        unit.version.assign(info.Version, ::strnlen(info.Version, sizeof info.Version));
-    }
+    facts.unit = AskUnit(device);
     // The checks above say why the port failed, and more.
     device.TakePortFailure();
     return facts;
 }
 
 }  // namespace
-
-bool ConnectionCheckAvailable() { return true; }
 
 ConnectionReport CheckConnection(TDevice& device)
 {

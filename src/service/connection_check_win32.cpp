@@ -1,15 +1,31 @@
-// The connection check looks at what Linux decides about a port (device node, groups, udev,
-// ModemManager); none of it exists on Windows.
+// The connection check on Windows: the port's name in the system, what opening it says, and
+// the unit.
 
 #include "connection_check.h"
 
+#include "platform/port_catalog.h"
+
+#include <algorithm>
+#include <cstring>
+
 namespace k64::service {
 
-bool ConnectionCheckAvailable() { return false; }
-
-ConnectionReport CheckConnection(TDevice&)
+ConnectionReport CheckConnection(TDevice& device)
 {
-    return {{"Проверка подключения (doctor) есть только в Linux."}, 1};
+    WindowsFacts facts;
+    facts.port = device.PortName();
+    facts.present = PresentPorts();
+    // "com7" and "COM7" are one port.
+    facts.exists =
+        std::any_of(facts.present.begin(), facts.present.end(), [&](const std::string& name) {
+            return ::_stricmp(name.c_str(), facts.port.c_str()) == 0;
+        });
+    if (facts.exists) {
+        facts.unit = AskUnit(device);
+        facts.openFailure = device.TakePortFailure();
+    }
+    const std::vector<CheckResult> results = RunWindowsChecks(facts);
+    return {ReportLines(results), ReportExitCode(results)};
 }
 
 }  // namespace k64::service

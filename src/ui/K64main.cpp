@@ -479,8 +479,6 @@ void TMainForm::GetVersionButtonClick()
 std::unique_ptr<QMenu> TMainForm::CreateLogMenu()
 {
     std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu());
-    if (!service::ConnectionCheckAvailable())
-        return menu;
     menu->addSeparator();
     QAction* check = menu->addAction(Utf8(text::kCheckConnection));
     // A transfer holds the port in this very process: the check's requests would go in

@@ -396,9 +396,7 @@ private slots:
         QCOMPARE(p.Log(), QStringList{kMissingReason});
     }
 
-    // The log's context menu runs the connection check and writes its report into the log
-    // (Linux's checks; Windows has none and no menu entry).
-#ifndef _WIN32
+    // The log's context menu runs the connection check and writes its report into the log.
     void connectionCheckFromTheLogMenu()
     {
         SimProcess sim(SimProgram(), {});
@@ -412,12 +410,10 @@ private slots:
         QVERIFY(check != nullptr && check->isEnabled());
         check->trigger();
         const QStringList log = p.Log();
-        QCOMPARE(log.size(), 5);
-        QVERIFY(log[0].startsWith("[ок] Порт " + QString::fromStdString(sim.PtyPath())));
-        QVERIFY2(log[4].startsWith("[ок] Устройство ответило: серийный номер 16001234"),
+        QVERIFY(log.front().startsWith("[ок] Порт " + QString::fromStdString(sim.PtyPath())));
+        QVERIFY2(log.back().startsWith("[ок] Устройство ответило: серийный номер 16001234"),
                  qPrintable(log.join('\n')));
     }
-#endif
 
     void serialNumberIsLoggedSigned_data()
     {

@@ -208,5 +208,74 @@ INSTANTIATE_TEST_SUITE_P(
                    "++++!", 4, "ответ на запрос версии не разобран"}),
     [](const ::testing::TestParamInfo<DoctorCase>& info) { return info.param.name; });
 
+// Windows: a numbered port that exists or not, what opening it said, the unit.
+struct WindowsCase {
+    const char* name;
+    std::function<void(WindowsFacts&)> change;
+    const char* statuses;
+    int check;
+    const char* says;
+};
+
+void PrintTo(const WindowsCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowsChecks : public ::testing::TestWithParam<WindowsCase> {};
+
+TEST_P(WindowsChecks, ReportEachFindingWithItsFix)
+{
+    const WindowsCase& c = GetParam();
+    WindowsFacts facts{
+        "COM7", true, {"COM3", "COM7"}, {}, {kOk, 16001234, kOk, "K64_r2", "000.014"}};
+    c.change(facts);
+    const std::vector<CheckResult> results = RunWindowsChecks(facts);
+    std::string statuses;
+    for (const CheckResult& r : results) {
+        statuses += r.status == CheckStatus::kOk        ? '+'
+                    : r.status == CheckStatus::kProblem ? '!'
+                                                        : '-';
+        EXPECT_EQ(r.status == CheckStatus::kProblem, !r.fix.empty()) << r.found;
+    }
+    EXPECT_EQ(statuses, c.statuses);
+    const CheckResult& r = results[static_cast<std::size_t>(c.check)];
+    EXPECT_NE((r.found + "\n" + r.fix).find(c.says), std::string::npos) << r.found << "\n" << r.fix;
+}
+
+using quon::io::PortFailure;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WindowsChecks,
+    ::testing::Values(WindowsCase{"Healthy", [](WindowsFacts&) {}, "+++", 2,
+                                  "серийный номер 16001234"},
+                      WindowsCase{"MissingListsThePorts",
+                                  [](WindowsFacts& f) {
+                                      f.exists = false;
+                                      f.present = {"COM3", "COM9"};
+                                      f.unit = {};
+                                  },
+                                  "!--", 0, "Есть порты: COM3, COM9.\nУкажите порт блока"},
+                      WindowsCase{"NoPortsAtAll",
+                                  [](WindowsFacts& f) {
+                                      f.exists = false;
+                                      f.present.clear();
+                                      f.unit = {};
+                                  },
+                                  "!--", 0, "«Порты (COM и LPT)»"},
+                      WindowsCase{"HeldByAnotherProgram",
+                                  [](WindowsFacts& f) {
+                                      f.openFailure = PortFailure::Of(PortFailure::Kind::kHeld, 5);
+                                      f.unit.idResult = kPortNotOpened;
+                                  },
+                                  "+!!", 1, "другое окно k64tool"},
+                      WindowsCase{"SystemRefusal",
+                                  [](WindowsFacts& f) {
+                                      f.openFailure =
+                                          PortFailure::Of(PortFailure::Kind::kSystem, 31);
+                                      f.openFailure.systemText = "Device\x1b[2J failed";
+                                      f.unit.idResult = kPortNotOpened;
+                                  },
+                                  "+!!", 1, "Порт не открывается: Device\\x1B[2J failed (код 31)."},
+                      WindowsCase{"Silent", [](WindowsFacts& f) { f.unit.idResult = kNoReply; },
+                                  "++!", 2, "нет ответа на запрос серийного номера"}),
+    [](const ::testing::TestParamInfo<WindowsCase>& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace k64::service
