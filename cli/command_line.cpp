@@ -506,8 +506,23 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
         if (command != nullptr)
             result.helpHint = std::string("Справка: k64ctl ") + command->name + " --help";
     };
-    // CLI11 wants the arguments last first.
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    // CLI11 wants the arguments last first. It would read "--port=" as "--port" and take the next
+    // argument for its value, so an empty value after "=" is handed on as one ("--port" "")
+    // and meets the option's own check.
+    std::vector<std::string> split;
+    for (auto it = arguments.begin(); it != arguments.end(); ++it) {
+        if (*it == "--") {
+            split.insert(split.end(), it, arguments.end());
+            break;
+        }
+        if (it->size() > 3 && it->starts_with("--") && it->find('=') == it->size() - 1) {
+            split.push_back(it->substr(0, it->size() - 1));
+            split.emplace_back();
+        } else {
+            split.push_back(*it);
+        }
+    }
+    std::vector<std::string> reversed(split.rbegin(), split.rend());
     try {
         parser->app.parse(reversed);
     } catch (const CLI::CallForHelp&) {

@@ -157,6 +157,15 @@ std::string HolderFix(const ProcessInfo& holder, const DoctorFacts& facts)
            std::to_string(holder.pid);
 }
 
+// A path as one shell word for a command the user pastes: a quote inside it cannot end the word.
+std::string ShellQuoted(const std::string& path)
+{
+    std::string quoted = "'";
+    for (const char c : path)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 // A lock file that keeps everybody off the port, or names a process whose descriptors cannot
 // be seen from here; empty when the lock file is in order.
 std::optional<CheckResult> CheckLockFile(const DoctorFacts& facts)
@@ -167,8 +176,8 @@ std::optional<CheckResult> CheckLockFile(const DoctorFacts& facts)
         return CheckResult{CheckStatus::kProblem,
                            "Файл блокировки " + path + " не является обычным файлом.",
                            "Никакая программа не может занять порт, пока он там. Проверьте, "
-                           "что это, и удалите: sudo rm -r '" +
-                               path + "'"};
+                           "что это, и удалите: sudo rm -r " +
+                               ShellQuoted(path)};
     if (lock.pid == 0 || lock.seenOpen)
         return std::nullopt;
     const std::string& name = lock.processName;
@@ -178,8 +187,8 @@ std::optional<CheckResult> CheckLockFile(const DoctorFacts& facts)
             (name.empty() ? "" : " (" + EscapedName(name) + ")") +
             ", но открыт ли им порт, отсюда не видно.",
         "Если этот процесс не работает с портом, файл остался от прежней программы; проверьте "
-        "от root (sudo k64ctl doctor) или удалите файл: sudo rm '" +
-            path + "'"};
+        "от root (sudo k64ctl doctor) или удалите файл: sudo rm " +
+            ShellQuoted(path)};
 }
 
 CheckResult CheckHolders(const DoctorFacts& facts)

@@ -37,6 +37,7 @@ TEST(CliCommandLine, UsageErrorsSayWhatIsWrongInOneLine)
         {{"read-settings", "--output"}, "после --output нужно значение", "read-settings"},
         {{"--port", "a", "--port", "b", "id"}, "--port указан дважды", "id"},
         {{"id", "--port", ""}, "--port: пустое имя порта", "id"},
+        {{"--port=", "id"}, "--port: пустое имя порта", "id"},
         {{"read-settings", "--force"},
          "--force не относится к команде read-settings",
          "read-settings"},

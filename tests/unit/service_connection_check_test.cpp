@@ -188,6 +188,12 @@ INSTANTIATE_TEST_SUITE_P(
                        NoAccess(f);
                    },
                    "++!+!", 2, "удалите файл: sudo rm '/run/lock/LCK..ttyACM0'"},
+        DoctorCase{"LockPathQuotedForTheShell",
+                   [](DoctorFacts& f) {
+                       f.lock = {"/run/lock/LCK..tty'x", false, 1, "systemd", false};
+                       NoAccess(f);
+                   },
+                   "++!+!", 2, "sudo rm '/run/lock/LCK..tty'\\''x'"},
         DoctorCase{"LockHolderBetweenExchanges",
                    [](DoctorFacts& f) {
                        f.lock = {"/run/lock/LCK..ttyACM0", false, 4242, "k64ctl", true};
