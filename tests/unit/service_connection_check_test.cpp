@@ -33,6 +33,22 @@ DoctorFacts Healthy()
     return f;
 }
 
+// Each check's mark (+ ok, ! problem, - skipped), a fix for exactly the problems, and `says` in
+// the line or fix of check number `check`.
+void ExpectReport(const std::vector<CheckResult>& results, const std::string& statuses, int check,
+                  const char* says)
+{
+    std::string marks;
+    for (const CheckResult& r : results) {
+        marks += r.status == CheckStatus::kOk ? '+' : r.status == CheckStatus::kProblem ? '!' : '-';
+        EXPECT_EQ(r.status == CheckStatus::kProblem, !r.fix.empty()) << r.found;
+    }
+    EXPECT_EQ(marks, statuses);
+    ASSERT_LT(static_cast<std::size_t>(check), results.size());
+    const CheckResult& r = results[static_cast<std::size_t>(check)];
+    EXPECT_NE((r.found + "\n" + r.fix).find(says), std::string::npos) << r.found << "\n" << r.fix;
+}
+
 struct DoctorCase {
     const char* name;
     std::function<void(DoctorFacts&)> change;
@@ -52,23 +68,15 @@ TEST_P(DoctorChecks, ReportEachFindingWithItsFix)
     c.change(facts);
     const std::vector<CheckResult> results = RunDoctorChecks(facts);
     ASSERT_EQ(results.size(), 5u);
-    std::string statuses;
-    for (const CheckResult& r : results) {
-        statuses += r.status == CheckStatus::kOk        ? '+'
-                    : r.status == CheckStatus::kProblem ? '!'
-                                                        : '-';
-        EXPECT_EQ(r.status == CheckStatus::kProblem, !r.fix.empty()) << r.found;
-    }
-    EXPECT_EQ(statuses, c.statuses);
+    ExpectReport(results, c.statuses, c.check, c.says);
     // A lock file's word alone never gets a process killed.
     if (facts.lock.pid != 0 && !facts.lock.seenOpen) {
         for (const CheckResult& r : results)
             EXPECT_EQ(r.fix.find("kill " + std::to_string(facts.lock.pid)), std::string::npos);
     }
     // Whatever the doctor prints as a problem, its exit code admits.
-    EXPECT_EQ(ReportExitCode(results), statuses.find('!') == std::string::npos ? 0 : 1);
-    const CheckResult& r = results[static_cast<std::size_t>(c.check)];
-    EXPECT_NE((r.found + "\n" + r.fix).find(c.says), std::string::npos) << r.found << "\n" << r.fix;
+    EXPECT_EQ(ReportExitCode(results),
+              std::string(c.statuses).find('!') == std::string::npos ? 0 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -233,17 +241,7 @@ TEST_P(WindowsChecks, ReportEachFindingWithItsFix)
     WindowsFacts facts{
         "COM7", true, {"COM3", "COM7"}, {}, {kOk, 16001234, kOk, "K64_r2", "000.014"}};
     c.change(facts);
-    const std::vector<CheckResult> results = RunWindowsChecks(facts);
-    std::string statuses;
-    for (const CheckResult& r : results) {
-        statuses += r.status == CheckStatus::kOk        ? '+'
-                    : r.status == CheckStatus::kProblem ? '!'
-                                                        : '-';
-        EXPECT_EQ(r.status == CheckStatus::kProblem, !r.fix.empty()) << r.found;
-    }
-    EXPECT_EQ(statuses, c.statuses);
-    const CheckResult& r = results[static_cast<std::size_t>(c.check)];
-    EXPECT_NE((r.found + "\n" + r.fix).find(c.says), std::string::npos) << r.found << "\n" << r.fix;
+    ExpectReport(RunWindowsChecks(facts), c.statuses, c.check, c.says);
 }
 
 using quon::io::PortFailure;
