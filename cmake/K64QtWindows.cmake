@@ -8,7 +8,7 @@ if(NOT qt_prefix)
         OUTPUT_VARIABLE qt_prefix OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE qt_missing)
     if(qt_missing)
         message(FATAL_ERROR "No current Qt for MinGW in ${qt_prefix}: run scripts/build-qt-windows "
-                            "once (about 20 minutes on two cores).")
+                            "once (about 30 minutes on two cores).")
     endif()
 endif()
 # The toolchain searches only below its roots.
