@@ -6,4 +6,5 @@ namespace k64::cli {
 const char* const kEnvironmentHelp =
     "Переменная окружения K64_HISTORY_DIR: папка истории настроек вместо\n"
     "%LOCALAPPDATA%\\k64\\history.\n";
+
 }  // namespace k64::cli
