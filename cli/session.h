@@ -23,15 +23,18 @@ public:
         else if (store_.Load().empty())
             device_.SetPortName(DefaultPortName());
     }
-    // A command that could not get the port has printed its own message by now; the reason
-    // and the way out follow it.
+    // A command that could not get the port, or whose unit fell silent, has printed its own
+    // message by now; the reason and the way out follow it.
     ~Session()
     {
-        if (const quon::io::PortFailure failure = device_.TakePortFailure()) {
-            const std::string line = service::PortFailureLine(device_.PortName(), failure) + "\n";
-            std::fputs(line.c_str(), stderr);
-            std::fflush(stderr);
-        }
+        std::string line = service::PortFailureLine(device_.PortName(), device_.TakePortFailure());
+        if (line.empty())
+            line = service::SilenceLine(device_.TakeSilence());
+        if (line.empty())
+            return;
+        line += "; выполните k64ctl doctor\n";
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

@@ -145,13 +145,18 @@ int RunBackup(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     Session session(line);
     TerminalWorkflowView view(messages);
-    const std::optional<service::KeptSettings> kept =
-        service::KeepUnitSettings(session.Device(), list, HistoryFolder(), view,
-                                  {kNotConnectedLoading, texts::kLoadImpossible});
-    if (!kept)
+    const service::Backup backup =
+        service::KeepUnitSettings(session.Device(), list, HistoryFolder(), view);
+    if (!backup.kept) {
+        ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
         return kExitFailure;
-    return !line.output || SaveSettingsTo(*line.output, kept->settings, messages) ? kExitSuccess
-                                                                                  : kExitFailure;
+    }
+    // The settings were read: --output still gets them when the history could not.
+    const bool saved =
+        !line.output || SaveSettingsTo(*line.output, backup.kept->settings, messages);
+    if (!backup.Stored())
+        ShowMessage(&messages, backup.failure, kErrorCaption);
+    return saved && backup.Stored() ? kExitSuccess : kExitFailure;
 }
 
 int RunHistory(const CommandLine& line, TerminalMessages& messages)

@@ -8,7 +8,7 @@
 #include "workflow_output.h"
 #include "common/shared_texts.h"
 #include "platform/history_folder.h"
-#include "service/settings_workflows.h"
+#include "service/firmware_workflow.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/timer_pump.h"
@@ -43,11 +43,12 @@ public:
     {
         if (buttons == MessageButtons::Ok)
             return terminal_.ShowMessage(text, caption, buttons);
-        const bool okCancel = buttons == MessageButtons::OkCancel;
-        const std::string line = caption + ": " + text + (okCancel ? " -> ОК\n" : " -> Да\n");
+        const MessageAnswer answer = GoAnswer(buttons);
+        const std::string line =
+            caption + ": " + text + (answer == MessageAnswer::Ok ? " -> ОК\n" : " -> Да\n");
         std::fputs(line.c_str(), ErrorStream());
         std::fflush(ErrorStream());
-        return okCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
+        return answer;
     }
 
 private:
@@ -164,11 +165,9 @@ int ExitStatus(UpdateOutcome outcome)
     return stopRequested != 0 ? 128 + stopRequested : kExitFailure;
 }
 
-int RunFirmware(DeviceInterface& device, TerminalUpdateView& view,
-                std::function<bool(DeviceInterface&)> beforePrepare = {})
+int RunFirmware(DeviceInterface& device, TerminalUpdateView& view, FirmwareUpdate& firmware,
+                service::FirmwareSafetyNet* net)
 {
-    FirmwareUpdate firmware(view);
-    firmware.SetBeforePrepare(std::move(beforePrepare));
     if (!firmware.LoadFirmwareImage()) {
         std::fputs("k64ctl: встроенная прошивка недоступна\n", ErrorStream());
         return kExitFailure;
@@ -186,7 +185,24 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view,
         },
         [&] { firmware.Timer1Timer(&device); });
     view.Finish();
-    return ExitStatus(firmware.Outcome());
+    const int status = ExitStatus(firmware.Outcome());
+    const std::optional<service::AfterUpdate> after = net ? net->AfterTick(device) : std::nullopt;
+    if (!after)
+        return status;
+    switch (*after) {
+    case service::AfterUpdate::NotRead:
+        std::fputs(
+            "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
+            ErrorStream());
+        return status;
+    case service::AfterUpdate::Restored:
+        ShowMessage(view.MessageOwner(), texts::kSettingsRestored, texts::kMessage);
+        return status;
+    case service::AfterUpdate::RestoreFailed: return kExitFailure;
+    case service::AfterUpdate::Unchanged:
+    case service::AfterUpdate::Declined: return status;
+    }
+    return status;
 }
 
 int RunSound(DeviceInterface& device, TerminalUpdateView& view)
@@ -226,62 +242,28 @@ bool CanAnswer(std::string_view command, bool yes)
 
 }  // namespace
 
-bool IsUpdateCommand(std::string_view command)
-{
-    return command == kFirmwareCommand || command == kSoundCommand;
-}
-
-int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes,
-                     TerminalMessages& messages)
-{
-    if (!IsUpdateCommand(command) || !CanAnswer(command, yes))
-        return kExitUsage;
-    AnsweringMessages answering(messages);
-    MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
-    TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
-    return command == kFirmwareCommand ? RunFirmware(device, view) : RunSound(device, view);
-}
-
 int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
 {
+    if ((line.command != kFirmwareCommand && line.command != kSoundCommand) ||
+        !CanAnswer(line.command, line.yes))
+        return kExitUsage;
     Session session(line);
     TDevice& device = session.Device();
-    if (line.command != kFirmwareCommand || line.noBackup)
-        return RunUpdateCommand(line.command, device, line.yes, messages);
-    if (!CanAnswer(line.command, line.yes))
-        return kExitUsage;
-
-    // An update may reset the settings: once the questions are answered they go to the history,
-    // before the prepare request, and are compared after a confirmed commit.
-    ParameterList schema(&messages);
-    if (!schema.LoadError().empty())
-        return kExitFailure;
     AnsweringMessages answering(messages);
     MessageInterface& owner = line.yes ? static_cast<MessageInterface&>(answering) : messages;
     TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
+    if (line.command == kSoundCommand)
+        return RunSound(device, view);
+
+    FirmwareUpdate firmware(view);
+    if (line.noBackup)
+        return RunFirmware(device, view, firmware, nullptr);
+    ParameterList schema(&messages);
+    if (!schema.LoadError().empty())
+        return kExitFailure;
     TerminalWorkflowView workflow(owner, line.restoreSettings);
-    std::optional<service::KeptSettings> kept;
-    const int status = RunFirmware(device, view, [&](DeviceInterface& held) {
-        kept = service::KeepUnitSettings(held, schema, HistoryFolder(), workflow,
-                                         {texts::kDeviceBusy, texts::kError});
-        return kept.has_value();
-    });
-    if (status != kExitSuccess)
-        return status;
-    switch (service::CompareAfterUpdate(device, *kept, workflow)) {
-    case service::AfterUpdate::NotRead:
-        std::fputs(
-            "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
-            ErrorStream());
-        return status;
-    case service::AfterUpdate::Restored:
-        ShowMessage(&messages, texts::kSettingsRestored, texts::kMessage);
-        return status;
-    case service::AfterUpdate::RestoreFailed: return kExitFailure;
-    case service::AfterUpdate::Unchanged:
-    case service::AfterUpdate::Declined: return status;
-    }
-    return status;
+    service::FirmwareSafetyNet net(firmware, schema, HistoryFolder(), workflow);
+    return RunFirmware(device, view, firmware, &net);
 }
 
 }  // namespace k64::cli

@@ -51,7 +51,15 @@ std::string PortFailureLine(const std::string& port, const quon::io::PortFailure
         reason = "Порт " + name + " не открывается: " + EscapedName(failure.systemText);
         break;
     }
-    return reason + "; выполните k64ctl doctor";
+    return reason;
+}
+
+std::string SilenceLine(std::chrono::milliseconds waited)
+{
+    if (waited.count() <= 0)
+        return {};
+    const auto seconds = std::chrono::round<std::chrono::seconds>(waited).count();
+    return "Устройство не ответило за " + std::to_string(seconds) + " с";
 }
 
 }  // namespace k64::service

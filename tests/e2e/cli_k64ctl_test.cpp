@@ -244,6 +244,7 @@ struct FailureCase {
     std::vector<std::string> simArgs;  // empty: no unit, the port does not exist
     std::vector<std::string> args;     // "@" is replaced by the settings file written first
     const char* err;
+    const char* silence = "";  // the line of a unit that did not answer
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
@@ -266,9 +267,11 @@ TEST_P(FailedRequest, ReportsOnStderr)
     const ProgramResult r = Run(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    // Without a port the reason follows the message; a unit that answered badly has none.
+    // Without a port, or from a silent unit, the reason follows the message; a unit that
+    // answered badly has none.
     const std::string reason =
-        sim ? "" : "Порт " + port + " не найден: блок не подключён; выполните k64ctl doctor\n";
+        sim ? c.silence
+            : "Порт " + port + " не найден: блок не подключён; выполните k64ctl doctor\n";
     EXPECT_EQ(r.err, std::string(c.err) + "\n" + reason);
 }
 
@@ -280,8 +283,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ReadNoPort", {}, {"read-settings"}, "Устройство не подключено или занято."},
         FailureCase{
             "WriteNoPort", {}, {"write-settings", "@"}, "Устройство не подключено или занято"},
-        FailureCase{
-            "IdNoReply", {"--no-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
+        FailureCase{"IdNoReply",
+                    {"--no-reply", "10"},
+                    {"id"},
+                    "Устройство не подключено или занято.",
+                    "Устройство не ответило за 4 с; выполните k64ctl doctor\n"},
         FailureCase{"IdMalformed",
                     {"--malformed-reply", "10"},
                     {"id"},
