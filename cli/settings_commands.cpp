@@ -41,7 +41,8 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
         ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
         // --force does not send these: they would set every value on the unit back to its
         // default, or send a value other than the one in the file.
-        const bool notSettings = read.status == SettingsFileStatus::ControlBytes ||
+        const bool notSettings = read.status == SettingsFileStatus::Binary ||
+                                 read.status == SettingsFileStatus::Utf16 ||
                                  read.status == SettingsFileStatus::NoKnownKey ||
                                  read.status == SettingsFileStatus::NotCp1251;
         return notSettings ? kExitUsage : kExitFailure;

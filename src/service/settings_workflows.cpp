@@ -38,11 +38,7 @@ std::optional<KeptSettings> KeepUnitSettings(DeviceInterface& device, const Para
         return std::nullopt;
     const StoredEntry stored = StoreHistoryEntry(historyFolder, kept->serial, kept->settings);
     if (!stored.result.Ok()) {
-        // A folder that cannot be made leaves no entry name to show: the folder is named.
-        Show(view,
-             DescribeSettingsFileResult(stored.result,
-                                        stored.path.empty() ? historyFolder : stored.path),
-             texts::kError);
+        Show(view, DescribeStoreFailure(stored), texts::kError);
         return std::nullopt;
     }
     kept->entry = stored.path;

@@ -410,7 +410,7 @@ void TMainForm::KeepInHistory()
         platform_.historyFolder, port == serialPort_ ? serial_ : kUnknownUnit, *parameters_);
     // The windows have no place for it; the read itself succeeded and is shown as always.
     if (!stored.result.Ok())
-        qWarning("%s", DescribeSettingsFileResult(stored.result, stored.path).c_str());
+        qWarning("%s", DescribeStoreFailure(stored).c_str());
 }
 
 void TMainForm::OpenFileButtonClick()

@@ -1,6 +1,6 @@
 // k64tool on the offscreen platform, told to quit by a signal in the middle of an update: the
 // transfer stops between two blocks (no commit reaches the simulated unit) and the program ends
-// normally.
+// normally. Killed outright, it leaves its diagnostic recording, which the next start removes.
 
 #include "support/child_process.h"
 #include "support/sim_process.h"
@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 namespace k64::test {
 namespace {
@@ -72,6 +73,62 @@ INSTANTIATE_TEST_SUITE_P(Rows, K64toolSignalTest,
                                            SignalCase{"FirmwareHup", SIGHUP, "firmware", 195},
                                            SignalCase{"SoundInt", SIGINT, "sound", 196}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The recordings in the cache folder, by name.
+std::vector<std::string> Recordings(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The recording of a window with its diagnostic window open, once it is there.
+std::string RecordingOf(const ChildProcess& tool, const std::string& folder)
+{
+    const std::string prefix = "diagnostic-" + std::to_string(tool.Pid()) + "-";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (const std::string& name : Recordings(folder))
+            if (name.starts_with(prefix))
+                return name;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return {};
+}
+
+TEST(K64toolRecording, KilledWindowsRecordingGoesAtTheNextStart)
+{
+    TempDir dir;
+    SimProcess sim(SimProgram(), {});
+    ASSERT_TRUE(sim.Started());
+    std::filesystem::create_directories(dir / "config/QF");
+    std::ofstream(dir / "config/QF/TB_USB_PORT.conf")
+        << "[General]\nPort=" << sim.PtyPath() << "\n";
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string folder = dir / "cache/k64";
+
+    // A window still open keeps its own.
+    ChildProcess running(K64TOOL_PATH, {"--show-diagnostic"}, ChildProcess::Errors::Discard);
+    const std::string kept = RecordingOf(running, folder);
+    ASSERT_NE(kept, "");
+    ChildProcess killed(K64TOOL_PATH, {"--show-diagnostic"}, ChildProcess::Errors::Discard);
+    const std::string left = RecordingOf(killed, folder);
+    ASSERT_NE(left, "");
+    ::kill(killed.Pid(), SIGKILL);
+    killed.WaitExit(std::chrono::seconds(30));
+    EXPECT_EQ(Recordings(folder),
+              (std::vector<std::string>{std::min(left, kept), std::max(left, kept)}));
+
+    ChildProcess next(K64TOOL_PATH, {"--quit-after-paint"}, ChildProcess::Errors::Discard);
+    EXPECT_EQ(next.WaitExit(std::chrono::seconds(30)), 0);
+    EXPECT_EQ(Recordings(folder), std::vector<std::string>{kept});
+}
 
 }  // namespace
 }  // namespace k64::test
