@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -47,6 +49,18 @@ std::unique_ptr<ForkedHelper> Holder(const std::string& port)
         return held.Hold();
     });
 }
+
+// Clears the exclusive mark a case may leave on the terminal (root may open a marked one).
+struct Unmark {
+    std::string pty;
+    ~Unmark()
+    {
+        if (const int fd = ::open(pty.c_str(), O_RDWR | O_NOCTTY); fd >= 0) {
+            ::ioctl(fd, TIOCNXCL);
+            ::close(fd);
+        }
+    }
+};
 
 std::string ProcessName(pid_t pid)
 {
@@ -98,6 +112,24 @@ TEST(K64ctlPortReason, LineAfterTheMessageSaysWhyAndWhatToDo)
                         ? "Нет доступа к " + port + ": группа dialout; выполните k64ctl doctor"
                         : std::string();
          }},
+        // A holder killed with the terminal marked exclusive: the simulator keeps the other
+        // end, so the mark stays, and only root may open the terminal. The user gets the
+        // terminal itself (a copy of its node would not open).
+        {"ExclusiveFlagLeftBehind", true,
+         [&](std::string& port) {
+             port = pty;
+             const int fd = ::open(pty.c_str(), O_RDWR | O_NOCTTY);
+             const bool marked = fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0;
+             if (fd >= 0)
+                 ::close(fd);
+             return marked && ::chown(pty.c_str(), kNobody, kNobody) == 0
+                        ? "Порт " + port +
+                              " закрыт для других программ, но программы, которая его держит, не "
+                              "видно: флаг монопольного доступа остался от прерванной программы; "
+                              "его снимет перезапуск программы на другом конце псевдотерминала; "
+                              "выполните k64ctl doctor"
+                        : std::string();
+         }},
         {"HeldBySecondProcess", false,
          [&](std::string& port) {
              port = pty;  // a terminal opens only through its own file system
@@ -112,6 +144,7 @@ TEST(K64ctlPortReason, LineAfterTheMessageSaysWhyAndWhatToDo)
         SCOPED_TRACE(c.name);
         std::string port = folder / c.name;
         const std::string expected = c.make(port);
+        const Unmark unmark{pty};
         if (expected.empty() || (c.asUser && !canSwitchUser)) {
             std::cout << "[  SKIPPED ] " << c.name
                       << ": needs root, setpriv, mknod and the dialout group here\n";
