@@ -3,6 +3,8 @@
 // one, else on the platform's default port. Nothing is stored here.
 
 #include "command_line.h"
+#include "display.h"
+#include "json_output.h"
 #include "device/device.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
@@ -24,13 +26,14 @@ public:
             device_.SetPortName(DefaultPortName());
     }
     // A command that could not get the port has printed its own message by now; the reason
-    // and the way out follow it.
+    // and the way out follow it, and are what a --json document or a run on many units reports.
     ~Session()
     {
         if (const quon::io::PortFailure failure = device_.TakePortFailure()) {
-            const std::string line = service::PortFailureLine(device_.PortName(), failure) + "\n";
-            std::fputs(line.c_str(), stderr);
-            std::fflush(stderr);
+            const std::string line = service::PortFailureLine(device_.PortName(), failure);
+            NoteError(line);
+            std::fprintf(ErrorStream(), "%s\n", line.c_str());
+            std::fflush(ErrorStream());
         }
     }
     Session(const Session&) = delete;

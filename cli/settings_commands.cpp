@@ -77,8 +77,7 @@ std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& m
         return std::nullopt;
     }
     if (!latest.entry)
-        std::fprintf(ErrorStream(), "k64ctl: в истории нет настроек устройства %s\n",
-                     latest.serial.c_str());
+        PrintError("в истории нет настроек устройства " + latest.serial);
     return latest.entry;
 }
 
@@ -101,6 +100,19 @@ bool SaveSettingsTo(const std::string& output, const ParameterList& list,
     if (!saved.Ok())
         ShowMessage(&messages, DescribeSettingsFileResult(saved, path), kErrorCaption);
     return saved.Ok();
+}
+
+int CheckSettingsSource(const CommandLine& line, TerminalMessages& messages)
+{
+    const bool fromFile =
+        line.command == "write-settings" ||
+        (line.command == "restore" && !line.operands.empty() && line.operands.front() != kLatest);
+    if (!fromFile)
+        return kExitSuccess;
+    ParameterList list(&messages);
+    if (!list.LoadError().empty())
+        return kExitFailure;
+    return LoadForWrite(PathFromArgument(line.operands.front()), list, line.force, messages);
 }
 
 int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)

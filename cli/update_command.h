@@ -14,6 +14,10 @@ namespace k64::cli {
 // True for the two command names handled here.
 bool IsUpdateCommand(std::string_view command);
 
+// The questions of `command` need a terminal or `yes`; false (said on standard error) when
+// neither is there.
+bool CanAnswer(std::string_view command, bool yes);
+
 // Runs "update-firmware" or "update-sound" on `device`. `yes` answers every question with
 // OK/Yes; without it the questions are asked on the terminal, and with no terminal nothing is
 // sent and the result is kExitUsage. kExitSuccess only when the unit confirmed the commit.

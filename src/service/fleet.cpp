@@ -1,6 +1,7 @@
 #include "fleet.h"
 
 #include "parameters/settings_history.h"
+#include "service/port_failure_text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -44,7 +45,10 @@ void RunOnUnits(std::size_t count, const std::function<UnitResult&(std::size_t)>
                     const std::lock_guard lock(guard);
                     result.serial = UnitSerial(id);
                 } else {
-                    error = silent;
+                    // Why the port could not be had, as a run on one unit says it.
+                    const std::string reason =
+                        PortFailureLine(result.port, device.Device().TakePortFailure());
+                    error = reason.empty() ? silent : reason;
                 }
             }
             if (!error)
