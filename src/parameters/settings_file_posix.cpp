@@ -157,8 +157,8 @@ int TakeNewName(const std::string& temporary, const std::filesystem::path& path)
 // The safe save, its contents put into a temporary file beside `path` by `fill`, which returns
 // 0 or the errno of its failure, then given the name: over what is there when `replace`, else
 // only while the name is free.
-SettingsFileResult SaveWith(const std::filesystem::path& path, mode_t mode,
-                            const std::function<int(int fd)>& fill, bool replace)
+SettingsFileResult SaveWith(const std::filesystem::path& path, mode_t mode, bool replace,
+                            const std::function<int(int fd)>& fill)
 {
     // The temporary must sit in the target's directory, or the rename would not be atomic.
     const std::filesystem::path directory =
@@ -197,7 +197,7 @@ SettingsFileResult SaveOver(const std::filesystem::path& requested,
     mode_t mode = NewFileMode();
     if (SettingsFileResult target = SaveTarget(requested, &path, &mode); !target.Ok())
         return target;
-    return SaveWith(path, mode, fill, true);
+    return SaveWith(path, mode, true, fill);
 }
 
 }  // namespace
@@ -209,8 +209,7 @@ SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const s
 
 SettingsFileResult CreateFileAtomically(const std::filesystem::path& path, const std::string& bytes)
 {
-    return SaveWith(
-        path, NewFileMode(), [&](int fd) { return WriteAll(fd, bytes); }, false);
+    return SaveWith(path, NewFileMode(), false, [&](int fd) { return WriteAll(fd, bytes); });
 }
 
 SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,

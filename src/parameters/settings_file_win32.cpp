@@ -126,8 +126,8 @@ DWORD WriteAll(HANDLE file, std::string_view bytes)
 // The safe save, its contents put into the temporary file by `fill`, which returns 0 or the
 // Windows error of its failure, then given the name: over the file there when `replace`, else
 // only while the name is free (the move fails when it exists).
-SettingsFileResult SaveWith(const std::filesystem::path& path,
-                            const std::function<DWORD(HANDLE)>& fill, bool replace)
+SettingsFileResult SaveWith(const std::filesystem::path& path, bool replace,
+                            const std::function<DWORD(HANDLE)>& fill)
 {
     if (IsFolder(path))
         return SettingsFileResult::Failed(SettingsFileStatus::WriteFailed, EISDIR);
@@ -170,14 +170,12 @@ SettingsFileResult SaveWith(const std::filesystem::path& path,
 
 SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes)
 {
-    return SaveWith(
-        path, [&](HANDLE file) { return WriteAll(file, bytes); }, true);
+    return SaveWith(path, true, [&](HANDLE file) { return WriteAll(file, bytes); });
 }
 
 SettingsFileResult CreateFileAtomically(const std::filesystem::path& path, const std::string& bytes)
 {
-    return SaveWith(
-        path, [&](HANDLE file) { return WriteAll(file, bytes); }, false);
+    return SaveWith(path, false, [&](HANDLE file) { return WriteAll(file, bytes); });
 }
 
 SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
@@ -189,22 +187,19 @@ SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!from.Valid())
         return Failure(SettingsFileStatus::CannotOpen);
-    return SaveWith(
-        path,
-        [&](HANDLE file) -> DWORD {
-            std::string buffer(64 * 1024, '\0');
-            for (;;) {
-                DWORD n = 0;
-                if (!::ReadFile(from.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n,
-                                nullptr))
-                    return ::GetLastError();
-                if (n == 0)
-                    return 0;
-                if (const DWORD error = WriteAll(file, std::string_view(buffer.data(), n)))
-                    return error;
-            }
-        },
-        true);
+    return SaveWith(path, true, [&](HANDLE file) -> DWORD {
+        std::string buffer(64 * 1024, '\0');
+        for (;;) {
+            DWORD n = 0;
+            if (!::ReadFile(from.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n,
+                            nullptr))
+                return ::GetLastError();
+            if (n == 0)
+                return 0;
+            if (const DWORD error = WriteAll(file, std::string_view(buffer.data(), n)))
+                return error;
+        }
+    });
 }
 
 AppendFile::AppendFile(const std::filesystem::path& path, bool temporary)

@@ -58,7 +58,8 @@ using UnitOperation = std::function<std::optional<std::string>(std::size_t)>;
 // Runs `operation` on every unit, `unit(i)` being the i-th of `count`, on threads as
 // RunConcurrently does. A unit whose serial is not known yet is asked for it first, on a device
 // object of its own; one whose port cannot be had fails with the port's reason line, one that
-// does not answer with `silent`, and nothing else is sent to it. The results are written under `guard`, so that another thread may read them under it.
+// does not answer with `silent`, and nothing else is sent to it. The results are written under
+// `guard`, so that another thread may read them under it.
 void RunOnUnits(std::size_t count, const std::function<UnitResult&(std::size_t)>& unit,
                 unsigned jobs, const std::function<bool()>& stopped, const UnitOperation& operation,
                 const std::string& silent, std::mutex& guard);

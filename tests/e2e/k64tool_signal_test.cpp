@@ -37,6 +37,19 @@ std::size_t Blocks(const std::string& trace)
     return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), 192));
 }
 
+// The programs started from here keep their settings, history and cache in `dir`, with the
+// simulator's port stored, and draw offscreen.
+void UseFolder(const TempDir& dir, const SimProcess& sim)
+{
+    std::filesystem::create_directories(dir / "config/QF");
+    std::ofstream(dir / "config/QF/TB_USB_PORT.conf")
+        << "[General]\nPort=" << sim.PtyPath() << "\n";
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ::setenv("K64_HISTORY_DIR", (dir / "history").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
 TEST_P(K64toolSignalTest, StopsBetweenBlocksAndQuits)
 {
     const SignalCase& c = GetParam();
@@ -45,12 +58,7 @@ TEST_P(K64toolSignalTest, StopsBetweenBlocksAndQuits)
     SimProcess sim(SimProgram(),
                    {"--trace", trace, "--prepare-delay-ms", "0", "--delay", "192:20"});
     ASSERT_TRUE(sim.Started());
-    std::filesystem::create_directories(dir / "config/QF");
-    std::ofstream(dir / "config/QF/TB_USB_PORT.conf")
-        << "[General]\nPort=" << sim.PtyPath() << "\n";
-    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    ::setenv("K64_HISTORY_DIR", (dir / "history").c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    UseFolder(dir, sim);
     ChildProcess tool(K64TOOL_PATH, {"--yes", "--start-update", c.update},
                       ChildProcess::Errors::Discard);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -105,12 +113,7 @@ TEST(K64toolRecording, KilledWindowsRecordingGoesAtTheNextStart)
     TempDir dir;
     SimProcess sim(SimProgram(), {});
     ASSERT_TRUE(sim.Started());
-    std::filesystem::create_directories(dir / "config/QF");
-    std::ofstream(dir / "config/QF/TB_USB_PORT.conf")
-        << "[General]\nPort=" << sim.PtyPath() << "\n";
-    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    UseFolder(dir, sim);
     const std::string folder = dir / "cache/k64";
 
     // A window still open keeps its own.
