@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,60 +19,54 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class NewFiles : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ = fs::temp_directory_path() / ("k64-new-files-" + std::to_string(now));
-        ASSERT_TRUE(fs::create_directory(dir_));
-    }
-    void TearDown() override
+// A folder of the test's own (mkdtemp is POSIX only), and the names in it.
+struct Folder {
+    fs::path path =
+        fs::temp_directory_path() /
+        ("k64-new-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    Folder() { fs::create_directory(path); }
+    ~Folder()
     {
         std::error_code ignored;
-        fs::remove_all(dir_, ignored);
+        fs::remove_all(path, ignored);
     }
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_))
+        for (const auto& entry : fs::directory_iterator(path))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
-    static std::string Contents(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-    fs::path dir_;
 };
 
 // A name that is taken stays as it was, and nothing is left beside it.
-TEST_F(NewFiles, CreateNeverReplaces)
+TEST(NewFiles, CreateNeverReplaces)
 {
-    ASSERT_TRUE(CreateFileAtomically(dir_ / "entry.txt", "first").Ok());
-    const SettingsFileResult second = CreateFileAtomically(dir_ / "entry.txt", "second");
+    const Folder folder;
+    ASSERT_TRUE(CreateFileAtomically(folder.path / "entry.txt", "first").Ok());
+    const SettingsFileResult second = CreateFileAtomically(folder.path / "entry.txt", "second");
     EXPECT_EQ(second.status, SettingsFileStatus::WriteFailed);
     EXPECT_EQ(second.error, EEXIST);
-    EXPECT_EQ(Contents(dir_ / "entry.txt"), "first");
-    EXPECT_EQ(Names(), std::vector<std::string>{"entry.txt"});
+    std::string kept;
+    std::getline(std::ifstream(folder.path / "entry.txt"), kept);
+    EXPECT_EQ(kept, "first");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"entry.txt"});
 }
 
 // A recording whose program still runs is kept; one whose program is gone is removed.
-TEST_F(NewFiles, OnlyAbandonedRecordingsAreRemoved)
+TEST(NewFiles, OnlyAbandonedRecordingsAreRemoved)
 {
-    std::ofstream(dir_ / "diagnostic-1-abandoned.csv") << "time,tag,x,y,z,text\r\n";
-    std::ofstream(dir_ / "notes.csv") << "mine\r\n";
-    std::unique_ptr<AppendFile> live = AppendFile::CreateTemporary(dir_);
-    ASSERT_EQ(live->Error(), 0);
+    const Folder folder;
+    std::ofstream(folder.path / "diagnostic-1-abandoned.csv") << "time,tag,x,y,z,text\r\n";
+    std::ofstream(folder.path / "notes.csv") << "mine\r\n";
+    std::unique_ptr<AppendFile> live = AppendFile::CreateTemporary(folder.path);
     ASSERT_TRUE(live->Append("time,tag,x,y,z,text\r\n"));
-    const std::string name = live->Path().filename().string();
-    AppendFile::RemoveAbandoned(dir_);
-    EXPECT_EQ(Names(), (std::vector<std::string>{name, "notes.csv"}));
+    AppendFile::RemoveAbandoned(folder.path);
+    EXPECT_EQ(folder.Names(),
+              (std::vector<std::string>{live->Path().filename().string(), "notes.csv"}));
     live.reset();
-    EXPECT_EQ(Names(), std::vector<std::string>{"notes.csv"});
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"notes.csv"});
 }
 
 }  // namespace

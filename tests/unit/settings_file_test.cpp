@@ -146,19 +146,6 @@ TEST_F(SettingsFile, RefusedReadsTable)
     }
 }
 
-// Any byte but zero is a value the unit may hold: what the tool saves, it reads back as it was.
-TEST_F(SettingsFile, ControlBytesInValuesRoundTrip)
-{
-    for (const std::string value : {"\x01\x1B\x08", "3\x1B[2J", "\x7F", "\t a\x1F=b"}) {
-        ParameterList list;
-        list.ReadText("Balans=" + value + "\nPinCod=1234");
-        ASSERT_TRUE(WriteSettingsFile(dir_ / "s.txt", list).Ok());
-        ParameterList back;
-        ASSERT_TRUE(ReadSettingsFile(dir_ / "s.txt", back).Ok()) << value;
-        EXPECT_EQ(back.WriteText(false), list.WriteText(false));
-    }
-}
-
 // What editors save: Windows-1251 as before, UTF-8 with or without its mark converted, and a
 // character Windows-1251 has no place for refused with its line, the list left as it was.
 TEST_F(SettingsFile, EncodingsTable)
