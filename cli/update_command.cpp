@@ -3,6 +3,7 @@
 
 #include "command_line.h"
 #include "display.h"
+#include "json_output.h"
 #include "session.h"
 #include "stop_signal.h"
 #include "workflow_output.h"
@@ -162,14 +163,17 @@ int ExitStatus(UpdateOutcome outcome)
 {
     if (outcome == UpdateOutcome::Committed)
         return kExitSuccess;
-    return stopRequested != 0 ? 128 + stopRequested : kExitFailure;
+    if (stopRequested == 0)
+        return kExitFailure;
+    NoteError(update::text::kLogCancelled);
+    return 128 + stopRequested;
 }
 
 int RunFirmware(DeviceInterface& device, TerminalUpdateView& view, FirmwareUpdate& firmware,
                 service::FirmwareSafetyNet* net)
 {
     if (!firmware.LoadFirmwareImage()) {
-        std::fputs("k64ctl: встроенная прошивка недоступна\n", ErrorStream());
+        PrintError("встроенная прошивка недоступна");
         return kExitFailure;
     }
     view.bytesTotal = std::int64_t{firmware.BlowSize} + update::kHeadSize;
@@ -209,7 +213,7 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view)
 {
     SoundUpdate sound(view);
     if (!sound.LoadSoundData()) {
-        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", ErrorStream());
+        PrintError("встроенные звуковые данные недоступны");
         return kExitFailure;
     }
     view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
@@ -229,18 +233,15 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view)
     return ExitStatus(sound.Outcome());
 }
 
-// The questions need a terminal or --yes; false (said on standard error) when neither is there.
+}  // namespace
+
 bool CanAnswer(std::string_view command, bool yes)
 {
     if (yes || TerminalMessages::StandardStreamsAreTerminal())
         return true;
-    std::fprintf(ErrorStream(),
-                 "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
-                 static_cast<int>(command.size()), command.data());
+    PrintError(std::string(command) + " задаёт вопросы; без терминала подтвердите их ключом --yes");
     return false;
 }
-
-}  // namespace
 
 int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
 {

@@ -6,7 +6,13 @@
 #include "command_line.h"
 #include "terminal_messages.h"
 
+#include <string_view>
+
 namespace k64::cli {
+
+// The questions of `command` need a terminal or `yes`; false (said on standard error) when
+// neither is there.
+bool CanAnswer(std::string_view command, bool yes);
 
 // Runs "update-firmware" or "update-sound" on the port of this call (--port), else the stored
 // one, else the default port. --yes answers every question with OK/Yes; without it the questions

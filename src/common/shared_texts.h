@@ -25,9 +25,9 @@ inline constexpr const char* kSettingsRestored = "Настройки восст�
 // Why the unit's settings could not be kept before a change, and the question that follows.
 inline constexpr const char* kBackupUnitSilent =
     "Устройство не передало свои настройки, резервная копия не сделана.";
-inline std::string BackupNotStored(const std::string& folder, const std::string& reason)
+inline std::string BackupNotStored(const std::string& why)
 {
-    return "Резервная копия настроек не сохранена в папке истории " + folder + ": " + reason + ".";
+    return why + ", резервная копия не сделана.";
 }
 inline constexpr const char* kContinueWithoutBackup = "Продолжить без резервной копии?";
 

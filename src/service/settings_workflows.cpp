@@ -1,11 +1,9 @@
 #include "service/settings_workflows.h"
 
-#include "common/error_reason.h"
 #include "common/shared_texts.h"
 #include "device/port_hold.h"
 #include "parameters/settings_file.h"
 #include "parameters/settings_history.h"
-#include "service/shown_text.h"
 
 namespace k64::service {
 namespace {
@@ -35,8 +33,7 @@ Backup KeepUnitSettings(DeviceInterface& device, const ParameterList& schema,
         return backup;
     const StoredEntry stored = StoreHistoryEntry(historyFolder, serial, backup.kept->settings);
     if (!stored.result.Ok()) {
-        backup.failure =
-            texts::BackupNotStored(EscapedPath(historyFolder), ErrorReason(stored.result.error));
+        backup.failure = texts::BackupNotStored(DescribeStoreFailure(stored));
         return backup;
     }
     backup.kept->entry = stored.path;

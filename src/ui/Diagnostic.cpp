@@ -98,6 +98,9 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(kPollInterval);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    // Recordings of windows that were killed (or of a computer switched off) are nobody's now.
+    AppendFile::RemoveAbandoned(ToPath(RecordingFolder()));
 }
 
 void TDiagnosticForm::resizeEvent(QResizeEvent* event)

@@ -1,7 +1,8 @@
 // k64tool on the offscreen platform, told to quit by a signal. In the middle of a transfer it
 // stops between two blocks (no commit reaches the simulated unit, whenever the signal comes);
 // during a wait it quits when the wait is over, without the box the wait led to and without
-// sending anything more.
+// sending anything more. Killed outright, it leaves its diagnostic recording, which the next
+// start removes.
 
 #include "support/child_process.h"
 #include "support/sim_process.h"
@@ -20,6 +21,7 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace k64::test {
 namespace {
@@ -50,6 +52,19 @@ long Count(const std::string& trace, std::uint16_t code)
     return std::count(codes.begin(), codes.end(), code);
 }
 
+// The programs started from here keep their settings, history and cache in `dir`, with the
+// simulator's port stored, and draw offscreen.
+void UseFolder(const TempDir& dir, const SimProcess& sim)
+{
+    std::filesystem::create_directories(dir / "config/QF");
+    std::ofstream(dir / "config/QF/TB_USB_PORT.conf")
+        << "[General]\nPort=" << sim.PtyPath() << "\n";
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ::setenv("K64_HISTORY_DIR", (dir / "history").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
 TEST_P(K64toolSignalTest, StopsAtABlockBoundaryOrAfterTheWait)
 {
     const SignalCase& c = GetParam();
@@ -61,12 +76,7 @@ TEST_P(K64toolSignalTest, StopsAtABlockBoundaryOrAfterTheWait)
         args.insert(args.end(), c.unit.begin(), c.unit.end());
         SimProcess sim(SimProgram(), args);
         ASSERT_TRUE(sim.Started());
-        std::filesystem::create_directories(dir / "config/QF");
-        std::ofstream(dir / "config/QF/TB_USB_PORT.conf")
-            << "[General]\nPort=" << sim.PtyPath() << "\n";
-        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        ::setenv("K64_HISTORY_DIR", (dir / "history").c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        UseFolder(dir, sim);
         // Its boxes, answered by --yes, go to standard error: kept in a file.
         const std::string boxes = dir / "boxes";
         ChildProcess tool("/bin/sh", {"-c", "exec \"$0\" --yes --start-update \"$1\" 2>\"$2\"",
@@ -153,6 +163,41 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    "Ошибка при передачи данных"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The diagnostic recordings in the cache folder.
+std::vector<std::string> Recordings(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error))
+        names.push_back(it->path().filename().string());
+    return names;
+}
+
+// Killed with its diagnostic window open, a window leaves its recording (named with its process
+// id); the next start removes it. One still in use is kept (settings_file_create_test).
+TEST(K64toolRecording, KilledWindowsRecordingGoesAtTheNextStart)
+{
+    TempDir dir;
+    SimProcess sim(SimProgram(), {});
+    ASSERT_TRUE(sim.Started());
+    UseFolder(dir, sim);
+    const std::string folder = dir / "cache/k64";
+    ChildProcess killed(K64TOOL_PATH, {"--show-diagnostic"}, ChildProcess::Errors::Discard);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Recordings(folder).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(killed.Pid(), SIGKILL);
+    killed.WaitExit(std::chrono::seconds(30));
+    const std::vector<std::string> left = Recordings(folder);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_TRUE(left[0].starts_with("diagnostic-" + std::to_string(killed.Pid()) + "-")) << left[0];
+
+    ChildProcess next(K64TOOL_PATH, {"--quit-after-paint"}, ChildProcess::Errors::Discard);
+    EXPECT_EQ(next.WaitExit(std::chrono::seconds(30)), 0);
+    EXPECT_EQ(Recordings(folder), std::vector<std::string>{});
+}
 
 }  // namespace
 }  // namespace k64::test

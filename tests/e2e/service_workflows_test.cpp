@@ -133,7 +133,7 @@ TEST_P(WriteWithBackupTest, KeepsThenWritesOrWritesNothing)
 constexpr const char* kWritten = "Сообщение | Настройки записаны.\n";
 constexpr const char* kSilent =
     "Устройство не передало свои настройки, резервная копия не сделана.";
-constexpr const char* kNotStored = "Резервная копия настроек не сохранена в папке истории ";
+constexpr const char* kNotStored = "Не удалось создать папку истории настроек ";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, WriteWithBackupTest,

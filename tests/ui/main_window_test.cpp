@@ -634,12 +634,12 @@ private slots:
         QTest::newRow("folder unwritable, No")
             << QStringList() << "file/h"
             << "ON"
-            << "Резервная копия настроек не сохранена в папке истории " << 0 << false
+            << "Не удалось создать папку истории настроек " << 0 << false
             << "Обновление отменено.";
         QTest::newRow("folder unwritable, Yes")
             << QStringList() << "file/h"
             << "OY"
-            << "Резервная копия настроек не сохранена в папке истории " << 0 << true
+            << "Не удалось создать папку истории настроек " << 0 << true
             << "Загрузка закончена.";
         QTest::newRow("settings not given, Yes")
             << QStringList{"--wrong-reply", "200"} << "h"

@@ -276,9 +276,11 @@ private slots:
                      qPrintable(log.join('\n')));
         } else {
             const RecordedMessage& question = e.messages.shown[1];
-            QVERIFY2(question.text.starts_with("Резервная копия настроек не сохранена в папке "
-                                               "истории " +
-                                               folder.filePath(history).toStdString() + ": "),
+            QVERIFY2(question.text.starts_with("Не удалось создать папку истории настроек " +
+                                               folder.filePath(history).toStdString()),
+                     question.text.c_str());
+            QVERIFY2(question.text.ends_with(", резервная копия не сделана.\nПродолжить без "
+                                             "резервной копии?"),
                      question.text.c_str());
             QCOMPARE(question.caption, std::string("Внимание"));
             QVERIFY(question.buttons == MessageButtons::YesNoDefaultNo);
