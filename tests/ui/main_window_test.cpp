@@ -634,13 +634,11 @@ private slots:
         QTest::newRow("folder unwritable, No")
             << QStringList() << "file/h"
             << "ON"
-            << "Не удалось создать папку истории настроек " << 0 << false
-            << "Обновление отменено.";
+            << "Не удалось создать папку истории настроек " << 0 << false << "Обновление отменено.";
         QTest::newRow("folder unwritable, Yes")
             << QStringList() << "file/h"
             << "OY"
-            << "Не удалось создать папку истории настроек " << 0 << true
-            << "Загрузка закончена.";
+            << "Не удалось создать папку истории настроек " << 0 << true << "Загрузка закончена.";
         QTest::newRow("settings not given, Yes")
             << QStringList{"--wrong-reply", "200"} << "h"
             << "OY"
