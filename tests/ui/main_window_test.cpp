@@ -805,13 +805,10 @@ private slots:
         });
         closeBox.start(20);
         bool diagnosticSeen = false;
-        WhenVisible(
-            p.diag.get(),
-            [&] {
-                diagnosticSeen = true;
-                p.diag->close();
-            },
-            1000);
+        WhenVisible(p.diag.get(), [&] {
+            diagnosticSeen = true;
+            p.diag->close();
+        });
         p.main->GetSerialButtonClick();
         QTest::qWait(500);
         QVERIFY(heldDuringWait);
