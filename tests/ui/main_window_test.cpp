@@ -15,7 +15,6 @@
 #include "ui/event_loop_wait.h"
 #include "ui/wait_cursor.h"
 #include "ui/window_fixture.h"
-#include "update/update_constants.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -200,7 +199,10 @@ private slots:
             box->button(QMessageBox::Cancel)->click();
         });
         poll.start(5);
-        boxes.ShowMessage(update::text::kFirmwareQuestion, "Внимание", MessageButtons::OkCancel);
+        boxes.ShowMessage("После обновления возможно произойдет сброс настроек.\n"
+                          "Рекомендуется сохранить текущие настройки. (Кнопка \"Сохранить в "
+                          "файл\").\nНачать обновление ?",
+                          "Внимание", MessageButtons::OkCancel);
         QVERIFY(cursorFree);
         QCOMPARE(labelLines, 3);
         QVERIFY(QGuiApplication::overrideCursor());
