@@ -42,6 +42,13 @@ inline constexpr const char* kLogSettingsKept = "Настройки устрой
 inline constexpr const char* kLogOldSettingsAt =
     "Прежние настройки можно открыть кнопкой «Открыть файл с настройками»: ";
 inline constexpr const char* kCheckConnection = "Проверка подключения";
+// The guide and the program's own particulars, from the log's context menu and F1.
+inline constexpr const char* kGuideMenu = "Руководство";
+inline constexpr const char* kAbout = "О программе";
+inline constexpr const char* kGuideMissing =
+    "Руководство не найдено: оно ставится вместе с программой, в папку guide.";
+inline constexpr const char* kGuideNotOpened =
+    "Не удалось открыть руководство: нет программы для просмотра страниц. Откройте файл сами: ";
 inline constexpr const char* kDiagnosticDuringUpdate =
     "Идет обновление устройства.\nДиагностика будет доступна после его окончания.";
 
