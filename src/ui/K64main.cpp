@@ -202,7 +202,7 @@ void TMainForm::BuildControls()
     SaveProgress->setRange(0, 100);
     SaveProgress->setValue(0);
 
-    // Every button and a few log lines stay in view; smaller, the log would cover the buttons.
+    // Every button and two log lines stay in view; smaller, the log would cover the buttons.
     const int logLines =
         kMinLogLines * Memo1->fontMetrics().lineSpacing() +
         2 * (Memo1->frameWidth() + static_cast<int>(Memo1->document()->documentMargin()));

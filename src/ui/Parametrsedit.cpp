@@ -273,7 +273,7 @@ MessageAnswer TParametersEditForm::Ask(const std::string& text, const std::strin
 void TParametersEditForm::setVisible(bool visible)
 {
     // Made smaller where the screen is smaller than the window, before the dialog centres
-    // itself over the main window (and keeps itself inside the screen). The tree gives up its
+    // itself over the main window and keeps itself inside the screen. The tree gives up its
     // share of the width, so the value controls keep theirs.
     if (visible && !isVisible()) {
         const QScreen* screen =
@@ -285,10 +285,6 @@ void TParametersEditForm::setVisible(bool visible)
                                  width() - kTreeWidth * width() / before - kSplitterWidth});
     }
     QDialog::setVisible(visible);
-    if (visible) {
-        const QScreen* screen = this->screen();
-        MoveIntoScreen(this, screen);
-    }
 }
 
 void TParametersEditForm::showEvent(QShowEvent* event)

@@ -41,8 +41,8 @@ void MoveIntoScreen(QWidget* window, const QScreen* screen)
     const QRect area = screen->availableGeometry();
     const QMargins frame = Frame(window);
     const QSize outer = window->size().grownBy(frame);
-    // The frame's top-left corner, as move() takes it.
-    QPoint at = window->isVisible() ? window->frameGeometry().topLeft() : window->pos();
+    // The frame's top-left corner, as move() takes it for a window not shown yet.
+    QPoint at = window->pos();
     at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - outer.width())));
     at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - outer.height())));
     window->move(at);

@@ -11,7 +11,9 @@ namespace k64::ui {
 // Makes `window` no larger than the available area of `screen` leaves for it with its frame.
 void ShrinkToScreen(QWidget* window, const QScreen* screen);
 
-// Moves `window` so that it lies inside that area, title bar first when it cannot all fit.
+// Moves `window`, not shown yet, so that it lies inside that area, title bar first when it cannot
+// all fit. (Once shown, a move before the window manager has framed it would place the client
+// area there and push the title bar off the screen.)
 void MoveIntoScreen(QWidget* window, const QScreen* screen);
 
 }  // namespace k64::ui
