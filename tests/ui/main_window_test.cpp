@@ -179,18 +179,11 @@ private slots:
         owner.show();
         int width = 0;
         int needed = 0;
-        QTimer watch;
-        watch.setInterval(10);
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            watch.stop();
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
             width = box->width();
             needed = box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100;
             box->accept();
         });
-        watch.start();
         ui::WidgetMessages(&owner).ShowMessage("x", "Устройство найдено", MessageButtons::Ok);
         QVERIFY2(width >= needed, qPrintable(QString("%1 < %2").arg(width).arg(needed)));
     }

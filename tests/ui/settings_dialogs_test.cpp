@@ -31,19 +31,12 @@ struct Shown {
 Shown Answer(const std::function<QString()>& choose, const QString& file, QString* chosen)
 {
     Shown shown;
-    QTimer watch;
-    watch.setInterval(10);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        watch.stop();
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
         shown = {dialog->directory().absolutePath(), dialog->sidebarUrls()};
         // The whole name typed, as a user may: the dialog takes it as it is.
         dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file);
         static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
     });
-    watch.start();
     *chosen = choose();
     return shown;
 }
