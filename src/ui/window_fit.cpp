@@ -8,15 +8,11 @@
 namespace k64::ui {
 namespace {
 
-// The frame's share around the client area. Known once the window manager has framed the window;
-// before that a title bar and borders as large as the usual ones are left room for.
-QMargins Frame(const QWidget* window)
+// Room for the frame around the client area. The windows are fitted before they are shown, when
+// the window manager has not framed them yet: a title bar and borders as large as the usual ones
+// are allowed for.
+QMargins Frame()
 {
-    const QRect frame = window->frameGeometry();
-    const QRect client = window->geometry();
-    if (window->isVisible() && frame != client)
-        return {client.left() - frame.left(), client.top() - frame.top(),
-                frame.right() - client.right(), frame.bottom() - client.bottom()};
     constexpr int kTitle = 32;
     constexpr int kBorder = 4;
     return {kBorder, kTitle, kBorder, kBorder};
@@ -28,7 +24,7 @@ void ShrinkToScreen(QWidget* window, const QScreen* screen)
 {
     if (screen == nullptr)
         return;
-    const QSize room = screen->availableGeometry().marginsRemoved(Frame(window)).size();
+    const QSize room = screen->availableGeometry().marginsRemoved(Frame()).size();
     const QSize size = window->size().boundedTo(room).expandedTo(window->minimumSize());
     if (size != window->size())
         window->resize(size);
@@ -39,7 +35,7 @@ void MoveIntoScreen(QWidget* window, const QScreen* screen)
     if (screen == nullptr)
         return;
     const QRect area = screen->availableGeometry();
-    const QMargins frame = Frame(window);
+    const QMargins frame = Frame();
     const QSize outer = window->size().grownBy(frame);
     // The frame's top-left corner, as move() takes it for a window not shown yet.
     QPoint at = window->pos();

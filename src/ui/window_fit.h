@@ -8,7 +8,8 @@ class QWidget;
 
 namespace k64::ui {
 
-// Makes `window` no larger than the available area of `screen` leaves for it with its frame.
+// Makes `window`, not shown yet, no larger than the available area of `screen` leaves for it
+// with its frame.
 void ShrinkToScreen(QWidget* window, const QScreen* screen);
 
 // Moves `window`, not shown yet, so that it lies inside that area, title bar first when it cannot
