@@ -7,7 +7,8 @@ namespace k64 {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kBlanks = " \t";
+// A carriage return that ends no line (one alone, as old Macintosh files have) counts as a blank.
+constexpr std::string_view kBlanks = " \t\r";
 
 std::string_view Trimmed(std::string_view text)
 {
@@ -24,7 +25,7 @@ bool SameName(std::string_view a, std::string_view b)
                                               [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-// One line of the file, its end (LF, CR LF or none) kept apart.
+// One line of the file, its end (LF, CR LF, or none for a last line without one) kept apart.
 struct Line {
     std::string_view text;
     std::string_view end;
@@ -35,14 +36,18 @@ std::vector<Line> Lines(std::string_view text)
     std::vector<Line> lines;
     while (!text.empty()) {
         const std::size_t feed = text.find('\n');
+        if (feed == std::string_view::npos) {
+            lines.push_back({text, ""});
+            break;
+        }
         std::string_view line = text.substr(0, feed);
-        std::string_view end = feed == std::string_view::npos ? "" : "\n";
+        std::string_view end = "\n";
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
-            end = feed == std::string_view::npos ? "\r" : "\r\n";
+            end = "\r\n";
         }
         lines.push_back({line, end});
-        text.remove_prefix(feed == std::string_view::npos ? text.size() : feed + 1);
+        text.remove_prefix(feed + 1);
     }
     return lines;
 }
