@@ -3,18 +3,24 @@
 #include "platform/history_folder.h"
 #include "platform/portable.h"
 #include "ui/ui_texts.h"
+#include "ui/window_fit.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace k64::ui {
 
@@ -48,8 +54,6 @@ void RememberFolder(const QString& folder)
     QSettings(kSettingsOrganisation, kSettingsApplication).setValue(kFolderKey, folder);
 }
 
-QUrl FolderUrl(const QString& folder) { return QUrl::fromLocalFile(folder); }
-
 QString ChooseFile(QWidget* owner, bool save, const char* filter, const char* suffix,
                    bool confirmOverwrite)
 {
@@ -68,12 +72,25 @@ QString ChooseFile(QWidget* owner, bool save, const char* filter, const char* su
     if (start.isEmpty() || !QFileInfo(start).isDir())
         start = documents;
     dialog.setDirectory(start);
-    // Every read from the unit is kept in the history: one click away in both directions.
+    // Every read from the unit is kept in the history: one click away in both directions, made
+    // before the first read so that it is there. Places the user has not got are left out.
     const QString history = QString::fromStdWString(HistoryFolder().wstring());
-    QList<QUrl> places{FolderUrl(history), FolderUrl(documents),
-                       FolderUrl(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)),
-                       FolderUrl(QDir::homePath()), QUrl("file:")};
+    QDir().mkpath(history);
+    QList<QUrl> places;
+    for (const QString& folder :
+         {history, documents, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+          QDir::homePath()}) {
+        if (QFileInfo(folder).isDir())
+            places << QUrl::fromLocalFile(folder);
+    }
+    places << QUrl("file:");  // the computer: drives, the root
     dialog.setSidebarUrls(places);
+    // The places' names whole, and the dialog inside the screen at any scale.
+    if (auto* split = dialog.findChild<QSplitter*>("splitter"); split && split->count() == 2) {
+        const int side = std::max(split->sizes().constFirst(), dialog.width() / 4);
+        split->setSizes({side, dialog.width() - side});
+    }
+    ShrinkToScreen(&dialog, owner ? owner->screen() : QGuiApplication::primaryScreen());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString chosen = dialog.selectedFiles().constFirst();

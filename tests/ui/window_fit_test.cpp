@@ -5,9 +5,11 @@
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
+#include "ui/settings_dialogs.h"
 #include "ui/window_fixture.h"
 
 #include <QFile>
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -79,6 +81,13 @@ private slots:
             QVERIFY2(area.contains(shown),
                      qPrintable(window->objectName() + " " + Describe(shown)));
         }
+        QRect dialog;
+        WhenModal<QFileDialog>([&](QFileDialog* opened) {
+            dialog = opened->frameGeometry();
+            opened->reject();
+        });
+        ui::ChooseSettingsFile(p.main.get(), true);
+        QVERIFY2(area.contains(dialog), qPrintable("file dialog " + Describe(dialog)));
     }
 
     void theLogTakesTheRoomAndTheButtonsStay_data()
