@@ -152,13 +152,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(p.main.get()));
         auto* field = p.Box()->findChild<ui::ElidingLineEdit*>();
         QVERIFY(field);
-        for (const QString& name : {QString::fromStdString(kDefault), longName}) {
+        for (const QString& name : {QString("COM5"), longName}) {
             p.Box()->setEditText(name);
             QCOMPARE(p.store.name, name.toStdString());
             p.Button("FindPortButton")->setFocus();
             const QString shown = field->ShownText();
             if (name == longName) {
-                QVERIFY2(shown.startsWith("/dev/") && shown.endsWith("-if00") &&
+                // Both ends of the name stay, whatever the font leaves room for.
+                QVERIFY2(shown.front() == name.front() && shown.back() == name.back() &&
                              shown.contains(QChar(0x2026)) && shown.size() < name.size(),
                          qPrintable(shown));
             } else {

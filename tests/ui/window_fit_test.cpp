@@ -8,6 +8,7 @@
 #include "ui/settings_dialogs.h"
 #include "ui/window_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QPlainTextEdit>
@@ -136,7 +137,9 @@ int main(int argc, char* argv[])
                           "height": 1024, "logicalDpi": 96, "dpr": 1}]})") < 0)
         return 1;
     screens.close();
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens.fileName()).toUtf8());
+    // Named from the folder it is in: a drive letter's colon would end the platform's option.
+    QDir::setCurrent(config.path());
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=screens.json");
     QApplication app(argc, argv);
     WindowFitTest test;
     return QTest::qExec(&test, argc, argv);
