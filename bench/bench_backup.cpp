@@ -5,7 +5,7 @@
 #include "device/device.h"
 #include "quiet_update_view.h"
 #include "parameters/parameter_list.h"
-#include "service/settings_workflows.h"
+#include "service/firmware_workflow.h"
 #include "support/memory_ports.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -29,6 +30,7 @@ public:
     void SettingsKept(const std::string&, const std::filesystem::path&) override {}
     void ShowDifferences(const std::vector<k64::SettingDifference>&) override {}
     bool OfferRestore(std::size_t, const std::filesystem::path&) override { return false; }
+    bool ContinueWithoutBackup(const std::string&) override { return false; }
 };
 
 // Milliseconds from the click (its questions answered at once) to the end of the first tick,
@@ -39,12 +41,9 @@ double YesToFirstBlock(k64::DeviceInterface& device, const k64::ParameterList* s
     QuietView view;
     k64::FirmwareUpdate firmware(view);
     firmware.LoadFirmwareImage();
-    if (schema != nullptr) {
-        firmware.SetBeforePrepare([&](k64::DeviceInterface& held) {
-            return k64::service::KeepUnitSettings(held, *schema, history, view, {"", ""})
-                .has_value();
-        });
-    }
+    std::optional<k64::service::FirmwareSafetyNet> net;
+    if (schema != nullptr)
+        net.emplace(firmware, *schema, history, view);
     const auto t0 = Clock::now();
     firmware.BlowUpdateButtonClick(&device);
     std::this_thread::sleep_for(k64::update::kTimer1Interval);

@@ -1,6 +1,6 @@
 // Figures for the device link on a kernel pseudo-terminal:
 //  1. CPU time spent while an exchange waits 4 s for a reply that never comes (target < 0.1 %
-//     of the wait), with and without an idle hook;
+//     of the wait), with and without a sleeper (how often the wait wakes its caller);
 //  2. round trip of a small request and reply with the port opened and closed per exchange
 //     (target < 0.5 ms);
 //  3. the share of that round trip spent taking and letting go of the port lock.
@@ -8,6 +8,7 @@
 #include "device/device.h"
 #include "get_id_round_trips.h"
 #include "support/memory_ports.h"
+#include "support/observing_sleeper.h"
 #include "support/pty_pair.h"
 
 #include <algorithm>
@@ -32,15 +33,16 @@ double CpuSeconds()
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-void SilentWait(bool withHook)
+void SilentWait(bool withSleeper)
 {
     PtyPair pty;
     MemoryPortStore store(pty.SlavePath());
     ListPortCatalog catalog;
     k64::TDevice device(store, catalog);
-    int hooks = 0;
-    if (withHook)
-        device.SetIdleHook([&hooks] { ++hooks; });
+    int sleeps = 0;
+    k64::test::ObservingSleeper sleeper([&sleeps] { ++sleeps; });
+    if (withSleeper)
+        device.Port().SetSleeper(&sleeper);
     const double cpu0 = CpuSeconds();
     const auto t0 = Clock::now();
     std::uint32_t id = 0;
@@ -48,9 +50,9 @@ void SilentWait(bool withHook)
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     const double cpu = CpuSeconds() - cpu0;
     std::printf("silent wait%s: result %d, wall %.3f s, CPU %.4f s = %.4f %% of the wait",
-                withHook ? " with idle hook" : "", result, wall, cpu, 100.0 * cpu / wall);
-    if (withHook)
-        std::printf(", hook called %d times", hooks);
+                withSleeper ? " with a sleeper" : "", result, wall, cpu, 100.0 * cpu / wall);
+    if (withSleeper)
+        std::printf(", the wait woke its sleeper %d times", sleeps);
     std::printf("\n");
 }
 

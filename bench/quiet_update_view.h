@@ -14,7 +14,7 @@ public:
     MessageAnswer ShowMessage(const std::string&, const std::string&,
                               MessageButtons buttons) override
     {
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        return GoAnswer(buttons);
     }
 };
 

@@ -525,6 +525,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
             split.push_back(*it);
         }
     }
+    // A script that asked for JSON gets its failure as JSON, however broken the rest of the line.
+    const auto operands = std::find(arguments.begin(), arguments.end(), "--");
+    result.line.json = std::find(arguments.begin(), operands, "--json") != operands;
     std::vector<std::string> reversed(split.rbegin(), split.rend());
     try {
         parser->app.parse(reversed);

@@ -43,6 +43,7 @@ class TerminalMessages;
 using CommandHandler = int (*)(const CommandLine&, TerminalMessages&);
 
 struct ParseResult {
+    // On a usage error only `json` is set: whether --json is among the arguments.
     CommandLine line;
     CommandHandler run = nullptr;  // set when the line is usable
     // A usage error: one line saying what is wrong, and where to find help.

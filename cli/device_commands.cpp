@@ -195,7 +195,7 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
         // The reader went away (diag --csv x.csv | head -1): nothing to say, nobody to say it
         // to; the run ends as if its time were up.
         if (errno != EPIPE) {
-            std::fprintf(ErrorStream(), "k64ctl: %s\n", ErrorReason(errno).c_str());
+            PrintError(ErrorReason(errno));
             status = kExitFailure;
         }
         ended = true;

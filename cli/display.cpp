@@ -35,6 +35,12 @@ void PrintLine(const std::string& line)
     std::fputc('\n', out);
 }
 
+void PrintError(const std::string& text)
+{
+    NoteError(text);
+    std::fprintf(ErrorStream(), "k64ctl: %s\n", text.c_str());
+}
+
 std::string PortLine(const std::string& name)
 {
     std::string line = EscapedName(name);

@@ -42,6 +42,9 @@ public:
 };
 // Writes `line` and a line feed to TextStream().
 void PrintLine(const std::string& line);
+// Writes "k64ctl: ", `text` and a line feed to ErrorStream(): why the command failed, which is
+// also the message of the --json failure document.
+void PrintError(const std::string& text);
 
 // Shared with the window's log.
 using service::EscapedName;

@@ -2,6 +2,7 @@
 
 #include "device_commands.h"
 #include "display.h"
+#include "json_output.h"
 #include "service/connection_check.h"
 #include "session.h"
 
@@ -13,6 +14,8 @@ int RunDoctor(const CommandLine& line)
     const service::ConnectionReport report = service::CheckConnection(session.Device());
     for (const std::string& text : report.lines)
         PrintLine(text);
+    if (report.exitCode != 0)
+        NoteError(report.problem);
     return report.exitCode;
 }
 

@@ -3,6 +3,8 @@
 #include "display.h"
 #include "json_output.h"
 #include "session.h"
+#include "settings_commands.h"
+#include "update_command.h"
 #include "stop_signal.h"
 #include "terminal.h"
 #include "common/shared_texts.h"
@@ -230,12 +232,8 @@ int Confirm(const CommandLine& line, const std::vector<Unit>& units, TerminalMes
 {
     if (line.yes || !AsksQuestions(line.command))
         return kExitSuccess;
-    if (!TerminalMessages::StandardStreamsAreTerminal()) {
-        std::fprintf(stderr,
-                     "k64ctl: %s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
-                     line.command.c_str());
+    if (!CanAnswer(line.command, false))
         return kExitUsage;
-    }
     std::string ports;
     for (const Unit& unit : units)
         ports += (ports.empty() ? "" : ", ") + EscapedName(unit.port);
@@ -339,6 +337,9 @@ Json FleetDocument(const std::vector<Unit>& units)
 
 int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages)
 {
+    // A file the write would refuse costs no unit anything, and no time.
+    if (const int refused = CheckSettingsSource(line, messages))
+        return refused;
     // Held for the whole run: a stop reaches every unit and no further unit begins.
     const ScopedStopSignal stop;
     std::vector<Unit> units = FindUnits(line);
@@ -355,7 +356,10 @@ int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& 
             units.size(), [&](std::size_t i) -> service::UnitResult& { return units[i]; },
             line.jobs, [] { return stopRequested != 0; },
             [&](std::size_t i) { return RunUnit(line, handler, units[i], screen); },
-            texts::kDeviceBusyStop, screen.Mutex());
+            [](const std::string& fact) {
+                return fact.empty() ? std::string(texts::kDeviceBusyStop) : WithDoctorHint(fact);
+            },
+            screen.Mutex());
     }
     PrintSummary(units);
     if (JsonMode())

@@ -46,7 +46,15 @@ Json FinalDocument(int status)
         return *result;
     if (status == 0)
         return Json{{"ok", true}};
-    return Json{{"error", {{"message", lastError}, {"exit_code", status}}}};
+    return ErrorDocument(!lastError.empty() ? lastError
+                                            : "Команда не выполнена (код завершения " +
+                                                  std::to_string(status) + ")",
+                         status);
+}
+
+Json ErrorDocument(const std::string& message, int status)
+{
+    return Json{{"error", {{"message", message}, {"exit_code", status}}}};
 }
 
 std::string DumpJson(const Json& document)

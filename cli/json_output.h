@@ -36,8 +36,10 @@ private:
 void NoteError(std::string message);
 std::string LastError();
 
-// The document for a call that ended with `status`.
+// The document for a call that ended with `status`: a failure's message is never empty.
 Json FinalDocument(int status);
+// {"error": {"message", "exit_code"}}.
+Json ErrorDocument(const std::string& message, int status);
 // Compact enough for a pipe, indented for a person; text that is no UTF-8 is replaced, not
 // refused, so a strange file name cannot lose the whole document.
 std::string DumpJson(const Json& document);

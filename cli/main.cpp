@@ -19,6 +19,8 @@ int Main(const std::vector<std::string>& arguments)
     const ParseResult parsed = ParseCommandLine(arguments, k64::DefaultPortName());
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "k64ctl: %s\n%s\n", parsed.error.c_str(), parsed.helpHint.c_str());
+        if (parsed.line.json)
+            std::fputs(DumpJson(ErrorDocument(parsed.error, kExitUsage)).c_str(), stdout);
         return kExitUsage;
     }
     if (parsed.text) {

@@ -3,6 +3,8 @@
 // one, else on the platform's default port. Nothing is stored here.
 
 #include "command_line.h"
+#include "display.h"
+#include "json_output.h"
 #include "device/device.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
@@ -14,6 +16,12 @@
 
 namespace k64::cli {
 
+// A reason line of the service layer with where k64ctl looks next.
+inline std::string WithDoctorHint(const std::string& fact)
+{
+    return fact + "; выполните k64ctl doctor";
+}
+
 class Session {
 public:
     explicit Session(const CommandLine& line) : device_(store_, catalog_)
@@ -23,15 +31,20 @@ public:
         else if (store_.Load().empty())
             device_.SetPortName(DefaultPortName());
     }
-    // A command that could not get the port has printed its own message by now; the reason
-    // and the way out follow it.
+    // A command that could not get the port, or whose unit fell silent, has printed its own
+    // message by now; the reason and the way out follow it, and are what a --json document or a
+    // run on many units reports.
     ~Session()
     {
-        if (const quon::io::PortFailure failure = device_.TakePortFailure()) {
-            const std::string line = service::PortFailureLine(device_.PortName(), failure) + "\n";
-            std::fputs(line.c_str(), stderr);
-            std::fflush(stderr);
-        }
+        std::string line = service::PortFailureLine(device_.PortName(), device_.TakePortFailure());
+        if (line.empty())
+            line = service::SilenceLine(device_.TakeSilence());
+        if (line.empty())
+            return;
+        line = WithDoctorHint(line);
+        NoteError(line);
+        std::fprintf(ErrorStream(), "%s\n", line.c_str());
+        std::fflush(ErrorStream());
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

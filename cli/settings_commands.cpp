@@ -41,7 +41,8 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
         ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
         // --force does not send these: they would set every value on the unit back to its
         // default, or send a value other than the one in the file.
-        const bool notSettings = read.status == SettingsFileStatus::ControlBytes ||
+        const bool notSettings = read.status == SettingsFileStatus::Binary ||
+                                 read.status == SettingsFileStatus::Utf16 ||
                                  read.status == SettingsFileStatus::NoKnownKey ||
                                  read.status == SettingsFileStatus::NotCp1251;
         return notSettings ? kExitUsage : kExitFailure;
@@ -76,8 +77,7 @@ std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& m
         return std::nullopt;
     }
     if (!latest.entry)
-        std::fprintf(ErrorStream(), "k64ctl: в истории нет настроек устройства %s\n",
-                     latest.serial.c_str());
+        PrintError("в истории нет настроек устройства " + latest.serial);
     return latest.entry;
 }
 
@@ -100,6 +100,19 @@ bool SaveSettingsTo(const std::string& output, const ParameterList& list,
     if (!saved.Ok())
         ShowMessage(&messages, DescribeSettingsFileResult(saved, path), kErrorCaption);
     return saved.Ok();
+}
+
+int CheckSettingsSource(const CommandLine& line, TerminalMessages& messages)
+{
+    const bool fromFile =
+        line.command == "write-settings" ||
+        (line.command == "restore" && !line.operands.empty() && line.operands.front() != kLatest);
+    if (!fromFile)
+        return kExitSuccess;
+    ParameterList list(&messages);
+    if (!list.LoadError().empty())
+        return kExitFailure;
+    return LoadForWrite(PathFromArgument(line.operands.front()), list, line.force, messages);
 }
 
 int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
@@ -145,13 +158,18 @@ int RunBackup(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     Session session(line);
     TerminalWorkflowView view(messages);
-    const std::optional<service::KeptSettings> kept =
-        service::KeepUnitSettings(session.Device(), list, HistoryFolder(), view,
-                                  {kNotConnectedLoading, texts::kLoadImpossible});
-    if (!kept)
+    const service::Backup backup =
+        service::KeepUnitSettings(session.Device(), list, HistoryFolder(), view);
+    if (!backup.kept) {
+        ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
         return kExitFailure;
-    return !line.output || SaveSettingsTo(*line.output, kept->settings, messages) ? kExitSuccess
-                                                                                  : kExitFailure;
+    }
+    // The settings were read: --output still gets them when the history could not.
+    const bool saved =
+        !line.output || SaveSettingsTo(*line.output, backup.kept->settings, messages);
+    if (!backup.Stored())
+        ShowMessage(&messages, backup.failure, kErrorCaption);
+    return saved && backup.Stored() ? kExitSuccess : kExitFailure;
 }
 
 int RunHistory(const CommandLine& line, TerminalMessages& messages)

@@ -18,6 +18,10 @@ int RunBackup(const CommandLine& line, TerminalMessages& messages);
 int RunHistory(const CommandLine& line, TerminalMessages& messages);
 int RunDiff(const CommandLine& line, TerminalMessages& messages);
 
+// For write-settings and restore FILE: the file checked as their write checks it, so that a run
+// on many units refuses it before any unit is asked anything. 0 for every other command.
+int CheckSettingsSource(const CommandLine& line, TerminalMessages& messages);
+
 // Saves `list` as a settings file at `output` (a command-line name); false, with the failure
 // shown, when the save fails.
 bool SaveSettingsTo(const std::string& output, const ParameterList& list,

@@ -88,8 +88,8 @@ MessageAnswer TerminalMessages::Ask(const std::string& text, const std::string& 
                                     MessageButtons buttons)
 {
     const bool okCancel = buttons == MessageButtons::OkCancel;
-    const MessageAnswer go = okCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
-    const MessageAnswer stay = okCancel ? MessageAnswer::Cancel : MessageAnswer::No;
+    const MessageAnswer go = GoAnswer(buttons);
+    const MessageAnswer stay = StayAnswer(buttons);
     const std::string prefix = caption.empty() ? std::string() : caption + ": ";
     const char* choices = okCancel ? " [ok/отмена] " : " [да/нет] ";
 

@@ -3,12 +3,13 @@
 
 #include "command_line.h"
 #include "display.h"
+#include "json_output.h"
 #include "session.h"
 #include "stop_signal.h"
 #include "workflow_output.h"
 #include "common/shared_texts.h"
 #include "platform/history_folder.h"
-#include "service/settings_workflows.h"
+#include "service/firmware_workflow.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/timer_pump.h"
@@ -43,11 +44,12 @@ public:
     {
         if (buttons == MessageButtons::Ok)
             return terminal_.ShowMessage(text, caption, buttons);
-        const bool okCancel = buttons == MessageButtons::OkCancel;
-        const std::string line = caption + ": " + text + (okCancel ? " -> ОК\n" : " -> Да\n");
+        const MessageAnswer answer = GoAnswer(buttons);
+        const std::string line =
+            caption + ": " + text + (answer == MessageAnswer::Ok ? " -> ОК\n" : " -> Да\n");
         std::fputs(line.c_str(), ErrorStream());
         std::fflush(ErrorStream());
-        return okCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
+        return answer;
     }
 
 private:
@@ -181,16 +183,17 @@ int ExitStatus(UpdateOutcome outcome)
 {
     if (outcome == UpdateOutcome::Committed)
         return kExitSuccess;
-    return stopRequested != 0 ? 128 + stopRequested : kExitFailure;
+    if (stopRequested == 0)
+        return kExitFailure;
+    NoteError(update::text::kLogCancelled);
+    return 128 + stopRequested;
 }
 
-int RunFirmware(DeviceInterface& device, TerminalUpdateView& view,
-                std::function<bool(DeviceInterface&)> beforePrepare = {})
+int RunFirmware(DeviceInterface& device, TerminalUpdateView& view, FirmwareUpdate& firmware,
+                service::FirmwareSafetyNet* net)
 {
-    FirmwareUpdate firmware(view);
-    firmware.SetBeforePrepare(std::move(beforePrepare));
     if (!firmware.LoadFirmwareImage()) {
-        std::fputs("k64ctl: встроенная прошивка недоступна\n", ErrorStream());
+        PrintError("встроенная прошивка недоступна");
         return kExitFailure;
     }
     view.bytesTotal = std::int64_t{firmware.BlowSize} + update::kHeadSize;
@@ -206,14 +209,31 @@ int RunFirmware(DeviceInterface& device, TerminalUpdateView& view,
         },
         [&] { firmware.Timer1Timer(&device); });
     view.Finish();
-    return ExitStatus(firmware.Outcome());
+    const int status = ExitStatus(firmware.Outcome());
+    const std::optional<service::AfterUpdate> after = net ? net->AfterTick(device) : std::nullopt;
+    if (!after)
+        return status;
+    switch (*after) {
+    case service::AfterUpdate::NotRead:
+        std::fputs(
+            "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
+            ErrorStream());
+        return status;
+    case service::AfterUpdate::Restored:
+        ShowMessage(view.MessageOwner(), texts::kSettingsRestored, texts::kMessage);
+        return status;
+    case service::AfterUpdate::RestoreFailed: return kExitFailure;
+    case service::AfterUpdate::Unchanged:
+    case service::AfterUpdate::Declined: return status;
+    }
+    return status;
 }
 
 int RunSound(DeviceInterface& device, TerminalUpdateView& view)
 {
     SoundUpdate sound(view);
     if (!sound.LoadSoundData()) {
-        std::fputs("k64ctl: встроенные звуковые данные недоступны\n", ErrorStream());
+        PrintError("встроенные звуковые данные недоступны");
         return kExitFailure;
     }
     view.bytesTotal = static_cast<std::int64_t>(sound.ContainerSize());
@@ -233,75 +253,38 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view)
     return ExitStatus(sound.Outcome());
 }
 
-// The questions need a terminal or --yes; false (said on standard error) when neither is there.
+}  // namespace
+
 bool CanAnswer(std::string_view command, bool yes)
 {
     if (yes || TerminalMessages::StandardStreamsAreTerminal())
         return true;
-    std::fprintf(ErrorStream(),
-                 "k64ctl: %.*s задаёт вопросы; без терминала подтвердите их ключом --yes\n",
-                 static_cast<int>(command.size()), command.data());
+    PrintError(std::string(command) + " задаёт вопросы; без терминала подтвердите их ключом --yes");
     return false;
-}
-
-}  // namespace
-
-bool IsUpdateCommand(std::string_view command)
-{
-    return command == kFirmwareCommand || command == kSoundCommand;
-}
-
-int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes,
-                     TerminalMessages& messages)
-{
-    if (!IsUpdateCommand(command) || !CanAnswer(command, yes))
-        return kExitUsage;
-    AnsweringMessages answering(messages);
-    MessageInterface& owner = yes ? static_cast<MessageInterface&>(answering) : messages;
-    TerminalUpdateView view(owner);
-    return command == kFirmwareCommand ? RunFirmware(device, view) : RunSound(device, view);
 }
 
 int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
 {
+    if ((line.command != kFirmwareCommand && line.command != kSoundCommand) ||
+        !CanAnswer(line.command, line.yes))
+        return kExitUsage;
     Session session(line);
     TDevice& device = session.Device();
-    if (line.command != kFirmwareCommand || line.noBackup)
-        return RunUpdateCommand(line.command, device, line.yes, messages);
-    if (!CanAnswer(line.command, line.yes))
-        return kExitUsage;
-
-    // An update may reset the settings: once the questions are answered they go to the history,
-    // before the prepare request, and are compared after a confirmed commit.
-    ParameterList schema(&messages);
-    if (!schema.LoadError().empty())
-        return kExitFailure;
     AnsweringMessages answering(messages);
     MessageInterface& owner = line.yes ? static_cast<MessageInterface&>(answering) : messages;
     TerminalUpdateView view(owner);
+    if (line.command == kSoundCommand)
+        return RunSound(device, view);
+
+    FirmwareUpdate firmware(view);
+    if (line.noBackup)
+        return RunFirmware(device, view, firmware, nullptr);
+    ParameterList schema(&messages);
+    if (!schema.LoadError().empty())
+        return kExitFailure;
     TerminalWorkflowView workflow(owner, line.restoreSettings);
-    std::optional<service::KeptSettings> kept;
-    const int status = RunFirmware(device, view, [&](DeviceInterface& held) {
-        kept = service::KeepUnitSettings(held, schema, HistoryFolder(), workflow,
-                                         {texts::kDeviceBusy, texts::kError});
-        return kept.has_value();
-    });
-    if (status != kExitSuccess)
-        return status;
-    switch (service::CompareAfterUpdate(device, *kept, workflow)) {
-    case service::AfterUpdate::NotRead:
-        std::fputs(
-            "k64ctl: настройки после обновления не прочитаны; прежние: k64ctl restore latest\n",
-            ErrorStream());
-        return status;
-    case service::AfterUpdate::Restored:
-        ShowMessage(&messages, texts::kSettingsRestored, texts::kMessage);
-        return status;
-    case service::AfterUpdate::RestoreFailed: return kExitFailure;
-    case service::AfterUpdate::Unchanged:
-    case service::AfterUpdate::Declined: return status;
-    }
-    return status;
+    service::FirmwareSafetyNet net(firmware, schema, HistoryFolder(), workflow);
+    return RunFirmware(device, view, firmware, &net);
 }
 
 }  // namespace k64::cli

@@ -4,23 +4,21 @@
 // TerminalMessages shows them, a progress line to standard error when that is a terminal.
 
 #include "command_line.h"
-#include "device/device.h"
 #include "terminal_messages.h"
 
 #include <string_view>
 
 namespace k64::cli {
 
-// True for the two command names handled here.
-bool IsUpdateCommand(std::string_view command);
+// The questions of `command` need a terminal or `yes`; false (said on standard error) when
+// neither is there.
+bool CanAnswer(std::string_view command, bool yes);
 
-// Runs "update-firmware" or "update-sound" on `device`. `yes` answers every question with
-// OK/Yes; without it the questions are asked on the terminal, and with no terminal nothing is
-// sent and the result is kExitUsage. kExitSuccess only when the unit confirmed the commit.
-int RunUpdateCommand(std::string_view command, DeviceInterface& device, bool yes,
-                     TerminalMessages& messages);
-
-// The same on the port of this call (--port), else the stored one, else the default port.
+// Runs "update-firmware" or "update-sound" on the port of this call (--port), else the stored
+// one, else the default port. --yes answers every question with OK/Yes; without it the questions
+// are asked on the terminal, and with no terminal nothing is sent and the result is kExitUsage.
+// kExitSuccess only when the unit confirmed the commit. The firmware update keeps the unit's
+// settings before it and compares them after it, unless --no-backup.
 int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages);
 
 }  // namespace k64::cli

@@ -1,6 +1,7 @@
 #include "workflow_output.h"
 
 #include "display.h"
+#include "common/shared_texts.h"
 
 #include <cstdio>
 
@@ -25,6 +26,13 @@ bool TerminalWorkflowView::OfferRestore(std::size_t, const std::filesystem::path
             "k64ctl: обновление изменило настройки; вернуть прежние: k64ctl restore latest\n",
             ErrorStream());
     return restore_;
+}
+
+bool TerminalWorkflowView::ContinueWithoutBackup(const std::string& why)
+{
+    ShowMessage(&messages_, why, texts::kError);
+    std::fputs("k64ctl: без резервной копии: --no-backup\n", ErrorStream());
+    return false;
 }
 
 }  // namespace k64::cli

@@ -17,6 +17,8 @@ public:
     void SettingsKept(const std::string& serial, const std::filesystem::path& entry) override;
     void ShowDifferences(const std::vector<SettingDifference>& differences) override;
     bool OfferRestore(std::size_t changed, const std::filesystem::path& entry) override;
+    // The reason as an error box and the way round (--no-backup); nothing is changed.
+    bool ContinueWithoutBackup(const std::string& why) override;
 
 private:
     MessageInterface& messages_;

@@ -1,7 +1,6 @@
 #include "common/error_reason.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace k64 {
 
@@ -25,7 +24,28 @@ std::string ErrorReason(int error)
     case ETXTBSY:
 #endif
         return "файл занят";
-    default: return std::strerror(error);
+    case ELOOP: return "ссылки образуют петлю";
+    case ENAMETOOLONG: return "слишком длинное имя";
+    case EEXIST: return "такой файл уже есть";
+    case ENOTEMPTY: return "папка не пуста";
+    case EMFILE:
+    case ENFILE: return "открыто слишком много файлов";
+    case EMLINK: return "слишком много ссылок";
+    case EIO: return "ошибка ввода-вывода";
+    case ENXIO:
+    case ENODEV: return "устройство отсутствует";
+    case ENOMEM: return "не хватает памяти";
+    case EINVAL: return "недопустимый аргумент";
+    case EOPNOTSUPP: return "файловая система этого не поддерживает";
+    case EAGAIN: return "ресурс временно недоступен";
+    case EINTR: return "прервано сигналом";
+    case EPIPE: return "читающая сторона закрыла канал";
+    case ETIMEDOUT: return "время ожидания истекло";
+#ifdef ESTALE
+    case ESTALE: return "файл на сетевом диске больше недоступен";
+#endif
+    // Russian throughout: the number lets a rare reason be looked up.
+    default: return "системная ошибка " + std::to_string(error);
     }
 }
 

@@ -5,8 +5,8 @@
 
 namespace k64 {
 
-// Russian text for the errno values a user meets when opening or saving a file; other values
-// keep the C library's own text.
+// Russian text for an errno value: those a user meets with files, folders and ports in words,
+// any other by its number, so that no message mixes in the C library's English.
 std::string ErrorReason(int error);
 
 }  // namespace k64

@@ -20,11 +20,25 @@ MessageAnswer ShowMessage(MessageInterface* owner, const std::string& text,
         return owner->ShowMessage(text, caption, buttons);
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     // Nobody to ask: a question gets the answer that changes nothing.
+    return StayAnswer(buttons);
+}
+
+MessageAnswer GoAnswer(MessageButtons buttons)
+{
+    return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel
+               ? MessageAnswer::Ok
+               : MessageAnswer::Yes;
+}
+
+MessageAnswer StayAnswer(MessageButtons buttons)
+{
     switch (buttons) {
+    case MessageButtons::Ok: return MessageAnswer::Ok;
     case MessageButtons::OkCancel: return MessageAnswer::Cancel;
-    case MessageButtons::YesNo: return MessageAnswer::No;
-    default: return MessageAnswer::Ok;
+    case MessageButtons::YesNo:
+    case MessageButtons::YesNoDefaultNo: return MessageAnswer::No;
     }
+    return MessageAnswer::Ok;
 }
 
 }  // namespace k64

@@ -7,8 +7,13 @@
 
 namespace k64 {
 
-enum class MessageButtons { Ok, OkCancel, YesNo };
+// YesNoDefaultNo: a question whose careless answer must not be the risky one (Enter says No).
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoDefaultNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+// The answer that goes ahead (OK or Yes), and the one that changes nothing (OK, Cancel or No).
+MessageAnswer GoAnswer(MessageButtons buttons);
+MessageAnswer StayAnswer(MessageButtons buttons);
 
 class MessageInterface {
 public:

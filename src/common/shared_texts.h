@@ -22,6 +22,34 @@ inline constexpr const char* kSettingsWritten = "Настройки записа
 // The settings a firmware update changed were written back.
 inline constexpr const char* kSettingsRestored = "Настройки восстановлены.";
 
+// Why the unit's settings could not be kept before a change, and the question that follows.
+inline constexpr const char* kBackupUnitSilent =
+    "Устройство не передало свои настройки, резервная копия не сделана.";
+inline std::string BackupNotStored(const std::string& why)
+{
+    return why + ", резервная копия не сделана.";
+}
+inline constexpr const char* kContinueWithoutBackup = "Продолжить без резервной копии?";
+
+// The Russian noun form that goes with `count`: 1, 21 one; 2-4, 22-24 few; 0, 5-20, 25 many.
+inline const char* PluralForm(std::size_t count, const char* one, const char* few, const char* many)
+{
+    const std::size_t tens = count % 100;
+    const std::size_t units = count % 10;
+    if (tens >= 11 && tens <= 14)
+        return many;
+    if (units == 1)
+        return one;
+    return units >= 2 && units <= 4 ? few : many;
+}
+
+// How many of the unit's settings a firmware update changed.
+inline std::string ChangedValues(std::size_t count)
+{
+    return "Обновление изменило " + std::to_string(count) + " " +
+           PluralForm(count, "значение", "значения", "значений") + " настроек.";
+}
+
 // The unit's version as the main window logs it.
 inline constexpr const char* kLogType = "Тип устройства   : ";
 inline constexpr const char* kLogVersion = "Версия прошивки : ";

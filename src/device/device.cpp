@@ -93,17 +93,6 @@ void TDevice::ClosePort()
         port_.Close();
 }
 
-void TDevice::IdleIfDue()
-{
-    if (!idleHook_)
-        return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastIdle_ < protocol::kIdleHookInterval)
-        return;
-    lastIdle_ = now;
-    idleHook_();
-}
-
 bool TDevice::Send(AbstractMessage& message)
 {
     WatchedOutput out(output_);
@@ -130,7 +119,6 @@ bool TDevice::Send(AbstractMessage& message)
         // The window is full: give the line time to drain instead of asking again at once.
         if (port_.WaitIdle(protocol::kSendWaitSlice) == WaitResult::kHungUp)
             return false;
-        IdleIfDue();
     }
 }
 
@@ -138,7 +126,8 @@ int TDevice::ReceiveMessage(std::unique_ptr<AbstractMessage>* reply, std::int16_
 {
     reply->reset();
     PortWaiter waiter(port_);
-    const auto result = reader_.Receive(input_, waiter, replyTimeout_, clock_, idleHook_);
+    const auto result = reader_.Receive(input_, waiter, replyTimeout_, clock_);
+    silence_ = result == FrameReader::Result::kTimedOut ? replyTimeout_ : milliseconds(0);
     if (result != FrameReader::Result::kComplete)
         return kNoReply;
     auto message = CreateMessage(reader_.CodeWord(), reader_.Payload(), reader_.PayloadLength());
@@ -171,7 +160,7 @@ int TDevice::Exchange(AbstractMessage& request, std::int16_t expected, milliseco
 
 int TDevice::SendOnly(AbstractMessage& request)
 {
-    if (busy_)
+    if (busy_ || ended_)
         return kPortNotOpened;
     BusyScope scope(busy_);
     if (!port_.Open())
@@ -286,7 +275,7 @@ void TDevice::ParseVersion(VersionInfo* info, const std::string& text)
 
 bool TDevice::FindPort(MessageInterface* owner)
 {
-    if (busy_)
+    if (busy_ || ended_)
         return false;
     // The search rebinds the device; a port left open on the old name would be used instead.
     port_.Close();

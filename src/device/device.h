@@ -6,9 +6,9 @@
 //
 //   kOk            ( 1) the expected reply arrived and was taken
 //   kPortNotOpened (-1) nothing was exchanged: the port cannot be opened, another exchange is
-//                       running (a nested call from the idle hook), the request does not fit
-//                       one frame, or the port failed while the request was being sent (the
-//                       port is then closed)
+//                       running (a nested call from the sleeper's event loop), the request does
+//                       not fit one frame, exchanges have been ended (EndExchanges), or the
+//                       port failed while the request was being sent (the port is then closed)
 //   kNoReply       (-2) no complete reply within the reply time-out, or the line hung up
 //   kBadReply      (-3) a complete frame came but it is no valid message, or not the one awaited
 //
@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace k64 {
 
@@ -120,8 +121,12 @@ public:
 
     // An exchange is running; a nested one is refused without touching the port.
     bool Busy() const { return busy_; }
-    // Called at most every ~15 ms while a wait blocks (the desktop program repaints there).
-    void SetIdleHook(std::function<void()> hook) { idleHook_ = std::move(hook); }
+    // The program is ending: the exchange under way finishes, every later one fails at once
+    // (kPortNotOpened) with nothing sent, so that no new wait begins.
+    void EndExchanges() { ended_ = true; }
+    // How long the last exchange waited for a reply that never came; zero after one that was
+    // answered, and once taken.
+    std::chrono::milliseconds TakeSilence() { return std::exchange(silence_, {}); }
     // The diagnostic window reads the unit's text directly from here.
     quon::io::InputStream& InputStream() { return input_; }
     std::string PortName() const { return port_.Name(); }
@@ -140,7 +145,6 @@ private:
     int SendOnly(quon::tms::messages::AbstractMessage& request);
     // Writes the whole frame; false when the stream fails or stops taking bytes.
     bool Send(quon::tms::messages::AbstractMessage& message);
-    void IdleIfDue();
 
     PortNameStore& store_;
     PortCatalog& catalog_;
@@ -151,8 +155,8 @@ private:
     FrameReader reader_;
     std::chrono::milliseconds replyTimeout_ = protocol::kReplyTimeout;
     bool busy_ = false;
-    std::function<void()> idleHook_;
-    std::chrono::steady_clock::time_point lastIdle_{};
+    bool ended_ = false;
+    std::chrono::milliseconds silence_{0};
 };
 
 }  // namespace k64

@@ -70,12 +70,10 @@ bool FrameReader::Pass(quon::io::InputStream& in)
 }
 
 FrameReader::Result FrameReader::Receive(quon::io::InputStream& in, ReadWaiter& waiter,
-                                         milliseconds timeout, const WaitClock& clock,
-                                         const std::function<void()>& idle)
+                                         milliseconds timeout, const WaitClock& clock)
 {
     Start();
     const auto start = clock.Now();
-    auto lastIdle = std::chrono::steady_clock::now();
     for (;;) {
         const auto elapsed = std::chrono::duration_cast<milliseconds>(clock.Now() - start);
         // Past the deadline, what is already queued still counts: a process that was suspended
@@ -85,17 +83,11 @@ FrameReader::Result FrameReader::Receive(quon::io::InputStream& in, ReadWaiter& 
         if (elapsed >= timeout)
             break;
 
-        milliseconds slice = std::max(clock.RealSpan(timeout - elapsed), milliseconds(1));
-        if (idle)
-            slice = std::min(slice, protocol::kIdleHookInterval);
+        const milliseconds slice = std::max(clock.RealSpan(timeout - elapsed), milliseconds(1));
         const WaitResult waited = waiter.Wait(slice, !abandoned_);
         if (waited == WaitResult::kHungUp) {
             Reset();
             return Result::kHungUp;
-        }
-        if (idle && std::chrono::steady_clock::now() - lastIdle >= protocol::kIdleHookInterval) {
-            idle();
-            lastIdle = std::chrono::steady_clock::now();
         }
     }
     Reset();

@@ -14,7 +14,6 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 
 namespace k64 {
 
@@ -36,10 +35,8 @@ public:
 
     // Runs the reception until a frame is complete (state 4), `timeout` has passed on `clock`
     // since it started, or the source hung up. On anything but kComplete the state is back to 0.
-    // `idle`, when set, is called at most every kIdleHookInterval while the reader blocks.
     Result Receive(quon::io::InputStream& in, ReadWaiter& waiter, std::chrono::milliseconds timeout,
-                   const WaitClock& clock = SteadyWaitClock(),
-                   const std::function<void()>& idle = {});
+                   const WaitClock& clock = SteadyWaitClock());
 
     // Begins a reception (state 1) unless one is under way.
     void Start();

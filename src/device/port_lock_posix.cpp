@@ -2,6 +2,8 @@
 
 #include "device/port_lock.h"
 
+#include "common/error_reason.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -179,6 +181,19 @@ PortFailure HeldBySomeone(const std::string& lockPath, dev_t rdev)
     return HeldBy(pid != 0 ? pid : ProcessWithDevice(rdev));
 }
 
+// The terminal is marked for one opener: another program's exclusive open, or the flag of one
+// that was killed before clearing it, which stays while anything keeps the terminal open.
+PortFailure ExclusivelyOpen(const std::string& lockPath, dev_t rdev)
+{
+    PortFailure failure = HeldBySomeone(lockPath, rdev);
+    if (failure.holderPid == 0) {
+        failure.kind = Kind::kExclusiveFlag;
+        failure.error = EBUSY;
+        failure.pseudoTerminal = IsPseudoTerminalMajor(::major(rdev));
+    }
+    return failure;
+}
+
 bool InGroup(gid_t group)
 {
     if (::getegid() == group)
@@ -265,8 +280,7 @@ int OpenNode(const std::string& portName, const struct stat& info, const std::st
         switch (const int error = errno) {
         case EACCES:
         case EPERM: *failure = PermissionDenied(info); break;
-        // Another program opened the terminal exclusively.
-        case EBUSY: *failure = HeldBySomeone(lockPath, info.st_rdev); break;
+        case EBUSY: *failure = ExclusivelyOpen(lockPath, info.st_rdev); break;
         // The node stays behind a moment after the unit was unplugged.
         case ENXIO:
         case ENODEV:
@@ -329,7 +343,7 @@ PortFailure SystemFailure(int error)
     PortFailure failure;
     failure.kind = Kind::kSystem;
     failure.error = error;
-    failure.systemText = std::strerror(error);
+    failure.systemText = k64::ErrorReason(error);
     return failure;
 }
 

@@ -67,9 +67,6 @@ inline constexpr milliseconds kReplyTimeout{4000};
 inline constexpr milliseconds kFirmwarePrepareTimeout{10000};
 inline constexpr milliseconds kWavePrepareTimeout{20000};
 
-// A waiting exchange lets the program breathe (repaint) at most this often.
-inline constexpr milliseconds kIdleHookInterval{15};
-
 // While the transmit window is full, wait this long before looking again (about two bytes'
 // time at 9600 baud: short enough to keep the line busy, long enough not to burn the CPU).
 inline constexpr milliseconds kSendWaitSlice{2};

@@ -20,6 +20,19 @@
 
 namespace quon::io {
 
+// Where a port's waits sleep. Without one they block in the kernel; the desktop program sleeps
+// in its event loop instead, so that its windows keep painting while the unit is awaited.
+class WaitSleeper {
+public:
+    using Handle = std::intptr_t;  // a descriptor (POSIX) or an event (Windows)
+    static constexpr Handle kNoHandle = -1;
+    virtual ~WaitSleeper() = default;
+    // Returns once `handle` is ready (readable, or signalled) or `limit` has passed; for
+    // kNoHandle once `limit` has passed. False when it cannot sleep now: the port then blocks in
+    // the kernel as it would without a sleeper.
+    virtual bool Sleep(Handle handle, std::chrono::milliseconds limit) = 0;
+};
+
 class VCOM_Port {
 public:
     explicit VCOM_Port(std::string name);
@@ -55,6 +68,8 @@ public:
     WaitResult WaitIdle(std::chrono::milliseconds limit);
     // The line hung up since the last Open().
     bool HungUp() const { return hungUp_; }
+    // Where the waits sleep from now on; null sleeps in the kernel. Not owned.
+    void SetSleeper(WaitSleeper* sleeper) { sleeper_ = sleeper; }
 
     // Replaces the driver's transmit-queue count. Pseudo-terminals always report an empty
     // queue, so this is how the transmit window is exercised in tests.
@@ -106,6 +121,7 @@ private:
     std::string name_;
     NativeHandle handle_ = kNoHandle;
     bool hungUp_ = false;
+    WaitSleeper* sleeper_ = nullptr;
     QueueCounter outQueueCounter_;
     PortLock lock_;
     PortFailure failure_;

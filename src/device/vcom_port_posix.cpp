@@ -208,13 +208,20 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
     for (;;) {
         const int ms = RemainingMs(deadline);
         pollfd p{fd, static_cast<short>(forData ? POLLIN : 0), 0};
-        const int r = ::poll(&p, 1, ms);
+        // A sleeper comes back when the descriptor is readable or the time is up; the poll then
+        // only tells which, and a hang-up shows there too.
+        const bool slept =
+            ms > 0 && sleeper_ != nullptr &&
+            sleeper_->Sleep(forData ? handle_ : WaitSleeper::kNoHandle, milliseconds(ms));
+        const int r = ::poll(&p, 1, slept ? 0 : ms);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             hungUp_ = true;  // cannot wait on this descriptor: fail rather than spin
             return WaitResult::kHungUp;
         }
+        if (r == 0 && slept && RemainingMs(deadline) > 0)
+            continue;  // the event loop woke for a descriptor that had nothing after all
         if (r == 0)
             return WaitResult::kTimedOut;  // poll sleeps at least `ms`, rounded up to the deadline
         unsigned queued = 0;

@@ -77,9 +77,10 @@ bool Queues(HANDLE handle, COMSTAT* status)
 
 enum class Transfer { kDone, kTimedOut, kHungUp };
 
-// One overlapped read or write, waited for until `waitMs` and cancelled after that. `moved` is
-// what it transferred even when it timed out.
-Transfer Overlapped(HANDLE handle, bool write, void* data, DWORD count, DWORD waitMs, DWORD* moved)
+// One overlapped read or write, waited for until `waitMs` (in `sleeper` when one is given) and
+// cancelled after that. `moved` is what it transferred even when it timed out.
+Transfer Overlapped(HANDLE handle, bool write, void* data, DWORD count, DWORD waitMs, DWORD* moved,
+                    WaitSleeper* sleeper = nullptr)
 {
     *moved = 0;
     OVERLAPPED ov{};
@@ -90,7 +91,10 @@ Transfer Overlapped(HANDLE handle, bool write, void* data, DWORD count, DWORD wa
                                : ::ReadFile(handle, data, count, nullptr, &ov);
     DWORD error = started ? ERROR_SUCCESS : ::GetLastError();
     if (started || error == ERROR_IO_PENDING) {
-        if (::WaitForSingleObject(ov.hEvent, waitMs) != WAIT_OBJECT_0)
+        const bool slept =
+            sleeper != nullptr &&
+            sleeper->Sleep(reinterpret_cast<WaitSleeper::Handle>(ov.hEvent), milliseconds(waitMs));
+        if (::WaitForSingleObject(ov.hEvent, slept ? 0 : waitMs) != WAIT_OBJECT_0)
             ::CancelIoEx(handle, &ov);
         // Waits for the cancel to land too: the buffer and `ov` must outlive the operation.
         error = ::GetOverlappedResult(handle, &ov, moved, TRUE) ? ERROR_SUCCESS : ::GetLastError();
@@ -291,7 +295,8 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
             return WaitResult::kTimedOut;
         if (lookahead_.size() >= kMaxLookahead) {
             // Enough kept: sleep out the idle wait; a hang-up shows at the next read.
-            ::Sleep(ms);
+            if (sleeper_ == nullptr || !sleeper_->Sleep(WaitSleeper::kNoHandle, milliseconds(ms)))
+                ::Sleep(ms);
             return WaitResult::kTimedOut;
         }
         if (!SetReadTimeout(handle, ms)) {
@@ -301,7 +306,7 @@ WaitResult VCOM_Port::DeviceWait(milliseconds limit, bool forData)
         unsigned char byte = 0;
         DWORD moved = 0;
         const Transfer result =
-            Overlapped(handle, false, &byte, 1, ms + kCompletionSlackMs, &moved);
+            Overlapped(handle, false, &byte, 1, ms + kCompletionSlackMs, &moved, sleeper_);
         if (moved == 1)
             lookahead_.push_back(byte);
         if (result == Transfer::kHungUp) {

@@ -38,6 +38,27 @@ SettingsFileResult ToCp1251(std::string& bytes)
     return result;
 }
 
+bool IsControlByte(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t') || byte == 0x7F;
+}
+
+// Settings keys are Latin letters, so UTF-16 shows in its byte-order mark or in the zero byte
+// beside every letter (those of one parity, not the other).
+bool LooksLikeUtf16(std::string_view text)
+{
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+        return true;
+    constexpr std::size_t kLooked = 512;
+    const std::size_t size = std::min(text.size(), kLooked) & ~std::size_t{1};
+    std::size_t zeros[2] = {0, 0};
+    for (std::size_t i = 0; i < size; ++i)
+        zeros[i % 2] += text[i] == '\0';
+    const std::size_t many = std::max(zeros[0], zeros[1]), few = std::min(zeros[0], zeros[1]);
+    return size >= 4 && many * 4 >= size && few * 8 <= many;
+}
+
 }  // namespace
 
 std::string SettingsFileText(const ParameterList& list)
@@ -60,11 +81,11 @@ SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const Pa
 
 SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList& list)
 {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\r' && c != '\n' && c != '\t') || byte == 0x7F)
-            return SettingsFileResult::Failed(SettingsFileStatus::ControlBytes);
-    }
+    if (LooksLikeUtf16(text))
+        return SettingsFileResult::Failed(SettingsFileStatus::Utf16);
+    // The unit's text ends at a zero byte, so no value holds one.
+    if (text.find('\0') != std::string_view::npos)
+        return SettingsFileResult::Failed(SettingsFileStatus::Binary);
     SettingsFileResult result;
     bool named = false;
     std::size_t start = 0;
@@ -79,6 +100,9 @@ SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList&
             named = true;
             continue;
         }
+        // A value may hold any byte the unit keeps; a line that is no setting may not.
+        if (std::any_of(line.begin(), line.end(), IsControlByte))
+            return SettingsFileResult::Failed(SettingsFileStatus::Binary);
         if (result.skipped.size() < kMaxListedSkipped)
             result.skipped.emplace_back(line);
         ++result.skippedCount;
@@ -110,6 +134,7 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
                     : ": байт " + result.character + " не является началом символа UTF-8");
     }
     std::string what;
+    std::string reason = result.error != 0 ? ErrorReason(result.error) : std::string();
     switch (result.status) {
     case SettingsFileStatus::Ok: return {};
     case SettingsFileStatus::CannotOpen: what = "Не удалось открыть файл настроек "; break;
@@ -117,8 +142,13 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
     case SettingsFileStatus::TooLarge: what = "Файл настроек больше 1 МБ: "; break;
     case SettingsFileStatus::ReadFailed: what = "Не удалось прочитать файл настроек "; break;
     case SettingsFileStatus::WriteFailed: what = "Не удалось записать файл настроек "; break;
-    case SettingsFileStatus::ControlBytes:
-        what = "Файл содержит управляющие байты и не может быть файлом настроек: ";
+    case SettingsFileStatus::Binary:
+        what = "Не является файлом настроек: ";
+        reason = "двоичные данные";
+        break;
+    case SettingsFileStatus::Utf16:
+        what = "Не является файлом настроек: ";
+        reason = "файл в кодировке UTF-16; сохраните его в UTF-8 или Windows-1251";
         break;
     case SettingsFileStatus::NoKnownKey:
         what = "В файле нет ни одной строки \"параметр=значение\" с известным параметром: ";
@@ -128,12 +158,7 @@ std::string DescribeSettingsFileResult(const SettingsFileResult& result,
     // UTF-8 like every text shown; string() would give Windows' ANSI code page.
     const std::u8string name = path.u8string();
     what.append(name.begin(), name.end());
-    if (result.error != 0) {
-        what += " (";
-        what += ErrorReason(result.error);
-        what += ")";
-    }
-    return what;
+    return reason.empty() ? what : what + " (" + reason + ")";
 }
 
 }  // namespace k64

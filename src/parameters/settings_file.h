@@ -25,11 +25,12 @@ enum class SettingsFileStatus {
     NotAFile,    // the path names a directory, device or pipe
     TooLarge,    // larger than kMaxSettingsFileSize
     ReadFailed,
-    WriteFailed,   // the save did not complete; the old file, if any, is unchanged
-    ControlBytes,  // a zero byte or a control byte other than CR, LF and tab: no settings text
-    NoKnownKey,    // lines, but not one names a parameter: some other text file
-    NotCp1251,     // UTF-8 with a character Windows-1251 cannot hold, or a byte-order mark
-                   // before bytes that are not UTF-8
+    WriteFailed,  // the save did not complete; the old file, if any, is unchanged
+    Binary,       // a zero byte, or control bytes outside the values of known parameters
+    Utf16,        // a text in UTF-16 (by its byte-order mark or its zero bytes)
+    NoKnownKey,   // lines, but not one names a parameter: some other text file
+    NotCp1251,    // UTF-8 with a character Windows-1251 cannot hold, or a byte-order mark
+                  // before bytes that are not UTF-8
 };
 
 struct SettingsFileResult {
@@ -55,8 +56,9 @@ struct SettingsFileResult {
 
 inline constexpr std::size_t kMaxListedSkipped = 10;
 
-// Whether `text` may be applied as settings: Ok, ControlBytes or NoKnownKey (blank lines do not
-// count; an empty or blank text is valid and means every default), with the skipped lines.
+// Whether `text` may be applied as settings: Ok, Binary, Utf16 or NoKnownKey (blank lines do not
+// count; an empty or blank text is valid and means every default), with the skipped lines. Any
+// byte but zero may stand in a value, as the unit takes it, so what the tool saved reads back.
 SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList& list);
 
 // The text to show the user for a failed result (UTF-8), naming the file.
@@ -83,6 +85,12 @@ SettingsFileResult WriteSettingsFile(const std::filesystem::path& path, const Pa
 // all.
 SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes);
 
+// The same safe save for a name that must be new: the file takes the name only while nothing
+// has it (another program may store under it at the same moment), else the result is
+// WriteFailed with EEXIST and the file there is untouched. Never replaces anything.
+SettingsFileResult CreateFileAtomically(const std::filesystem::path& path,
+                                        const std::string& bytes);
+
 // The same safe save, the contents copied from the file at `source` a piece at a time, so that a
 // recording of any length costs no more memory than a short one.
 SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
@@ -96,8 +104,12 @@ public:
     // Creates the file at `path`, or empties the one there.
     static std::unique_ptr<AppendFile> Create(const std::filesystem::path& path);
     // A new file of a name of its own in `folder` (created when missing), readable by the user
-    // only and removed again with this object.
+    // only and removed again with this object. Its name carries the process id, and it is
+    // locked while this object lives, so RemoveAbandoned can tell it from one left by a program
+    // that was killed.
     static std::unique_ptr<AppendFile> CreateTemporary(const std::filesystem::path& folder);
+    // Removes the files CreateTemporary made in `folder` whose programs no longer run.
+    static void RemoveAbandoned(const std::filesystem::path& folder);
     ~AppendFile();
     AppendFile(const AppendFile&) = delete;
     AppendFile& operator=(const AppendFile&) = delete;

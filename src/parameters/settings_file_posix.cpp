@@ -3,8 +3,10 @@
 #include "parameters/settings_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -135,16 +137,29 @@ mode_t NewFileMode()
     return 0666 & ~mask;
 }
 
-// The safe save, its contents put into the temporary file by `fill`, which returns 0 or the
-// errno of its failure.
-SettingsFileResult SaveWith(const std::filesystem::path& requested,
+// The name `temporary` had becomes `path` only when nothing is there: a hard link, which fails
+// on a name that exists, or where the file system has none (FAT, some network shares) a rename
+// that refuses to replace. 0, or the errno of the failure (EEXIST: the name is taken).
+int TakeNewName(const std::string& temporary, const std::filesystem::path& path)
+{
+    if (::link(temporary.c_str(), path.c_str()) == 0) {
+        ::unlink(temporary.c_str());
+        return 0;
+    }
+    const int linkError = errno;
+    if (linkError == EEXIST)
+        return linkError;
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    return errno == EINVAL || errno == ENOSYS ? linkError : errno;
+}
+
+// The safe save, its contents put into a temporary file beside `path` by `fill`, which returns
+// 0 or the errno of its failure, then given the name: over what is there when `replace`, else
+// only while the name is free.
+SettingsFileResult SaveWith(const std::filesystem::path& path, mode_t mode, bool replace,
                             const std::function<int(int fd)>& fill)
 {
-    std::filesystem::path path;
-    mode_t mode = NewFileMode();
-    if (SettingsFileResult target = SaveTarget(requested, &path, &mode); !target.Ok())
-        return target;
-
     // The temporary must sit in the target's directory, or the rename would not be atomic.
     const std::filesystem::path directory =
         path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
@@ -163,8 +178,9 @@ SettingsFileResult SaveWith(const std::filesystem::path& requested,
         return abandon(errno);
     if (file.Close() != 0)
         return abandon(errno);
-    if (::rename(pattern.c_str(), path.c_str()) != 0)
-        return abandon(errno);
+    if (const int error = replace ? (::rename(pattern.c_str(), path.c_str()) == 0 ? 0 : errno)
+                                  : TakeNewName(pattern, path))
+        return abandon(error);
 
     // Make the rename itself durable; the save has succeeded either way.
     FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -173,11 +189,27 @@ SettingsFileResult SaveWith(const std::filesystem::path& requested,
     return {};
 }
 
+// The save over whatever regular file `requested` names (SaveTarget), keeping its mode.
+SettingsFileResult SaveOver(const std::filesystem::path& requested,
+                            const std::function<int(int fd)>& fill)
+{
+    std::filesystem::path path;
+    mode_t mode = NewFileMode();
+    if (SettingsFileResult target = SaveTarget(requested, &path, &mode); !target.Ok())
+        return target;
+    return SaveWith(path, mode, true, fill);
+}
+
 }  // namespace
 
 SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes)
 {
-    return SaveWith(path, [&](int fd) { return WriteAll(fd, bytes); });
+    return SaveOver(path, [&](int fd) { return WriteAll(fd, bytes); });
+}
+
+SettingsFileResult CreateFileAtomically(const std::filesystem::path& path, const std::string& bytes)
+{
+    return SaveWith(path, NewFileMode(), false, [&](int fd) { return WriteAll(fd, bytes); });
 }
 
 SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
@@ -186,7 +218,7 @@ SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
     FileDescriptor from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (from.get() < 0)
         return Failure(SettingsFileStatus::CannotOpen);
-    return SaveWith(path, [&](int fd) {
+    return SaveOver(path, [&](int fd) {
         char buffer[64 * 1024];
         for (;;) {
             const ssize_t n = ::read(from.get(), buffer, sizeof buffer);
@@ -219,22 +251,74 @@ std::unique_ptr<AppendFile> AppendFile::Create(const std::filesystem::path& path
     return file;
 }
 
+namespace {
+
+constexpr std::string_view kTemporaryPrefix = "diagnostic-";
+constexpr std::string_view kTemporarySuffix = ".csv";
+
+// The temporary's lock, held while its owner lives: a process's locks go with it however it
+// ends, and they are seen across users and process namespaces, where process ids are not.
+bool LockedByOther(int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) != 0; }
+
+}  // namespace
+
 std::unique_ptr<AppendFile> AppendFile::CreateTemporary(const std::filesystem::path& folder)
 {
-    std::string pattern = (folder / "diagnostic-XXXXXX.csv").string();
-    std::unique_ptr<AppendFile> file(new AppendFile(pattern, true));
+    std::unique_ptr<AppendFile> file(new AppendFile(folder, true));
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    // Private to the user: the recording is theirs until they save it somewhere.
-    file->handle_ = error ? -1 : ::mkostemps(pattern.data(), 4, O_CLOEXEC);
-    if (file->handle_ < 0) {
-        file->error_ = error ? error.value() : errno;
-        file->temporary_ = false;
-        file->path_ = folder;  // what the user can look at
-    } else {
+    int fd = -1;
+    int failure = error ? error.value() : 0;
+    // Locked right after it is made; one removed as abandoned in between is made again.
+    for (int attempt = 0; !error && fd < 0 && attempt < 3; ++attempt) {
+        std::string pattern =
+            (folder / (std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-XXXXXX" +
+                       std::string(kTemporarySuffix)))
+                .string();
+        // Private to the user: the recording is theirs until they save it somewhere.
+        fd = ::mkostemps(pattern.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC);
+        if (fd < 0) {
+            failure = errno;
+            break;
+        }
+        struct stat held {
+        }, named{};
+        const bool removed = ::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 &&
+                             (::lstat(pattern.c_str(), &named) != 0 ||
+                              held.st_ino != named.st_ino || held.st_dev != named.st_dev);
+        if (removed) {
+            failure = ENOENT;
+            ::close(fd);
+            fd = -1;
+            continue;
+        }
         file->path_ = pattern;
     }
+    file->handle_ = fd;
+    if (fd < 0) {
+        file->error_ = failure;
+        file->temporary_ = false;
+        file->path_ = folder;  // what the user can look at
+    }
     return file;
+}
+
+void AppendFile::RemoveAbandoned(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix))
+            continue;
+        FileDescriptor file(
+            ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat info {};
+        if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            LockedByOther(file.get()))
+            continue;
+        ::unlink(it->path().c_str());
+    }
 }
 
 AppendFile::~AppendFile()

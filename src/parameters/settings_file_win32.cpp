@@ -27,6 +27,8 @@ int ErrnoOf(DWORD error)
     case ERROR_HANDLE_DISK_FULL: return ENOSPC;
     case ERROR_FILE_TOO_LARGE: return EFBIG;
     case ERROR_DIRECTORY: return ENOTDIR;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS: return EEXIST;
     default: return EIO;
     }
 }
@@ -122,8 +124,9 @@ DWORD WriteAll(HANDLE file, std::string_view bytes)
 }
 
 // The safe save, its contents put into the temporary file by `fill`, which returns 0 or the
-// Windows error of its failure.
-SettingsFileResult SaveWith(const std::filesystem::path& path,
+// Windows error of its failure, then given the name: over the file there when `replace`, else
+// only while the name is free (the move fails when it exists).
+SettingsFileResult SaveWith(const std::filesystem::path& path, bool replace,
                             const std::function<DWORD(HANDLE)>& fill)
 {
     if (IsFolder(path))
@@ -158,7 +161,7 @@ SettingsFileResult SaveWith(const std::filesystem::path& path,
     if (!file.Close())
         return abandon(::GetLastError());
     if (!::MoveFileExW(temporary.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                       (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
         return abandon(::GetLastError());
     return {};
 }
@@ -167,7 +170,12 @@ SettingsFileResult SaveWith(const std::filesystem::path& path,
 
 SettingsFileResult SaveFileAtomically(const std::filesystem::path& path, const std::string& bytes)
 {
-    return SaveWith(path, [&](HANDLE file) { return WriteAll(file, bytes); });
+    return SaveWith(path, true, [&](HANDLE file) { return WriteAll(file, bytes); });
+}
+
+SettingsFileResult CreateFileAtomically(const std::filesystem::path& path, const std::string& bytes)
+{
+    return SaveWith(path, false, [&](HANDLE file) { return WriteAll(file, bytes); });
 }
 
 SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
@@ -179,7 +187,7 @@ SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!from.Valid())
         return Failure(SettingsFileStatus::CannotOpen);
-    return SaveWith(path, [&](HANDLE file) -> DWORD {
+    return SaveWith(path, true, [&](HANDLE file) -> DWORD {
         std::string buffer(64 * 1024, '\0');
         for (;;) {
             DWORD n = 0;
@@ -208,6 +216,14 @@ HANDLE OpenForAppend(const std::filesystem::path& path, DWORD disposition)
                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// A temporary goes with its last handle, so the system removes it however its program ends;
+// until then no one else may delete it (RemoveAbandoned tries), only read it.
+HANDLE CreateTemporaryFile(const std::filesystem::path& path)
+{
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
 }  // namespace
 
 std::unique_ptr<AppendFile> AppendFile::Create(const std::filesystem::path& path)
@@ -230,7 +246,7 @@ std::unique_ptr<AppendFile> AppendFile::CreateTemporary(const std::filesystem::p
          ++attempt) {
         file->path_ = folder / (L"diagnostic-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                                 std::to_wstring(::GetTickCount() + attempt) + L".csv");
-        handle = OpenForAppend(file->path_, CREATE_NEW);
+        handle = CreateTemporaryFile(file->path_);
         if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
             break;
     }
@@ -243,6 +259,18 @@ std::unique_ptr<AppendFile> AppendFile::CreateTemporary(const std::filesystem::p
         file->path_ = folder;  // what the user can look at
     }
     return file;
+}
+
+void AppendFile::RemoveAbandoned(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::wstring name = it->path().filename().wstring();
+        // A recording in use refuses the delete (its owner shares no deletion).
+        if (name.starts_with(L"diagnostic-") && name.ends_with(L".csv"))
+            ::DeleteFileW(it->path().c_str());
+    }
 }
 
 AppendFile::~AppendFile()

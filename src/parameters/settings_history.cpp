@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <fstream>
 #include <optional>
 #include <system_error>
@@ -15,6 +16,11 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kStampLength = 19;  // "YYYY-MM-DD_HH-MM-SS"
+constexpr const char* kReservationSuffix = ".reserved";
+// Far longer than a store takes between listing the folder and taking its number.
+constexpr std::chrono::minutes kReservationLifetime{10};
+// Each attempt finds one more number taken; a folder where every one is refused is not usable.
+constexpr unsigned kMaxStoreAttempts = 1000;
 
 bool AllDigits(std::string_view text)
 {
@@ -80,6 +86,61 @@ std::optional<std::string> Contents(const fs::path& path)
     if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         return std::nullopt;
     return bytes;
+}
+
+// A path as the user reads it: UTF-8 on every platform.
+std::string Shown(const fs::path& path)
+{
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
+// Why `folder` cannot serve as a folder, in the user's words: a link that leads nowhere and a
+// file in its place are named as what they are, anything else by the system's reason.
+std::string FolderReason(const fs::path& folder, int error)
+{
+    std::error_code ownError, followed;
+    const fs::file_status own = fs::symlink_status(folder, ownError);
+    const fs::file_status target = fs::status(folder, followed);
+    if (fs::is_symlink(own) && followed == std::errc::no_such_file_or_directory)
+        return "это ссылка, которая никуда не ведёт";
+    if (fs::exists(target) && !fs::is_directory(target))
+        return "это не папка";
+    return ErrorReason(error);
+}
+
+// The file that reserves number `order` in the folder: created by one program only, and left a
+// while, so that a program which listed the folder before the entry appeared cannot take it too.
+fs::path Reservation(const fs::path& folder, std::uint64_t order)
+{
+    return folder / (".n" + std::to_string(order) + kReservationSuffix);
+}
+
+bool Taken(const SettingsFileResult& result)
+{
+    return result.status == SettingsFileStatus::WriteFailed && result.error == EEXIST;
+}
+
+// Removes the reservations of numbers below `newest` that are older than any listing still in
+// use can be.
+void SweepReservations(const fs::path& folder, std::uint64_t newest)
+{
+    const auto now = fs::file_time_type::clock::now();
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string file = it->path().filename().string();
+        std::string_view name = file;
+        if (!name.starts_with(".n") || !name.ends_with(kReservationSuffix))
+            continue;
+        name = name.substr(2, name.size() - 2 - std::string_view(kReservationSuffix).size());
+        std::uint64_t order = 0;
+        const auto [stop, failed] = std::from_chars(name.data(), name.data() + name.size(), order);
+        std::error_code ignored;
+        const auto written = fs::last_write_time(it->path(), ignored);
+        if (failed == std::errc() && stop == name.data() + name.size() && order < newest &&
+            !ignored && now - written > kReservationLifetime)
+            fs::remove(it->path(), ignored);
+    }
 }
 
 }  // namespace
@@ -149,41 +210,67 @@ std::vector<HistoryEntry> ListHistory(const fs::path& folder, const std::string&
 
 std::string DescribeHistoryFolderFailure(const fs::path& folder, int error)
 {
-    return "Не удалось открыть папку истории настроек " + folder.string() + " (" +
-           ErrorReason(error) + ")";
+    return "Не удалось открыть папку истории настроек " + Shown(folder) + " (" +
+           FolderReason(folder, error) + ")";
 }
 
 StoredEntry StoreHistoryEntry(const fs::path& folder, const std::string& serial,
                               const ParameterList& list, std::time_t when)
 {
     StoredEntry stored;
+    const std::string bytes = SettingsFileText(list);
     const std::vector<HistoryEntry> all = ListHistory(folder);
     const auto previous = std::find_if(all.begin(), all.end(),
                                        [&](const HistoryEntry& e) { return e.serial == serial; });
-    if (previous != all.end() && Contents(previous->path) == SettingsFileText(list)) {
+    if (previous != all.end() && Contents(previous->path) == bytes) {
         stored.path = previous->path;
         return stored;
     }
+    const auto folderFailed = [&](int error) {
+        stored.result = SettingsFileResult::Failed(SettingsFileStatus::WriteFailed, error);
+        stored.path = folder;
+        stored.folderFailed = true;
+        return stored;
+    };
     std::error_code error;
     fs::create_directories(folder, error);
     if (!error && !fs::is_directory(folder, error))
         error = std::make_error_code(std::errc::not_a_directory);
-    if (error) {
-        // A file where the folder should be says "exists"; the user needs to hear what it is.
-        const int reason = error == std::errc::file_exists ? ENOTDIR : error.value();
-        stored.result = SettingsFileResult::Failed(SettingsFileStatus::WriteFailed, reason);
-        stored.path = folder;
+    if (error)
+        return folderFailed(error.value());
+    // One more than the last stored, unless another program has reserved it meanwhile.
+    const std::string base = Stamp(when) + "_" + serial + "_n";
+    std::uint64_t order = all.empty() ? 1 : all.front().order + 1;
+    for (unsigned attempt = 0; attempt < kMaxStoreAttempts; ++attempt, ++order) {
+        const SettingsFileResult reserved = CreateFileAtomically(Reservation(folder, order), {});
+        if (Taken(reserved)) {
+            ++stored.passedOver;
+            continue;
+        }
+        if (!reserved.Ok())
+            return folderFailed(reserved.error);
+        stored.path = folder / (base + std::to_string(order) + ".txt");
+        stored.result = CreateFileAtomically(stored.path, bytes);
+        // Only a program that reserves no numbers can have taken the name.
+        if (Taken(stored.result)) {
+            ++stored.passedOver;
+            continue;
+        }
+        stored.written = stored.result.Ok();
+        SweepReservations(folder, order);
         return stored;
     }
-    // One more than the last stored: a name taken meanwhile by another program moves it on.
-    std::uint64_t order = all.empty() ? 1 : all.front().order + 1;
-    const std::string base = Stamp(when) + "_" + serial + "_n";
-    do
-        stored.path = folder / (base + std::to_string(order++) + ".txt");
-    while (fs::exists(stored.path, error));
-    stored.result = WriteSettingsFile(stored.path, list);
-    stored.written = stored.result.Ok();
-    return stored;
+    return folderFailed(EEXIST);
+}
+
+std::string DescribeStoreFailure(const StoredEntry& stored)
+{
+    if (!stored.folderFailed)
+        return DescribeSettingsFileResult(stored.result, stored.path);
+    std::error_code ignored;
+    return (fs::is_directory(stored.path, ignored) ? "Не удалось записать в папку истории настроек "
+                                                   : "Не удалось создать папку истории настроек ") +
+           Shown(stored.path) + " (" + FolderReason(stored.path, stored.result.error) + ")";
 }
 
 }  // namespace k64

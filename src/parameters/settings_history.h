@@ -8,6 +8,10 @@
 //   YYYY-MM-DD_HH-MM-SS_<serial>_n<order>.txt  local time; the serial as `k64ctl id` prints it
 // The time is for people; the order, one more than the highest in the folder, is what "newest"
 // means, since the clock may have been set back (or summer time ended) between two entries.
+// Programs storing at the same moment, on one computer or on several sharing the folder, each
+// reserve their number first with a file only one of them can create (.n<order>.reserved, kept
+// a while for those that listed the folder before the entry appeared), and an entry takes its
+// name only while it is free: no entry ever replaces another, and no number is given twice.
 // Names from before the order was kept sort below every numbered one, by their time:
 //   YYYY-MM-DD_HH-MM-SS_<serial>.txt, YYYY-MM-DD_HH-MM-SS_<serial>_2.txt (same second)
 // An entry equal to the newest one of its unit is not written again. Entries are written once,
@@ -53,15 +57,21 @@ std::string DescribeHistoryFolderFailure(const std::filesystem::path& folder, in
 
 struct StoredEntry {
     SettingsFileResult result;
-    std::filesystem::path path;  // the new entry, or the newest one that already held the same
+    // The new entry, or the newest one that already held the same; the folder when the failure
+    // was the folder's (it could not be made, or nothing could be created in it).
+    std::filesystem::path path;
+    bool folderFailed = false;
     bool written = false;
+    unsigned passedOver = 0;  // numbers found taken by others storing at the same moment
 };
 
 // Stores the settings file text of `list` as an entry of `serial` taken at `when`, creating the
 // folder when needed; when the newest entry of that unit holds the same bytes, nothing is
-// written and that entry is named. A failure names the entry, or the folder when that is where
-// it failed.
+// written and that entry is named.
 StoredEntry StoreHistoryEntry(const std::filesystem::path& folder, const std::string& serial,
                               const ParameterList& list, std::time_t when = std::time(nullptr));
+
+// The text to show for a failed store, naming the entry or the history folder.
+std::string DescribeStoreFailure(const StoredEntry& stored);
 
 }  // namespace k64

@@ -12,8 +12,6 @@ namespace {
 
 constexpr const char* kModemManager = "ModemManager";
 constexpr const char* kBrltty = "brltty";
-// Pseudo-terminals (the simulator's among them): no modem manager probes them.
-constexpr unsigned kFirstPtyMajor = 136, kLastPtyMajor = 143;
 
 bool Contains(const std::vector<unsigned>& ids, unsigned id)
 {
@@ -49,7 +47,7 @@ std::string GroupText(const DeviceNode& node)
 
 bool IsPseudoTerminal(const DeviceNode& node)
 {
-    return node.major >= kFirstPtyMajor && node.major <= kLastPtyMajor;
+    return quon::io::IsPseudoTerminalMajor(node.major);
 }
 
 // A name that can stand in the rule as it is: nothing that the shell or udev would read.
@@ -200,6 +198,15 @@ CheckResult CheckHolders(const DoctorFacts& facts)
     const ProcessInfo locker{facts.lock.pid, facts.lock.processName};
     if (facts.lock.seenOpen && std::find(holders.begin(), holders.end(), locker) == holders.end())
         holders.push_back(locker);
+    if (holders.empty() && facts.openFailure.kind == quon::io::PortFailure::Kind::kExclusiveFlag) {
+        return {CheckStatus::kProblem,
+                "Порт закрыт для других программ, но программы, которая его держит, не видно: "
+                "флаг монопольного доступа остался от прерванной программы.",
+                IsPseudoTerminal(facts.node)
+                    ? "Перезапустите программу на другом конце псевдотерминала (ту, что его "
+                      "создала): флаг снимется вместе с ним."
+                    : "Переподключите кабель USB блока: флаг снимется вместе с портом."};
+    }
     if (holders.empty()) {
         return {CheckStatus::kOk,
                 std::string("Порт никем не занят") +
@@ -336,6 +343,17 @@ int ReportExitCode(const std::vector<CheckResult>& results)
                        [](const CheckResult& r) { return r.status == CheckStatus::kProblem; })
                ? 1
                : 0;
+}
+
+ConnectionReport MakeReport(const std::vector<CheckResult>& results)
+{
+    ConnectionReport report{ReportLines(results), ReportExitCode(results), {}};
+    const auto problem = std::find_if(results.begin(), results.end(), [](const CheckResult& r) {
+        return r.status == CheckStatus::kProblem;
+    });
+    if (problem != results.end())
+        report.problem = problem->found;
+    return report;
 }
 
 std::vector<CheckResult> RunDoctorChecks(const DoctorFacts& facts)

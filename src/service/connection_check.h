@@ -37,6 +37,7 @@ struct DoctorFacts {
     std::vector<ProcessInfo> running;  // ModemManager and brltty, when they run
     std::map<std::string, std::string> udev;
     UnitAnswer unit;
+    quon::io::PortFailure openFailure;  // why the unit's requests could not open the port
 };
 
 // What the check looks at on Windows, where the port is a numbered name: whether the system
@@ -79,7 +80,11 @@ int ReportExitCode(const std::vector<CheckResult>& results);
 struct ConnectionReport {
     std::vector<std::string> lines;
     int exitCode = 1;
+    std::string problem;  // what the first check with a problem found
 };
+
+// The report of `results`: ReportLines, ReportExitCode and the first problem.
+ConnectionReport MakeReport(const std::vector<CheckResult>& results);
 
 // Gathers the facts from the system and the unit behind `device`, then runs the checks. The
 // unit is asked last: its requests open the port.

@@ -28,8 +28,8 @@ DoctorFacts GatherFacts(TDevice& device)
     facts.udev = UdevProperties(facts.node);
     // The unit last: its requests open the port.
     facts.unit = AskUnit(device);
-    // The checks above say why the port failed, and more.
-    device.TakePortFailure();
+    // The checks say why the port failed, and more; this one only /proc cannot show.
+    facts.openFailure = device.TakePortFailure();
     return facts;
 }
 
@@ -37,8 +37,7 @@ DoctorFacts GatherFacts(TDevice& device)
 
 ConnectionReport CheckConnection(TDevice& device)
 {
-    const std::vector<CheckResult> results = RunDoctorChecks(GatherFacts(device));
-    return {ReportLines(results), ReportExitCode(results)};
+    return MakeReport(RunDoctorChecks(GatherFacts(device)));
 }
 
 }  // namespace k64::service

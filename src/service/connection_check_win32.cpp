@@ -24,8 +24,7 @@ ConnectionReport CheckConnection(TDevice& device)
         facts.unit = AskUnit(device);
         facts.openFailure = device.TakePortFailure();
     }
-    const std::vector<CheckResult> results = RunWindowsChecks(facts);
-    return {ReportLines(results), ReportExitCode(results)};
+    return MakeReport(RunWindowsChecks(facts));
 }
 
 }  // namespace k64::service

@@ -1,6 +1,7 @@
 #include "fleet.h"
 
 #include "parameters/settings_history.h"
+#include "service/port_failure_text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,7 +29,8 @@ void RunConcurrently(std::size_t count, unsigned jobs, const std::function<void(
 
 void RunOnUnits(std::size_t count, const std::function<UnitResult&(std::size_t)>& unit,
                 unsigned jobs, const std::function<bool()>& stopped, const UnitOperation& operation,
-                const std::string& silent, std::mutex& guard)
+                const std::function<std::string(const std::string& fact)>& explain,
+                std::mutex& guard)
 {
     using Clock = std::chrono::steady_clock;
     RunConcurrently(
@@ -44,7 +46,12 @@ void RunOnUnits(std::size_t count, const std::function<UnitResult&(std::size_t)>
                     const std::lock_guard lock(guard);
                     result.serial = UnitSerial(id);
                 } else {
-                    error = silent;
+                    // Why, as a run on one unit says it.
+                    std::string fact =
+                        PortFailureLine(result.port, device.Device().TakePortFailure());
+                    if (fact.empty())
+                        fact = SilenceLine(device.Device().TakeSilence());
+                    error = explain(fact);
                 }
             }
             if (!error)

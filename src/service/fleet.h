@@ -57,11 +57,13 @@ using UnitOperation = std::function<std::optional<std::string>(std::size_t)>;
 
 // Runs `operation` on every unit, `unit(i)` being the i-th of `count`, on threads as
 // RunConcurrently does. A unit whose serial is not known yet is asked for it first, on a device
-// object of its own; one that does not answer fails with `silent` and nothing else is sent to
-// it. The results are written under `guard`, so that another thread may read them under it.
+// object of its own; one that does not give it fails with `explain` of why (the port's reason
+// line, the silence's, or empty for a reply that was no answer), and nothing else is sent to it.
+// The results are written under `guard`, so that another thread may read them under it.
 void RunOnUnits(std::size_t count, const std::function<UnitResult&(std::size_t)>& unit,
                 unsigned jobs, const std::function<bool()>& stopped, const UnitOperation& operation,
-                const std::string& silent, std::mutex& guard);
+                const std::function<std::string(const std::string& fact)>& explain,
+                std::mutex& guard);
 
 // The id of the unit on each of `ports`, asked on all of them at once, so that the search costs
 // one reply time-out however many ports are silent; nullopt where no unit answered.

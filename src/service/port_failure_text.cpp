@@ -43,6 +43,14 @@ std::string PortFailureLine(const std::string& port, const quon::io::PortFailure
                 "процессом " + std::to_string(failure.holderPid) +
                 (failure.holderName.empty() ? "" : " (" + EscapedName(failure.holderName) + ")");
         break;
+    case Kind::kExclusiveFlag:
+        reason = "Порт " + name +
+                 " закрыт для других программ, но программы, которая его держит, не видно: "
+                 "флаг монопольного доступа остался от прерванной программы; " +
+                 (failure.pseudoTerminal
+                      ? "его снимет перезапуск программы на другом конце псевдотерминала"
+                      : "его снимет переподключение блока");
+        break;
     case Kind::kNotTerminal: reason = name + " — не последовательный порт"; break;
     case Kind::kLockNotRegularFile:
         reason = "Файл блокировки " + EscapedName(failure.lockPath) + " не является обычным файлом";
@@ -51,7 +59,15 @@ std::string PortFailureLine(const std::string& port, const quon::io::PortFailure
         reason = "Порт " + name + " не открывается: " + EscapedName(failure.systemText);
         break;
     }
-    return reason + "; выполните k64ctl doctor";
+    return reason;
+}
+
+std::string SilenceLine(std::chrono::milliseconds waited)
+{
+    if (waited.count() <= 0)
+        return {};
+    const auto seconds = std::chrono::round<std::chrono::seconds>(waited).count();
+    return "Устройство не ответило за " + std::to_string(seconds) + " с";
 }
 
 }  // namespace k64::service

@@ -15,39 +15,41 @@ void Show(WorkflowView& view, const std::string& text, const char* caption)
 
 }  // namespace
 
-std::optional<KeptSettings> ReadUnitSettings(DeviceInterface& device, const ParameterList& schema,
-                                             WorkflowView& view, BoxText silent)
+Backup KeepUnitSettings(DeviceInterface& device, const ParameterList& schema,
+                        const std::filesystem::path& historyFolder, WorkflowView& view)
 {
-    std::uint32_t id = 0;
+    Backup backup;
     std::string text;
-    if (!Succeeded(device.GetId(&id)) || !Succeeded(device.ReadSettings(&text))) {
-        Show(view, silent.text, silent.caption);
-        return std::nullopt;
+    if (!Succeeded(device.ReadSettings(&text))) {
+        backup.failure = texts::kBackupUnitSilent;
+        return backup;
     }
-    KeptSettings kept{schema, UnitSerial(id), {}};
-    kept.settings.ReadText(std::move(text));
-    return kept;
+    // The settings are what counts: a unit that keeps its id to itself is filed as unknown.
+    std::uint32_t id = 0;
+    const std::string serial = Succeeded(device.GetId(&id)) ? UnitSerial(id) : kUnknownUnit;
+    backup.kept = KeptSettings{schema, serial, {}};
+    backup.kept->settings.ReadText(std::move(text));
+    if (historyFolder.empty())
+        return backup;
+    const StoredEntry stored = StoreHistoryEntry(historyFolder, serial, backup.kept->settings);
+    if (!stored.result.Ok()) {
+        backup.failure = texts::BackupNotStored(DescribeStoreFailure(stored));
+        return backup;
+    }
+    backup.kept->entry = stored.path;
+    view.SettingsKept(serial, stored.path);
+    return backup;
 }
 
-std::optional<KeptSettings> KeepUnitSettings(DeviceInterface& device, const ParameterList& schema,
-                                             const std::filesystem::path& historyFolder,
-                                             WorkflowView& view, BoxText silent)
+SafetyNet KeepBeforeChange(DeviceInterface& device, const ParameterList& schema,
+                           const std::filesystem::path& historyFolder, WorkflowView& view)
 {
-    std::optional<KeptSettings> kept = ReadUnitSettings(device, schema, view, silent);
-    if (!kept)
-        return std::nullopt;
-    const StoredEntry stored = StoreHistoryEntry(historyFolder, kept->serial, kept->settings);
-    if (!stored.result.Ok()) {
-        // A folder that cannot be made leaves no entry name to show: the folder is named.
-        Show(view,
-             DescribeSettingsFileResult(stored.result,
-                                        stored.path.empty() ? historyFolder : stored.path),
-             texts::kError);
-        return std::nullopt;
-    }
-    kept->entry = stored.path;
-    view.SettingsKept(kept->serial, kept->entry);
-    return kept;
+    if (historyFolder.empty())
+        return {std::nullopt, true};
+    Backup backup = KeepUnitSettings(device, schema, historyFolder, view);
+    if (backup.Stored())
+        return {std::move(backup.kept), true};
+    return {std::nullopt, view.ContinueWithoutBackup(backup.failure)};
 }
 
 WriteOutcome WriteWithBackup(DeviceInterface& device, const ParameterList& target,
@@ -64,12 +66,11 @@ WriteOutcome WriteWithBackup(DeviceInterface& device, const ParameterList& targe
         Show(view, texts::kDeviceBusy, texts::kError);
         return WriteOutcome::Failed;
     }
-    if (!historyFolder.empty()) {
-        const std::optional<KeptSettings> kept = KeepUnitSettings(
-            device, target, historyFolder, view, {texts::kDeviceBusy, texts::kError});
-        if (!kept)
-            return WriteOutcome::NotKept;
-        if (const auto differences = DiffSettings(kept->settings, target); !differences.empty())
+    const SafetyNet net = KeepBeforeChange(device, target, historyFolder, view);
+    if (!net.proceed)
+        return WriteOutcome::NotKept;
+    if (net.kept) {
+        if (const auto differences = DiffSettings(net.kept->settings, target); !differences.empty())
             view.ShowDifferences(differences);
     }
     if (!Answered(device.WriteSettings(text))) {

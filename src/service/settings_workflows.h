@@ -17,12 +17,6 @@
 
 namespace k64::service {
 
-// A message box: its text and caption.
-struct BoxText {
-    const char* text;
-    const char* caption;
-};
-
 // What a workflow tells its user besides its boxes. All texts UTF-8.
 class WorkflowView {
 public:
@@ -35,35 +29,55 @@ public:
     virtual void ShowDifferences(const std::vector<SettingDifference>& differences) = 0;
     // An update changed `changed` values of the unit; true writes those kept at `entry` back.
     virtual bool OfferRestore(std::size_t changed, const std::filesystem::path& entry) = 0;
+    // The unit's settings could not be kept before a change (`why`, in the user's words); true
+    // goes on without them, false changes nothing.
+    virtual bool ContinueWithoutBackup(const std::string& why) = 0;
 };
 
-// The unit's settings as they were read and kept.
+// The unit's settings as they were read, and the history entry that keeps them (empty when
+// none was stored).
 struct KeptSettings {
     ParameterList settings;
-    std::string serial;
+    std::string serial;  // kUnknownUnit when the unit did not give its id
     std::filesystem::path entry;
 };
 
-// Reads the unit's id and settings (one exchange each) into a copy of `schema`; nullopt, with
-// `silent` shown, when the unit does not answer.
-std::optional<KeptSettings> ReadUnitSettings(DeviceInterface& device, const ParameterList& schema,
-                                             WorkflowView& view, BoxText silent);
+// The unit's settings read and stored in the history, or why not.
+struct Backup {
+    std::optional<KeptSettings> kept;  // what the unit gave, stored or not
+    std::string failure;               // why no entry was stored; empty when one was or none was
+                                       // to be
+    bool Stored() const { return kept && !kept->entry.empty(); }
+};
 
-// ReadUnitSettings, then the settings are stored as a history entry in `historyFolder`. nullopt
-// when either fails: `silent` shown for the unit, the folder with its system reason for the store.
-std::optional<KeptSettings> KeepUnitSettings(DeviceInterface& device, const ParameterList& schema,
-                                             const std::filesystem::path& historyFolder,
-                                             WorkflowView& view, BoxText silent);
+// Reads the unit's settings, then its id (one exchange each; no id is asked of a unit that did
+// not give its settings), into a copy of `schema`, and stores them as a history entry in
+// `historyFolder` (none when it is empty), told to the view. Shows no box: the failure says
+// what went wrong.
+Backup KeepUnitSettings(DeviceInterface& device, const ParameterList& schema,
+                        const std::filesystem::path& historyFolder, WorkflowView& view);
+
+// Whether a change may go ahead: the settings kept, or the user's leave to go on without them.
+struct SafetyNet {
+    std::optional<KeptSettings> kept;  // stored in the history
+    bool proceed = false;
+};
+
+// KeepUnitSettings before a change; when no entry can be stored the view is asked whether to go
+// on without one. An empty folder keeps nothing and proceeds.
+SafetyNet KeepBeforeChange(DeviceInterface& device, const ParameterList& schema,
+                           const std::filesystem::path& historyFolder, WorkflowView& view);
 
 enum class WriteOutcome {
     Written,  // the unit took the settings ("Настройки записаны." shown)
     TooLong,  // the text does not fit one frame; nothing sent
-    NotKept,  // the unit's settings could not be kept first; nothing written
+    NotKept,  // the unit's settings could not be kept and the user would not go on; nothing written
     Failed,   // the port is held elsewhere or the write was not answered
 };
 
 // Sends `target` to the unit: under one hold of the port, its current settings are kept in
-// `historyFolder` and the changes shown, then the write. An empty folder writes without keeping.
+// `historyFolder` (KeepBeforeChange) and the changes shown, then the write. An empty folder
+// writes without keeping.
 WriteOutcome WriteWithBackup(DeviceInterface& device, const ParameterList& target,
                              const std::filesystem::path& historyFolder, WorkflowView& view);
 

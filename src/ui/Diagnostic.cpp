@@ -104,6 +104,9 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     Timer1->setInterval(kPollInterval);
     InstallGuideKey(this, kGuideDiagnostic);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    // Recordings of windows that were killed (or of a computer switched off) are nobody's now.
+    AppendFile::RemoveAbandoned(ToPath(RecordingFolder()));
 }
 
 void TDiagnosticForm::resizeEvent(QResizeEvent* event)

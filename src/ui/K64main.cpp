@@ -9,6 +9,7 @@
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"
 #include "ui/eliding_line_edit.h"
+#include "ui/event_loop_wait.h"
 #include "ui/form_fonts.h"
 #include "ui/help.h"
 #include "ui/port_watch.h"
@@ -53,9 +54,6 @@ constexpr int kPortListLines = 25;
 constexpr std::chrono::milliseconds kPortSettle{200};
 // While the window is busy a change waits; it is looked at again after this long.
 constexpr std::chrono::milliseconds kPortBusyRetry{500};
-// A stop or a close that comes while a transfer step waits for the unit looks again this much
-// later; the step is a block of about a second on a real line.
-constexpr std::chrono::milliseconds kStepRetry{50};
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
@@ -109,17 +107,7 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
     SelectStoredPort(stored);
     // 8. The parameter list, kept for the window's lifetime.
     parameters_ = std::make_unique<ParameterList>(this);
-
-    // A firmware update may reset the unit's settings: they are kept before its prepare request.
-    if (!platform_.historyFolder.empty()) {
-        firmware_.SetBeforePrepare([this](DeviceInterface& device) {
-            WindowWorkflowView view = LoggingView();
-            keptBeforeUpdate_ =
-                service::KeepUnitSettings(device, *parameters_, platform_.historyFolder, view,
-                                          {text::kDeviceBusy, text::kError});
-            return keptBeforeUpdate_.has_value();
-        });
-    }
+    safetyNet_.emplace(firmware_, *parameters_, platform_.historyFolder, workflowView_);
 
     // The port list follows the cable: told by the system, never by polling.
     if (platform_.presentPorts) {
@@ -251,8 +239,10 @@ void TMainForm::SetForms(TParametersEditForm* editForm, TDiagnosticForm* diagnos
 {
     editForm_ = editForm;
     diagnosticForm_ = diagnosticForm;
-    if (editForm_)
+    if (editForm_) {
         editForm_->SetHistoryFolder(platform_.historyFolder);
+        editForm_->SetLog([this](const std::string& line) { AppendLog(line); });
+    }
 }
 
 std::unique_ptr<TDevice> TMainForm::NewDevice()
@@ -286,6 +276,25 @@ void TMainForm::SelectStoredPort(const std::string& name)
 
 bool TMainForm::TransferActive() const { return firmware_.BlowActive || sound_.Running(); }
 
+TMainForm::Transfer TMainForm::HoldingTransfer() const
+{
+    if (firmware_.BlowActive)
+        return Transfer::Firmware;
+    if (sound_.Running())
+        return Transfer::Sound;
+    return starting_;
+}
+
+void TMainForm::UpdateButtons()
+{
+    const Transfer holding = HoldingTransfer();
+    // The running update's own button is its own business: disabled for the firmware, "Стоп" for
+    // the sound.
+    BlowUpdateButton->setEnabled(blowEnabled_ && holding != Transfer::Sound);
+    WaveUpdateButton->setEnabled(holding != Transfer::Firmware);
+    FindPortButton->setEnabled(holding == Transfer::None);
+}
+
 void TMainForm::PortComboBoxChange()
 {
     const std::string name = PortComboBox->currentText().toStdString();
@@ -300,7 +309,8 @@ void TMainForm::PortComboBoxChange()
 
 void TMainForm::FindPortButtonClick()
 {
-    if (!activeDevice_)
+    // A search rebinds the device and would move the port from under a running transfer.
+    if (!activeDevice_ || HoldingTransfer() != Transfer::None)
         return;
     bool found = false;
     {
@@ -362,81 +372,78 @@ void TMainForm::RefreshPortList()
 
 void TMainForm::BlowUpdateButtonClick()
 {
-    keptBeforeUpdate_.reset();
+    // One transfer at a time: the blocks of two would interleave and spoil both.
+    if (HoldingTransfer() != Transfer::None)
+        return;
+    starting_ = Transfer::Firmware;
+    UpdateButtons();
     firmware_.BlowUpdateButtonClick(activeDevice_.get());
-}
-
-WindowWorkflowView TMainForm::LoggingView()
-{
-    return WindowWorkflowView(*this, [this](const std::string& line) { AppendLog(line); });
+    starting_ = Transfer::None;
+    UpdateButtons();
 }
 
 void TMainForm::StopTransfer()
 {
     firmware_.Stop();
     sound_.Stop();
+    UpdateButtons();
 }
 
 void TMainForm::StopTransferThenQuit()
 {
-    // The step under way finishes its block first; the stop comes right after it.
-    if (TransferActive() && StepRunning()) {
-        QTimer::singleShot(kStepRetry, this, [this] { StopTransferThenQuit(); });
-        return;
-    }
-    StopTransfer();
-    QCoreApplication::quit();
+    quitting_ = true;
+    // The block under way is answered first; nothing is sent after it.
+    if (activeDevice_)
+        activeDevice_->EndExchanges();
+    AfterWait([this] {
+        StopTransfer();
+        DropHeldInput();
+        QCoreApplication::quit();
+    });
 }
 
-void TMainForm::CompareSettingsAfterUpdate()
+void TMainForm::LogAfterUpdate(service::AfterUpdate after)
 {
-    if (!keptBeforeUpdate_ || !activeDevice_)
-        return;
-    const service::KeptSettings before = std::move(*keptBeforeUpdate_);
-    keptBeforeUpdate_.reset();
-    WindowWorkflowView view = LoggingView();
-    service::AfterUpdate after = service::AfterUpdate::NotRead;
-    {
-        WaitCursor cursor;
-        after = service::CompareAfterUpdate(*activeDevice_.get(), before, view);
-    }
     if (after == service::AfterUpdate::Restored)
         AppendLog(text::kLogSettingsRestored);
     else if (after == service::AfterUpdate::NotRead)
-        AppendLog(text::kLogOldSettingsAt + ShownPath(before.entry));
+        AppendLog(text::kLogOldSettingsAt + ShownPath(safetyNet_->KeptEntry()));
 }
 
-void TMainForm::WaveUpdateButtonClick() { sound_.WaveUpdateButtonClick(activeDevice_.get()); }
+void TMainForm::WaveUpdateButtonClick()
+{
+    // "Стоп" of a running sound transfer is this button too.
+    if (HoldingTransfer() == Transfer::Firmware)
+        return;
+    if (!sound_.Running()) {
+        starting_ = Transfer::Sound;
+        UpdateButtons();
+    }
+    sound_.WaveUpdateButtonClick(activeDevice_.get());
+    starting_ = Transfer::None;
+    UpdateButtons();
+}
 
 void TMainForm::ReadButtonClick()
 {
     if (activeDevice_) {
-        std::string settings;
-        int result = 0;
+        service::Backup read;
         {
             WaitCursor cursor;
-            result = activeDevice_->ReadSettings(&settings);
+            read = service::KeepUnitSettings(*activeDevice_.get(), *parameters_,
+                                             platform_.historyFolder, workflowView_);
         }
-        if (!Succeeded(result)) {
+        if (!read.kept) {
             ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
             return;
         }
-        parameters_->ReadText(std::move(settings));
-        KeepInHistory();
+        *parameters_ = std::move(read.kept->settings);
+        if (!read.failure.empty())
+            AppendLog(read.failure);
+        else if (read.kept->serial == kUnknownUnit && read.Stored())
+            AppendLog(text::kLogSerialUnknown);
     }
     ShowEditor();
-}
-
-void TMainForm::KeepInHistory()
-{
-    if (platform_.historyFolder.empty())
-        return;
-    const std::string port = activeDevice_->PortName();
-    const StoredEntry stored = StoreHistoryEntry(
-        platform_.historyFolder, port == serialPort_ ? serial_ : kUnknownUnit, *parameters_);
-    // The windows have no place for it; the read itself succeeded and is shown as always.
-    if (!stored.result.Ok())
-        qWarning("%s", DescribeSettingsFileResult(stored.result, stored.path).c_str());
 }
 
 void TMainForm::OpenFileButtonClick()
@@ -455,7 +462,7 @@ void TMainForm::OpenFileButtonClick()
 
 void TMainForm::ShowEditor()
 {
-    if (!editForm_)
+    if (!editForm_ || quitting_)
         return;
     editForm_->SetParameters(parameters_.get());
     editForm_->exec();
@@ -475,10 +482,8 @@ void TMainForm::GetSerialButtonClick()
         ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
         return;
     }
-    serialPort_ = activeDevice_->PortName();
-    serial_ = UnitSerial(id);
     // Shown as the signed number the unit's id has always been shown as.
-    AppendLog(text::kLogSerial + serial_);
+    AppendLog(text::kLogSerial + UnitSerial(id));
 }
 
 void TMainForm::GetVersionButtonClick()
@@ -535,7 +540,7 @@ void TMainForm::CheckConnectionClick()
 
 void TMainForm::Memo1DblClick()
 {
-    if (!diagnosticForm_)
+    if (!diagnosticForm_ || quitting_)
         return;
     // The diagnostic stream would share the port with the blocks of a running transfer and
     // spoil both; it waits until the transfer is over.
@@ -548,40 +553,58 @@ void TMainForm::Memo1DblClick()
 
 void TMainForm::Timer1Timer()
 {
-    // A tick that comes in while a request waits (from the idle hook) leaves it alone; the
-    // timer keeps running and the next tick tries again.
-    if (activeDevice_.WaitRunning())
+    // A tick that comes in during another request's wait (a click between two blocks) waits for
+    // it to end instead of waking that wait every millisecond.
+    if (InsideWait()) {
+        Timer1->stop();
+        AfterWait([this] {
+            if (firmware_.BlowActive)
+                Timer1->start();
+        });
         return;
+    }
     // Nothing to send: stop instead of waking up every millisecond for nothing.
     if (!firmware_.BlowActive) {
         Timer1->stop();
         return;
     }
-    inTick_ = true;
     firmware_.Timer1Timer(activeDevice_.get());
-    inTick_ = false;
-    if (firmware_.Outcome() == UpdateOutcome::Committed)
-        CompareSettingsAfterUpdate();
+    if (firmware_.Outcome() == UpdateOutcome::Committed && activeDevice_) {
+        WaitCursor cursor;
+        if (const std::optional<service::AfterUpdate> after =
+                safetyNet_->AfterTick(*activeDevice_.get()))
+            LogAfterUpdate(*after);
+    }
+    UpdateButtons();
 }
 
 void TMainForm::Timer2Timer()
 {
-    if (activeDevice_.WaitRunning())
+    if (InsideWait()) {
+        Timer2->stop();
+        AfterWait([this] {
+            if (sound_.Running())
+                Timer2->start();
+        });
         return;
+    }
     if (!sound_.Running()) {
         Timer2->stop();
         return;
     }
-    inTick_ = true;
     sound_.Timer2Timer(activeDevice_.get());
-    inTick_ = false;
+    UpdateButtons();
 }
 
 MessageAnswer TMainForm::ShowMessage(const std::string& text, const std::string& caption,
                                      MessageButtons buttons)
 {
+    // Ending: what the last wait came to is no longer the user's concern, and a question gets
+    // the answer that changes nothing.
+    if (quitting_)
+        return StayAnswer(buttons);
     const MessageAnswer answer = messages_.Receiver().ShowMessage(text, caption, buttons);
-    activeDevice_.LogPortFailure();
+    activeDevice_.LogFailure();
     return answer;
 }
 
@@ -614,7 +637,11 @@ void TMainForm::SetBlowButtonCaption(const std::string& caption)
     BlowUpdateButton->setText(Utf8(caption));
 }
 
-void TMainForm::SetBlowButtonEnabled(bool enabled) { BlowUpdateButton->setEnabled(enabled); }
+void TMainForm::SetBlowButtonEnabled(bool enabled)
+{
+    blowEnabled_ = enabled;
+    UpdateButtons();
+}
 
 void TMainForm::FocusBlowButton() { BlowUpdateButton->setFocus(); }
 
@@ -651,18 +678,23 @@ void TMainForm::resizeEvent(QResizeEvent* event)
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    // Closing from the idle hook would pull the window out from under the waiting request.
-    if (StepRunning()) {
+    // Closing inside a wait would pull the window out from under the waiting request: the close
+    // comes when the wait is over. During a transfer that is the block under way, and then the
+    // question; otherwise the program ends, with nothing more shown or sent.
+    if (InsideWait()) {
         event->ignore();
-        // A transfer spends most of its time waiting for the unit: the question comes as soon
-        // as the block under way is through.
-        if (TransferActive())
-            QTimer::singleShot(kStepRetry, this, [this] { close(); });
+        if (HoldingTransfer() == Transfer::None) {
+            quitting_ = true;
+            if (activeDevice_)
+                activeDevice_->EndExchanges();
+        }
+        AfterWait([this] { close(); });
         return;
     }
     // The blocks go on while the question is open; Yes stops at the block boundary it comes to.
-    if (TransferActive() && ShowMessage(text::kCloseDuringUpdate, text::kAttention,
-                                        MessageButtons::YesNo) != MessageAnswer::Yes) {
+    const char* question = sound_.Running() ? text::kCloseDuringSound : text::kCloseDuringUpdate;
+    if (TransferActive() && !quitting_ &&
+        ShowMessage(question, text::kAttention, MessageButtons::YesNo) != MessageAnswer::Yes) {
         event->ignore();
         return;
     }

@@ -6,7 +6,7 @@
 #include "common/message_interface.h"
 #include "device/port_store.h"
 #include "parameters/parameter_list.h"
-#include "service/settings_workflows.h"
+#include "service/firmware_workflow.h"
 #include "ui/device_slot.h"
 #include "ui/settings_dialogs.h"
 #include "ui/widget_messages.h"
@@ -77,6 +77,8 @@ public:
     // Ends a running transfer between two blocks, without a commit; nothing when none runs.
     void StopTransfer();
     // A stop signal: a running transfer ends at its next block boundary, then the program quits.
+    // During a wait, at its end: no box the wait would have led to is shown, and no new request
+    // is sent.
     void StopTransferThenQuit();
 
     // Handlers.
@@ -125,23 +127,22 @@ protected:
 private:
     void BuildControls();
     std::unique_ptr<TDevice> NewDevice();
+    // The operation that holds the unit: a transfer, from its button's click to its end.
+    enum class Transfer { None, Firmware, Sound };
+    Transfer HoldingTransfer() const;
+    // What the update buttons and the search may do while that transfer runs: one transfer at
+    // a time, and no search that would move the port from under it.
+    void UpdateButtons();
     // Selects every entry equal to `name` without counting as the user's change.
     void SelectStoredPort(const std::string& name);
     // The stored name, with the default stored in its place when there is none.
     std::string StoredPortOrDefault();
     void ShowEditor();
-    // Stores the settings just read from the unit as a history entry.
-    void KeepInHistory();
     // Takes the port list again after a change in a watched folder, keeping the box's text.
     void RefreshPortList();
     bool PortListBusy() const;
-    // A request waits for the unit or a transfer step is under way: a stop has to wait for the
-    // step to end.
-    bool StepRunning() const { return activeDevice_.WaitRunning() || inTick_; }
-    // After a confirmed firmware update: the settings kept before it are compared and offered.
-    void CompareSettingsAfterUpdate();
-    // The settings workflows' view: this window's boxes, its log.
-    WindowWorkflowView LoggingView();
+    // What the comparison after a confirmed firmware update came to, in the log.
+    void LogAfterUpdate(service::AfterUpdate after);
 
     MainFormPlatform platform_;
     MessageRoute messages_;
@@ -153,13 +154,16 @@ private:
     TParametersEditForm* editForm_ = nullptr;
     TDiagnosticForm* diagnosticForm_ = nullptr;
     int progressStep_ = 1;
-    bool inTick_ = false;
-    // The unit's settings as the firmware update found them, kept in the history before it.
-    std::optional<service::KeptSettings> keptBeforeUpdate_;
-    // The serial number last read in this session, and on which port: a settings read from the
-    // same port is stored under it in the history.
-    std::string serialPort_;
-    std::string serial_;
+    // The settings workflows' view: this window's boxes, its log.
+    WindowWorkflowView workflowView_{*this, [this](const std::string& line) { AppendLog(line); }};
+    // Keeps the unit's settings around a firmware update.
+    std::optional<service::FirmwareSafetyNet> safetyNet_;
+    // What the firmware update last asked of its button; a sound transfer overrides it.
+    bool blowEnabled_ = true;
+    // A transfer's button was clicked: its questions and prepare request run.
+    Transfer starting_ = Transfer::None;
+    // The program is ending: boxes are no longer shown.
+    bool quitting_ = false;
 
     QWidget* Controls = nullptr;  // the port box and the buttons, as designed
     QGroupBox* GroupBox1 = nullptr;

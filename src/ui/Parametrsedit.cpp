@@ -8,6 +8,7 @@
 #include "ui/help.h"
 #include "ui/ui_texts.h"
 #include "ui/window_fit.h"
+#include "ui/event_loop_wait.h"
 #include "ui/window_workflow_view.h"
 
 #include <QAction>
@@ -30,6 +31,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
@@ -43,6 +45,8 @@ constexpr int kTreeWidth = 297;
 constexpr int kSplitterWidth = 8;
 constexpr int kTreeIndent = 19;
 constexpr int kBoxHeight = 100;
+// How long the caption says that the old settings were kept.
+constexpr std::chrono::milliseconds kCaptionNoteTime{5000};
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
@@ -266,7 +270,7 @@ MessageAnswer TParametersEditForm::Ask(const std::string& text, const std::strin
                                        MessageButtons buttons)
 {
     const MessageAnswer answer = messages_.Receiver().ShowMessage(text, caption, buttons);
-    devices_.LogPortFailure();
+    devices_.LogFailure();
     return answer;
 }
 
@@ -503,15 +507,26 @@ void TParametersEditForm::SendActionExecute()
         return;
     // The unit's current settings go to the history first: a write that is regretted can be
     // undone from there.
-    WindowWorkflowView view(messages_.Receiver());
+    bool kept = false;
+    WindowWorkflowView view(messages_.Receiver(), [&](const std::string& line) {
+        kept = kept || line.starts_with(text::kLogSettingsKept);
+        if (log_)
+            log_(line);
+    });
     service::WriteOutcome outcome = service::WriteOutcome::Failed;
     {
         WaitCursor cursor;
         outcome = service::WriteWithBackup(*devices_.get(), *Parameters, historyFolder_, view);
     }
+    devices_.LogFailure();
     if (outcome != service::WriteOutcome::Written)
         return;
     SetChanged(false);
+    // The main window's log has the entry's name; here a glance says the old settings are safe.
+    if (kept) {
+        setWindowTitle(Utf8(text::kEditorCaptionKept));
+        QTimer::singleShot(kCaptionNoteTime, this, [this] { SetChanged(Changed); });
+    }
 }
 
 void TParametersEditForm::CloseActionExecute()
@@ -542,9 +557,11 @@ void TParametersEditForm::keyPressEvent(QKeyEvent* event)
 void TParametersEditForm::done(int result)
 {
     if (isVisible()) {
-        // A close that arrives while a request waits is not the user's: input is held off.
-        if (devices_.WaitRunning())
+        // A close inside a request's wait comes when the wait is over.
+        if (InsideWait()) {
+            AfterWait([this] { close(); });
             return;
+        }
         if (!FormCloseQuery())
             return;
     }

@@ -13,6 +13,8 @@
 #include <QDialog>
 
 #include <filesystem>
+#include <functional>
+#include <string>
 
 class QAction;
 class QComboBox;
@@ -38,6 +40,8 @@ public:
     void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
     // Where the unit's settings are kept before a write; empty writes without keeping them.
     void SetHistoryFolder(std::filesystem::path folder) { historyFolder_ = std::move(folder); }
+    // Where a write says what it kept and changed: the main window's log.
+    void SetLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
 
     bool IsChanged() const { return Changed; }
     // Index of the current parameter in the list, -1 when none.
@@ -79,6 +83,7 @@ private:
     MessageRoute messages_;
     FileChooser chooseFile_ = &ChooseSettingsFile;
     std::filesystem::path historyFolder_;
+    std::function<void(const std::string&)> log_;
 
     ParameterList* Parameters = nullptr;
     bool Changed = false;

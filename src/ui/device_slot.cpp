@@ -1,77 +1,27 @@
 #include "ui/device_slot.h"
 
 #include "service/port_failure_text.h"
-
-#include <QCoreApplication>
-#include <QEvent>
-#include <QEventLoop>
-#include <QPointer>
+#include "ui/event_loop_wait.h"
+#include "ui/ui_texts.h"
 
 namespace k64::ui {
-namespace {
-
-bool IsUserInput(QEvent::Type type)
-{
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Wheel: return true;
-    default: return false;
-    }
-}
-
-// Input that reaches a window while a request waits is handed back to the queue, in order, and
-// taken once the wait is over. Leaving it to the window system's own exclusion loses it: the
-// held events are looked at again only when another event of the window system comes in outside
-// a wait, which during a transfer (one wait after another) may not happen for minutes.
-class InputHeldDuringWait final : public QObject {
-public:
-    bool waiting = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        // At the window, before it picks a widget: the event goes the whole way later.
-        if (!waiting || !watched->isWindowType() || !IsUserInput(event->type()))
-            return false;
-        QCoreApplication::postEvent(watched, event->clone());
-        return true;
-    }
-};
-
-}  // namespace
-
 void DeviceSlot::Replace(std::unique_ptr<TDevice> device)
 {
     device_ = std::move(device);
     if (device_)
-        device_->SetIdleHook(&PaintWhileWaiting);
+        device_->Port().SetSleeper(&EventLoopSleeper());
     ++generation_;
 }
 
-void DeviceSlot::LogPortFailure()
+void DeviceSlot::LogFailure()
 {
     if (!device_ || !failureLog_)
         return;
-    if (const quon::io::PortFailure failure = device_->TakePortFailure())
-        failureLog_(service::PortFailureLine(device_->PortName(), failure));
-}
-
-void PaintWhileWaiting()
-{
-    static QPointer<InputHeldDuringWait> held;
-    if (!held) {
-        held = new InputHeldDuringWait;
-        held->setParent(QCoreApplication::instance());
-        QCoreApplication::instance()->installEventFilter(held);
-    }
-    held->waiting = true;
-    QCoreApplication::processEvents();
-    held->waiting = false;
+    std::string line = service::PortFailureLine(device_->PortName(), device_->TakePortFailure());
+    if (line.empty())
+        line = service::SilenceLine(device_->TakeSilence());
+    if (!line.empty())
+        failureLog_(line + text::kLookAtConnectionCheck);
 }
 
 }  // namespace k64::ui

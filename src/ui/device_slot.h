@@ -18,12 +18,12 @@ public:
     TDevice* operator->() const { return device_.get(); }
 
     // Puts a new device object in, destroying the old one (which closes its port). The new one
-    // gets the idle hook that keeps the windows painted while it waits for the unit.
+    // waits for the unit in the event loop (EventLoopSleeper), so the windows stay painted.
     void Replace(std::unique_ptr<TDevice> device);
     void Reset() { device_.reset(); }
 
     // A request is waiting for the unit right now; a timer tick or a close that comes in from
-    // the idle hook must leave the device alone.
+    // the wait's event loop must leave the device alone.
     bool WaitRunning() const { return device_ && device_->Busy(); }
 
     // How many device objects were put in so far (each replacement counts).
@@ -34,18 +34,14 @@ public:
     {
         failureLog_ = std::move(log);
     }
-    // Called after a box: when the device could not get its port, the reason and the way out
-    // go to the log, once.
-    void LogPortFailure();
+    // Called after a box: when the device could not get its port, or the unit did not answer,
+    // the reason and where to look next go to the log, once.
+    void LogFailure();
 
 private:
     std::unique_ptr<TDevice> device_;
     int generation_ = 0;
     std::function<void(const std::string&)> failureLog_;
 };
-
-// Keeps the windows painted during a wait without taking user input: clicks and keys stay
-// queued until the request is over, timers that fire find the device busy.
-void PaintWhileWaiting();
 
 }  // namespace k64::ui

@@ -33,7 +33,7 @@ public:
                               MessageButtons buttons) override
     {
         std::fprintf(stderr, "k64tool: %s: %s\n", caption.c_str(), text.c_str());
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        return GoAnswer(buttons);
     }
 };
 

@@ -31,14 +31,19 @@ inline constexpr const char* kLogVersion = texts::kLogVersion;
 // The stored port appeared in or went from the port list.
 inline constexpr const char* kLogPortAppeared = "Подключено: ";
 inline constexpr const char* kLogPortGone = "Отключено: ";
-// Closing the window while a transfer runs.
-inline constexpr const char* kCloseDuringUpdate = "Идёт обновление. Прервать его?";
+// Closing the window while a transfer runs; a stopped sound transfer leaves the unit mute.
+inline constexpr const char* kCloseDuringUpdate = "Идет обновление. Прервать его?";
+inline constexpr const char* kCloseDuringSound =
+    "Идет обновление звука. Прервать его? Голосовые сообщения устройства будут недоступны до "
+    "следующего обновления.";
 // The settings a firmware update changed, offered back.
 inline constexpr const char* kUpdateCaption = "Обновление прошивки";
-inline constexpr const char* kChangedValues = "Обновление изменило значений настроек: ";
 inline constexpr const char* kRestoreQuestion = "Вернуть прежние настройки?";
 inline constexpr const char* kLogSettingsRestored = texts::kSettingsRestored;
 inline constexpr const char* kLogSettingsKept = "Настройки устройства сохранены в истории: ";
+// The unit gave its settings but not its id: its history entry is filed under "unknown".
+inline constexpr const char* kLogSerialUnknown =
+    "Серийный номер не получен: настройки сохранены в истории под именем «unknown»";
 inline constexpr const char* kLogOldSettingsAt =
     "Прежние настройки можно открыть кнопкой «Открыть файл с настройками»: ";
 inline constexpr const char* kCheckConnection = "Проверка подключения";
@@ -49,6 +54,9 @@ inline constexpr const char* kGuideMissing =
     "Руководство не найдено: оно ставится вместе с программой, в папку guide.";
 inline constexpr const char* kGuideNotOpened =
     "Не удалось открыть руководство: нет программы для просмотра страниц. Откройте файл сами: ";
+// Follows the reason of a failed request in the log.
+inline constexpr const char* kLookAtConnectionCheck =
+    "; подробнее — «Проверка подключения» в меню журнала (правая кнопка мыши)";
 inline constexpr const char* kDiagnosticDuringUpdate =
     "Идет обновление устройства.\nДиагностика будет доступна после его окончания.";
 
@@ -59,6 +67,9 @@ inline constexpr const char* kSettingsSuffix = "txt";
 // Parameter editor.
 inline constexpr const char* kEditorCaption = "Редактор параметров";
 inline constexpr const char* kEditorCaptionChanged = "Редактор параметров. Настройки изменены!";
+// For a few seconds after a write that kept the unit's old settings first.
+inline constexpr const char* kEditorCaptionKept =
+    "Редактор параметров. Прежние настройки устройства сохранены в истории";
 inline constexpr const char* kSaveMenu = "Записать в файл";
 inline constexpr const char* kSendMenu = "Записать в устройство";
 inline constexpr const char* kExitMenu = "Выйти";

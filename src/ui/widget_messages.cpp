@@ -54,8 +54,9 @@ MessageAnswer WidgetMessages::ShowMessage(const std::string& text, const std::st
         box.setEscapeButton(QMessageBox::Cancel);
         break;
     case MessageButtons::YesNo:
+    case MessageButtons::YesNoDefaultNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(buttons == MessageButtons::YesNo ? QMessageBox::Yes : QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
         break;
     }
@@ -78,7 +79,7 @@ MessageAnswer WidgetMessages::ShowMessage(const std::string& text, const std::st
     case QMessageBox::Ok: return MessageAnswer::Ok;
     case QMessageBox::Yes: return MessageAnswer::Yes;
     case QMessageBox::No: return MessageAnswer::No;
-    default: return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+    default: return StayAnswer(buttons);
     }
 }
 

@@ -24,13 +24,18 @@ void WindowWorkflowView::ShowDifferences(const std::vector<SettingDifference>& d
 
 bool WindowWorkflowView::OfferRestore(std::size_t changed, const std::filesystem::path& entry)
 {
-    const std::string question =
-        text::kChangedValues + std::to_string(changed) + ".\n" + text::kRestoreQuestion;
+    const std::string question = texts::ChangedValues(changed) + "\n" + text::kRestoreQuestion;
     if (owner_.ShowMessage(question, text::kUpdateCaption, MessageButtons::YesNo) ==
         MessageAnswer::Yes)
         return true;
     Log(text::kLogOldSettingsAt + ShownPath(entry));
     return false;
+}
+
+bool WindowWorkflowView::ContinueWithoutBackup(const std::string& why)
+{
+    return owner_.ShowMessage(why + "\n" + texts::kContinueWithoutBackup, texts::kAttention,
+                              MessageButtons::YesNoDefaultNo) == MessageAnswer::Yes;
 }
 
 }  // namespace k64::ui

@@ -25,6 +25,8 @@ public:
     void ShowDifferences(const std::vector<SettingDifference>& differences) override;
     // A Yes/No box; No logs where the old settings are.
     bool OfferRestore(std::size_t changed, const std::filesystem::path& entry) override;
+    // The reason and the question in one box, No by default.
+    bool ContinueWithoutBackup(const std::string& why) override;
 
 private:
     void Log(const std::string& line)

@@ -1,6 +1,7 @@
 // k64ctl --ports and --all against several simulated units at once: every unit's result in the
 // summary and in the JSON document, the exit status, what reached each unit and its history.
 
+#include "parameters/settings_history.h"
 #include "support/child_process.h"
 #include "update_harness.h"
 
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -59,12 +61,7 @@ protected:
         sims_[i]->Stop();
         return Codes(ReceivedFrames(Trace(i)));
     }
-    std::size_t HistoryEntries() const
-    {
-        std::error_code error;
-        const auto entries = std::filesystem::directory_iterator(dir_ / "history", error);
-        return error ? 0 : std::distance(begin(entries), end(entries));
-    }
+    std::size_t HistoryEntries() const { return ListHistory(dir_ / "history").size(); }
 
     TempDir dir_;
     std::vector<std::unique_ptr<SimProcess>> sims_;
@@ -168,6 +165,46 @@ TEST(FleetSignal, StopsEveryTransferWithoutCommit)
             EXPECT_EQ(std::count(codes.begin(), codes.end(), sim::kCommitUpdate), 0) << i;
         }
     }
+}
+
+// A port that cannot be had fails its unit with the reason a run on one unit gives, in the
+// document and the summary alike; a file the write would refuse is refused before any unit is
+// asked anything, with the status the help gives it.
+TEST(FleetRefusals, ReasonsKeptAndFilesCheckedFirst)
+{
+    TempDir dir;
+    SimProcess sim(SimProgram(), {"--trace", dir / "trace"});
+    ASSERT_TRUE(sim.Started());
+    const std::string missing = dir / "gone/x";
+    const std::string reasons[] = {
+        "/etc/passwd — не последовательный порт; выполните k64ctl doctor",
+        "Порт " + missing + " не найден: блок не подключён; выполните k64ctl doctor"};
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), K64CTL_PATH);
+        return RunProgram(args, Environment(dir));
+    };
+    const ProgramResult json = run({"--json", "--ports", "/etc/passwd," + missing, "id"});
+    EXPECT_EQ(json.status, 1);
+    const Json units = Json::parse(json.out)["units"];
+    ASSERT_EQ(units.size(), 2u) << json.out;
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(units[i]["error"], reasons[i]);
+    const ProgramResult table = run({"--ports", "/etc/passwd," + missing, "id"});
+    for (const std::string& reason : reasons)
+        EXPECT_NE(table.out.find("  " + reason + "\n"), std::string::npos) << table.out;
+
+    std::ofstream(dir / "omega.txt") << "Balans=\xCE\xA9\r\n";  // no such letter in Windows-1251
+    const std::string refusal = "Файл настроек " + dir / "omega.txt" +
+                                ", строка 1: символа \"\xCE\xA9\" (U+03A9) нет в кодировке "
+                                "Windows-1251";
+    for (const char* command : {"write-settings", "restore"}) {
+        const ProgramResult r =
+            run({"--json", "--ports", sim.PtyPath() + "," + missing, command, dir / "omega.txt"});
+        EXPECT_EQ(r.status, 2) << command;
+        EXPECT_EQ(Json::parse(r.out), (Json{{"error", {{"message", refusal}, {"exit_code", 2}}}}));
+    }
+    sim.Stop();
+    EXPECT_TRUE(ReceivedFrames(dir / "trace").empty());
 }
 
 }  // namespace

@@ -108,5 +108,44 @@ TEST(CliJson, EveryCommandPrintsOneDocument)
     EXPECT_NE(failed.err.find(error["message"].get<std::string>()), std::string::npos);
 }
 
+// With --json, every failure is one document on standard output with the reason in it, the
+// exit status its exit_code: usage mistakes included, which a script cannot tell from success
+// by an empty output (jq reads nothing and exits 0).
+TEST(CliJson, EveryFailureIsADocumentWithItsReason)
+{
+    TempDir dir;
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"--ports", "a,a", "id"}, 2, "--ports: порт указан дважды"},
+        {{"--ports", "a", "--jobs", "0", "id"}, 2, "--jobs: нужно число от 1 до 1000, а не 0"},
+        {{"frobnicate"}, 2, "неизвестная команда frobnicate"},
+        {{"id", "--frob"}, 2, "неизвестный параметр --frob"},
+        {{"--port=", "id"}, 2, "--port: пустое имя порта"},
+        {{"diag", "--seconds", "x"}, 2, "--seconds: нужно число секунд от 0 до 86400, а не x"},
+        {{"--ports", "a", "read-settings", "--output-dir", dir / "missing"},
+         2,
+         "--output-dir: нет такой папки: " + dir / "missing"},
+        {{"--port", dir / "absent", "id"},
+         1,
+         "Порт " + dir / "absent" + " не найден: блок не подключён; выполните k64ctl doctor"},
+        {{"--port", dir / "absent", "doctor"}, 1, "Порт " + dir / "absent" + " не найден."},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv{K64CTL_PATH};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        argv.push_back("--json");
+        const ProgramResult r =
+            RunProgram(argv, {"HOME=" + (dir / "home"), "XDG_CONFIG_HOME=" + (dir / "config"),
+                              "LANG=C.UTF-8"});
+        EXPECT_EQ(r.status, c.status) << c.message;
+        Json document;
+        ASSERT_NO_THROW(document = Json::parse(r.out)) << c.message << ": " << r.out;
+        EXPECT_EQ(document, (Json{{"error", {{"message", c.message}, {"exit_code", c.status}}}}));
+    }
+}
+
 }  // namespace
 }  // namespace k64::test

@@ -244,6 +244,7 @@ struct FailureCase {
     std::vector<std::string> simArgs;  // empty: no unit, the port does not exist
     std::vector<std::string> args;     // "@" is replaced by the settings file written first
     const char* err;
+    const char* silence = "";  // the line of a unit that did not answer
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
@@ -266,9 +267,11 @@ TEST_P(FailedRequest, ReportsOnStderr)
     const ProgramResult r = Run(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    // Without a port the reason follows the message; a unit that answered badly has none.
+    // Without a port, or from a silent unit, the reason follows the message; a unit that
+    // answered badly has none.
     const std::string reason =
-        sim ? "" : "Порт " + port + " не найден: блок не подключён; выполните k64ctl doctor\n";
+        sim ? c.silence
+            : "Порт " + port + " не найден: блок не подключён; выполните k64ctl doctor\n";
     EXPECT_EQ(r.err, std::string(c.err) + "\n" + reason);
 }
 
@@ -280,8 +283,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ReadNoPort", {}, {"read-settings"}, "Устройство не подключено или занято."},
         FailureCase{
             "WriteNoPort", {}, {"write-settings", "@"}, "Устройство не подключено или занято"},
-        FailureCase{
-            "IdNoReply", {"--no-reply", "10"}, {"id"}, "Устройство не подключено или занято."},
+        FailureCase{"IdNoReply",
+                    {"--no-reply", "10"},
+                    {"id"},
+                    "Устройство не подключено или занято.",
+                    "Устройство не ответило за 4 с; выполните k64ctl doctor\n"},
         FailureCase{"IdMalformed",
                     {"--malformed-reply", "10"},
                     {"id"},
@@ -573,7 +579,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "ELF",
                   true,
                   2,
-                  "Файл содержит управляющие байты и не может быть файлом настроек: IN\n",
+                  "Не является файлом настроек: IN (двоичные данные)\n",
                   {{"MicLevel", "10"}}},
         WriteCase{"NoKnownKeyRefusedEvenForced",
                   "root:x:0:0:root:/root:/bin/bash\nmiclevel=3\n",
@@ -624,6 +630,22 @@ TEST_F(Settings, WriteIsKeptAndRestoreLatestUndoesIt)
         << history[0];
     EXPECT_NE(history[1].find("\t16001234\t3\t" + History() + "/"), std::string::npos)
         << history[1];
+}
+
+// Any byte but zero is a value the unit keeps: settings holding control bytes go into the
+// history and come back from it as they were.
+TEST_F(Settings, ControlBytesInValuesComeBackFromTheHistory)
+{
+    WriteFile(File("odd.txt"), "MicLevel=10\nBalans=*1\x01\x1B\x08#\n");
+    sim_ = StartSim({"--settings-file", File("odd.txt")});
+    ASSERT_EQ(OnUnit({"backup"}).status, 0);
+    WriteFile(File("plain.txt"), "MicLevel=12\r\n");
+    ASSERT_EQ(OnUnit({"write-settings", File("plain.txt")}).status, 0);
+    EXPECT_EQ(OnUnit({"diff", "latest"}).status, 1);
+    const ProgramResult restore = OnUnit({"restore", "latest"});
+    ASSERT_EQ(restore.status, 0) << restore.err;
+    ASSERT_EQ(OnUnit({"read-settings", "--output", File("after.txt")}).status, 0);
+    EXPECT_EQ(ReadFile(File("after.txt")), "Balans=*1\x01\x1B\x08#\r\nMicLevel=10\r\n");
 }
 
 // diff: 0 the same, 1 different (one line each, enumerations by their text), 2 trouble.

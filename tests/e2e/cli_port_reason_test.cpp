@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -106,6 +108,24 @@ TEST(K64ctlPortReason, LineAfterTheMessageSaysWhyAndWhatToDo)
                  return std::string();
              return "Порт " + port + " занят процессом " + std::to_string(holder->Pid()) + " (" +
                     ProcessName(holder->Pid()) + "); выполните k64ctl doctor";
+         }},
+        // A holder killed with the terminal marked exclusive: the simulator keeps the other
+        // end, so the mark stays and only root may open the terminal. The user is given the
+        // terminal itself, as a copy of its node would not open.
+        {"ExclusiveFlagLeftBehind", true,
+         [&](std::string& port) {
+             port = pty;
+             const int fd = ::open(pty.c_str(), O_RDWR | O_NOCTTY);
+             const bool marked = fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0;
+             if (fd >= 0)
+                 ::close(fd);
+             return marked && ::chown(pty.c_str(), kNobody, kNobody) == 0
+                        ? "Порт " + port +
+                              " закрыт для других программ, но программы, которая его держит, не "
+                              "видно: флаг монопольного доступа остался от прерванной программы; "
+                              "его снимет перезапуск программы на другом конце псевдотерминала; "
+                              "выполните k64ctl doctor"
+                        : std::string();
          }},
     };
     for (const Case& c : cases) {

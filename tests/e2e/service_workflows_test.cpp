@@ -25,6 +25,8 @@ public:
     std::size_t differences = 0;
     std::vector<std::size_t> offered;
     bool restore = false;
+    std::string withoutBackup;  // why the view was asked to go on without a backup
+    bool goOn = false;
 
     MessageInterface* MessageOwner() override { return this; }
     void SettingsKept(const std::string& serial, const std::filesystem::path&) override
@@ -39,6 +41,11 @@ public:
     {
         offered.push_back(changed);
         return restore;
+    }
+    bool ContinueWithoutBackup(const std::string& why) override
+    {
+        withoutBackup = why;
+        return goOn;
     }
     std::string Boxes() const
     {
@@ -86,10 +93,12 @@ struct WriteCase {
     std::vector<std::string> faults;
     const char*
         folder;  // under the test's folder; "" writes without a backup, "unit.txt" is a file
+    bool goOn;   // the answer when no backup can be made
     WriteOutcome outcome;
     std::vector<std::uint16_t> sent;
     std::size_t entries;
-    const char* box;  // a piece of the boxes shown
+    const char* box;  // the last box shown; "" none
+    const char* why;  // the start of the reason no backup was made; "" none asked
 };
 
 class WriteWithBackupTest : public ::testing::TestWithParam<WriteCase> {};
@@ -103,6 +112,7 @@ TEST_P(WriteWithBackupTest, KeepsThenWritesOrWritesNothing)
     target.ReadText("MicLevel=12\n");
     const std::filesystem::path folder =
         *c.folder ? std::filesystem::path(rig.dir / c.folder) : std::filesystem::path();
+    rig.view.goOn = c.goOn;
 
     EXPECT_EQ(service::WriteWithBackup(*rig.device, target, folder, rig.view), c.outcome);
     EXPECT_EQ(rig.Sent(), c.sent);
@@ -110,7 +120,9 @@ TEST_P(WriteWithBackupTest, KeepsThenWritesOrWritesNothing)
     EXPECT_EQ(entries, c.entries);
     EXPECT_EQ(rig.view.kept.size(), c.entries);
     EXPECT_EQ(rig.view.differences, c.entries);  // MicLevel 10 -> 12, when it was kept
-    EXPECT_NE(rig.view.Boxes().find(c.box), std::string::npos) << rig.view.Boxes();
+    EXPECT_EQ(rig.view.Boxes(), c.box);
+    EXPECT_TRUE(rig.view.withoutBackup.starts_with(c.why)) << rig.view.withoutBackup;
+    EXPECT_EQ(rig.view.withoutBackup.empty(), *c.why == '\0');
     if (entries == 1) {
         ParameterList kept = rig.schema;
         ASSERT_TRUE(ReadSettingsFile(ListHistory(rig.dir / "history").front().path, kept).Ok());
@@ -118,37 +130,63 @@ TEST_P(WriteWithBackupTest, KeepsThenWritesOrWritesNothing)
     }
 }
 
+constexpr const char* kWritten = "Сообщение | Настройки записаны.\n";
+constexpr const char* kSilent =
+    "Устройство не передало свои настройки, резервная копия не сделана.";
+constexpr const char* kNotStored = "Не удалось создать папку истории настроек ";
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, WriteWithBackupTest,
-    ::testing::Values(WriteCase{"KeptThenWritten",
-                                {},
-                                "history",
-                                WriteOutcome::Written,
-                                {10, 200, 201},
-                                1,
-                                "Сообщение | Настройки записаны.\n"},
-                      WriteCase{"NoFolderWritesOnly",
-                                {},
-                                "",
-                                WriteOutcome::Written,
-                                {201},
-                                0,
-                                "Сообщение | Настройки записаны.\n"},
-                      WriteCase{"SilentUnitGetsNoWrite",
-                                {"--wrong-reply", "200"},
-                                "history",
-                                WriteOutcome::NotKept,
-                                {10, 200},
-                                0,
-                                "Ошибка | Устройство не подключено или занято\n"},
-                      // The history folder cannot be made where a file is: the box names it.
-                      WriteCase{"UnwritableHistoryGetsNoWrite",
-                                {},
-                                "unit.txt/history",
-                                WriteOutcome::NotKept,
-                                {10, 200},
-                                0,
-                                "Ошибка | "}),
+    ::testing::Values(
+        WriteCase{"KeptThenWritten",
+                  {},
+                  "history",
+                  false,
+                  WriteOutcome::Written,
+                  {200, 10, 201},
+                  1,
+                  kWritten,
+                  ""},
+        WriteCase{
+            "NoFolderWritesOnly", {}, "", false, WriteOutcome::Written, {201}, 0, kWritten, ""},
+        // A unit that keeps its settings to itself is not asked for its id.
+        WriteCase{"SilentUnitNo",
+                  {"--wrong-reply", "200"},
+                  "history",
+                  false,
+                  WriteOutcome::NotKept,
+                  {200},
+                  0,
+                  "",
+                  kSilent},
+        WriteCase{"SilentUnitYesWritesAnyway",
+                  {"--wrong-reply", "200"},
+                  "history",
+                  true,
+                  WriteOutcome::Written,
+                  {200, 201},
+                  0,
+                  kWritten,
+                  kSilent},
+        // The history folder cannot be made where a file is: the reason names the folder.
+        WriteCase{"UnwritableHistoryNo",
+                  {},
+                  "unit.txt/history",
+                  false,
+                  WriteOutcome::NotKept,
+                  {200, 10},
+                  0,
+                  "",
+                  kNotStored},
+        WriteCase{"UnwritableHistoryYesWritesAnyway",
+                  {},
+                  "unit.txt/history",
+                  true,
+                  WriteOutcome::Written,
+                  {200, 10, 201},
+                  0,
+                  kWritten,
+                  kNotStored}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct CompareCase {
@@ -167,13 +205,13 @@ TEST_P(CompareAfterUpdateTest, OffersTheKeptSettingsBackWhenTheyChanged)
     const CompareCase& c = GetParam();
     Rig rig;
     ASSERT_TRUE(rig.sim->Started());
-    const std::optional<service::KeptSettings> before = service::KeepUnitSettings(
-        *rig.device, rig.schema, rig.folder, rig.view, {"silent", "caption"});
-    ASSERT_TRUE(before);
+    const service::Backup before =
+        service::KeepUnitSettings(*rig.device, rig.schema, rig.folder, rig.view);
+    ASSERT_TRUE(before.Stored());
     ASSERT_EQ(rig.device->WriteSettings(c.update), kOk);
     rig.view.restore = c.restore;
 
-    EXPECT_EQ(service::CompareAfterUpdate(*rig.device, *before, rig.view), c.after);
+    EXPECT_EQ(service::CompareAfterUpdate(*rig.device, *before.kept, rig.view), c.after);
     EXPECT_EQ(rig.view.offered, c.offered);
     EXPECT_EQ(rig.UnitMicLevel(), c.unitAfter);
     EXPECT_EQ(rig.view.Boxes(), "");
@@ -197,7 +235,7 @@ TEST(ResolveLatestTest, NewestEntryOfTheUnitOnThePort)
     Rig rig;
     ASSERT_TRUE(rig.sim->Started());
     EXPECT_FALSE(service::ResolveLatest(*rig.device, rig.folder).entry);
-    ASSERT_TRUE(service::KeepUnitSettings(*rig.device, rig.schema, rig.folder, rig.view, {"", ""}));
+    ASSERT_TRUE(service::KeepUnitSettings(*rig.device, rig.schema, rig.folder, rig.view).Stored());
     ParameterList other = rig.schema;
     other.ReadText("MicLevel=5\n");
     ASSERT_TRUE(StoreHistoryEntry(rig.folder, "16009999", other).result.Ok());

@@ -112,14 +112,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "Нет подтвеждения CRC",
                 ExpectedCodes({14, 195}, 73, {190})},
         // The settings are kept after the questions, before the prepare request; a unit that
-        // does not give them gets the update's own failure and nothing more.
+        // does not give them is not updated, and the way round is named.
         CliCase{"FirmwareSettingsNotGiven",
                 {"--wrong-reply", "200"},
                 {"update-firmware", "--yes"},
                 1,
                 "Подготовка к обновлению, ждите ...\nОбновление отменено.\n",
-                "Устройство не подключено или занято\n",
-                {14, 10, 200}},
+                "Устройство не передало свои настройки, резервная копия не сделана.\n"
+                "k64ctl: без резервной копии: --no-backup\n",
+                {14, 200}},
         CliCase{"SoundPrepareRefused",
                 {"--wrong-reply", "196"},
                 {"update-sound", "--yes"},
@@ -245,7 +246,7 @@ TEST(UpdateCliTest, FirmwareKeepsTheSettingsBetweenTheQuestionsAndThePrepare)
     EXPECT_TRUE(r.out.ends_with("Загрузка закончена.\n")) << r.out;
     sim.Stop();
     EXPECT_EQ(Codes(ReceivedFrames(dir / "trace")),
-              ExpectedCodes({14, 10, 200, 195}, 73, {190, 200}));
+              ExpectedCodes({14, 200, 10, 195}, 73, {190, 200}));
 }
 
 TEST(UpdateCliTest, MissingPortFailsWithoutSending)

@@ -11,7 +11,7 @@ MessageAnswer RecordingMessages::ShowMessage(const std::string& text, const std:
         answers.pop_front();
         return a;
     }
-    return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    return GoAnswer(buttons);
 }
 
 ScopedOwnerlessRecorder::ScopedOwnerlessRecorder() : previous_(OwnerlessMessages())

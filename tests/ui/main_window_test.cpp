@@ -14,6 +14,7 @@
 #include "ui/Parametrsedit.h"
 #include "ui/eliding_line_edit.h"
 #include "ui/help.h"
+#include "ui/event_loop_wait.h"
 #include "ui/wait_cursor.h"
 #include "ui/widget_messages.h"
 #include "ui/window_fixture.h"
@@ -57,7 +58,8 @@ namespace {
 const std::string kDefault = "/dev/ttyACM0";
 const std::string kMissingPort = "/nonexistent/k64-port";
 const QString kMissingReason =
-    "Порт /nonexistent/k64-port не найден: блок не подключён; выполните k64ctl doctor";
+    "Порт /nonexistent/k64-port не найден: блок не подключён; подробнее — «Проверка "
+    "подключения» в меню журнала (правая кнопка мыши)";
 
 // The three windows as the program creates them, with boxes going to `messages`.
 struct Program {
@@ -70,15 +72,22 @@ struct Program {
     QTemporaryDir history;
     int editShows = 0;
 
-    // With `portFolder` the port box lists and watches that folder instead of `ports`.
+    // With `portFolder` the port box lists and watches that folder instead of `ports`; with
+    // `historyFolder` the history is kept there instead of in a folder of its own.
     explicit Program(std::vector<std::string> ports, const std::string& stored = {},
-                     const std::string& portFolder = {})
+                     const std::string& portFolder = {}, const std::string& historyFolder = {})
     {
         store.name = stored;
         catalog.names = ports;
-        ui::MainFormPlatform platform{
-            store, catalog, [ports] { return ports; },   kDefault, &messages,
-            {},    {},      history.path().toStdString()};
+        ui::MainFormPlatform platform{store,
+                                      catalog,
+                                      [ports] { return ports; },
+                                      kDefault,
+                                      &messages,
+                                      {},
+                                      {},
+                                      historyFolder.empty() ? history.path().toStdString()
+                                                            : historyFolder};
         if (!portFolder.empty()) {
             platform.portList = [portFolder] { return SystemPortCatalog(portFolder).Candidates(); };
             platform.presentPorts = platform.portList;
@@ -395,7 +404,6 @@ private slots:
             treeGroups = p.edit->findChild<QTreeWidget*>("Tree")->topLevelItemCount();
             p.edit->close();
         });
-        QTest::mouseClick(p.Button("GetSerialButton"), Qt::LeftButton);
         QTest::mouseClick(p.Button("ReadButton"), Qt::LeftButton);
         QVERIFY(editorSeen);
         QCOMPARE(seenMicLevel, std::string("10"));
@@ -404,12 +412,35 @@ private slots:
                  p.main->Parameters().enums[1].items[4].text);
         QVERIFY(p.messages.shown.empty());
 
-        // The read is kept in the history under the serial number read before, once.
+        // The read is kept in the history under the unit's serial number, asked of it, once.
         WhenVisible(p.edit.get(), [&] { p.edit->close(); });
         p.main->ReadButtonClick();
         const std::vector<HistoryEntry> entries = ListHistory(p.history.path().toStdString());
         QCOMPARE(entries.size(), std::size_t{1});
         QCOMPARE(entries[0].serial, std::string("16001234"));
+        QVERIFY(p.Log().front().startsWith("Настройки устройства сохранены в истории: "));
+    }
+
+    // A unit that gives its settings but not its id: the settings are shown all the same, the
+    // entry goes under "unknown" and the log says so.
+    void readFromAUnitWithoutIdKeepsItUnderUnknown()
+    {
+        SimProcess sim(SimProgram(), {"--wrong-reply", "10"});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        bool editorSeen = false;
+        WhenVisible(p.edit.get(), [&] {
+            editorSeen = true;
+            p.edit->close();
+        });
+        p.main->ReadButtonClick();
+        QVERIFY(editorSeen);
+        const std::vector<HistoryEntry> entries = ListHistory(p.history.path().toStdString());
+        QCOMPARE(entries.size(), std::size_t{1});
+        QCOMPARE(entries[0].serial, std::string("unknown"));
+        QCOMPARE(p.Log().back(),
+                 QString("Серийный номер не получен: настройки сохранены в истории под именем "
+                         "«unknown»"));
     }
 
     void failedReadKeepsTheValuesAndOpensNothing()
@@ -626,15 +657,279 @@ private slots:
         QCOMPARE(p.main->ActiveDevice()->PortName(), std::string("COM2"));
     }
 
-    void diagnosticWindowWaitsForARunningTransfer()
+    // One transfer at a time: while one runs, the other update and the search are disabled and
+    // refused, and the diagnostic window waits; the unit sees one prepare request.
+    void oneTransferAtATime_data()
     {
-        SimProcess sim(SimProgram(), {});
+        QTest::addColumn<QString>("transfer");
+        QTest::addColumn<QString>("attempt");
+        QTest::addColumn<int>("boxes");  // shown by the attempt
+        QTest::newRow("sound during firmware") << "firmware"
+                                               << "sound" << 0;
+        QTest::newRow("search during firmware") << "firmware"
+                                                << "search" << 0;
+        QTest::newRow("diagnostic during firmware") << "firmware"
+                                                    << "diagnostic" << 1;
+        QTest::newRow("firmware during sound") << "sound"
+                                               << "firmware" << 0;
+        QTest::newRow("search during sound") << "sound"
+                                             << "search" << 0;
+    }
+    void oneTransferAtATime()
+    {
+        QFETCH(QString, transfer);
+        QFETCH(QString, attempt);
+        QFETCH(int, boxes);
+        QTemporaryDir folder;
+        const std::string trace = folder.filePath("trace").toStdString();
+        SimProcess sim(SimProgram(),
+                       {"--trace", trace, "--prepare-delay-ms", "0", "--delay", "192:20"});
         QVERIFY(sim.Started());
         Program p({sim.PtyPath()}, sim.PtyPath());
         p.main->show();
-        p.messages.answers = {MessageAnswer::Ok};  // start the firmware update
+        p.messages.answers = {MessageAnswer::Ok};
+        const bool firmware = transfer == "firmware";
+        if (firmware)
+            p.main->BlowUpdateButtonClick();
+        else
+            p.main->WaveUpdateButtonClick();
+        QTRY_VERIFY(p.main->findChild<QProgressBar*>("SaveProgress")->value() >= 2);
+        QVERIFY(!p.Button("FindPortButton")->isEnabled());
+        QVERIFY(!p.Button(firmware ? "WaveUpdateButton" : "BlowUpdateButton")->isEnabled());
+        QCOMPARE(p.Button("WaveUpdateButton")->isEnabled(), !firmware);  // "Стоп"
+
+        const std::size_t before = p.messages.shown.size();
+        bool diagnosticSeen = false;
+        WhenVisible(
+            p.diag.get(), [&] { diagnosticSeen = true; }, 500);
+        if (attempt == "sound")
+            p.main->WaveUpdateButtonClick();
+        else if (attempt == "firmware")
+            p.main->BlowUpdateButtonClick();
+        else if (attempt == "search")
+            p.main->FindPortButtonClick();
+        else
+            p.main->Memo1DblClick();
+        QCOMPARE(p.messages.shown.size(), before + static_cast<std::size_t>(boxes));
+        QVERIFY(!diagnosticSeen);
+        if (boxes > 0)
+            QCOMPARE(p.messages.shown.back().text,
+                     std::string("Идет обновление устройства.\nДиагностика будет доступна после "
+                                 "его окончания."));
+
+        if (!firmware) {
+            p.messages.answers = {MessageAnswer::Yes};  // "Стоп"
+            p.main->WaveUpdateButtonClick();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 60000);
+        QVERIFY(p.Button("FindPortButton")->isEnabled());
+        QVERIFY(p.Button("WaveUpdateButton")->isEnabled());
+        QVERIFY(p.Button("BlowUpdateButton")->isEnabled());
+        sim.Stop();
+        const std::vector<std::uint16_t> codes = Codes(ReceivedFrames(trace));
+        QCOMPARE(std::count(codes.begin(), codes.end(), 195), firmware ? 1 : 0);
+        QCOMPARE(std::count(codes.begin(), codes.end(), 196), firmware ? 0 : 1);
+    }
+
+    // The firmware update keeps the unit's settings before its prepare request and offers them
+    // back when the update changed them; when they cannot be kept, the box says why and asks
+    // whether to go on without them.
+    void firmwareUpdateSafetyNet_data()
+    {
+        QTest::addColumn<QStringList>("unit");  // the simulator's options
+        QTest::addColumn<QString>("history");   // "file/h" cannot be made
+        QTest::addColumn<QString>("answers");   // O(k), C(ancel), Y(es), N(o), in turn
+        QTest::addColumn<QString>("box");       // the second box, "" none
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<bool>("committed");
+        QTest::addColumn<QString>("lastLog");  // its start
+        const QStringList reset = {"--reset-settings-on-commit"};
+        QTest::newRow("kept, unchanged") << QStringList() << "h"
+                                         << "O"
+                                         << "" << 1 << true << "Загрузка закончена.";
+        QTest::newRow("changed, Yes restores")
+            << reset << "h"
+            << "OY"
+            << "Обновление изменило 1 значение настроек.\nВернуть прежние настройки?" << 1 << true
+            << "Настройки восстановлены.";
+        QTest::newRow("changed, No says where they are")
+            << reset << "h"
+            << "ON"
+            << "Обновление изменило 1 значение настроек.\nВернуть прежние настройки?" << 1 << true
+            << "Прежние настройки можно открыть кнопкой «Открыть файл с настройками»: ";
+        QTest::newRow("folder unwritable, No")
+            << QStringList() << "file/h"
+            << "ON"
+            << "Не удалось создать папку истории настроек " << 0 << false << "Обновление отменено.";
+        QTest::newRow("folder unwritable, Yes")
+            << QStringList() << "file/h"
+            << "OY"
+            << "Не удалось создать папку истории настроек " << 0 << true << "Загрузка закончена.";
+        QTest::newRow("settings not given, Yes")
+            << QStringList{"--wrong-reply", "200"} << "h"
+            << "OY"
+            << "Устройство не передало свои настройки, резервная копия не сделана.\n"
+               "Продолжить без резервной копии?"
+            << 0 << true << "Загрузка закончена.";
+    }
+    void firmwareUpdateSafetyNet()
+    {
+        QFETCH(QStringList, unit);
+        QFETCH(QString, history);
+        QFETCH(QString, answers);
+        QFETCH(QString, box);
+        QFETCH(int, entries);
+        QFETCH(bool, committed);
+        QFETCH(QString, lastLog);
+        QTemporaryDir folder;
+        QFile(folder.filePath("file")).open(QIODevice::WriteOnly);
+        {
+            QFile settings(folder.filePath("unit.txt"));
+            QVERIFY(settings.open(QIODevice::WriteOnly));
+            settings.write("MicLevel=10\n");
+        }
+        std::vector<std::string> args = {"--settings-file",
+                                         folder.filePath("unit.txt").toStdString(),
+                                         "--trace",
+                                         folder.filePath("trace").toStdString(),
+                                         "--prepare-delay-ms",
+                                         "0"};
+        for (const QString& arg : unit)
+            args.push_back(arg.toStdString());
+        SimProcess sim(SimProgram(), args);
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath(), {}, folder.filePath(history).toStdString());
+        p.main->show();
+        for (const QChar answer : answers)
+            p.messages.answers.push_back(answer == 'O'   ? MessageAnswer::Ok
+                                         : answer == 'C' ? MessageAnswer::Cancel
+                                         : answer == 'Y' ? MessageAnswer::Yes
+                                                         : MessageAnswer::No);
         p.main->BlowUpdateButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 60000);
+        QTRY_VERIFY(p.messages.shown.size() == (box.isEmpty() ? 1u : 2u));
+        if (!box.isEmpty()) {
+            QVERIFY2(QString::fromStdString(p.messages.shown[1].text).startsWith(box),
+                     p.messages.shown[1].text.c_str());
+            QVERIFY(p.messages.shown[1].buttons ==
+                    (entries > 0 ? MessageButtons::YesNo : MessageButtons::YesNoDefaultNo));
+        }
+        QVERIFY2(p.Log().back().startsWith(lastLog), qPrintable(p.Log().join('\n')));
+        QCOMPARE(QDir(folder.filePath(history)).entryList(QDir::Files).size(), entries);
+        sim.Stop();
+        const std::vector<std::uint16_t> codes =
+            Codes(ReceivedFrames(folder.filePath("trace").toStdString()));
+        QCOMPARE(std::count(codes.begin(), codes.end(), 195),
+                 answers == "ON" && entries == 0 ? 0 : 1);
+        QCOMPARE(std::count(codes.begin(), codes.end(), 190), committed ? 1 : 0);
+    }
+
+    // A close that comes while a request waits is carried out when the wait is over: during a
+    // transfer the question comes after the block under way (No goes on, Yes stops before the
+    // commit); otherwise the window closes, and the box the wait led to is not shown.
+    void closeDuringAWait_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("question");  // "" none
+        QTest::newRow("firmware") << "firmware"
+                                  << "Идет обновление. Прервать его?";
+        QTest::newRow("sound") << "sound"
+                               << "Идет обновление звука. Прервать его? Голосовые сообщения "
+                                  "устройства будут недоступны до следующего обновления.";
+        QTest::newRow("serial number") << "serial"
+                                       << "";
+    }
+    void closeDuringAWait()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, question);
+        QTemporaryDir folder;
+        const std::string trace = folder.filePath("trace").toStdString();
+        SimProcess sim(SimProgram(), {"--trace", trace, "--prepare-delay-ms", "0", "--delay",
+                                      "192:20", "--delay", "10:300", "--wrong-reply", "10"});
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->show();
+        // Closes from inside the next wait, as a click on the window's close button would.
+        int closes = 0;
+        const auto closeInsideAWait = [&] {
+            auto* timer = new QTimer(p.main.get());
+            QObject::connect(timer, &QTimer::timeout, [&, timer] {
+                if (!ui::InsideWait())
+                    return;
+                timer->deleteLater();
+                timer->stop();
+                ++closes;
+                p.main->close();
+            });
+            timer->start(1);
+        };
+        if (operation == "serial") {
+            QTimer::singleShot(0, [&] { closeInsideAWait(); });
+            p.main->GetSerialButtonClick();
+            QCOMPARE(closes, 1);
+            QTRY_VERIFY(!p.main->isVisible());
+            QVERIFY(p.messages.shown.empty());
+            return;
+        }
+        p.messages.answers = {MessageAnswer::Ok, MessageAnswer::No, MessageAnswer::Yes};
+        if (operation == "firmware")
+            p.main->BlowUpdateButtonClick();
+        else
+            p.main->WaveUpdateButtonClick();
+        QTRY_VERIFY(p.main->findChild<QProgressBar*>("SaveProgress")->value() >= 2);
+        closeInsideAWait();
+        QTRY_COMPARE(p.messages.shown.size(), std::size_t{2});
+        QCOMPARE(QString::fromStdString(p.messages.shown.back().text), question);
+        QVERIFY(p.main->isVisible());
         QVERIFY(p.main->TransferActive());
+        closeInsideAWait();
+        QTRY_VERIFY(!p.main->isVisible());
+        QVERIFY(!p.main->TransferActive());
+        QVERIFY(p.Log().contains("Обновление отменено."));
+        sim.Stop();
+        const std::vector<std::uint16_t> codes = Codes(ReceivedFrames(trace));
+        QVERIFY(std::count(codes.begin(), codes.end(), 192) > 0);
+        QCOMPARE(std::count(codes.begin(), codes.end(), 190), 0);
+    }
+
+    // A double click on the log held while "Серийный номер" waits: handed on after the wait,
+    // it opens the diagnostic window, unless the wait ended in a box, which the click was not
+    // meant for.
+    void inputHeldDuringAWait_data()
+    {
+        QTest::addColumn<QStringList>("unit");
+        QTest::addColumn<bool>("diagnosticOpens");
+        QTest::newRow("wait ends well") << QStringList{"--delay", "10:300"} << true;
+        QTest::newRow("wait ends in a box")
+            << QStringList{"--delay", "10:300", "--wrong-reply", "10"} << false;
+    }
+    void inputHeldDuringAWait()
+    {
+        QFETCH(QStringList, unit);
+        QFETCH(bool, diagnosticOpens);
+        std::vector<std::string> args;
+        for (const QString& arg : unit)
+            args.push_back(arg.toStdString());
+        SimProcess sim(SimProgram(), args);
+        QVERIFY(sim.Started());
+        Program p({sim.PtyPath()}, sim.PtyPath());
+        p.main->SetMessageReceiver(nullptr);  // real boxes: the held click must not pass them
+        p.main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(p.main.get()));
+        auto* log = p.main->findChild<QPlainTextEdit*>("Memo1");
+        const QPoint onLog = log->viewport()->mapTo(p.main.get(), QPoint(20, 20));
+        bool heldDuringWait = false;
+        QTimer::singleShot(50, [&] {
+            QTest::mouseDClick(p.main->windowHandle(), Qt::LeftButton, {}, onLog);
+            heldDuringWait = ui::InsideWait() && !p.diag->isVisible();
+        });
+        QTimer closeBox;
+        QObject::connect(&closeBox, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                QTimer::singleShot(100, box, [box] { box->accept(); });
+        });
+        closeBox.start(20);
         bool diagnosticSeen = false;
         WhenVisible(
             p.diag.get(),
@@ -642,116 +937,12 @@ private slots:
                 diagnosticSeen = true;
                 p.diag->close();
             },
-            500);
-        p.main->Memo1DblClick();
-        QVERIFY(!diagnosticSeen);
-        QCOMPARE(p.messages.shown.back().caption, std::string("Внимание"));
-        QVERIFY(p.messages.shown.back().text.starts_with("Идет обновление устройства."));
-        // The transfer goes on by itself, a block per tick of Timer1.
-        QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 120000);
-        QCOMPARE(p.Log().back(), QString("Загрузка закончена."));
+            1000);
+        p.main->GetSerialButtonClick();
+        QTest::qWait(500);
+        QVERIFY(heldDuringWait);
+        QCOMPARE(diagnosticSeen, diagnosticOpens);
     }
-
-    // An update that resets the settings: they were kept before it, and the box offers them
-    // back; No says where they are.
-    void firmwareUpdateOffersTheOldSettingsBack_data()
-    {
-        QTest::addColumn<bool>("restore");
-        QTest::addColumn<QString>("unitAfter");
-        QTest::addColumn<QString>("lastLog");
-        QTest::newRow("yes") << true << "MicLevel=10\n"
-                             << "Настройки восстановлены.";
-        QTest::newRow("no") << false << ""
-                            << "Прежние настройки можно открыть";
-    }
-    void firmwareUpdateOffersTheOldSettingsBack()
-    {
-        QFETCH(bool, restore);
-        QFETCH(QString, unitAfter);
-        QFETCH(QString, lastLog);
-        QTemporaryDir folder;
-        {
-            QFile unit(folder.filePath("unit.txt"));
-            QVERIFY(unit.open(QIODevice::WriteOnly));
-            unit.write("MicLevel=10\n");
-        }
-        SimProcess sim(SimProgram(), {"--settings-file", folder.filePath("unit.txt").toStdString(),
-                                      "--reset-settings-on-commit", "--prepare-delay-ms", "0"});
-        QVERIFY(sim.Started());
-        Program p({sim.PtyPath()}, sim.PtyPath());
-        p.main->show();
-        p.messages.answers = {MessageAnswer::Ok, restore ? MessageAnswer::Yes : MessageAnswer::No};
-        p.main->BlowUpdateButtonClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!p.main->TransferActive(), 120000);
-        QTRY_VERIFY(p.messages.shown.size() == 2);
-        QCOMPARE(p.messages.shown[1].caption, std::string("Обновление прошивки"));
-        QCOMPARE(
-            p.messages.shown[1].text,
-            std::string("Обновление изменило значений настроек: 1.\nВернуть прежние настройки?"));
-        QVERIFY(p.messages.shown[1].buttons == MessageButtons::YesNo);
-        QVERIFY2(p.Log().back().startsWith(lastLog), qPrintable(p.Log().back()));
-        QCOMPARE(QDir(p.history.path()).entryList(QDir::Files).size(), 1);
-        std::string unit;
-        QCOMPARE(p.main->ActiveDevice()->ReadSettings(&unit), kOk);
-        QCOMPARE(QString::fromStdString(unit), unitAfter);
-    }
-
-    // Closing during a transfer asks; No keeps it going, Yes stops it between two blocks.
-    void closeDuringAnUpdateAsks()
-    {
-        QTemporaryDir folder;
-        SimProcess sim(SimProgram(), {"--trace", folder.filePath("trace").toStdString(),
-                                      "--prepare-delay-ms", "0", "--delay", "192:20"});
-        QVERIFY(sim.Started());
-        Program p({sim.PtyPath()}, sim.PtyPath());
-        p.main->show();
-        p.messages.answers = {MessageAnswer::Ok, MessageAnswer::No, MessageAnswer::Yes};
-        p.main->BlowUpdateButtonClick();
-        QVERIFY(p.main->TransferActive());
-        QTRY_VERIFY(p.main->findChild<QProgressBar*>("SaveProgress")->value() >= 2);
-        p.main->close();
-        QVERIFY(p.main->isVisible());
-        QVERIFY(p.main->TransferActive());
-        QCOMPARE(p.messages.shown.back().text, std::string("Идёт обновление. Прервать его?"));
-        p.main->close();
-        QTRY_VERIFY(!p.main->isVisible());
-        QVERIFY(!p.main->TransferActive());
-        QCOMPARE(p.Log().back(), QString("Обновление отменено."));
-        sim.Stop();
-        const std::vector<std::uint16_t> codes =
-            Codes(ReceivedFrames(folder.filePath("trace").toStdString()));
-        QVERIFY(std::count(codes.begin(), codes.end(), 192) > 0);
-        QCOMPARE(std::count(codes.begin(), codes.end(), 190), 0);
-    }
-
-    // A key pressed while a request waits is not taken then (a transfer would run under it) but
-    // right after the wait, instead of waiting for the window system's next event. The silent
-    // line is a pty, so this runs where ptys exist; the wait's event handling is the same Qt code.
-#ifndef _WIN32
-    void inputDuringAWaitIsTakenAfterIt()
-    {
-        PtyPair silent;
-        MemoryPortStore store(silent.SlavePath());
-        ListPortCatalog catalog;
-        ScaledClock clock(20);
-        ui::DeviceSlot slot;
-        slot.Replace(std::make_unique<TDevice>(store, catalog, clock));
-        QLineEdit edit;
-        edit.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&edit));
-        QApplication::setActiveWindow(&edit);
-        edit.setFocus();
-        QString duringWait = "?";
-        QTimer::singleShot(20, &edit, [&] {
-            QTest::keyClick(edit.windowHandle(), Qt::Key_X);
-            duringWait = edit.text();
-        });
-        std::string text;
-        QCOMPARE(slot->ReadSettings(&text), kNoReply);
-        QCOMPARE(duringWait, QString());
-        QTRY_COMPARE(edit.text(), QString("x"));
-    }
-#endif
 
     // Last: from here on Qt's own texts are Russian in this program.
     void standardDialogsSpeakRussian()

@@ -260,22 +260,27 @@ private slots:
         QVERIFY(e.Node("KickSens")->parent()->isExpanded());
     }
 
-    // "Записать в устройство" keeps the unit's settings in the history first; when they cannot
-    // be kept, nothing is written and the box says why.
+    // "Записать в устройство" keeps the unit's settings in the history first, and says so in the
+    // main window's log; when they cannot be kept, a box says why and asks whether to write
+    // without them (No unless told otherwise).
     void writeKeepsTheUnitSettingsFirst_data()
     {
         QTest::addColumn<QString>("history");  // under a temporary folder; "file/h" cannot be made
+        QTest::addColumn<bool>("withoutBackup");  // the answer to "Продолжить без резервной копии?"
         QTest::addColumn<int>("entries");
         QTest::addColumn<QString>("unitAfter");
         QTest::addColumn<QString>("lastBox");
-        QTest::newRow("kept, then written") << "h" << 1 << "MicLevel=12\n"
+        QTest::newRow("kept, then written") << "h" << false << 1 << "MicLevel=12\n"
                                             << "Настройки записаны.";
-        QTest::newRow("not kept, not written") << "file/h" << 0 << "MicLevel=10\n"
-                                               << "file";
+        QTest::newRow("not kept, No: not written") << "file/h" << false << 0 << "MicLevel=10\n"
+                                                   << "Продолжить без резервной копии?";
+        QTest::newRow("not kept, Yes: written") << "file/h" << true << 0 << "MicLevel=12\n"
+                                                << "Настройки записаны.";
     }
     void writeKeepsTheUnitSettingsFirst()
     {
         QFETCH(QString, history);
+        QFETCH(bool, withoutBackup);
         QFETCH(int, entries);
         QFETCH(QString, unitAfter);
         QFETCH(QString, lastBox);
@@ -290,22 +295,39 @@ private slots:
                        {"--settings-file", folder.filePath("unit.txt").toStdString()});
         QVERIFY(sim.Started());
         Editor e(sim.PtyPath());
+        QStringList log;
+        e.edit->SetLog([&](const std::string& line) { log << QString::fromStdString(line); });
         e.edit->SetHistoryFolder(folder.filePath(history).toStdString());
+        e.messages.answers = {MessageAnswer::Ok,
+                              withoutBackup ? MessageAnswer::Yes : MessageAnswer::No};
         e.Select("MicLevel");
         e.Type("12");
         e.edit->SendActionExecute();
 
         const QStringList kept = QDir(folder.filePath(history)).entryList(QDir::Files);
         QCOMPARE(kept.size(), entries);
-        if (entries == 1)
+        if (entries == 1) {
             QVERIFY(FileBytes(QDir(folder.filePath(history)).filePath(kept[0]))
                         .contains("MicLevel=10\r\n"));
+            QVERIFY2(log.front().startsWith("Настройки устройства сохранены в истории: "),
+                     qPrintable(log.join('\n')));
+        } else {
+            const RecordedMessage& question = e.messages.shown[1];
+            QVERIFY2(question.text.starts_with("Не удалось создать папку истории настроек " +
+                                               folder.filePath(history).toStdString()),
+                     question.text.c_str());
+            QVERIFY2(question.text.ends_with(", резервная копия не сделана.\nПродолжить без "
+                                             "резервной копии?"),
+                     question.text.c_str());
+            QCOMPARE(question.caption, std::string("Внимание"));
+            QVERIFY(question.buttons == MessageButtons::YesNoDefaultNo);
+        }
         std::string unit;
         QCOMPARE(e.slot->ReadSettings(&unit), kOk);
         QCOMPARE(QString::fromStdString(unit), unitAfter);
-        QVERIFY2(QString::fromStdString(e.messages.shown.back().text).contains(lastBox),
+        QVERIFY2(QString::fromStdString(e.messages.shown.back().text).endsWith(lastBox),
                  e.messages.shown.back().text.c_str());
-        QCOMPARE(e.edit->IsChanged(), entries == 0);
+        QCOMPARE(e.edit->IsChanged(), unitAfter == "MicLevel=10\n");
     }
 
     // The branch that closes shifts the rows below it up under the pointer: the click still

@@ -225,14 +225,4 @@ TEST(FrameReader, ReplyQueuedWhileSuspendedIsTaken)
     reply.join();
 }
 
-TEST(FrameReader, IdleHookRunsDuringTheWait)
-{
-    Link link;
-    int calls = 0;
-    const auto result = link.reader.Receive(link.in, link.waiter, milliseconds(200),
-                                            k64::SteadyWaitClock(), [&] { ++calls; });
-    EXPECT_EQ(result, FrameReader::Result::kTimedOut);
-    EXPECT_GT(calls, 0);
-}
-
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "device/device.h"
 #include "support/memory_ports.h"
+#include "support/observing_sleeper.h"
 #include "support/pty_pair.h"
 #include "support/recording_messages.h"
 
@@ -46,7 +47,8 @@ TEST_P(RealTimeout, WaitsItsTimeThenRestoresTheDefault)
     ListPortCatalog catalog;
     TDevice device(store, catalog);
     milliseconds during{0};
-    device.SetIdleHook([&] { during = device.ReplyTimeout(); });
+    k64::test::ObservingSleeper sleeper([&] { during = device.ReplyTimeout(); });
+    device.Port().SetSleeper(&sleeper);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(GetParam().call(device), kNoReply);
     EXPECT_GE(std::chrono::steady_clock::now() - start, GetParam().timeout);

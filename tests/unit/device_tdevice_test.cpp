@@ -3,6 +3,7 @@
 
 #include "device/device.h"
 #include "support/memory_ports.h"
+#include "support/observing_sleeper.h"
 #include "support/pty_pair.h"
 #include "support/recording_messages.h"
 
@@ -22,6 +23,7 @@ using k64::test::Frame;
 using k64::test::ListPortCatalog;
 using k64::test::MemoryPortStore;
 using k64::test::ModelUnit;
+using k64::test::ObservingSleeper;
 using k64::test::PtyPair;
 using k64::test::RecordingMessages;
 using k64::test::ScaledClock;
@@ -210,7 +212,8 @@ TEST_P(Exchange, ResultOutputAndWire)
     ScaledClock clock(50);
     TDevice device(store, catalog, clock);
     milliseconds timeoutDuringWait{0};
-    device.SetIdleHook([&] { timeoutDuringWait = device.ReplyTimeout(); });
+    ObservingSleeper sleeper([&] { timeoutDuringWait = device.ReplyTimeout(); });
+    device.Port().SetSleeper(&sleeper);
 
     std::string out = kUntouched;
     const auto start = clock.Now();
@@ -272,12 +275,13 @@ TEST(TDevice, NestedExchangeIsRefusedWithoutTouchingThePort)
     });
     int nested = 0;
     bool busySeen = false;
-    rig.device.SetIdleHook([&] {
+    ObservingSleeper sleeper([&] {
         busySeen = rig.device.Busy();
         std::uint32_t id = 0;
         nested = rig.device.GetId(&id);
         rig.device.ClosePort();  // must not pull the port from under the waiting exchange
     });
+    rig.device.Port().SetSleeper(&sleeper);
     std::uint32_t id = 0;
     EXPECT_EQ(rig.device.GetId(&id), kOk);
     EXPECT_EQ(id, 5u);

@@ -213,6 +213,21 @@ INSTANTIATE_TEST_SUITE_P(
                        f.holders = {{700, "brltty"}};
                    },
                    "++!++", 2, "sudo apt remove brltty"},
+        DoctorCase{"ExclusiveFlagLeftOnUnit",
+                   [](DoctorFacts& f) {
+                       NoAccess(f);
+                       f.openFailure.kind = quon::io::PortFailure::Kind::kExclusiveFlag;
+                   },
+                   "++!+!", 2, "Переподключите кабель USB блока: флаг снимется вместе с портом."},
+        DoctorCase{"ExclusiveFlagLeftOnPseudoTerminal",
+                   [](DoctorFacts& f) {
+                       NoAccess(f);
+                       f.node.major = 136;
+                       f.openFailure.kind = quon::io::PortFailure::Kind::kExclusiveFlag;
+                   },
+                   "++!+!", 2,
+                   "флаг монопольного доступа остался от прерванной программы.\nПерезапустите "
+                   "программу на другом конце псевдотерминала"},
         DoctorCase{"NoReply", [](DoctorFacts& f) { f.unit.idResult = kNoReply; }, "++++!", 4,
                    "нет ответа на запрос серийного номера за 4 с"},
         DoctorCase{"BusyWithoutVisibleHolder",

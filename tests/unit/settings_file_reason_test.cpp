@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -16,6 +17,7 @@ TEST(SettingsFileReason, RealFailuresAreExplainedInRussian)
 {
     test::TempDir dir;
     std::ofstream(dir / "plain.txt") << "MicLevel=3\r\n";
+    std::filesystem::create_symlink(dir / "loop.txt", dir / "loop.txt");
     ParameterList list;
     const struct {
         SettingsFileResult result;
@@ -25,6 +27,7 @@ TEST(SettingsFileReason, RealFailuresAreExplainedInRussian)
         {WriteSettingsFile(dir / "no/such/folder.txt", list), "(нет такого файла или папки)"},
         {WriteSettingsFile(dir / "plain.txt/inside.txt", list), "(часть пути не является папкой)"},
         {WriteSettingsFile(dir.Path(), list), "(это папка)"},
+        {ReadSettingsFile(dir / "loop.txt", list), "(ссылки образуют петлю)"},
     };
     for (const auto& c : cases) {
         ASSERT_FALSE(c.result.Ok()) << c.reason;

@@ -106,26 +106,33 @@ TEST_F(SettingsFile, ReadsAnyLineEnds)
     }
 }
 
-// A refused read leaves the values of the last good one.
+// A refused read leaves the values of the last good one, and says what the file is.
 TEST_F(SettingsFile, RefusedReadsTable)
 {
+    const std::string utf16le("M\0i\0c\0L\0e\0v\0e\0l\0=\0\x33\0\r\0\n\0", 24);
     Put(dir_ / "huge.txt", std::string(kMaxSettingsFileSize + 1, 'x'));
     Put(dir_ / "binary.txt", std::string("MicLevel=3\r\n\x7F"
                                          "ELF\x02\x01",
                                          16));
-    Put(dir_ / "escape.txt", "MicLevel=3\x1b[2J\r\n");
+    Put(dir_ / "zero.txt", std::string("MicLevel=3\0\r\n", 13));
+    Put(dir_ / "utf16.txt", "\xFF\xFE" + utf16le);
+    Put(dir_ / "utf16-unmarked.txt", utf16le);
     Put(dir_ / "passwd.txt", "root:x:0:0:root:/root:/bin/bash\nmiclevel=3\n MicLevel=3\n");
+    const std::string utf16 = "(файл в кодировке UTF-16; сохраните его в UTF-8 или Windows-1251)";
     struct Case {
         fs::path path;
         SettingsFileStatus status;
+        std::string reason;  // the end of the message
     } cases[] = {
-        {dir_ / "missing.txt", SettingsFileStatus::CannotOpen},
-        {dir_, SettingsFileStatus::NotAFile},
-        {dir_ / "huge.txt", SettingsFileStatus::TooLarge},
-        {"/dev/zero", SettingsFileStatus::NotAFile},
-        {dir_ / "binary.txt", SettingsFileStatus::ControlBytes},
-        {dir_ / "escape.txt", SettingsFileStatus::ControlBytes},
-        {dir_ / "passwd.txt", SettingsFileStatus::NoKnownKey},
+        {dir_ / "missing.txt", SettingsFileStatus::CannotOpen, "(нет такого файла или папки)"},
+        {dir_, SettingsFileStatus::NotAFile, ""},
+        {dir_ / "huge.txt", SettingsFileStatus::TooLarge, ""},
+        {"/dev/zero", SettingsFileStatus::NotAFile, ""},
+        {dir_ / "binary.txt", SettingsFileStatus::Binary, "(двоичные данные)"},
+        {dir_ / "zero.txt", SettingsFileStatus::Binary, "(двоичные данные)"},
+        {dir_ / "utf16.txt", SettingsFileStatus::Utf16, utf16},
+        {dir_ / "utf16-unmarked.txt", SettingsFileStatus::Utf16, utf16},
+        {dir_ / "passwd.txt", SettingsFileStatus::NoKnownKey, ""},
     };
     for (const Case& c : cases) {
         ParameterList list;
@@ -133,8 +140,9 @@ TEST_F(SettingsFile, RefusedReadsTable)
         const SettingsFileResult result = ReadSettingsFile(c.path, list);
         EXPECT_EQ(result.status, c.status) << c.path;
         EXPECT_EQ(list.WriteText(false), "MicLevel=3\n") << c.path;
-        EXPECT_NE(DescribeSettingsFileResult(result, c.path).find(c.path.string()),
-                  std::string::npos);
+        const std::string text = DescribeSettingsFileResult(result, c.path);
+        EXPECT_NE(text.find(c.path.string()), std::string::npos) << text;
+        EXPECT_TRUE(text.ends_with(c.reason)) << text;
     }
 }
 

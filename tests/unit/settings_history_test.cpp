@@ -6,7 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,23 +91,88 @@ TEST(SettingsHistory, NamesOrderAndRepeats)
     EXPECT_EQ(error, 0);
 }
 
-// A file where the history folder should be is named when a store or a listing fails on it.
-TEST(SettingsHistory, FolderThatIsAFile)
+// A history folder that cannot be one is named as the folder, with what stands in its place.
+TEST(SettingsHistory, FolderThatCannotBeOneIsNamed)
 {
-    test::TempDir folder;
-    const std::string file = folder / "history";
-    std::ofstream(file) << "x";
+    test::TempDir dir;
+    std::ofstream(dir / "file") << "x";
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+    std::filesystem::create_symlink(dir / "loop", dir / "loop");
+    const struct {
+        const char* name;
+        std::string stored;  // the reason the store gives
+        std::string listed;  // the reason the listing gives; empty: no failure, no entries
+    } cases[] = {
+        {"file", "это не папка", "это не папка"},
+        {"file/below", "часть пути не является папкой", "часть пути не является папкой"},
+        {"dangling", "это ссылка, которая никуда не ведёт", ""},
+        {"loop", "ссылки образуют петлю", "ссылки образуют петлю"},
+    };
     ParameterList list;
     list.ReadText("MicLevel=10");
-    const StoredEntry stored = StoreHistoryEntry(file, "1", list);
-    EXPECT_FALSE(stored.result.Ok());
-    EXPECT_EQ(DescribeSettingsFileResult(stored.result, stored.path),
-              "Не удалось записать файл настроек " + file + " (часть пути не является папкой)");
-    int error = 0;
-    EXPECT_TRUE(ListHistory(file, "", &error).empty());
-    EXPECT_EQ(DescribeHistoryFolderFailure(file, error),
-              "Не удалось открыть папку истории настроек " + file +
-                  " (часть пути не является папкой)");
+    for (const auto& c : cases) {
+        const std::string folder = dir / c.name;
+        const StoredEntry stored = StoreHistoryEntry(folder, "1", list);
+        EXPECT_FALSE(stored.result.Ok()) << c.name;
+        EXPECT_EQ(DescribeStoreFailure(stored),
+                  "Не удалось создать папку истории настроек " + folder + " (" + c.stored + ")");
+        int error = 0;
+        EXPECT_TRUE(ListHistory(folder, "", &error).empty());
+        EXPECT_EQ(error == 0 ? "" : DescribeHistoryFolderFailure(folder, error),
+                  c.listed.empty() ? ""
+                                   : "Не удалось открыть папку истории настроек " + folder + " (" +
+                                         c.listed + ")");
+    }
+}
+
+// Two processes store an entry for one unit in the same second, round after round until they
+// have met on a number: no entry replaces another, no number is given twice, and every value
+// is in its file.
+TEST(SettingsHistory, ProcessesStoringAtOnceLoseNothing)
+{
+    test::TempDir dir;
+    const std::string folder = dir / "history";
+    const std::time_t when = 1'765'195'200;
+    constexpr int kMinRounds = 25, kMaxRounds = 2000;
+    ParameterList list;
+    int rounds = 0;
+    unsigned collisions = 0;
+    for (; rounds < kMinRounds || (collisions == 0 && rounds < kMaxRounds); ++rounds) {
+        int start[2];
+        ASSERT_EQ(::pipe(start), 0);
+        pid_t children[2];
+        for (int i = 0; i < 2; ++i) {
+            if ((children[i] = ::fork()) == 0) {
+                ::close(start[1]);
+                char go;
+                (void)!::read(start[0], &go, 1);  // both wake when the parent closes its end
+                list.ReadText("Balans=" + std::to_string(rounds) + "." + std::to_string(i));
+                const StoredEntry stored = StoreHistoryEntry(folder, "16001234", list, when);
+                // The numbers it found taken, or 255 for a failure.
+                _exit(stored.written ? static_cast<int>(std::min(stored.passedOver, 100u)) : 255);
+            }
+        }
+        ::close(start[0]);
+        ::close(start[1]);
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 255) << "round " << rounds;
+            collisions += static_cast<unsigned>(WEXITSTATUS(status));
+        }
+    }
+    std::cout << "[          ] " << rounds << " rounds, " << collisions << " numbers met\n";
+    EXPECT_GT(collisions, 0u) << "the two never met on a number";
+
+    std::set<std::uint64_t> orders;
+    std::set<std::string> values;
+    for (const HistoryEntry& entry : ListHistory(folder, "16001234")) {
+        orders.insert(entry.order);
+        ASSERT_TRUE(ReadSettingsFile(entry.path, list).Ok());
+        values.insert(list.parameters[list.IndexOfKey("Balans")].value);
+    }
+    EXPECT_EQ(orders.size(), 2u * rounds);
+    EXPECT_EQ(values.size(), 2u * rounds);
 }
 
 }  // namespace

@@ -61,11 +61,11 @@ public:
     k64::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                                    k64::MessageButtons buttons) override
     {
-        const bool okFirst = buttons != k64::MessageButtons::YesNo;
+        const k64::MessageAnswer answer = k64::GoAnswer(buttons);
         std::fprintf(stderr, "%s: %s -> %s\n", caption.c_str(), text.c_str(),
-                     okFirst ? "ОК" : "Да");
+                     answer == k64::MessageAnswer::Ok ? "ОК" : "Да");
         std::fflush(stderr);
-        return okFirst ? k64::MessageAnswer::Ok : k64::MessageAnswer::Yes;
+        return answer;
     }
 };
 
