@@ -34,7 +34,7 @@ inline constexpr const char* kLogPortGone = "Отключено: ";
 // Closing the window while a transfer runs; a stopped sound transfer leaves the unit mute.
 inline constexpr const char* kCloseDuringUpdate = "Идет обновление. Прервать его?";
 inline constexpr const char* kCloseDuringSound =
-    "Идет обновление звука. Прервать его? Голосовые сообщения устройства будут недоступны до "
+    "Идет обновление звука. Прервать его?\nГолосовые сообщения устройства будут недоступны до "
     "следующего обновления.";
 // The settings a firmware update changed, offered back.
 inline constexpr const char* kUpdateCaption = "Обновление прошивки";

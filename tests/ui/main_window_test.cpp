@@ -834,7 +834,7 @@ private slots:
         QTest::newRow("firmware") << "firmware"
                                   << "Идет обновление. Прервать его?";
         QTest::newRow("sound") << "sound"
-                               << "Идет обновление звука. Прервать его? Голосовые сообщения "
+                               << "Идет обновление звука. Прервать его?\nГолосовые сообщения "
                                   "устройства будут недоступны до следующего обновления.";
         QTest::newRow("serial number") << "serial"
                                        << "";
@@ -931,13 +931,10 @@ private slots:
         });
         closeBox.start(20);
         bool diagnosticSeen = false;
-        WhenVisible(
-            p.diag.get(),
-            [&] {
-                diagnosticSeen = true;
-                p.diag->close();
-            },
-            1000);
+        WhenVisible(p.diag.get(), [&] {
+            diagnosticSeen = true;
+            p.diag->close();
+        });
         p.main->GetSerialButtonClick();
         QTest::qWait(500);
         QVERIFY(heldDuringWait);

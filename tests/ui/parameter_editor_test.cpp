@@ -316,8 +316,8 @@ private slots:
             QVERIFY2(question.text.starts_with("Не удалось создать папку истории настроек " +
                                                folder.filePath(history).toStdString()),
                      question.text.c_str());
-            QVERIFY2(question.text.ends_with(", резервная копия не сделана.\nПродолжить без "
-                                             "резервной копии?"),
+            QVERIFY2(question.text.ends_with(").\nРезервная копия настроек не сделана.\n"
+                                             "Продолжить без резервной копии?"),
                      question.text.c_str());
             QCOMPARE(question.caption, std::string("Внимание"));
             QVERIFY(question.buttons == MessageButtons::YesNoDefaultNo);
