@@ -39,6 +39,8 @@ struct Unit final : service::UnitResult, UnitStatus {
         serial = std::move(itsSerial);
     }
     std::string stage = "ждёт";
+    // The command's own document on this unit (--json), merged into its entry.
+    Json document;
     int done = 0;
     int total = 0;
     std::mutex* mutex = nullptr;
@@ -276,6 +278,7 @@ std::optional<std::string> RunUnit(const CommandLine& line, CommandHandler handl
     {
         const ScopedUnitOutput redirect(output.Get() != nullptr ? output.Get() : stderr);
         const ScopedUnitStatus status(&unit);
+        const ScopedJsonCapture capture(&unit.document);
         TerminalMessages messages(ErrorStream(), ErrorStream(), stdin, false);
         NoteError({});
         unit.Stage(line.command);
@@ -316,12 +319,16 @@ Json FleetDocument(const std::vector<Unit>& units)
 {
     Json list = Json::array();
     for (const Unit& unit : units) {
-        list.push_back(
+        // What the command tells of one unit (a version's type and date, the settings read),
+        // under the run's own keys.
+        Json entry = unit.document.is_object() ? unit.document : Json::object();
+        entry.update(
             {{"port", unit.port},
              {"serial", JsonOrNull(unit.serial)},
              {"ok", unit.ok},
              {"error", unit.ok ? Json(nullptr) : Json(unit.finished ? unit.error : kNotBegun)},
              {"seconds", unit.seconds}});
+        list.push_back(std::move(entry));
     }
     return {{"units", std::move(list)}};
 }
@@ -343,7 +350,8 @@ int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& 
     if (const int answer = Confirm(line, units, messages); answer != kExitSuccess)
         return answer;
     {
-        FleetScreen screen(units, IsTerminal(stderr));
+        // Live lines only where they can be redrawn; elsewhere each unit's output comes whole.
+        FleetScreen screen(units, TakesEscapes(stderr));
         service::RunOnUnits(
             units.size(), [&](std::size_t i) -> service::UnitResult& { return units[i]; },
             line.jobs, [] { return stopRequested != 0; },

@@ -47,6 +47,13 @@ inline constexpr const char* kLogSerialUnknown =
 inline constexpr const char* kLogOldSettingsAt =
     "Прежние настройки можно открыть кнопкой «Открыть файл с настройками»: ";
 inline constexpr const char* kCheckConnection = "Проверка подключения";
+// The guide and the program's own particulars, from the log's context menu and F1.
+inline constexpr const char* kGuideMenu = "Руководство";
+inline constexpr const char* kAbout = "О программе";
+inline constexpr const char* kGuideMissing =
+    "Руководство не найдено: оно ставится вместе с программой, в папку guide.";
+inline constexpr const char* kGuideNotOpened =
+    "Не удалось открыть руководство: нет программы для просмотра страниц. Откройте файл сами: ";
 // Follows the reason of a failed request in the log.
 inline constexpr const char* kLookAtConnectionCheck =
     "; подробнее — «Проверка подключения» в меню журнала (правая кнопка мыши)";
