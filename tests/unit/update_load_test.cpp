@@ -61,7 +61,7 @@ TEST(UpdateLoadTest, EmbeddedImageFillsBufferTitleAndCaption)
     EXPECT_EQ(view.blowCaption, "Обновить прошивку до " + version);
     // The title's type is the record's, shortened for one type only (the table below).
     const std::size_t separator = view.title.find("     Версия: ");
-    ASSERT_NE(separator, std::string::npos) << view.title;
+    ASSERT_TRUE(separator > 0 && separator != std::string::npos) << view.title;
     EXPECT_TRUE(type.starts_with(view.title.substr(0, separator))) << view.title;
     EXPECT_EQ(view.title.substr(separator), "     Версия: " + version);
     EXPECT_FALSE(firmware.BlowActive);
