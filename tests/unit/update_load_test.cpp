@@ -52,8 +52,9 @@ TEST(UpdateLoadTest, EmbeddedImageFillsBufferTitleAndCaption)
     FirmwareUpdate firmware(view);
     ASSERT_TRUE(firmware.LoadFirmwareImage());
     EXPECT_EQ(firmware.BlowSize, static_cast<std::int32_t>(image->size()));
-    std::vector<unsigned char> buffer(8, 0xFF);
-    buffer.insert(buffer.end(), image->begin(), image->end());
+    // Eight bytes of 0xFF, then the image.
+    std::vector<unsigned char> buffer(8 + image->size(), 0xFF);
+    std::copy(image->begin(), image->end(), buffer.begin() + 8);
     EXPECT_EQ(firmware.BlowBuffer, buffer);
 
     const std::string type = Shown(image->subspan(256, 48));
