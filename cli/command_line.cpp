@@ -3,9 +3,11 @@
 #include "commands.h"
 #include "common/version.h"
 #include "device_commands.h"
+#include "platform/port_catalog.h"
 #include "platform_help.h"
 #include "session.h"
 #include "settings_commands.h"
+#include "station_command.h"
 #include "update_command.h"
 
 #include <CLI/CLI.hpp>
@@ -108,11 +110,24 @@ void DefineYes(CLI::App& command, CommandLine& line)
     command.add_flag("-y,--yes", line.yes, "отвечать на вопросы «да»");
 }
 
+void DefineMerge(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("--merge", line.merge,
+                     "записать только параметры из файла, остальные\nоставить, как в устройстве");
+}
+
+void DefineNoVerify(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("--no-verify", line.noVerify, "не читать настройки после записи для проверки");
+}
+
 void DefineWriteSettings(CLI::App& command, CommandLine& line)
 {
     Operand(command, line, "file")->required();
     DefineForce(command, line);
     DefineNoBackup(command, line);
+    DefineMerge(command, line);
+    DefineNoVerify(command, line);
 }
 
 void DefineRestore(CLI::App& command, CommandLine& line)
@@ -120,6 +135,39 @@ void DefineRestore(CLI::App& command, CommandLine& line)
     Operand(command, line, "source");
     DefineForce(command, line);
     DefineNoBackup(command, line);
+    DefineMerge(command, line);
+    DefineNoVerify(command, line);
+}
+
+void DefineStation(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("--update-firmware", line.updateFirmware,
+                     "обновить прошивку, если в устройстве старее");
+    command.add_flag("--force-firmware", line.forceFirmware,
+                     "с --update-firmware: обновлять и равную или новую");
+    command.add_flag("--update-sound", line.updateSound, "заменить звуковые данные");
+    command.add_option("--settings", line.settings, "записать настройки из файла")
+        ->type_name("ФАЙЛ")
+        ->check(NonEmpty("нужно имя файла"));
+    DefineMerge(command, line);
+    DefineNoBackup(command, line);
+    DefineNoVerify(command, line);
+    command
+        .add_option("--watch", line.watch,
+                    "следить и за этой папкой: терминалы и ссылки на них\n"
+                    "(/dev/serial/by-id); можно указать несколько раз")
+        ->type_name("ПАПКА")
+        ->expected(1)
+        ->check(Folder());
+    command.add_flag("--include-present", line.includePresent,
+                     "взять и устройства, подключенные до запуска");
+    command.add_option("--count", line.count, "закончить после N устройств")
+        ->type_name("N")
+        ->check(NumberIn(1, 1000000, true, "нужно число от 1 до 1000000"));
+    command
+        .add_option("--log", line.log, "дописывать итог каждого устройства в ФАЙЛ\n(JSON Lines)")
+        ->type_name("ФАЙЛ")
+        ->check(NonEmpty("нужно имя файла"));
 }
 
 void DefineHistory(CLI::App& command, CommandLine& line)
@@ -218,6 +266,10 @@ const Command kCommands[] = {
      "почему блок недоступен: порт, права, другие программы\n"
      "на порту, ModemManager (Linux), ответ блока; для\nкаждой неполадки — как её исправить",
      DefineNothing, RunDoctorCommand, false},
+    {"station", "",
+     "станция: ждать устройства и выполнять работу на каждом\n"
+     "подключенном, пока не нажат Ctrl-C (или --count N)",
+     DefineStation, RunStation, false},
 };
 
 // The global options, taken before or after the command name by every command.
@@ -473,6 +525,16 @@ struct Parser {
             return "--ports: пустое имя порта в списке";
         if (std::set<std::string>(l.ports.begin(), l.ports.end()).size() != l.ports.size())
             return "--ports: порт указан дважды";
+        if (command.name == std::string_view("station")) {
+            if (!l.updateFirmware && !l.updateSound && !l.settings)
+                return "станции нужна работа: --update-firmware, --update-sound или --settings";
+            if (l.forceFirmware && !l.updateFirmware)
+                return "--force-firmware указывается только с --update-firmware";
+            if (l.merge && !l.settings)
+                return "--merge указывается только с --settings";
+            if (!l.watch.empty() && PortFolders().empty())
+                return "--watch: здесь порты не появляются в папках, за ними следит система";
+        }
         if (!l.Fleet()) {
             if (l.jobs != 0)
                 return "--jobs указывается только с --ports или --all";

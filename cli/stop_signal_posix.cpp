@@ -14,7 +14,12 @@ struct sigaction previous[kCount] {};
 // installs the handler and clears a request, so a stop is never lost to a unit starting late.
 std::atomic<int> depth{0};
 
-extern "C" void RequestStop(int signal) { stopRequested = signal; }
+extern "C" void RequestStop(int signal)
+{
+    stopRequested = signal;
+    if (void (*wake)() = stopWake.load())
+        wake();
+}
 
 }  // namespace
 

@@ -178,6 +178,13 @@ std::vector<OptionInfo> OptionTable()
              o.faults.resetSettingsOnCommit = true;
              return std::string();
          }},
+        {"--drop-setting", true,
+         [](Options& o, const std::string& v) {
+             o.faults.dropSettings.insert(v);
+             return v.empty() || v.find('=') != std::string::npos
+                        ? std::string("--drop-setting needs a settings key")
+                        : std::string();
+         }},
         {"--baud", true,
          [](Options& o, const std::string& v) {
              // From the slowest line a unit has ever had to well past any USB serial adapter.
@@ -306,6 +313,8 @@ that take CODE may be repeated):
   --reset-settings-on-commit
                           a committed firmware update sets every setting back to its default,
                           as some real updates do
+  --drop-setting KEY      store every written setting but KEY, as firmware that lacks it does;
+                          may be repeated
   --hangup-after N        close the line as soon as the Nth request frame arrives, without
                           answering it, then save state and exit with status 0
 )";
