@@ -142,9 +142,9 @@ void DefineRestore(CLI::App& command, CommandLine& line)
 void DefineStation(CLI::App& command, CommandLine& line)
 {
     command.add_flag("--update-firmware", line.updateFirmware,
-                     "обновить прошивку, если в устройстве старее");
+                     "обновить прошивку, если в устройстве она старее");
     command.add_flag("--force-firmware", line.forceFirmware,
-                     "с --update-firmware: обновлять и равную или новую");
+                     "с --update-firmware: обновлять и равную или более новую");
     command.add_flag("--update-sound", line.updateSound, "заменить звуковые данные");
     command.add_option("--settings", line.settings, "записать настройки из файла")
         ->type_name("ФАЙЛ")
@@ -161,7 +161,7 @@ void DefineStation(CLI::App& command, CommandLine& line)
         ->check(Folder());
     command.add_flag("--include-present", line.includePresent,
                      "взять и устройства, подключенные до запуска");
-    command.add_option("--count", line.count, "закончить после N устройств")
+    command.add_option("--count", line.count, "закончить, когда обслужено N устройств")
         ->type_name("N")
         ->check(NumberIn(1, 1000000, true, "нужно число от 1 до 1000000"));
     command
@@ -372,15 +372,28 @@ std::string OptionsHelp(const CLI::App& app)
 
 std::string HelpLine() { return Entry("-h, --help", kOptionWidth, "эта справка"); }
 
-// "write-settings ФАЙЛ [--force] [--no-backup]".
-std::string Synopsis(const Command& command, const CLI::App& sub)
+// "write-settings ФАЙЛ [--force] [--no-backup]", starting at column `column`; one too long for
+// the line goes on under it, indented by four.
+std::string Synopsis(const Command& command, const CLI::App& sub, std::size_t column)
 {
+    constexpr std::size_t kLineEnd = 79;
+    constexpr std::size_t kIndent = 4;
     std::string synopsis = command.name;
+    column += Columns(synopsis);
+    const auto add = [&](const std::string& word) {
+        if (column + 1 + Columns(word) > kLineEnd) {
+            synopsis += "\n" + std::string(kIndent, ' ') + word;
+            column = kIndent + Columns(word);
+        } else {
+            synopsis += " " + word;
+            column += 1 + Columns(word);
+        }
+    };
     if (*command.operands != '\0')
-        synopsis += std::string(" ") + command.operands;
+        add(command.operands);
     for (const CLI::Option* option : NamedOptions(sub)) {
-        synopsis += " [--" + option->get_lnames().front() +
-                    (IsFlag(*option) ? "" : " " + option->get_type_name()) + "]";
+        add("[--" + option->get_lnames().front() +
+            (IsFlag(*option) ? "" : " " + option->get_type_name()) + "]");
     }
     return synopsis;
 }
@@ -399,7 +412,7 @@ std::string UsageText(const CLI::App& app)
                        "\n"
                        "Команды:\n";
     for (const Command& command : kCommands)
-        text += Entry(Synopsis(command, *app.get_subcommand(command.name)), kCommandWidth,
+        text += Entry(Synopsis(command, *app.get_subcommand(command.name), 2), kCommandWidth,
                       command.summary);
     text += "\nОбщие параметры (у любой команды, до или после её имени):\n" + OptionsHelp(app) +
             HelpLine() + Entry("--version", kOptionWidth, "версия программы") +
@@ -420,9 +433,10 @@ std::string UsageText(const CLI::App& app)
 std::string CommandHelp(const Command& command, const CLI::App& app)
 {
     const CLI::App& sub = *app.get_subcommand(command.name);
-    return std::string("Использование: k64ctl [ОБЩИЕ ПАРАМЕТРЫ] ") + Synopsis(command, sub) +
-           "\n\n" + command.summary + "\n\nПараметры:\n" + OptionsHelp(sub) + HelpLine() +
-           "\nОбщие параметры:\n" + OptionsHelp(app) + "\n" + kExitText;
+    const std::string usage = "Использование: k64ctl [ОБЩИЕ ПАРАМЕТРЫ] ";
+    return usage + Synopsis(command, sub, Columns(usage)) + "\n\n" + command.summary +
+           "\n\nПараметры:\n" + OptionsHelp(sub) + HelpLine() + "\nОбщие параметры:\n" +
+           OptionsHelp(app) + "\n" + kExitText;
 }
 
 // --------------------------------------------------------------------------------------------
