@@ -98,9 +98,12 @@ PortWatch::PortWatch(const std::vector<std::string>&) : source_(std::make_unique
     }
     if (ready != nullptr)
         ::CloseHandle(ready);
-    if (!made)
-        failure_ =
-            "Не удалось следить за портами: ошибка Windows " + std::to_string(source_->error);
+    if (!made) {
+        failure_ = "Не удалось следить за портами: Windows не дает создать окно для своих "
+                   "сообщений об устройствах";
+        if (source_->error != 0)
+            failure_ += " (ошибка " + std::to_string(source_->error) + ")";
+    }
 }
 
 PortWatch::~PortWatch() = default;
