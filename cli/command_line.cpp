@@ -1,7 +1,7 @@
 #include "command_line.h"
 
 #include "commands.h"
-#include "common/version.h"
+#include "service/about.h"
 #include "device_commands.h"
 #include "platform/port_catalog.h"
 #include "platform_help.h"
@@ -462,7 +462,10 @@ struct Parser {
     explicit Parser(const std::string& defaultPort)
     {
         app.set_help_flag(kHelpNames);
-        app.set_version_flag("--version", std::string("k64ctl ") + kVersion);
+        // The same as the window's "О программе": the images it would write, too.
+        std::string about = service::AboutText("k64ctl");
+        about.pop_back();  // the line feed comes with the printing
+        app.set_version_flag("--version", about);
         app.require_subcommand(1, 1);
         app.fallthrough();
         DefineGlobal(app, line, defaultPort);

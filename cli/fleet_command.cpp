@@ -38,6 +38,8 @@ struct Unit final : service::UnitResult, UnitStatus {
         serial = std::move(itsSerial);
     }
     std::string stage = "ждёт";
+    // The command's own document on this unit (--json), merged into its entry.
+    Json document;
     int done = 0;
     int total = 0;
     std::mutex* mutex = nullptr;
@@ -225,6 +227,7 @@ std::optional<std::string> RunUnit(const CommandLine& line, CommandHandler handl
     {
         const ScopedUnitOutput redirect(output.Get() != nullptr ? output.Get() : stderr);
         const ScopedUnitStatus status(&unit);
+        const ScopedJsonCapture capture(&unit.document);
         TerminalMessages messages(ErrorStream(), ErrorStream(), stdin, false);
         NoteError({});
         unit.Stage(line.command);
@@ -245,18 +248,15 @@ std::optional<std::string> RunUnit(const CommandLine& line, CommandHandler handl
 
 }  // namespace
 
-Json UnitsDocument(const std::vector<const service::UnitResult*>& units)
+Json UnitEntry(const service::UnitResult& unit, Json document)
 {
-    Json list = Json::array();
-    for (const service::UnitResult* unit : units) {
-        list.push_back(
-            {{"port", unit->port},
-             {"serial", JsonOrNull(unit->serial)},
-             {"ok", unit->ok},
-             {"error", unit->ok ? Json(nullptr) : Json(unit->finished ? unit->error : kNotBegun)},
-             {"seconds", unit->seconds}});
-    }
-    return {{"units", std::move(list)}};
+    Json entry = document.is_object() ? std::move(document) : Json::object();
+    entry.update({{"port", unit.port},
+                  {"serial", JsonOrNull(unit.serial)},
+                  {"ok", unit.ok},
+                  {"error", unit.ok ? Json(nullptr) : Json(unit.finished ? unit.error : kNotBegun)},
+                  {"seconds", unit.seconds}});
+    return entry;
 }
 
 int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages)
@@ -274,7 +274,8 @@ int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& 
     if (const int answer = Confirm(line, units, messages); answer != kExitSuccess)
         return answer;
     {
-        FleetScreen screen(units, IsTerminal(stderr));
+        // Live lines only where they can be redrawn; elsewhere each unit's output comes whole.
+        FleetScreen screen(units, TakesEscapes(stderr));
         service::RunOnUnits(
             units.size(), [&](std::size_t i) -> service::UnitResult& { return units[i]; },
             line.jobs, [] { return stopRequested != 0; },
@@ -285,11 +286,14 @@ int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& 
             screen.Mutex());
     }
     std::vector<const service::UnitResult*> results;
-    for (const Unit& unit : units)
+    Json list = Json::array();
+    for (const Unit& unit : units) {
         results.push_back(&unit);
+        list.push_back(UnitEntry(unit, unit.document));
+    }
     PrintUnitTable(results);
     if (JsonMode())
-        SetJsonResult(UnitsDocument(results));
+        SetJsonResult({{"units", std::move(list)}});
     if (stopRequested != 0)
         return 128 + stopRequested;
     for (const Unit& unit : units)

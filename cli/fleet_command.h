@@ -14,8 +14,9 @@ namespace k64::cli {
 // succeeded, 128 + the signal number when a signal stopped the run.
 int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages);
 
-// The --json document of a run on many units: {"units": [{"port", "serial", "ok", "error",
-// "seconds"}]}.
-Json UnitsDocument(const std::vector<const service::UnitResult*>& units);
+// One unit's entry in the --json document of a run on many units, {"units": [...]}: what the
+// command tells of it (`document`, an object or nothing) under the run's own keys "port",
+// "serial", "ok", "error" and "seconds".
+Json UnitEntry(const service::UnitResult& unit, Json document = nullptr);
 
 }  // namespace k64::cli

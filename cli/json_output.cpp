@@ -3,6 +3,7 @@
 #include "common/cp1251.h"
 
 #include <mutex>
+#include <utility>
 
 namespace k64::cli {
 namespace {
@@ -11,6 +12,7 @@ std::mutex mutex;
 bool jsonMode = false;
 std::optional<Json> result;
 thread_local std::string lastError;  // each unit of a run of many has its own
+thread_local Json* captured = nullptr;
 
 }  // namespace
 
@@ -19,9 +21,19 @@ void SetJsonMode(bool on) { jsonMode = on; }
 
 void SetJsonResult(Json document)
 {
+    if (captured != nullptr) {
+        *captured = std::move(document);
+        return;
+    }
     const std::lock_guard lock(mutex);
     result = std::move(document);
 }
+
+ScopedJsonCapture::ScopedJsonCapture(Json* document) : previous_(std::exchange(captured, document))
+{
+}
+
+ScopedJsonCapture::~ScopedJsonCapture() { captured = previous_; }
 
 void NoteError(std::string message) { lastError = std::move(message); }
 

@@ -19,6 +19,19 @@ void SetJsonMode(bool on);
 // The result of the command; a command that sets none succeeded with {"ok": true} or failed
 // with {"error": {"message", "exit_code"}}.
 void SetJsonResult(Json document);
+
+// While one lives, SetJsonResult on its thread fills `document` instead: a run on many units
+// keeps each unit's own document for that unit's entry.
+class ScopedJsonCapture {
+public:
+    explicit ScopedJsonCapture(Json* document);
+    ~ScopedJsonCapture();
+    ScopedJsonCapture(const ScopedJsonCapture&) = delete;
+    ScopedJsonCapture& operator=(const ScopedJsonCapture&) = delete;
+
+private:
+    Json* previous_;
+};
 // The last error shown on this thread, for the failure document.
 void NoteError(std::string message);
 std::string LastError();

@@ -19,6 +19,30 @@ std::string Utf8(const wchar_t* text)
     return utf8;
 }
 
+// Virtual-terminal processing on one console handle while it lives; nothing when the handle is
+// no console or the console cannot do it (the programs then draw plain lines).
+class ConsoleMode {
+public:
+    explicit ConsoleMode(DWORD which) : handle_(::GetStdHandle(which))
+    {
+        if (::GetConsoleMode(handle_, &mode_) == 0)
+            return;
+        changed_ = ::SetConsoleMode(handle_, mode_ | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+    }
+    ~ConsoleMode()
+    {
+        if (changed_)
+            ::SetConsoleMode(handle_, mode_);
+    }
+    ConsoleMode(const ConsoleMode&) = delete;
+    ConsoleMode& operator=(const ConsoleMode&) = delete;
+
+private:
+    HANDLE handle_;
+    DWORD mode_ = 0;
+    bool changed_ = false;
+};
+
 }  // namespace
 
 int main()
@@ -29,6 +53,10 @@ int main()
     const UINT inputPage = ::GetConsoleCP();
     ::SetConsoleOutputCP(CP_UTF8);
     ::SetConsoleCP(CP_UTF8);
+    // The live lines of updates and of runs on many units are redrawn in place with escape
+    // sequences, which a console takes only in this mode; the modes come back on exit, too.
+    const ConsoleMode output(STD_OUTPUT_HANDLE);
+    const ConsoleMode error(STD_ERROR_HANDLE);
 
     // The narrow argv is in the ANSI code page, which cannot hold every name; the wide one can.
     int count = 0;

@@ -124,7 +124,7 @@ int RunStation(const CommandLine& line, TerminalMessages& messages)
     if (line.log)
         options.log = PathFromArgument(*line.log);
 
-    StationScreen screen(IsTerminal(stderr));
+    StationScreen screen(TakesEscapes(stderr));
     service::Station station(schema, std::move(job), std::move(options), screen);
     if (const std::string failure = station.Failure(); !failure.empty()) {
         PrintError(failure);
@@ -142,11 +142,14 @@ int RunStation(const CommandLine& line, TerminalMessages& messages)
     running = nullptr;
 
     std::vector<const service::UnitResult*> results;
-    for (const service::StationUnit& unit : units)
+    Json list = Json::array();
+    for (const service::StationUnit& unit : units) {
         results.push_back(&unit);
+        list.push_back(UnitEntry(unit));
+    }
     PrintUnitTable(results);
     if (JsonMode())
-        SetJsonResult(UnitsDocument(results));
+        SetJsonResult({{"units", std::move(list)}});
     if (stopRequested != 0)
         return 128 + stopRequested;
     for (const service::StationUnit& unit : units)

@@ -60,8 +60,10 @@ private:
 // progress bar becomes one redrawn line on standard error.
 class TerminalUpdateView final : public UpdateView {
 public:
-    TerminalUpdateView(MessageInterface& messages, bool drawProgress)
-        : messages_(messages), drawProgress_(drawProgress)
+    // The progress line goes to standard error when that is a terminal.
+    explicit TerminalUpdateView(MessageInterface& messages)
+        : messages_(messages), drawProgress_(IsTerminal(ErrorStream())),
+          escapes_(TakesEscapes(ErrorStream()))
     {
     }
 
@@ -133,25 +135,43 @@ private:
         const long left = rate > 0 ? static_cast<long>((bytesTotal - sent) / rate + 0.5) : 0;
         char line[160];
         std::snprintf(line, sizeof line,
-                      "\r%d/%d блоков  %lld/%lld байт  %.1f КБ/с  осталось %ld:%02ld\033[K",
+                      "%d/%d блоков  %lld/%lld байт  %.1f КБ/с  осталось %ld:%02ld",
                       position_ - min_, max_ - min_, static_cast<long long>(sent),
                       static_cast<long long>(bytesTotal), rate / 1024, left / 60, left % 60);
-        std::fputs(line, ErrorStream());
-        std::fflush(ErrorStream());
+        Overwrite(line);
         lineShown_ = true;
     }
     void ClearProgressLine()
     {
         if (!lineShown_)
             return;
-        std::fputs("\r\033[K", ErrorStream());
+        Overwrite("");
+        std::fputs("\r", ErrorStream());
         std::fflush(ErrorStream());
         lineShown_ = false;
+    }
+    // `text` in place of the line shown: the rest erased with an escape sequence, or on a
+    // console that takes none with blanks over what the longer line before left.
+    void Overwrite(const std::string& text)
+    {
+        std::size_t columns = 0;
+        for (const char c : text)
+            columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        std::string out = "\r" + text;
+        if (escapes_)
+            out += "\033[K";
+        else if (columns < shownColumns_)
+            out.append(shownColumns_ - columns, ' ');
+        shownColumns_ = columns;
+        std::fputs(out.c_str(), ErrorStream());
+        std::fflush(ErrorStream());
     }
 
     MessageInterface& messages_;
     bool drawProgress_;
+    bool escapes_;
     bool lineShown_ = false;
+    std::size_t shownColumns_ = 0;
     int min_ = 0, max_ = 100, step_ = 10, position_ = 0;
     Clock::time_point started_ = Clock::now();
     Clock::time_point drawn_{};
@@ -252,7 +272,7 @@ int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
     TDevice& device = session.Device();
     AnsweringMessages answering(messages);
     MessageInterface& owner = line.yes ? static_cast<MessageInterface&>(answering) : messages;
-    TerminalUpdateView view(owner, IsTerminal(ErrorStream()));
+    TerminalUpdateView view(owner);
     if (line.command == kSoundCommand)
         return RunSound(device, view);
 

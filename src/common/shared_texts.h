@@ -33,7 +33,7 @@ inline constexpr const char* kBackupUnitSilent =
     "Устройство не передало свои настройки, резервная копия не сделана.";
 inline std::string BackupNotStored(const std::string& why)
 {
-    return why + ", резервная копия не сделана.";
+    return why + ".\nРезервная копия настроек не сделана.";
 }
 inline constexpr const char* kContinueWithoutBackup = "Продолжить без резервной копии?";
 

@@ -1,5 +1,7 @@
 #include "platform/history_folder.h"
 
+#include "platform/portable.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -21,6 +23,8 @@ std::filesystem::path HistoryFolder()
 {
     if (const std::string chosen = Variable(kHistoryFolderVariable); !chosen.empty())
         return chosen;
+    if (PortableSettingsFile())
+        return ProgramFolder() / "history";
     // A relative XDG_DATA_HOME is invalid and ignored, as the base directory rules say.
     std::string data = Variable("XDG_DATA_HOME");
     if (data.empty() || data.front() != '/') {

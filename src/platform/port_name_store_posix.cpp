@@ -1,5 +1,7 @@
 #include "platform/port_name_store.h"
 
+#include "platform/portable.h"
+
 #include <QSettings>
 #include <QString>
 
@@ -18,11 +20,17 @@ QSettings OpenSettings()
 
 std::string SystemPortNameStore::Load()
 {
+    if (const auto portable = PortableSettingsFile())
+        return ReadPortableValue(*portable, kPortableKey);
     return OpenSettings().value(kKey).toString().toStdString();
 }
 
 void SystemPortNameStore::Save(const std::string& name)
 {
+    if (const auto portable = PortableSettingsFile()) {
+        WritePortableValue(*portable, kPortableKey, name);
+        return;
+    }
     QSettings settings = OpenSettings();
     settings.setValue(kKey, QString::fromStdString(name));
     // Written now, not at destruction, so a second process started right after sees it.

@@ -3,6 +3,8 @@
 
 #include "platform/port_name_store_win32.h"
 
+#include "platform/portable.h"
+
 namespace k64 {
 namespace {
 
@@ -85,12 +87,17 @@ void RegistryPortNameStore::Save(const std::string& name)
 
 std::string SystemPortNameStore::Load()
 {
+    if (const auto portable = PortableSettingsFile())
+        return ReadPortableValue(*portable, kPortableKey);
     return RegistryPortNameStore(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER).Load();
 }
 
 void SystemPortNameStore::Save(const std::string& name)
 {
-    RegistryPortNameStore(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER).Save(name);
+    if (const auto portable = PortableSettingsFile())
+        WritePortableValue(*portable, kPortableKey, name);
+    else
+        RegistryPortNameStore(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER).Save(name);
 }
 
 }  // namespace k64

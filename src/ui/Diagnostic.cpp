@@ -1,11 +1,14 @@
 #include "ui/Diagnostic.h"
 
 #include "platform/display_text.h"
+#include "platform/portable.h"
 #include "ui/accel_plot.h"
 #include "ui/form_fonts.h"
+#include "ui/help.h"
 #include "ui/settings_dialogs.h"
 #include "ui/ui_texts.h"
 #include "ui/widget_messages.h"
+#include "ui/window_fit.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -56,9 +59,11 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int top)
 }
 
 // The user's cache folder (~/.cache/k64, %LOCALAPPDATA%\cache\k64): the recording is not the
-// user's document until it is saved.
+// user's document until it is saved. A portable copy keeps it beside itself, off the profile.
 QString RecordingFolder()
 {
+    if (PortableSettingsFile())
+        return QString::fromStdWString((ProgramFolder() / L"cache").wstring());
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     return (cache.isEmpty() ? QDir::tempPath() : cache) + "/k64";
 }
@@ -97,6 +102,7 @@ TDiagnosticForm::TDiagnosticForm(DeviceSlot& devices, QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(kPollInterval);
+    InstallGuideKey(this, kGuideDiagnostic);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
     // Recordings of windows that were killed (or of a computer switched off) are nobody's now.
@@ -120,6 +126,7 @@ void TDiagnosticForm::setVisible(bool visible)
     if (visible && !isVisible()) {
         const QScreen* screen =
             parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        ShrinkToScreen(this, screen);
         if (screen)
             move(screen->availableGeometry().topLeft());
     }

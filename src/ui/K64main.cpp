@@ -8,10 +8,13 @@
 #include "service/connection_check.h"
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"
+#include "ui/eliding_line_edit.h"
 #include "ui/event_loop_wait.h"
 #include "ui/form_fonts.h"
+#include "ui/help.h"
 #include "ui/port_watch.h"
 #include "ui/ui_texts.h"
+#include "ui/window_fit.h"
 #include "update/update_constants.h"
 
 #include <QAbstractItemView>
@@ -20,8 +23,10 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -38,8 +43,12 @@ namespace {
 
 constexpr int kClientWidth = 320;
 constexpr int kClientHeight = 505;
-constexpr int kMemoHeight = 177;
+// The log starts below the buttons; at the designed height it is 177 pixels high, and every
+// pixel the window grows by goes to it.
+constexpr int kMemoTop = 312;
 constexpr int kProgressHeight = 16;
+// The fewest log lines the window keeps in view when it is made smaller.
+constexpr int kMinLogLines = 2;
 constexpr int kPortListLines = 25;
 // A plugged cable makes several changes in a row; they are taken as one.
 constexpr std::chrono::milliseconds kPortSettle{200};
@@ -124,21 +133,22 @@ TMainForm::~TMainForm()
 void TMainForm::BuildControls()
 {
     setFont(FormFont());
-    resize(kClientWidth, kClientHeight);
-    // Centred on the screen it opens on.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-    }
+    // The buttons keep their places in a block of the designed width, centred when the window is
+    // wider.
+    Controls = new QWidget(this);
+    Controls->setObjectName("Controls");
+    Controls->setGeometry(0, 0, kClientWidth, kMemoTop);
 
-    GroupBox1 = new QGroupBox(Utf8(text::kPortGroup), this);
+    GroupBox1 = new QGroupBox(Utf8(text::kPortGroup), Controls);
     GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(20, 16, 277, 89);
 
     PortComboBox = new QComboBox(GroupBox1);
     PortComboBox->setObjectName("PortComboBox");
     PortComboBox->setGeometry(16, 33, 113, 21);
-    PortComboBox->setEditable(true);
+    // Long port names (/dev/serial/by-id/...) are cut in the middle, whole in the tooltip.
+    PortComboBox->setLineEdit(new ElidingLineEdit(PortComboBox));
+    PortComboBox->view()->setTextElideMode(Qt::ElideMiddle);
     PortComboBox->setInsertPolicy(QComboBox::NoInsert);
     PortComboBox->setMaxVisibleItems(kPortListLines);
     // Every keystroke is a port name of its own; completing "C" to the first entry would store
@@ -150,14 +160,19 @@ void TMainForm::BuildControls()
         MakeButton(GroupBox1, "FindPortButton", Utf8(text::kFindPort), 168, 31, 89, 25);
     StoreHint(FindPortButton, text::kFindPortHint);
 
-    BlowUpdateButton = MakeButton(this, "BlowUpdateButton", QString(), 20, 125, 277, 25);
+    BlowUpdateButton = MakeButton(Controls, "BlowUpdateButton", QString(), 20, 125, 277, 25);
     StoreHint(BlowUpdateButton, text::kBlowHint);
-    WaveUpdateButton = MakeButton(this, "WaveUpdateButton", QString(), 20, 156, 277, 25);
-    ReadButton = MakeButton(this, "ReadButton", Utf8(text::kRead), 20, 187, 277, 25);
-    OpenFileButton = MakeButton(this, "OpenFileButton", Utf8(text::kOpenFile), 20, 218, 277, 25);
-    GetSerialButton = MakeButton(this, "GetSerialButton", Utf8(text::kGetSerial), 20, 265, 129, 25);
+    WaveUpdateButton = MakeButton(Controls, "WaveUpdateButton", QString(), 20, 156, 277, 25);
+    ReadButton = MakeButton(Controls, "ReadButton", Utf8(text::kRead), 20, 187, 277, 25);
+    OpenFileButton =
+        MakeButton(Controls, "OpenFileButton", Utf8(text::kOpenFile), 20, 218, 277, 25);
+    GetSerialButton =
+        MakeButton(Controls, "GetSerialButton", Utf8(text::kGetSerial), 20, 265, 129, 25);
     GetVersionButton =
-        MakeButton(this, "GetVersionButton", Utf8(text::kGetVersion), 168, 265, 129, 25);
+        MakeButton(Controls, "GetVersionButton", Utf8(text::kGetVersion), 168, 265, 129, 25);
+    // Enter presses the focused button, as Space does.
+    for (QPushButton* button : Controls->findChildren<QPushButton*>())
+        button->installEventFilter(this);
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName("Memo1");
@@ -175,9 +190,20 @@ void TMainForm::BuildControls()
     SaveProgress->setRange(0, 100);
     SaveProgress->setValue(0);
 
-    // Docked to the bottom: the progress bar below, the log above it.
-    Memo1->setGeometry(0, 312, kClientWidth, kMemoHeight);
-    SaveProgress->setGeometry(0, kClientHeight - kProgressHeight, kClientWidth, kProgressHeight);
+    // Every button and two log lines stay in view; smaller, the log would cover the buttons.
+    const int logLines =
+        kMinLogLines * Memo1->fontMetrics().lineSpacing() +
+        2 * (Memo1->frameWidth() + static_cast<int>(Memo1->document()->documentMargin()));
+    setMinimumSize(kClientWidth, kMemoTop + logLines + kProgressHeight);
+    // Docked to the bottom: the progress bar below, the log above it (resizeEvent). Centred on
+    // the screen it opens on, and made smaller where the screen is smaller than the window.
+    resize(kClientWidth, kClientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        ShrinkToScreen(this, screen);
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+        MoveIntoScreen(this, screen);
+    }
+    InstallGuideKey(this, kGuideMainWindow);
 
     QWidget::setTabOrder(BlowUpdateButton, ReadButton);
     QWidget::setTabOrder(ReadButton, SaveProgress);
@@ -490,6 +516,12 @@ std::unique_ptr<QMenu> TMainForm::CreateLogMenu()
     // between its blocks.
     check->setEnabled(activeDevice_ && !activeDevice_.WaitRunning() && !TransferActive());
     connect(check, &QAction::triggered, this, &TMainForm::CheckConnectionClick);
+    menu->addSeparator();
+    QAction* guide = menu->addAction(Utf8(text::kGuideMenu));
+    guide->setShortcut(QKeySequence::HelpContents);
+    connect(guide, &QAction::triggered, this, [this] { OpenGuide(this, kGuideMainWindow); });
+    connect(menu->addAction(Utf8(text::kAbout)), &QAction::triggered, this,
+            [this] { ShowAbout(this); });
     return menu;
 }
 
@@ -639,8 +671,9 @@ void TMainForm::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     const int w = width();
     const int h = height();
+    Controls->move(std::max(0, (w - kClientWidth) / 2), 0);
     SaveProgress->setGeometry(0, h - kProgressHeight, w, kProgressHeight);
-    Memo1->setGeometry(0, h - kProgressHeight - kMemoHeight, w, kMemoHeight);
+    Memo1->setGeometry(0, kMemoTop, w, std::max(0, h - kProgressHeight - kMemoTop));
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -674,6 +707,15 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         Memo1DblClick();
         return true;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && button->isEnabled() && key->modifiers() == Qt::NoModifier &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            button->click();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -93,7 +93,8 @@ public:
     void Memo1DblClick();
     // The connection check of k64ctl doctor, its report written into the log.
     void CheckConnectionClick();
-    // The log's context menu: the editing actions and the connection check.
+    // The log's context menu: the editing actions, the connection check, the guide and "О
+    // программе".
     std::unique_ptr<QMenu> CreateLogMenu();
     void Timer1Timer();
     void Timer2Timer();
@@ -164,6 +165,7 @@ private:
     // The program is ending: boxes are no longer shown.
     bool quitting_ = false;
 
+    QWidget* Controls = nullptr;  // the port box and the buttons, as designed
     QGroupBox* GroupBox1 = nullptr;
     QComboBox* PortComboBox = nullptr;
     QPushButton* FindPortButton = nullptr;

@@ -5,7 +5,9 @@
 #include "parameters/validate_value.h"
 #include "platform/display_text.h"
 #include "ui/form_fonts.h"
+#include "ui/help.h"
 #include "ui/ui_texts.h"
+#include "ui/window_fit.h"
 #include "ui/event_loop_wait.h"
 #include "ui/window_workflow_view.h"
 
@@ -21,6 +23,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -229,11 +232,14 @@ void TParametersEditForm::BuildControls()
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({kTreeWidth, kClientWidth - kTreeWidth - kSplitterWidth});
+    InstallGuideKey(this, kGuideEditor);
 
     connect(SaveAction, &QAction::triggered, this, [this] { SaveActionExecute(); });
     connect(SendAction, &QAction::triggered, this, [this] { SendActionExecute(); });
     connect(CloseAction, &QAction::triggered, this, [this] { CloseActionExecute(); });
     connect(ValueEdit, &QLineEdit::textChanged, this, [this] { ValueEditChange(); });
+    // Enter stores the value as leaving the box does; the selection stays where it is.
+    connect(ValueEdit, &QLineEdit::returnPressed, this, [this] { ValueEditExit(); });
     connect(EnumValue, &QComboBox::activated, this, [this](int index) { EnumValueChange(index); });
     // One branch open at a time: the selected node's. Taken from our own selection model: the
     // tree's currentItemChanged stays tied to the model it was built with.
@@ -266,6 +272,23 @@ MessageAnswer TParametersEditForm::Ask(const std::string& text, const std::strin
     const MessageAnswer answer = messages_.Receiver().ShowMessage(text, caption, buttons);
     devices_.LogFailure();
     return answer;
+}
+
+void TParametersEditForm::setVisible(bool visible)
+{
+    // Made smaller where the screen is smaller than the window, before the dialog centres
+    // itself over the main window and keeps itself inside the screen. The tree gives up its
+    // share of the width, so the value controls keep theirs.
+    if (visible && !isVisible()) {
+        const QScreen* screen =
+            parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        const int before = width();
+        ShrinkToScreen(this, screen);
+        if (width() < before)
+            Splitter1->setSizes({kTreeWidth * width() / before,
+                                 width() - kTreeWidth * width() / before - kSplitterWidth});
+    }
+    QDialog::setVisible(visible);
 }
 
 void TParametersEditForm::showEvent(QShowEvent* event)

@@ -65,6 +65,7 @@ public:
     bool FormCloseQuery();
 
     void done(int result) override;
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;

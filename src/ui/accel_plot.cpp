@@ -10,7 +10,39 @@
 namespace k64::ui {
 namespace {
 
-const QColor kAxisColours[3] = {QColor(200, 0, 0), QColor(0, 140, 0), QColor(0, 0, 220)};
+// Red, green and blue as the axes have always been told apart, one set dark enough for a light
+// background and one light enough for a dark one; the legend beside the plot is drawn on the
+// window's colour and picks its set by that.
+const QColor kOnLight[3] = {QColor(200, 0, 0), QColor(0, 125, 0), QColor(0, 0, 220)};
+const QColor kOnDark[3] = {QColor(255, 110, 110), QColor(80, 220, 80), QColor(110, 170, 255)};
+
+// Relative luminance as contrast is measured for the screen (sRGB).
+double Luminance(const QColor& colour)
+{
+    const auto linear = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    // The list form returns values; the pair form would refer to the temporaries.
+    const auto [dark, light] = std::minmax({Luminance(a), Luminance(b)});
+    return (light + 0.05) / (dark + 0.05);
+}
+
+// The set whose weakest colour stands out more against `background`.
+QColor AxisColour(int axis, const QColor& background)
+{
+    const auto weakest = [&](const QColor(&set)[3]) {
+        return std::min({Contrast(set[0], background), Contrast(set[1], background),
+                         Contrast(set[2], background)});
+    };
+    return (weakest(kOnDark) > weakest(kOnLight) ? kOnDark : kOnLight)[axis];
+}
+
 const char* const kAxisNames[3] = {"X", "Y", "Z"};
 // The smallest span shown, so that a resting sensor's noise does not fill the height.
 constexpr double kMinSpan = 10.0;
@@ -95,7 +127,8 @@ void AccelPlot::paintEvent(QPaintEvent*)
     const QFontMetrics metrics(font());
     const int legendWidth = metrics.horizontalAdvance(QStringLiteral("X")) + 8;
     const QRect area = rect().adjusted(0, 0, -1 - legendWidth, -1);
-    painter.fillRect(area, palette().base());
+    const QColor background = palette().color(QPalette::Base);
+    painter.fillRect(area, background);
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawRect(area);
 
@@ -118,7 +151,7 @@ void AccelPlot::paintEvent(QPaintEvent*)
         QPolygonF line;
         for (const Sample& s : axes_[axis])
             line << QPointF(xOf(s.at), yOf(s.value));
-        painter.setPen(QPen(kAxisColours[axis], 1.5));
+        painter.setPen(QPen(AxisColour(static_cast<int>(axis), background), 1.5));
         painter.drawPolyline(line);
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -130,7 +163,7 @@ void AccelPlot::paintEvent(QPaintEvent*)
                      QString::number(bottom_));
     painter.setClipping(false);
     for (int axis = 0; axis < 3; ++axis) {
-        painter.setPen(kAxisColours[axis]);
+        painter.setPen(AxisColour(axis, palette().color(QPalette::Window)));
         painter.drawText(area.right() + 5, area.top() + metrics.ascent() + axis * metrics.height(),
                          QString::fromLatin1(kAxisNames[axis]));
     }

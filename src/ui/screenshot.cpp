@@ -4,16 +4,24 @@
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
+#include "ui/help.h"
+#include "ui/settings_dialogs.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 namespace k64::ui {
 namespace {
@@ -46,6 +54,29 @@ bool Save(QWidget& window, const QDir& directory, const char* name)
     const bool saved = window.grab().save(path, "PNG");
     std::fprintf(stderr, "k64tool: %s %s\n", saved ? "wrote" : "could not write",
                  path.toLocal8Bit().constData());
+    return saved;
+}
+
+// Saves the modal window that `open` shows (a box, a dialog) once it is up, then closes it.
+bool SaveModal(const QDir& directory, const char* name, const std::function<void()>& open)
+{
+    bool saved = false;
+    QTimer watch;
+    watch.setInterval(50);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        watch.stop();
+        Settle(std::chrono::milliseconds(300));
+        saved = Save(*modal, directory, name);
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    });
+    watch.start();
+    open();
     return saved;
 }
 
@@ -96,6 +127,34 @@ int TakeScreenshots(TMainForm& mainForm, TParametersEditForm& editForm,
     Settle(2500ms);
     ok = Save(diagnosticForm, dir, "diagnostic_window.png") && ok;
     diagnosticForm.close();
+
+    // The connection check's report in the log, alone there.
+    auto* log = mainForm.findChild<QPlainTextEdit*>("Memo1");
+    log->clear();
+    mainForm.CheckConnectionClick();
+    Settle(200ms);
+    ok = Save(mainForm, dir, "connection_check.png") && ok;
+
+    // A firmware update from its question to its end, its questions answered yes.
+    log->clear();
+    mainForm.BlowUpdateButtonClick();
+    QElapsedTimer update;
+    update.start();
+    while (mainForm.TransferActive() && update.elapsed() < 60'000)
+        Settle(100ms);
+    Settle(200ms);
+    ok = Save(mainForm, dir, "update_log.png") && ok;
+
+    // The log's context menu, as a right click opens it.
+    std::unique_ptr<QMenu> menu = mainForm.CreateLogMenu();
+    menu->popup(log->mapToGlobal(QPoint(40, 40)));
+    Settle(300ms);
+    ok = Save(*menu, dir, "log_menu.png") && ok;
+    menu->close();
+
+    ok = SaveModal(dir, "about.png", [&] { ShowAbout(&mainForm); }) && ok;
+    ok = SaveModal(dir, "open_dialog.png", [&] { (void)ChooseSettingsFile(&mainForm, false); }) &&
+         ok;
 
     mainForm.SetMessageReceiver(nullptr);
     editForm.SetMessageReceiver(nullptr);

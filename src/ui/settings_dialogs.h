@@ -10,7 +10,9 @@
 namespace k64::ui {
 
 // Asks for a file to open (`save` false) or to save to; an empty text when the user cancels.
-// Tests put their own chooser in its place.
+// The dialog starts in the folder last used (remembered in the settings store, organisation QF,
+// application k64tool, or beside a portable copy), the first time in the user's Documents; the
+// settings history is in its side bar. Tests put their own chooser in its place.
 using FileChooser = std::function<QString(QWidget* owner, bool save)>;
 
 QString ChooseSettingsFile(QWidget* owner, bool save);

@@ -34,7 +34,7 @@ inline constexpr const char* kLogPortGone = "Отключено: ";
 // Closing the window while a transfer runs; a stopped sound transfer leaves the unit mute.
 inline constexpr const char* kCloseDuringUpdate = "Идет обновление. Прервать его?";
 inline constexpr const char* kCloseDuringSound =
-    "Идет обновление звука. Прервать его? Голосовые сообщения устройства будут недоступны до "
+    "Идет обновление звука. Прервать его?\nГолосовые сообщения устройства будут недоступны до "
     "следующего обновления.";
 // The settings a firmware update changed, offered back.
 inline constexpr const char* kUpdateCaption = "Обновление прошивки";
@@ -47,6 +47,13 @@ inline constexpr const char* kLogSerialUnknown =
 inline constexpr const char* kLogOldSettingsAt =
     "Прежние настройки можно открыть кнопкой «Открыть файл с настройками»: ";
 inline constexpr const char* kCheckConnection = "Проверка подключения";
+// The guide and the program's own particulars, from the log's context menu and F1.
+inline constexpr const char* kGuideMenu = "Руководство";
+inline constexpr const char* kAbout = "О программе";
+inline constexpr const char* kGuideMissing =
+    "Руководство не найдено: оно ставится вместе с программой, в папку guide.";
+inline constexpr const char* kGuideNotOpened =
+    "Не удалось открыть руководство: нет программы для просмотра страниц. Откройте файл сами: ";
 // Follows the reason of a failed request in the log.
 inline constexpr const char* kLookAtConnectionCheck =
     "; подробнее — «Проверка подключения» в меню журнала (правая кнопка мыши)";

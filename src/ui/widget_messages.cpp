@@ -13,15 +13,20 @@
 namespace k64::ui {
 namespace {
 
+// Room in a title bar besides the title: the window's icon and its buttons.
+constexpr int kTitleBarExtras = 130;
+
 // The box would wrap a line wider than about half the screen; the texts break their own lines,
-// so the box is made wide enough for the widest of them (up to the screen's width).
+// so the box is made wide enough for the widest of them (up to the screen's width). The window
+// manager cuts a title wider than the box ("Устр…дено"), so the box is as wide as its title
+// needs too; the title's font is the window manager's, and a fifth larger is allowed for.
 void KeepLinesWhole(QMessageBox& box)
 {
     auto* label = box.findChild<QLabel*>("qt_msgbox_label");
     if (!label)
         return;
     const QFontMetrics metrics(label->font());
-    int widest = 0;
+    int widest = metrics.horizontalAdvance(box.windowTitle()) * 6 / 5 + kTitleBarExtras;
     for (const QString& line : box.text().split('\n'))
         widest = std::max(widest, metrics.horizontalAdvance(line));
     if (const QScreen* screen = box.screen())

@@ -94,6 +94,13 @@ TEST(CliJson, EveryCommandPrintsOneDocument)
     EXPECT_TRUE(settings["settings"].is_object());
     EXPECT_FALSE(settings["settings"].empty());
     EXPECT_EQ(Json::parse(run({"--port", port, "diff", "latest"}).out)["equal"], true);
+    // A run on many units gives each unit what the command gives of one.
+    const Json version = Json::parse(run({"--port", port, "version"}).out);
+    const Json unit = Json::parse(run({"--ports", port, "version"}).out)["units"][0];
+    EXPECT_EQ(KeysOf(unit), (Keys{"port", "serial", "ok", "error", "seconds", "type", "shown_type",
+                                  "version", "build_date"}));
+    for (const char* key : {"type", "shown_type", "version", "build_date"})
+        EXPECT_EQ(unit[key], version[key]) << key;
     const ProgramResult failed = run({"--port", dir / "absent", "id"});
     const Json error = Json::parse(failed.out)["error"];
     EXPECT_EQ(error["exit_code"], 1);

@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 using namespace k64;
@@ -290,6 +292,68 @@ private slots:
         const int painted = paints;
         QTest::qWait(300);
         QCOMPARE(paints, painted);
+    }
+
+    // Each axis's curve and its name in the legend stand out from what they are drawn on, in a
+    // light and in a dark palette: at least 3:1, as graphics need to be told apart.
+    void plotColoursStandOutInLightAndDarkPalettes()
+    {
+        const auto luminance = [](QRgb pixel) {
+            const auto linear = [](int c) {
+                const double v = c / 255.0;
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(qRed(pixel)) + 0.7152 * linear(qGreen(pixel)) +
+                   0.0722 * linear(qBlue(pixel));
+        };
+        // The strongest contrast any pixel of `rect` has against `background`.
+        const auto strongest = [&](const QImage& image, const QRect& rect,
+                                   const QColor& background) {
+            const double b = luminance(background.rgb());
+            double best = 1;
+            for (int y = rect.top(); y <= rect.bottom(); ++y) {
+                for (int x = rect.left(); x <= rect.right(); ++x) {
+                    const double p = luminance(image.pixel(x, y));
+                    best = std::max(best, (std::max(p, b) + 0.05) / (std::min(p, b) + 0.05));
+                }
+            }
+            return best;
+        };
+        struct Palette {
+            const char* name;
+            QColor base;
+            QColor window;
+        };
+        const Palette palettes[] = {{"light", Qt::white, QColor(239, 239, 239)},
+                                    {"dark", QColor(30, 30, 30), QColor(53, 53, 53)}};
+        for (const Palette& colours : palettes) {
+            for (int axis = 0; axis < 3; ++axis) {
+                ui::AccelPlot plot;
+                QPalette palette;
+                palette.setColor(QPalette::Base, colours.base);
+                palette.setColor(QPalette::Window, colours.window);
+                // The scale's figures in the text colour are not the curve: kept off the base.
+                palette.setColor(QPalette::Text, colours.base);
+                palette.setColor(QPalette::Mid, colours.base);
+                plot.setPalette(palette);
+                plot.setAutoFillBackground(true);
+                plot.resize(200, 88);
+                plot.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&plot));
+                for (int t = 0; t <= 2000; t += 100)
+                    plot.AddValue(axis, std::chrono::milliseconds(t), 5);
+                QTest::qWait(100);
+                const QImage image = plot.grab().toImage();
+                // The legend is the strip right of the plot's frame.
+                const int legend = 20;
+                const QString where = QString("%1 palette, axis %2").arg(colours.name).arg(axis);
+                QVERIFY2(strongest(image, QRect(2, 2, 200 - legend - 4, 84), colours.base) >= 3,
+                         qPrintable(where + ", curve"));
+                QVERIFY2(strongest(image, QRect(200 - legend + 8, 0, legend - 8, 88),
+                                   colours.window) >= 3,
+                         qPrintable(where + ", legend"));
+            }
+        }
     }
 
     void withoutADeviceTheWindowStillOpens()

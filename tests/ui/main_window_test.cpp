@@ -12,13 +12,19 @@
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
+#include "ui/eliding_line_edit.h"
+#include "ui/help.h"
 #include "ui/event_loop_wait.h"
 #include "ui/wait_cursor.h"
+#include "ui/widget_messages.h"
 #include "ui/window_fixture.h"
 #include "update/update_constants.h"
 
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -29,8 +35,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QTest>
+#include <QUrl>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -107,6 +115,15 @@ struct Program {
     }
 };
 
+// Receives what the program asks the desktop to open.
+class UrlRecorder final : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void Open(const QUrl& url) { urls << url; }
+};
+
 }  // namespace
 
 Q_DECLARE_METATYPE(std::vector<std::string>)
@@ -115,6 +132,115 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+
+    // Enter and the keypad's Enter press the focused button, as Space does.
+    void enterPressesTheFocusedButton()
+    {
+        Program p({kDefault});
+        int asked = 0;
+        p.main->SetFileChooser([&](QWidget*, bool) {
+            ++asked;
+            return QString();
+        });
+        p.main->show();
+        QVERIFY(QTest::qWaitForWindowActive(p.main.get()));
+        QPushButton* button = p.Button("OpenFileButton");
+        button->setFocus();
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+            QTest::keyClick(button, key);
+        QCOMPARE(asked, 3);
+    }
+
+    // A port name longer than the box is shown cut in the middle, whole in the tooltip and while
+    // it is edited; the stored name is the whole one.
+    void longPortNamesAreCutInTheMiddle()
+    {
+        const QString longName = "/dev/serial/by-id/usb-QF_K64_Service_Unit_16001234-if00";
+        Program p({kDefault});
+        p.main->show();
+        QVERIFY(QTest::qWaitForWindowActive(p.main.get()));
+        auto* field = p.Box()->findChild<ui::ElidingLineEdit*>();
+        QVERIFY(field);
+        for (const QString& name : {QString("COM5"), longName}) {
+            p.Box()->setEditText(name);
+            QCOMPARE(p.store.name, name.toStdString());
+            p.Button("FindPortButton")->setFocus();
+            const QString shown = field->ShownText();
+            if (name == longName) {
+                // Both ends of the name stay, whatever the font leaves room for.
+                QVERIFY2(shown.front() == name.front() && shown.back() == name.back() &&
+                             shown.contains(QChar(0x2026)) && shown.size() < name.size(),
+                         qPrintable(shown));
+            } else {
+                QCOMPARE(shown, name);
+            }
+            QHelpEvent tip(QEvent::ToolTip, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(field, &tip);
+            QTRY_COMPARE(QToolTip::text(), name);
+            field->setFocus();
+            QCOMPARE(field->ShownText(), name);
+        }
+    }
+
+    // A box is as wide as its title needs: the window manager would cut it otherwise.
+    void messageBoxesShowTheirWholeTitle()
+    {
+        QWidget owner;
+        owner.show();
+        int width = 0;
+        int needed = 0;
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            width = box->width();
+            needed = box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100;
+            box->accept();
+        });
+        ui::WidgetMessages(&owner).ShowMessage("x", "Устройство найдено", MessageButtons::Ok);
+        QVERIFY2(width >= needed, qPrintable(QString("%1 < %2").arg(width).arg(needed)));
+    }
+
+    // F1 opens the guide at the window's chapter, in every window; the log's context menu has
+    // the guide and "О программе".
+    void guideFromEveryWindow()
+    {
+        if (ui::GuideUrl("").isEmpty())
+            QSKIP("the guide is not built beside these tests");
+        UrlRecorder opened;
+        QDesktopServices::setUrlHandler("file", &opened, "Open");
+        Program p({kDefault});
+        p.main->show();
+        QVERIFY(QTest::qWaitForWindowActive(p.main.get()));
+        QTest::keyClick(p.Button("ReadButton"), Qt::Key_F1);
+        WhenVisible(p.edit.get(), [&] {
+            QVERIFY(QTest::qWaitForWindowActive(p.edit.get()));
+            QTest::keyClick(p.edit->findChild<QTreeWidget*>("Tree"), Qt::Key_F1);
+            p.edit->close();
+        });
+        p.edit->SetParameters(&p.main->Parameters());
+        p.edit->exec();
+        ui::DeviceSlot none;
+        TDiagnosticForm diag(none, p.main.get());
+        WhenVisible(&diag, [&] {
+            QVERIFY(QTest::qWaitForWindowActive(&diag));
+            QTest::keyClick(diag.findChild<QPlainTextEdit*>("Memo1"), Qt::Key_F1);
+            diag.close();
+        });
+        diag.exec();
+        QDesktopServices::unsetUrlHandler("file");
+        QStringList chapters;
+        for (const QUrl& url : opened.urls) {
+            QVERIFY2(url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile(),
+                     qPrintable(url.toString()));
+            chapters << url.fragment();
+        }
+        QCOMPARE(chapters, (QStringList{"main-window", "editor", "diagnostic"}));
+
+        QStringList entries;
+        const std::unique_ptr<QMenu> menu = p.main->CreateLogMenu();
+        for (const QAction* action : menu->actions())
+            entries << action->text();
+        QVERIFY2(entries.contains("Руководство") && entries.contains("О программе"),
+                 qPrintable(entries.join('|')));
+    }
 
     void startUpWithoutStoredPortStoresAndSelectsTheDefault()
     {
@@ -710,7 +836,7 @@ private slots:
         QTest::newRow("firmware") << "firmware"
                                   << "Идет обновление. Прервать его?";
         QTest::newRow("sound") << "sound"
-                               << "Идет обновление звука. Прервать его? Голосовые сообщения "
+                               << "Идет обновление звука. Прервать его?\nГолосовые сообщения "
                                   "устройства будут недоступны до следующего обновления.";
         QTest::newRow("serial number") << "serial"
                                        << "";
@@ -807,13 +933,10 @@ private slots:
         });
         closeBox.start(20);
         bool diagnosticSeen = false;
-        WhenVisible(
-            p.diag.get(),
-            [&] {
-                diagnosticSeen = true;
-                p.diag->close();
-            },
-            1000);
+        WhenVisible(p.diag.get(), [&] {
+            diagnosticSeen = true;
+            p.diag->close();
+        });
         p.main->GetSerialButtonClick();
         QTest::qWait(500);
         QVERIFY(heldDuringWait);

@@ -95,6 +95,43 @@ class ParameterEditorTest : public QObject {
 
 private slots:
 
+    // Enter in the value box stores the value as leaving the box does, a refused one included;
+    // the window stays open and the selection where it is.
+    void enterStoresTheValue_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("enter") << int(Qt::Key_Return) << "12"
+                               << "12" << QStringList{};
+        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << "12"
+                                      << "12" << QStringList{};
+        QTest::newRow("refused") << int(Qt::Key_Return) << "15"
+                                 << "10" << QStringList{"15 - многовато будет."};
+    }
+    void enterStoresTheValue()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(QStringList, boxes);
+        Editor e({}, "MicLevel=10\n");
+        e.Select("MicLevel");
+        e.ValueEdit()->setFocus();
+        e.Type(typed);
+        QTest::keyClick(e.ValueEdit(), Qt::Key(key));
+        QCOMPARE(QString::fromStdString(e.Value("MicLevel")), stored);
+        QStringList shown;
+        for (const auto& box : e.messages.shown)
+            shown << QString::fromStdString(box.text);
+        QCOMPARE(shown, boxes);
+        QCOMPARE(e.edit->IsChanged(), stored != "10");
+        QCOMPARE(e.ValueEdit()->text(), typed);
+        QCOMPARE(e.Tree()->currentItem(), e.Node("MicLevel"));
+        QVERIFY(e.edit->isVisible());
+    }
+
     void valueCheckedWhenTheSelectionMoves_data()
     {
         QTest::addColumn<QString>("key");
@@ -297,8 +334,8 @@ private slots:
             QVERIFY2(question.text.starts_with("Не удалось создать папку истории настроек " +
                                                folder.filePath(history).toStdString()),
                      question.text.c_str());
-            QVERIFY2(question.text.ends_with(", резервная копия не сделана.\nПродолжить без "
-                                             "резервной копии?"),
+            QVERIFY2(question.text.ends_with(").\nРезервная копия настроек не сделана.\n"
+                                             "Продолжить без резервной копии?"),
                      question.text.c_str());
             QCOMPARE(question.caption, std::string("Внимание"));
             QVERIFY(question.buttons == MessageButtons::YesNoDefaultNo);

@@ -43,6 +43,27 @@ inline void WhenVisible(QWidget* window, std::function<void()> act, int limitMs 
     timer->start();
 }
 
+// Runs `act` on the modal window of type `Window` (a box or a dialog that the code under test
+// opens and runs itself) as soon as it is up; gives up after `limitMs` like WhenVisible.
+template <typename Window>
+void WhenModal(std::function<void(Window*)> act, int limitMs = 20000)
+{
+    auto* timer = new QTimer(QCoreApplication::instance());
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
+        if (window || clock->elapsed() > limitMs) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        if (window)
+            act(window);
+    });
+    timer->start();
+}
+
 }  // namespace k64::test
 
 // Every widget test program: its own settings folder, the offscreen platform unless a display

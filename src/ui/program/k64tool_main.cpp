@@ -1,13 +1,15 @@
 // k64tool: the desktop service tool.
 
 #include "common/message_interface.h"
-#include "common/version.h"
 #include "platform/history_folder.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
+#include "service/about.h"
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
+#include "ui/program_help.h"
+#include "ui/running_mark.h"
 #include "ui/screenshot.h"
 #include "ui/settings_dialogs.h"
 #include "ui/stop_signals.h"
@@ -74,24 +76,9 @@ std::optional<std::string> TerminalAnswer(int argc, char* argv[])
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--version")
-            return std::string("k64tool ") + k64::kVersion + "\n";
+            return k64::service::AboutText("k64tool");
         if (argument == "--help" || argument == "-h")
-            return "Использование: k64tool [ПАРАМЕТРЫ Qt]\n"
-                   "\n"
-                   "Настройка и обслуживание блока K64: поиск устройства на последовательных портах,\n"
-                   "серийный номер и версия прошивки, чтение, правка, сохранение и запись настроек,\n"
-                   "обновление прошивки и голосовых сообщений, диагностика. Порт выбирается в окне\n"
-                   "программы и запоминается.\n"
-                   "\n"
-                   "Параметры:\n"
-                   "  -h, --help    эта справка\n"
-                   "  --version     версия программы\n"
-                   "\n"
-                   "Переменная окружения K64_EXTRA_PORTS: дополнительные порты в списке и в поиске\n"
-                   "через двоеточие (например, псевдотерминал симулятора k64-sim). K64_HISTORY_DIR:\n"
-                   "папка истории настроек вместо ~/.local/share/k64/history.\n"
-                   "\n"
-                   "Те же действия из терминала: k64ctl.\n";
+            return k64::ui::kProgramHelp;
     }
     return std::nullopt;
 }
@@ -106,6 +93,7 @@ int main(int argc, char* argv[])
     }
     QApplication app(argc, argv);
     k64::ui::InstallRussianStandardTexts();
+    const k64::ui::RunningMark running;
 
     // Hidden option for the documentation: --screenshot DIR.
     QString screenshotDirectory;
