@@ -14,6 +14,9 @@ struct sigaction previous[kCount] {};
 // installs the handler and clears a request, so a stop is never lost to a unit starting late.
 std::atomic<int> depth{0};
 
+// A flag, not the pipe of common/stop_pipe.h: no loop here waits on descriptors of its own; the
+// commands look at the flag between their waits, which the signal cuts short. The station's port
+// watch is woken through stopWake.
 extern "C" void RequestStop(int signal)
 {
     stopRequested = signal;

@@ -1,5 +1,6 @@
 # Layers include only what lies below them (common < device, parameters < update, platform <
-# service < ui, cli), and the simulator nothing of the tool but the version, so its codec stays its own.
+# service < ui, cli), and the simulator nothing of the tool but the version and the stop-signal
+# pipe, so its codec stays its own.
 # A header of the wrong layer fails the configure, naming the file and the line.
 set(k64_layers
     "src/common:common"
@@ -10,7 +11,7 @@ set(k64_layers
     "src/service:common device parameters platform resources service update"
     "src/ui:common device parameters platform resources service ui update"
     "cli:common device parameters platform resources service update"
-    "sim:sim common/version.h")
+    "sim:sim common/version.h common/stop_pipe.h")
 foreach(entry IN LISTS k64_layers)
     string(REPLACE ":" ";" parts "${entry}")
     list(GET parts 0 folder)

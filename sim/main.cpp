@@ -1,15 +1,13 @@
 // k64-sim: a simulated K64 unit on a pseudo-terminal.
-#include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "common/stop_pipe.h"
 #include "common/version.h"
 #include "sim/diagnostics.h"
 #include "sim/options.h"
@@ -17,16 +15,6 @@
 #include "sim/state_store.h"
 
 namespace {
-
-int g_stop_write = -1;
-
-void OnStopSignal(int)
-{
-    const char byte = 1;
-    const int saved = errno;
-    [[maybe_unused]] const ssize_t n = ::write(g_stop_write, &byte, 1);
-    errno = saved;
-}
 
 void OnKnockSignal(int) { k64::sim::RequestKnock(); }
 
@@ -96,21 +84,11 @@ int main(int argc, char** argv)
         }
     }
 
-    int stopPipe[2];
-    if (::pipe(stopPipe) != 0) {
+    const k64::StopPipe stop({SIGINT, SIGTERM});
+    if (stop.ReadEnd() < 0) {
         std::perror("k64-sim: pipe");
         return 1;
     }
-    for (int fd : stopPipe) {
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    }
-    g_stop_write = stopPipe[1];
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
     struct sigaction knock {};
     knock.sa_handler = OnKnockSignal;
@@ -118,19 +96,13 @@ int main(int argc, char** argv)
     knock.sa_flags = SA_RESTART;
     ::sigaction(SIGUSR1, &knock, nullptr);
 
-    int status = 0;
-    {
-        PtyServer server(std::move(options), std::move(state), std::move(store));
-        std::string error;
-        if (!server.Open(error)) {
-            std::fprintf(stderr, "k64-sim: %s\n", error.c_str());
-            return 1;
-        }
-        std::printf("%s\n", server.SlavePath().c_str());
-        std::fflush(stdout);
-        status = server.Run(stopPipe[0]);
+    PtyServer server(std::move(options), std::move(state), std::move(store));
+    std::string error;
+    if (!server.Open(error)) {
+        std::fprintf(stderr, "k64-sim: %s\n", error.c_str());
+        return 1;
     }
-    ::close(stopPipe[0]);
-    ::close(stopPipe[1]);
-    return status;
+    std::printf("%s\n", server.SlavePath().c_str());
+    std::fflush(stdout);
+    return server.Run(stop.ReadEnd());
 }

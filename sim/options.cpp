@@ -1,8 +1,11 @@
 #include "sim/options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -10,207 +13,134 @@
 namespace k64::sim {
 namespace {
 
-template <typename T>
-bool ParseNumber(const std::string& text, T max, T& value)
+// An hour is far beyond any reply time-out of the tool.
+constexpr std::uint64_t kMaxMillis = 3'600'000;
+constexpr std::uint64_t kMax64 = std::numeric_limits<std::uint64_t>::max();
+
+// Digits alone, as a person types a count: no sign, no spaces, no base prefix.
+std::optional<std::uint64_t> Whole(std::string_view text, std::uint64_t min, std::uint64_t max)
 {
-    if (text.empty() || text.size() > 20)
-        return false;
-    T v{};
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc{} || end != text.data() + text.size() || v > max)
-        return false;
-    value = v;
-    return true;
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < min ||
+        value > max) {
+        return std::nullopt;
+    }
+    return value;
 }
 
-bool ParseCode(const std::string& text, std::uint16_t& code)
+// A validator's text follows the option's name and a colon in the error.
+CLI::Validator WholeIn(std::uint64_t min, std::uint64_t max, std::string what)
 {
-    return ParseNumber<std::uint16_t>(text, kMaxCode, code);
+    return CLI::Validator(
+        [=](const std::string& value) { return Whole(value, min, max) ? std::string() : what; },
+        "");
 }
 
-bool ParseMillis(const std::string& text, std::chrono::milliseconds& ms)
+// Texts of the version record keep room for their terminating zero.
+CLI::Validator FitsField(std::size_t field)
 {
-    std::uint32_t v = 0;
-    // An hour is far beyond any reply time-out of the tool.
-    if (!ParseNumber<std::uint32_t>(text, 3'600'000, v))
-        return false;
-    ms = std::chrono::milliseconds(v);
-    return true;
+    return CLI::Validator(
+        [field](const std::string& value) {
+            return value.size() < field ? std::string()
+                                        : "takes at most " + std::to_string(field - 1) + " bytes";
+        },
+        "");
 }
 
-struct OptionInfo {
-    const char* name;
-    bool takesValue;
-    // Returns an error text, empty on success.
-    std::function<std::string(Options&, const std::string&)> apply;
-};
-
-std::vector<OptionInfo> OptionTable()
+std::optional<std::pair<std::uint16_t, std::chrono::milliseconds>> Delay(std::string_view text)
 {
-    return {
-        // -h as well, like the other two programs.
-        {"--help", false,
-         [](Options& o, const std::string&) {
-             o.help = true;
-             return std::string();
-         }},
-        {"-h", false,
-         [](Options& o, const std::string&) {
-             o.help = true;
-             return std::string();
-         }},
-        {"--link", true,
-         [](Options& o, const std::string& v) {
-             o.link = v;
-             return std::string();
-         }},
-        {"--state", true,
-         [](Options& o, const std::string& v) {
-             o.stateDir = v;
-             return std::string();
-         }},
-        {"--trace", true,
-         [](Options& o, const std::string& v) {
-             o.traceFile = v;
-             return std::string();
-         }},
-        {"--settings-file", true,
-         [](Options& o, const std::string& v) {
-             o.settingsFile = v;
-             return std::string();
-         }},
-        {"--id", true,
-         [](Options& o, const std::string& v) {
-             return ParseNumber<std::uint32_t>(v, std::numeric_limits<std::uint32_t>::max(),
-                                               o.seed.id)
-                        ? std::string()
-                        : "--id needs a number from 0 to 4294967295";
-         }},
-        {"--type", true,
-         [](Options& o, const std::string& v) {
-             o.seed.firmware.type = v;
-             return v.size() < kTypeField ? std::string() : "--type takes at most 47 bytes";
-         }},
-        {"--version", true,
-         [](Options& o, const std::string& v) {
-             o.seed.firmware.version = v;
-             return v.size() < kVersionField ? std::string() : "--version takes at most 15 bytes";
-         }},
-        {"--build-date", true,
-         [](Options& o, const std::string& v) {
-             o.seed.firmware.buildDate = v;
-             return v.size() < kBuildDateField ? std::string()
-                                               : "--build-date takes at most 31 bytes";
-         }},
-        {"--prepare-delay-ms", true,
-         [](Options& o, const std::string& v) {
-             return ParseMillis(v, o.prepareDelay) ? std::string()
-                                                   : "--prepare-delay-ms needs 0 to 3600000";
-         }},
-        {"--diag-interval-ms", true,
-         [](Options& o, const std::string& v) {
-             return ParseMillis(v, o.diagnosticInterval) && o.diagnosticInterval.count() >= 10
-                        ? std::string()
-                        : "--diag-interval-ms needs 10 to 3600000";
-         }},
-        {"--diag-flood", true,
-         [](Options& o, const std::string& v) {
-             const auto [end, error] =
-                 std::from_chars(v.data(), v.data() + v.size(), o.diagnosticFlood);
-             return error == std::errc() && end == v.data() + v.size() &&
-                            o.diagnosticFlood <= 100'000'000
-                        ? std::string()
-                        : "--diag-flood needs 0 to 100000000";
-         }},
-        {"--no-reply", true,
-         [](Options& o, const std::string& v) {
-             std::uint16_t c = 0;
-             if (!ParseCode(v, c))
-                 return std::string("--no-reply needs a code from 0 to 32767");
-             o.faults.noReply.insert(c);
-             return std::string();
-         }},
-        {"--wrong-reply", true,
-         [](Options& o, const std::string& v) {
-             std::uint16_t c = 0;
-             if (!ParseCode(v, c))
-                 return std::string("--wrong-reply needs a code from 0 to 32767");
-             o.faults.wrongReply.insert(c);
-             return std::string();
-         }},
-        {"--malformed-reply", true,
-         [](Options& o, const std::string& v) {
-             std::uint16_t c = 0;
-             if (!ParseCode(v, c))
-                 return std::string("--malformed-reply needs a code from 0 to 32767");
-             o.faults.malformedReply.insert(c);
-             return std::string();
-         }},
-        {"--delay", true,
-         [](Options& o, const std::string& v) {
-             const auto colon = v.find(':');
-             std::uint16_t c = 0;
-             std::chrono::milliseconds ms{};
-             if (colon == std::string::npos || !ParseCode(v.substr(0, colon), c) ||
-                 !ParseMillis(v.substr(colon + 1), ms)) {
-                 return std::string("--delay needs CODE:MS, e.g. 14:1500");
-             }
-             o.faults.delay[c] = ms;
-             return std::string();
-         }},
-        {"--drop-ack", true,
-         [](Options& o, const std::string& v) {
-             std::uint64_t n = 0;
-             if (!ParseNumber<std::uint64_t>(v, std::numeric_limits<std::uint64_t>::max(), n) ||
-                 n == 0) {
-                 return std::string("--drop-ack needs a fragment number from 1");
-             }
-             o.faults.dropAck.insert(n);
-             return std::string();
-         }},
-        {"--reject-commit", false,
-         [](Options& o, const std::string&) {
-             o.faults.rejectCommit = true;
-             return std::string();
-         }},
-        {"--reset-settings-on-commit", false,
-         [](Options& o, const std::string&) {
-             o.faults.resetSettingsOnCommit = true;
-             return std::string();
-         }},
-        {"--drop-setting", true,
-         [](Options& o, const std::string& v) {
-             o.faults.dropSettings.insert(v);
-             return v.empty() || v.find('=') != std::string::npos
-                        ? std::string("--drop-setting needs a settings key")
-                        : std::string();
-         }},
-        {"--baud", true,
-         [](Options& o, const std::string& v) {
-             // From the slowest line a unit has ever had to well past any USB serial adapter.
-             return ParseNumber<std::uint32_t>(v, 4'000'000, o.baud) && o.baud >= 300
-                        ? std::string()
-                        : "--baud needs 300 to 4000000";
-         }},
-        {"--knock-after-ms", true,
-         [](Options& o, const std::string& v) {
-             std::chrono::milliseconds ms{};
-             if (!ParseMillis(v, ms))
-                 return std::string("--knock-after-ms needs 0 to 3600000");
-             o.knockAfter = ms;
-             return std::string();
-         }},
-        {"--hangup-after", true,
-         [](Options& o, const std::string& v) {
-             std::uint64_t n = 0;
-             if (!ParseNumber<std::uint64_t>(v, std::numeric_limits<std::uint64_t>::max(), n) ||
-                 n == 0) {
-                 return std::string("--hangup-after needs a frame count from 1");
-             }
-             o.hangupAfter = n;
-             return std::string();
-         }},
-    };
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const auto code = Whole(text.substr(0, colon), 0, kMaxCode);
+    const auto ms = Whole(text.substr(colon + 1), 0, kMaxMillis);
+    if (!code || !ms)
+        return std::nullopt;
+    return std::pair(static_cast<std::uint16_t>(*code), std::chrono::milliseconds(*ms));
+}
+
+// Milliseconds from `min` to an hour, taken as they are given.
+CLI::Option* AddMillis(CLI::App& app, const std::string& name, std::uint64_t min,
+                       std::function<void(std::chrono::milliseconds)> take)
+{
+    return app
+        .add_option_function<std::uint32_t>(
+            name, [take](std::uint32_t ms) { take(std::chrono::milliseconds(ms)); })
+        ->check(WholeIn(min, kMaxMillis,
+                        "needs " + std::to_string(min) + " to " + std::to_string(kMaxMillis)));
+}
+
+void Define(CLI::App& app, Options& o)
+{
+    // A value given twice: the last one holds. Flags take no value.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.option_defaults()->disable_flag_override();
+    app.set_help_flag();  // the help is our own text
+    app.add_flag("-h,--help", o.help);
+
+    app.add_option("--link", o.link);
+    app.add_option("--state", o.stateDir);
+    app.add_option("--trace", o.traceFile);
+    app.add_option("--settings-file", o.settingsFile);
+
+    app.add_option("--id", o.seed.id)
+        ->check(WholeIn(0, std::numeric_limits<std::uint32_t>::max(),
+                        "needs a number from 0 to 4294967295"));
+    app.add_option("--type", o.seed.firmware.type)->check(FitsField(kTypeField));
+    app.add_option("--version", o.seed.firmware.version)->check(FitsField(kVersionField));
+    app.add_option("--build-date", o.seed.firmware.buildDate)->check(FitsField(kBuildDateField));
+
+    AddMillis(app, "--prepare-delay-ms", 0, [&o](auto ms) { o.prepareDelay = ms; });
+    AddMillis(app, "--diag-interval-ms", 10, [&o](auto ms) { o.diagnosticInterval = ms; });
+    AddMillis(app, "--knock-after-ms", 0, [&o](auto ms) { o.knockAfter = ms; });
+    app.add_option("--diag-flood", o.diagnosticFlood)
+        ->check(WholeIn(0, 100'000'000, "needs 0 to 100000000"));
+    // From the slowest line a unit has ever had to well past any USB serial adapter.
+    app.add_option("--baud", o.baud)->check(WholeIn(300, 4'000'000, "needs 300 to 4000000"));
+
+    // Faults: the options naming a request code may be given again for more codes.
+    for (auto [name, codes] : {std::pair("--no-reply", &o.faults.noReply),
+                               std::pair("--wrong-reply", &o.faults.wrongReply),
+                               std::pair("--malformed-reply", &o.faults.malformedReply)}) {
+        app.add_option(name, *codes)
+            ->allow_extra_args(false)
+            ->check(WholeIn(0, kMaxCode, "needs a code from 0 to 32767"));
+    }
+    app.add_option_function<std::vector<std::string>>(
+           "--delay",
+           [&o](const std::vector<std::string>& values) {
+               for (const std::string& value : values) {
+                   const auto [code, ms] = *Delay(value);  // checked below before this runs
+                   o.faults.delay[code] = ms;
+               }
+           })
+        ->allow_extra_args(false)
+        ->check(CLI::Validator(
+            [](const std::string& value) {
+                return Delay(value) ? std::string() : "needs CODE:MS, e.g. 14:1500";
+            },
+            ""));
+    app.add_option("--drop-ack", o.faults.dropAck)
+        ->allow_extra_args(false)
+        ->check(WholeIn(1, kMax64, "needs a fragment number from 1"));
+    app.add_flag("--reject-commit", o.faults.rejectCommit);
+    app.add_flag("--reset-settings-on-commit", o.faults.resetSettingsOnCommit);
+    app.add_option_function<std::vector<std::string>>("--drop-setting",
+                                                      [&o](const std::vector<std::string>& keys) {
+                                                          o.faults.dropSettings.insert(keys.begin(),
+                                                                                       keys.end());
+                                                      })
+        ->allow_extra_args(false)
+        ->check(CLI::Validator(
+            [](const std::string& key) {
+                return key.empty() || key.find('=') != std::string::npos ? "needs a settings key"
+                                                                         : std::string();
+            },
+            ""));
+    app.add_option_function<std::uint64_t>("--hangup-after",
+                                           [&o](std::uint64_t n) { o.hangupAfter = n; })
+        ->check(WholeIn(1, kMax64, "needs a frame count from 1"));
 }
 
 }  // namespace
@@ -221,43 +151,18 @@ ParseResult ParseOptions(std::span<const std::string> args)
     Options& o = result.options;
     o.seed.id = kDefaultId;
     o.seed.firmware = {kDefaultType, kDefaultVersion, kDefaultBuildDate};
-    const auto table = OptionTable();
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> value;
-        if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        const OptionInfo* option = nullptr;
-        for (const auto& s : table) {
-            if (name == s.name)
-                option = &s;
-        }
-        if (option == nullptr) {
-            result.error = "unknown option " + args[i];
-            return result;
-        }
-        if (option->takesValue && !value) {
-            // The firmware version option has no value to take when it comes last: that is the
-            // usual request for the program's own version.
-            if (name == "--version" && i + 1 == args.size()) {
-                o.showVersion = true;
-                continue;
-            }
-            if (i + 1 >= args.size()) {
-                result.error = name + " needs a value";
-                return result;
-            }
-            value = args[++i];
-        } else if (!option->takesValue && value) {
-            result.error = name + " takes no value";
-            return result;
-        }
-        if (std::string why = option->apply(o, value.value_or("")); !why.empty()) {
-            result.error = why;
-            return result;
-        }
+    std::vector<std::string> given(args.begin(), args.end());
+    // Last and without a value, the firmware version option asks for the program's own version.
+    if (!given.empty() && given.back() == "--version") {
+        o.showVersion = true;
+        given.pop_back();
+    }
+    CLI::App app;
+    Define(app, o);
+    try {
+        app.parse(std::vector<std::string>(given.rbegin(), given.rend()));
+    } catch (const CLI::ParseError& error) {
+        result.error = error.what();
     }
     return result;
 }

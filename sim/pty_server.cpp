@@ -308,99 +308,120 @@ void PtyServer::HangUp()
     RemoveLink();
 }
 
+PtyServer::Step PtyServer::AwaitOpen(int stopFd)
+{
+    pollfd probe{master_, POLLIN, 0};
+    ::poll(&probe, 1, 0);
+    if (!(probe.revents & POLLHUP)) {
+        connected_ = true;
+        trace_.Note("port opened");
+        return Step::kGoOn;
+    }
+    // Requests of a session that opened and closed between two looks (a restart) are carried
+    // out, but nothing may be sent into a closed line.
+    if (probe.revents & POLLIN)
+        ReadLine();
+    if (hungUp_)
+        return Step::kStop;
+    if (connected_) {
+        Disconnected();
+    } else {
+        parser_.Reset();
+        DropUnsent();
+    }
+    std::chrono::milliseconds wait = kReconnectPollIdle;
+    if (!watching_ && Clock::now() - lastClose_ < kReconnectFastWindow)
+        wait = kReconnectPollFast;
+    pollfd fds[2] = {{stopFd, POLLIN, 0}, {watch_.Fd(), POLLIN, 0}};
+    ::poll(fds, watching_ ? 2 : 1, static_cast<int>(wait.count()));
+    return fds[0].revents & POLLIN ? Step::kStop : Step::kGoOn;
+}
+
+void PtyServer::SendDueReplies(Clock::time_point now)
+{
+    while (!pending_.empty() && pending_.front().due <= now) {
+        trace_.Bytes("tx", pending_.front().bytes);
+        Enqueue(pending_.front().bytes);
+        pending_.pop_front();
+    }
+}
+
+void PtyServer::SendDiagnostics(Clock::time_point now)
+{
+    if (!diagnosticsOn_ || nextDiagnostics_ > now)
+        return;
+    if (knockDue_ && *knockDue_ <= now) {
+        diagnostics_.Knock();
+        knockDue_.reset();
+    }
+    // A flood fills each burst up to its share of the second; the queue may then hold two
+    // bursts, so that a reader keeping up is never starved.
+    const std::size_t burst = static_cast<std::size_t>(options_.diagnosticFlood *
+                                                       options_.diagnosticInterval.count() / 1000);
+    if (output_.size() < std::max(kMaxQueuedText, 2 * burst)) {
+        std::string text = diagnostics_.NextLines();
+        while (text.size() < burst)
+            text += diagnostics_.NextLines();
+        trace_.Note("tx text " + text);
+        Enqueue(std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    nextDiagnostics_ = now + options_.diagnosticInterval;
+}
+
+PtyServer::Step PtyServer::WaitAndServe(int stopFd, Clock::time_point now)
+{
+    Clock::duration wait = std::chrono::hours(1);
+    if (!pending_.empty())
+        wait = std::min(wait, pending_.front().due - now);
+    if (diagnosticsOn_)
+        wait = std::min(wait, nextDiagnostics_ - now);
+    // A paced line waits for its own time, not for room in the terminal.
+    const bool lineBusy = !output_.empty() && pace_.Paced();
+    if (lineBusy)
+        wait = std::min<Clock::duration>(
+            wait, std::max<Clock::duration>(pace_.NextSend() - now, kPaceSlice));
+    const bool wantRoom = !output_.empty() && !lineBusy;
+    pollfd fds[3] = {{master_, static_cast<short>(POLLIN | (wantRoom ? POLLOUT : 0)), 0},
+                     {stopFd, POLLIN, 0},
+                     {watch_.Fd(), POLLIN, 0}};
+    if (::poll(fds, watching_ ? 3 : 2, ToPollTimeout(wait)) < 0 && errno != EINTR) {
+        std::fprintf(stderr, "k64-sim: poll: %s\n", std::strerror(errno));
+        return Step::kFailed;
+    }
+    if (fds[1].revents & POLLIN)
+        return Step::kStop;
+    if (fds[2].revents & POLLIN)
+        return Step::kGoOn;  // notices first, then the line
+    if (fds[0].revents & POLLIN)
+        ReadLine();
+    if (hungUp_)
+        return Step::kStop;
+    if ((fds[0].revents & POLLHUP) || lineSawHangup_) {
+        if (connected_)
+            Disconnected();
+    } else if (fds[0].revents & POLLOUT) {
+        FlushOutput();
+    }
+    return Step::kGoOn;
+}
+
 int PtyServer::Run(int stopFd)
 {
-    while (!hungUp_) {
+    Step step = Step::kGoOn;
+    while (step == Step::kGoOn && !hungUp_) {
         CheckLine();
         if (!connected_) {
-            pollfd probe{master_, POLLIN, 0};
-            ::poll(&probe, 1, 0);
-            if (!(probe.revents & POLLHUP)) {
-                connected_ = true;
-                trace_.Note("port opened");
-                continue;
-            }
-            // Requests of a session that opened and closed between two looks (a restart) are
-            // carried out, but nothing may be sent into a closed line.
-            if (probe.revents & POLLIN)
-                ReadLine();
-            if (hungUp_)
-                break;
-            if (connected_) {
-                Disconnected();
-            } else {
-                parser_.Reset();
-                DropUnsent();
-            }
-            std::chrono::milliseconds wait = kReconnectPollIdle;
-            if (!watching_ && Clock::now() - lastClose_ < kReconnectFastWindow)
-                wait = kReconnectPollFast;
-            pollfd fds[2] = {{stopFd, POLLIN, 0}, {watch_.Fd(), POLLIN, 0}};
-            ::poll(fds, watching_ ? 2 : 1, static_cast<int>(wait.count()));
-            if (fds[0].revents & POLLIN)
-                break;
+            step = AwaitOpen(stopFd);
             continue;
         }
-
-        auto now = Clock::now();
-        while (!pending_.empty() && pending_.front().due <= now) {
-            trace_.Bytes("tx", pending_.front().bytes);
-            Enqueue(pending_.front().bytes);
-            pending_.pop_front();
-        }
-        if (diagnosticsOn_ && nextDiagnostics_ <= now) {
-            if (knockDue_ && *knockDue_ <= now) {
-                diagnostics_.Knock();
-                knockDue_.reset();
-            }
-            // A flood fills each burst up to its share of the second; the queue may then hold
-            // two bursts, so that a reader keeping up is never starved.
-            const std::size_t burst = static_cast<std::size_t>(
-                options_.diagnosticFlood * options_.diagnosticInterval.count() / 1000);
-            if (output_.size() < std::max(kMaxQueuedText, 2 * burst)) {
-                std::string text = diagnostics_.NextLines();
-                while (text.size() < burst)
-                    text += diagnostics_.NextLines();
-                trace_.Note("tx text " + text);
-                Enqueue(std::vector<std::uint8_t>(text.begin(), text.end()));
-            }
-            nextDiagnostics_ = now + options_.diagnosticInterval;
-        }
+        const auto now = Clock::now();
+        SendDueReplies(now);
+        SendDiagnostics(now);
         FlushOutput();
-
-        Clock::duration wait = std::chrono::hours(1);
-        if (!pending_.empty())
-            wait = std::min(wait, pending_.front().due - now);
-        if (diagnosticsOn_)
-            wait = std::min(wait, nextDiagnostics_ - now);
-        // A paced line waits for its own time, not for room in the terminal.
-        const bool lineBusy = !output_.empty() && pace_.Paced();
-        if (lineBusy)
-            wait = std::min<Clock::duration>(
-                wait, std::max<Clock::duration>(pace_.NextSend() - now, kPaceSlice));
-        const bool wantRoom = !output_.empty() && !lineBusy;
-        pollfd fds[3] = {{master_, static_cast<short>(POLLIN | (wantRoom ? POLLOUT : 0)), 0},
-                         {stopFd, POLLIN, 0},
-                         {watch_.Fd(), POLLIN, 0}};
-        if (::poll(fds, watching_ ? 3 : 2, ToPollTimeout(wait)) < 0 && errno != EINTR) {
-            std::fprintf(stderr, "k64-sim: poll: %s\n", std::strerror(errno));
-            return 1;
-        }
-        if (fds[1].revents & POLLIN)
-            break;
-        if (fds[2].revents & POLLIN)
-            continue;  // notices first, then the line
-        if (fds[0].revents & POLLIN)
-            ReadLine();
-        if (hungUp_)
-            break;
-        if ((fds[0].revents & POLLHUP) || lineSawHangup_) {
-            if (connected_)
-                Disconnected();
-        } else if (fds[0].revents & POLLOUT) {
-            FlushOutput();
-        }
+        step = WaitAndServe(stopFd, now);
     }
+    if (step == Step::kFailed)
+        return 1;
     Persist();
     return 0;
 }

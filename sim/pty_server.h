@@ -67,6 +67,14 @@ public:
     int Run(int stopFd);
 
 private:
+    enum class Step { kGoOn, kStop, kFailed };
+    // The loop's steps: while nobody has the line open, look for an opener (or the stop); in a
+    // session, send the replies and diagnostic text that are due, then wait for the line.
+    Step AwaitOpen(int stopFd);
+    void SendDueReplies(Clock::time_point now);
+    void SendDiagnostics(Clock::time_point now);
+    Step WaitAndServe(int stopFd, Clock::time_point now);
+
     void ReadLine();
     void HandleFrames(std::vector<Frame>& frames);
     // Applies the close notices that arrived: each ends the running session.

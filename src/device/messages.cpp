@@ -17,20 +17,6 @@ int FreeSpaceOf(io::OutputStream& out)
     return free < 0 ? 0 : free;
 }
 
-void WriteUInt16(io::OutputStream& out, std::uint16_t v)
-{
-    std::uint8_t bytes[2];
-    util::ByteBuffer(bytes, 2).WriteUInt16(v);
-    out.Write(bytes, 2);
-}
-
-void WriteUInt32(io::OutputStream& out, std::uint32_t v)
-{
-    std::uint8_t bytes[4];
-    util::ByteBuffer(bytes, 4).WriteUInt32(v);
-    out.Write(bytes, 4);
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> IdMessage::GetPayload() const
@@ -70,6 +56,37 @@ std::vector<std::uint8_t> CommitUpdateMessage::GetPayload() const
     return payload;
 }
 
+bool PiecewiseFrame::Write(io::OutputStream& out, std::span<const std::uint8_t> header,
+                           std::span<const std::uint8_t> body)
+{
+    if (state_ == 0) {
+        if (FreeSpaceOf(out) < static_cast<int>(header.size()))
+            return false;
+        out.Write(header.data(), static_cast<int>(header.size()));
+        cursor_ = 0;
+        state_ = 1;
+    }
+    if (state_ == 1) {
+        const std::size_t left = body.size() - cursor_;
+        const std::size_t chunk = std::min(left, static_cast<std::size_t>(FreeSpaceOf(out)));
+        if (chunk > 0) {
+            const int written = out.Write(body.data() + cursor_, static_cast<int>(chunk));
+            if (advance_ == Advance::kByAsked)
+                cursor_ += chunk;
+            else if (written > 0)
+                cursor_ += static_cast<std::size_t>(written);
+        }
+        if (chunk < left)
+            return false;
+        state_ = 2;
+    }
+    if (FreeSpaceOf(out) < proto::kTrailerSize)
+        return false;
+    out.Write(kTrailer, proto::kTrailerSize);
+    state_ = 0;
+    return true;
+}
+
 // SettingsMessage
 
 bool SettingsMessage::SetText(const std::string& text)
@@ -78,8 +95,7 @@ bool SettingsMessage::SetText(const std::string& text)
     if (end > kMaxText)
         return false;
     text_.assign(text, 0, end);
-    state_ = 0;
-    cursor_ = 0;
+    frame_.Restart();
     return true;
 }
 
@@ -95,37 +111,15 @@ std::vector<std::uint8_t> SettingsMessage::GetPayload() const
     return {p, p + text_.size() + 1};
 }
 
-// The two incremental writers below look alike but advance differently on purpose: the settings
-// text moves by what the stream reports written, a data block by what was asked for. That is how
-// the unit's protocol describes them, so they are kept apart rather than merged.
 bool SettingsMessage::Write(io::OutputStream& out)
 {
-    if (state_ == 0) {
-        if (FreeSpaceOf(out) < proto::kHeaderSize)
-            return false;
-        WriteUInt16(out, CodeWord());
-        WriteUInt16(out, GetPayloadLength());
-        cursor_ = 0;
-        state_ = 1;
-    }
-    if (state_ == 1) {
-        const std::size_t left = text_.size() - cursor_ + 1;  // with the terminator
-        const std::size_t free = static_cast<std::size_t>(FreeSpaceOf(out));
-        const std::size_t chunk = std::min(left, free);
-        if (chunk > 0) {
-            const int written = out.Write(text_.c_str() + cursor_, static_cast<int>(chunk));
-            if (written > 0)
-                cursor_ += static_cast<std::size_t>(written);
-        }
-        if (chunk < left)
-            return false;
-        state_ = 2;
-    }
-    if (FreeSpaceOf(out) < proto::kTrailerSize)
-        return false;
-    out.Write(kTrailer, proto::kTrailerSize);
-    state_ = 0;
-    return true;
+    std::uint8_t header[proto::kHeaderSize];
+    util::ByteBuffer fields(header, proto::kHeaderSize);
+    fields.WriteUInt16(CodeWord());
+    fields.WriteUInt16(GetPayloadLength());
+    // c_str() carries the terminating zero, which the body ends with.
+    const auto* text = reinterpret_cast<const std::uint8_t*>(text_.c_str());
+    return frame_.Write(out, header, {text, text_.size() + 1});
 }
 
 // DataFragmentMessage
@@ -136,8 +130,7 @@ bool DataFragmentMessage::SetData(const void* data, std::size_t count)
         return false;
     const auto* p = static_cast<const std::uint8_t*>(data);
     data_.assign(p, p + count);
-    state_ = 0;
-    cursor_ = 0;
+    frame_.Restart();
     return true;
 }
 
@@ -158,32 +151,14 @@ std::vector<std::uint8_t> DataFragmentMessage::GetPayload() const
 
 bool DataFragmentMessage::Write(io::OutputStream& out)
 {
-    if (state_ == 0) {
-        if (FreeSpaceOf(out) < proto::kFragmentHeaderSize)
-            return false;
-        WriteUInt16(out, CodeWord());
-        WriteUInt16(out, GetPayloadLength());
-        WriteUInt32(out, offset_);
-        WriteUInt16(out, GetCount());
-        cursor_ = 0;
-        state_ = 1;
-    }
-    if (state_ == 1) {
-        const std::size_t left = data_.size() - cursor_;
-        const std::size_t chunk = std::min(left, static_cast<std::size_t>(FreeSpaceOf(out)));
-        if (chunk > 0)
-            out.Write(data_.data() + cursor_, static_cast<int>(chunk));
-        // The block advances by what was asked: a failed stream is caught by the sender.
-        cursor_ += chunk;
-        if (chunk < left)
-            return false;
-        state_ = 2;
-    }
-    if (FreeSpaceOf(out) < proto::kTrailerSize)
-        return false;
-    out.Write(kTrailer, proto::kTrailerSize);
-    state_ = 0;
-    return true;
+    // The offset and count go out with the frame's header, so only the data is cut in pieces.
+    std::uint8_t header[proto::kFragmentHeaderSize];
+    util::ByteBuffer fields(header, proto::kFragmentHeaderSize);
+    fields.WriteUInt16(CodeWord());
+    fields.WriteUInt16(GetPayloadLength());
+    fields.WriteUInt32(offset_);
+    fields.WriteUInt16(GetCount());
+    return frame_.Write(out, header, data_);
 }
 
 // Factory

@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,26 @@ private:
     std::uint32_t crc_ = 0;
 };
 
+// A frame longer than one transmit window goes out over several Write() calls: its header once it
+// fits whole, then as much of the body as there is room for, then the trailer once it fits whole.
+class PiecewiseFrame {
+public:
+    // How the body's cursor moves after a piece: by what the stream reports written, or by what
+    // was asked for whatever the stream reports (a failed stream is then caught by the sender).
+    enum class Advance { kByWritten, kByAsked };
+
+    explicit PiecewiseFrame(Advance advance) : advance_(advance) {}
+    // True once the trailer is out; the next call starts the frame again from its header.
+    bool Write(io::OutputStream& out, std::span<const std::uint8_t> header,
+               std::span<const std::uint8_t> body);
+    void Restart() { *this = PiecewiseFrame(advance_); }
+
+private:
+    Advance advance_;
+    int state_ = 0;           // 0 header, 1 body, 2 trailer
+    std::size_t cursor_ = 0;  // body bytes sent
+};
+
 // Longer than one transmit window, so it is written in pieces: each Write() puts what fits.
 class SettingsMessage final : public AbstractMessage {
 public:
@@ -127,8 +148,7 @@ public:
 
 private:
     std::string text_;
-    int state_ = 0;           // 0 header, 1 body, 2 trailer
-    std::size_t cursor_ = 0;  // body bytes sent
+    PiecewiseFrame frame_{PiecewiseFrame::Advance::kByWritten};
 };
 
 class DataFragmentMessage final : public AbstractMessage {
@@ -149,8 +169,7 @@ public:
 private:
     std::uint32_t offset_ = 0;
     std::vector<std::uint8_t> data_;
-    int state_ = 0;           // 0 header, 1 body, 2 trailer
-    std::size_t cursor_ = 0;  // data bytes sent
+    PiecewiseFrame frame_{PiecewiseFrame::Advance::kByAsked};
 };
 
 // Builds the message of a received frame: null for an unknown code or a payload that does not

@@ -1,5 +1,7 @@
 #include "ui/program_help.h"
 
+#include <cstdio>
+
 namespace k64::ui {
 
 const char* const kProgramHelp =
@@ -20,5 +22,7 @@ const char* const kProgramHelp =
     "\n"
     "Руководство техника: клавиша F1 в любом окне программы.\n"
     "Те же действия из терминала: k64ctl.\n";
+
+void PrintProgramAnswer(const std::string& text) { std::fputs(text.c_str(), stdout); }
 
 }  // namespace k64::ui

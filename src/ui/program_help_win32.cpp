@@ -1,5 +1,9 @@
 #include "ui/program_help.h"
 
+#include <windows.h>
+
+#include <string>
+
 namespace k64::ui {
 
 const char* const kProgramHelp =
@@ -24,5 +28,31 @@ const char* const kProgramHelp =
     "\n"
     "Руководство техника: клавиша F1 в любом окне программы.\n"
     "Те же действия из командной строки: k64ctl.exe.\n";
+
+void PrintProgramAnswer(const std::string& text)
+{
+    // A window program gets no console of its own: typed in a command prompt, the answer goes
+    // to that prompt's console, in UTF-16 so that its code page does not matter; redirected, to
+    // the file or pipe as UTF-8.
+    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && ::AttachConsole(ATTACH_PARENT_PROCESS))
+        out = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE)
+        return;
+    DWORD mode = 0;
+    if (::GetConsoleMode(out, &mode)) {
+        const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(),
+                                               static_cast<int>(text.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(size), L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                              size);
+        DWORD written = 0;
+        ::WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    DWORD written = 0;
+    ::WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
 
 }  // namespace k64::ui

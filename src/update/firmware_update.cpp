@@ -75,17 +75,14 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
     view_.SetBlowButtonEnabled(false);
     view_.AppendLog(text::kLogPreparingFirmware);
 
-    hold_.emplace(*activeDevice);
-    const bool held = static_cast<bool>(*hold_);
-    const bool kept = held && (!beforePrepare_ || beforePrepare_(*activeDevice));
-    if (!kept || !Answered(activeDevice->BeginFirmwareUpdate())) {
+    if (const UpdateOutcome refused = Prepare(*activeDevice); refused != UpdateOutcome::None) {
         hold_.reset();
-        // A refused backup has shown its own reason.
-        if (!held || kept)
+        // A step that refused to keep the settings has shown its own reason.
+        if (refused == UpdateOutcome::DeviceBusy)
             ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
         view_.AppendLog(text::kLogCancelled);
         view_.SetBlowButtonEnabled(true);
-        outcome_ = kept || !held ? UpdateOutcome::DeviceBusy : UpdateOutcome::NotKept;
+        outcome_ = refused;
         return;
     }
 
@@ -104,6 +101,18 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
     BlowActive = true;
     outcome_ = UpdateOutcome::None;
     view_.SetTimer1Enabled(true);
+}
+
+UpdateOutcome FirmwareUpdate::Prepare(DeviceInterface& device)
+{
+    hold_.emplace(device);
+    if (!*hold_)
+        return UpdateOutcome::DeviceBusy;  // another program has the port
+    if (beforePrepare_ && !beforePrepare_(device))
+        return UpdateOutcome::NotKept;
+    if (!Answered(device.BeginFirmwareUpdate()))
+        return UpdateOutcome::DeviceBusy;
+    return UpdateOutcome::None;
 }
 
 void FirmwareUpdate::Fail(const char* text, const char* caption)

@@ -59,6 +59,9 @@ public:
     VersionInfo ImageInfo{};
 
 private:
+    // Holds the port, runs the step set before the prepare request, then sends the request:
+    // None when the transfer may start, otherwise how the update ends there.
+    UpdateOutcome Prepare(DeviceInterface& device);
     void Fail(const char* text, const char* caption);
     // No block goes out any more; the button is back.
     void EndTransfer();

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -40,6 +42,7 @@ struct FleetCase {
     std::vector<Unit> units;
     std::vector<std::string> command;
     int status;
+    std::size_t atOnce;  // the most units served at the same time
 };
 
 class Fleet : public ::testing::TestWithParam<FleetCase> {
@@ -62,6 +65,22 @@ protected:
         return Codes(ReceivedFrames(Trace(i)));
     }
     std::size_t HistoryEntries() const { return ListHistory(dir_ / "history").size(); }
+    // The units between their first request and their commit, as their traces tell. A unit
+    // begins only once an earlier one is over, so reading the later ones first never counts one
+    // that began after another ended together with it.
+    std::size_t Busy() const
+    {
+        std::size_t busy = 0;
+        for (std::size_t i = sims_.size(); i-- > 0;) {
+            std::ifstream in(Trace(i));
+            const std::string trace{std::istreambuf_iterator<char>(in), {}};
+            if (trace.find(" rx ") != std::string::npos &&
+                trace.find(" rx BE 00 ") == std::string::npos) {
+                ++busy;
+            }
+        }
+        return busy;
+    }
 
     TempDir dir_;
     std::vector<std::unique_ptr<SimProcess>> sims_;
@@ -76,7 +95,13 @@ TEST_P(Fleet, EveryUnitGetsItsOwnResult)
     Start(c.units);
     std::vector<std::string> argv = {K64CTL_PATH, "--json", "--ports", ports_};
     argv.insert(argv.end(), c.command.begin(), c.command.end());
-    const ProgramResult r = RunProgram(argv, Environment(dir_), 120s);
+    auto run =
+        std::async(std::launch::async, [&] { return RunProgram(argv, Environment(dir_), 120s); });
+    std::size_t atOnce = 0;
+    while (run.wait_for(10ms) != std::future_status::ready)
+        atOnce = std::max(atOnce, Busy());
+    EXPECT_EQ(atOnce, c.atOnce);
+    const ProgramResult r = run.get();
     ASSERT_EQ(r.failure, "");
     EXPECT_EQ(r.status, c.status) << r.err;
     const Json document = Json::parse(r.out);
@@ -115,18 +140,19 @@ TEST_P(Fleet, EveryUnitGetsItsOwnResult)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Fleet,
-    ::testing::Values(FleetCase{"AllSucceed",
-                                {{{}, true}, {{}, true}, {{}, true}},
-                                {"update-firmware", "--yes"},
-                                0},
-                      FleetCase{"OneSilent",
-                                {{{}, true}, {{"--no-reply", "10"}, false}, {{}, true}},
-                                {"update-firmware", "--yes", "--jobs", "2"},
-                                1},
-                      FleetCase{"OneRejectsTheCommit",
-                                {{{}, true}, {{"--reject-commit"}, false}},
-                                {"update-firmware", "--yes"},
-                                1}),
+    ::testing::Values(
+        FleetCase{
+            "AllSucceed", {{{}, true}, {{}, true}, {{}, true}}, {"update-firmware", "--yes"}, 0, 3},
+        FleetCase{"OneSilent",
+                  {{{}, true}, {{"--no-reply", "10"}, false}, {{}, true}},
+                  {"update-firmware", "--yes", "--jobs", "2"},
+                  1,
+                  2},
+        FleetCase{"OneRejectsTheCommit",
+                  {{{}, true}, {{"--reject-commit"}, false}},
+                  {"update-firmware", "--yes"},
+                  1,
+                  2}),
     [](const ::testing::TestParamInfo<FleetCase>& info) { return info.param.name; });
 
 // Ctrl-C or SIGTERM in the middle of the transfers stops every one of them at a block boundary:

@@ -2,7 +2,6 @@
 // version check and a line that hangs up mid-transfer.
 
 #include "device/crc32.h"
-#include "update/update_constants.h"
 #include "update_harness.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +12,12 @@
 namespace k64::test {
 namespace {
 
-const std::string kQuestion = std::string("box: Внимание | ") + update::text::kFirmwareQuestion;
-const std::string kNotOlder = std::string("box: Внимание | ") + update::text::kNotOlderQuestion;
+const std::string kQuestion =
+    "box: Внимание | После обновления возможно произойдет сброс настроек.\n"
+    "Рекомендуется сохранить текущие настройки. (Кнопка \"Сохранить в файл\").\n"
+    "Начать обновление ?";
+const std::string kNotOlder = "box: Внимание | Устройство уже содержит новейшую или равную "
+                              "версию.\n                         Обновлять или нет?";
 const std::string kBusy = "box: Ошибка | Устройство не подключено или занято";
 const std::string kPreparing = "log: Подготовка к обновлению, ждите ...";
 const std::string kLoading = "log: Загрузка новой версии программы ...";

@@ -3,7 +3,6 @@
 
 #include "device/crc32.h"
 #include "resources/resources.h"
-#include "update/update_constants.h"
 #include "update_harness.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +16,8 @@ namespace {
 using A = MessageAnswer;
 using O = UpdateOutcome;
 
-const std::string kQuestion = std::string("box: Внимание | ") + update::text::kSoundQuestion;
+const std::string kQuestion = "box: Внимание | Произвести загрузку звуковых данных?\n"
+                              "Старые данные будут удалены безвозвратно!";
 const std::string kBusy =
     "box: Ошибка | Устройство не подключено или занято.\nОбновление отменено.";
 const std::string kWritten = "box: Сообщение | Данные успешно записаны.";

@@ -18,7 +18,6 @@
 #include "ui/wait_cursor.h"
 #include "ui/widget_messages.h"
 #include "ui/window_fixture.h"
-#include "update/update_constants.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -326,7 +325,10 @@ private slots:
             box->button(QMessageBox::Cancel)->click();
         });
         poll.start(5);
-        boxes.ShowMessage(update::text::kFirmwareQuestion, "Внимание", MessageButtons::OkCancel);
+        boxes.ShowMessage("После обновления возможно произойдет сброс настроек.\n"
+                          "Рекомендуется сохранить текущие настройки. (Кнопка \"Сохранить в "
+                          "файл\").\nНачать обновление ?",
+                          "Внимание", MessageButtons::OkCancel);
         QVERIFY(cursorFree);
         QCOMPARE(labelLines, 3);
         QVERIFY(QGuiApplication::overrideCursor());

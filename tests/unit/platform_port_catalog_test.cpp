@@ -113,7 +113,7 @@ TEST_P(Catalog, ListsUsbSerialDevicesThenExtraPorts)
         return text;
     };
     const std::string extra = c.extra ? inFolder(c.extra) : std::string();
-    ScopedEnv env(kExtraPortsVariable, c.extra ? extra.c_str() : nullptr);
+    ScopedEnv env("K64_EXTRA_PORTS", c.extra ? extra.c_str() : nullptr);
 
     std::vector<std::string> expected;
     for (const std::string& name : c.expected)
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Catalog, MissingDeviceFolderStillGivesExtraPorts)
 {
-    ScopedEnv env(kExtraPortsVariable, "/dev/pts/5");
+    ScopedEnv env("K64_EXTRA_PORTS", "/dev/pts/5");
     EXPECT_EQ(SystemPortCatalog("/nonexistent/k64-devices").Candidates(),
               std::vector<std::string>{"/dev/pts/5"});
 }

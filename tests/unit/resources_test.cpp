@@ -69,27 +69,21 @@ Bytes Text(std::string_view s)
 // ---------------------------------------------------------------------------------------------
 // Firmware image
 
-constexpr std::size_t kBlowSize = 74'536;
+// Whatever image the build embeds (the stand-in or the product's own): the window shows its
+// record, so the record must be there, each text ending within its field.
 constexpr std::size_t kRecordOffset = 256;
-
-TEST(BlowImage, HasTheShippedLength)
-{
-    const auto found = k64::resources::Find("blow");
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(found->size(), kBlowSize);
-}
 
 struct RecordField {
     const char* name;
     std::size_t offset;
     std::size_t size;
-    std::string_view text;
+    bool shown;  // in the window's title or on the button, so never empty
 };
 
 constexpr RecordField kRecordFields[] = {
-    {"Type", 0, 48, "K64_r2"},
-    {"Version", 48, 16, "000.014"},
-    {"BuildDate", 64, 32, "Sep 29 2016"},
+    {"Type", 0, 48, true},
+    {"Version", 48, 16, true},
+    {"BuildDate", 64, 32, false},
 };
 
 TEST(BlowImage, VersionRecordHoldsZeroTerminatedTexts)
@@ -101,7 +95,9 @@ TEST(BlowImage, VersionRecordHoldsZeroTerminatedTexts)
         const Bytes field = blow.subspan(kRecordOffset + f.offset, f.size);
         const auto end = std::find(field.begin(), field.end(), 0);
         ASSERT_NE(end, field.end()) << "no terminator inside the field";
-        EXPECT_EQ(std::string(field.begin(), end), f.text);
+        if (f.shown) {
+            EXPECT_NE(end, field.begin()) << "empty";
+        }
     }
 }
 
@@ -134,7 +130,6 @@ TEST(BlowImage, StartsWithACortexMVectorTable)
 // ---------------------------------------------------------------------------------------------
 // Sound container
 
-constexpr std::size_t kWaveSize = 648'494;
 constexpr std::size_t kHeadSize = 8;
 constexpr std::size_t kRecordHeadSize = 8;
 constexpr std::uint32_t kSampleRate = 8000;
@@ -328,10 +323,8 @@ TEST(WaveList, ChecksumHelperGivesKnownAnswers)
 
 TEST(WaveList, HeadDescribesTheDataAfterIt)
 {
-    const auto found = k64::resources::Find("wave_list");
-    ASSERT_TRUE(found.has_value());
-    const Bytes wave = *found;
-    ASSERT_EQ(wave.size(), kWaveSize);
+    const Bytes wave = Resource("wave_list");
+    ASSERT_GE(wave.size(), kHeadSize);
     EXPECT_EQ(U32(wave, 0), wave.size() - kHeadSize);
     EXPECT_EQ(U32(wave, 4), CrcZeroStart(wave.subspan(kHeadSize)));
 }

@@ -1,6 +1,7 @@
 // The simulator's command line.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace k64::sim {
 namespace {
 
 using Args = std::vector<std::string>;
+using namespace std::chrono_literals;
 
 TEST(SimOptions, RefusedCommandLines)
 {
@@ -46,6 +48,8 @@ TEST(SimOptions, AcceptedValues)
                        "--version",
                        "012345678901234",
                        "--delay=14:1500",
+                       "--delay",
+                       "200:0",
                        "--no-reply",
                        "10",
                        "--no-reply",
@@ -64,7 +68,8 @@ TEST(SimOptions, AcceptedValues)
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(r.options.seed.id, 4294967295u);
     EXPECT_EQ(r.options.seed.firmware.version, "012345678901234");
-    EXPECT_EQ(r.options.faults.delay.at(14), std::chrono::milliseconds(1500));
+    EXPECT_EQ(r.options.faults.delay,
+              (std::map<std::uint16_t, std::chrono::milliseconds>{{14, 1500ms}, {200, 0ms}}));
     EXPECT_EQ(r.options.faults.noReply, (std::set<std::uint16_t>{10, 200}));
     EXPECT_EQ(r.options.faults.dropAck, (std::set<std::uint64_t>{3}));
     EXPECT_EQ(r.options.hangupAfter, 5u);

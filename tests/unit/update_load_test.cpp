@@ -1,6 +1,8 @@
 // Loading the firmware image and the sound container: what the window shows and what the
 // transfers will send, including images whose version record is broken or cut short.
 
+#include "common/cp1251.h"
+#include "resources/resources.h"
 #include "support/recording_update_view.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,20 +36,34 @@ std::vector<unsigned char> Image(std::size_t size, const std::string& type,
     return image;
 }
 
+// A record text as the window shows it: up to its zero, converted from Windows-1251.
+std::string Shown(std::span<const unsigned char> field)
+{
+    const auto end = std::find(field.begin(), field.end(), 0);
+    return Cp1251ToUtf8(std::string(field.begin(), end));
+}
+
+// The window shows the record of whatever image the build embeds.
 TEST(UpdateLoadTest, EmbeddedImageFillsBufferTitleAndCaption)
 {
+    const auto image = resources::Find("blow");
+    ASSERT_TRUE(image.has_value());
     RecordingUpdateView view;
     FirmwareUpdate firmware(view);
     ASSERT_TRUE(firmware.LoadFirmwareImage());
-    EXPECT_EQ(firmware.BlowSize, 74536);
-    ASSERT_EQ(firmware.BlowBuffer.size(), 74544u);
-    EXPECT_TRUE(std::all_of(firmware.BlowBuffer.begin(), firmware.BlowBuffer.begin() + 8,
-                            [](unsigned char b) { return b == 0xFF; }));
-    EXPECT_STREQ(firmware.ImageInfo.Type, "K64_r2");
-    EXPECT_STREQ(firmware.ImageInfo.Version, "000.014");
-    EXPECT_STREQ(firmware.ImageInfo.BuildDate, "Sep 29 2016");
-    EXPECT_EQ(view.title, "K64_r2     Версия: 000.014");
-    EXPECT_EQ(view.blowCaption, "Обновить прошивку до 000.014");
+    EXPECT_EQ(firmware.BlowSize, static_cast<std::int32_t>(image->size()));
+    std::vector<unsigned char> buffer(8, 0xFF);
+    buffer.insert(buffer.end(), image->begin(), image->end());
+    EXPECT_EQ(firmware.BlowBuffer, buffer);
+
+    const std::string type = Shown(image->subspan(256, 48));
+    const std::string version = Shown(image->subspan(256 + 48, 16));
+    EXPECT_EQ(view.blowCaption, "Обновить прошивку до " + version);
+    // The title's type is the record's, shortened for one type only (the table below).
+    const std::size_t separator = view.title.find("     Версия: ");
+    ASSERT_TRUE(separator > 0 && separator != std::string::npos) << view.title;
+    EXPECT_TRUE(type.starts_with(view.title.substr(0, separator))) << view.title;
+    EXPECT_EQ(view.title.substr(separator), "     Версия: " + version);
     EXPECT_FALSE(firmware.BlowActive);
 }
 
@@ -120,11 +137,13 @@ TEST(UpdateLoadTest, SoundCaptionNamesDataSize)
         EXPECT_EQ(view.waveCaption, c.caption) << c.size;
         EXPECT_FALSE(sound.WaveStream.has_value());
     }
+    // The embedded container: its size without the head, whatever set the build embeds.
+    const auto container = resources::Find("wave_list");
+    ASSERT_TRUE(container.has_value());
     RecordingUpdateView view;
     SoundUpdate sound(view);
     ASSERT_TRUE(sound.LoadSoundData());
-    EXPECT_EQ(sound.WaveDataSize, 648486);
-    EXPECT_EQ(view.waveCaption, "Обновить звук до 648486");
+    EXPECT_EQ(view.waveCaption, "Обновить звук до " + std::to_string(container->size() - 8));
 }
 
 TEST(UpdateLoadTest, ResourceStreamReadsInBlocksAndRewinds)

@@ -88,7 +88,7 @@ std::optional<std::string> TerminalAnswer(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     if (const std::optional<std::string> answer = TerminalAnswer(argc, argv)) {
-        std::fputs(answer->c_str(), stdout);
+        k64::ui::PrintProgramAnswer(*answer);
         return 0;
     }
     QApplication app(argc, argv);
