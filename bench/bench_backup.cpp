@@ -1,6 +1,7 @@
 // What keeping the settings costs a firmware update: the time from the user's Yes to the first
 // acknowledged block, with and without the backup that the window and k64ctl take before the
-// prepare request, against k64-sim. The backup adds one id and one settings exchange.
+// prepare request, against k64-sim. The backup adds one id and one settings exchange. And a
+// settings write with and without its read-back, which adds one settings exchange.
 
 #include "device/device.h"
 #include "quiet_update_view.h"
@@ -31,6 +32,7 @@ public:
     void ShowDifferences(const std::vector<k64::SettingDifference>&) override {}
     bool OfferRestore(std::size_t, const std::filesystem::path&) override { return false; }
     bool ContinueWithoutBackup(const std::string&) override { return false; }
+    void ReadBack(const std::vector<std::string>&) override {}
 };
 
 // Milliseconds from the click (its questions answered at once) to the end of the first tick,
@@ -52,6 +54,21 @@ double YesToFirstBlock(k64::DeviceInterface& device, const k64::ParameterList* s
     const bool sent = firmware.BlowSendPos > 0;
     firmware.Stop();
     return sent ? std::chrono::duration<double, std::milli>(t1 - t0).count() : -1;
+}
+
+// Milliseconds of one settings write (no backup), read back when `verify`.
+double Write(k64::DeviceInterface& device, const k64::ParameterList& schema, bool verify)
+{
+    k64::ParameterList target = schema;
+    target.ReadText("MicLevel=12\n");
+    QuietView view;
+    const auto t0 = Clock::now();
+    const auto outcome =
+        k64::service::WriteWithBackup(device, target, {}, view, {false, {}, verify});
+    const auto t1 = Clock::now();
+    return outcome == k64::service::WriteOutcome::Written
+               ? std::chrono::duration<double, std::milli>(t1 - t0).count()
+               : -1;
 }
 
 void Print(const char* what, std::vector<double> ms)
@@ -85,5 +102,15 @@ int main()
     std::printf("firmware update, Yes to first acknowledged block, k64-sim (prepare delay 0)\n");
     Print("without the backup", without);
     Print("with the backup", with);
+
+    // The read-back after a write is one settings exchange: the difference of the two.
+    std::vector<double> written, verified;
+    for (int i = 0; i < kRuns; ++i) {
+        written.push_back(Write(device, schema, false));
+        verified.push_back(Write(device, schema, true));
+    }
+    std::printf("settings write without a backup, k64-sim\n");
+    Print("written", written);
+    Print("written and read back", verified);
     return 0;
 }

@@ -9,6 +9,7 @@
 //
 // Without wine or the cross-built k64ctl.exe it says so and exits 0.
 
+#include "process_cpu.h"
 #include "resources/resources.h"
 #include "support/child_process.h"
 #include "support/sim_process.h"
@@ -39,6 +40,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using k64::bench::ProcessCpu;
 using k64::test::SimProcess;
 
 // The number scripts/test-wine does not use, so both can map their own simulator.
@@ -65,25 +67,6 @@ std::string InPath(const std::string& name)
         start = end + 1;
     }
     return {};
-}
-
-// Processor time of every thread of `pid` in seconds, from the scheduler's nanosecond count;
-// nullopt once the process is gone.
-std::optional<double> ProcessCpu(pid_t pid)
-{
-    std::error_code error;
-    const fs::path tasks = "/proc/" + std::to_string(pid) + "/task";
-    double sum = 0;
-    bool any = false;
-    for (const auto& task : fs::directory_iterator(tasks, error)) {
-        std::ifstream in(task.path() / "schedstat");
-        long long ns = 0;
-        if (in >> ns) {
-            sum += static_cast<double>(ns) / 1e9;
-            any = true;
-        }
-    }
-    return any ? std::optional<double>(sum) : std::nullopt;
 }
 
 std::string ReadText(const fs::path& path)

@@ -3,9 +3,11 @@
 #include "commands.h"
 #include "service/about.h"
 #include "device_commands.h"
+#include "platform/port_catalog.h"
 #include "platform_help.h"
 #include "session.h"
 #include "settings_commands.h"
+#include "station_command.h"
 #include "update_command.h"
 
 #include <CLI/CLI.hpp>
@@ -108,11 +110,24 @@ void DefineYes(CLI::App& command, CommandLine& line)
     command.add_flag("-y,--yes", line.yes, "отвечать на вопросы «да»");
 }
 
+void DefineMerge(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("--merge", line.merge,
+                     "записать только параметры из файла, остальные\nоставить, как в устройстве");
+}
+
+void DefineNoVerify(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("--no-verify", line.noVerify, "не читать настройки после записи для проверки");
+}
+
 void DefineWriteSettings(CLI::App& command, CommandLine& line)
 {
     Operand(command, line, "file")->required();
     DefineForce(command, line);
     DefineNoBackup(command, line);
+    DefineMerge(command, line);
+    DefineNoVerify(command, line);
 }
 
 void DefineRestore(CLI::App& command, CommandLine& line)
@@ -120,6 +135,39 @@ void DefineRestore(CLI::App& command, CommandLine& line)
     Operand(command, line, "source");
     DefineForce(command, line);
     DefineNoBackup(command, line);
+    DefineMerge(command, line);
+    DefineNoVerify(command, line);
+}
+
+void DefineStation(CLI::App& command, CommandLine& line)
+{
+    command.add_flag("--update-firmware", line.updateFirmware,
+                     "обновить прошивку, если в устройстве она старее");
+    command.add_flag("--force-firmware", line.forceFirmware,
+                     "с --update-firmware: обновлять и равную или более новую");
+    command.add_flag("--update-sound", line.updateSound, "заменить звуковые данные");
+    command.add_option("--settings", line.settings, "записать настройки из файла")
+        ->type_name("ФАЙЛ")
+        ->check(NonEmpty("нужно имя файла"));
+    DefineMerge(command, line);
+    DefineNoBackup(command, line);
+    DefineNoVerify(command, line);
+    command
+        .add_option("--watch", line.watch,
+                    "следить и за этой папкой: терминалы и ссылки на них\n"
+                    "(/dev/serial/by-id); можно указать несколько раз")
+        ->type_name("ПАПКА")
+        ->expected(1)
+        ->check(Folder());
+    command.add_flag("--include-present", line.includePresent,
+                     "взять и устройства, подключенные до запуска");
+    command.add_option("--count", line.count, "закончить, когда обслужено N устройств")
+        ->type_name("N")
+        ->check(NumberIn(1, 1000000, true, "нужно число от 1 до 1000000"));
+    command
+        .add_option("--log", line.log, "дописывать итог каждого устройства в ФАЙЛ\n(JSON Lines)")
+        ->type_name("ФАЙЛ")
+        ->check(NonEmpty("нужно имя файла"));
 }
 
 void DefineHistory(CLI::App& command, CommandLine& line)
@@ -218,6 +266,10 @@ const Command kCommands[] = {
      "почему блок недоступен: порт, права, другие программы\n"
      "на порту, ModemManager (Linux), ответ блока; для\nкаждой неполадки — как её исправить",
      DefineNothing, RunDoctorCommand, false},
+    {"station", "",
+     "станция: ждать устройства и выполнять работу на каждом\n"
+     "подключенном, пока не нажат Ctrl-C (или --count N)",
+     DefineStation, RunStation, false},
 };
 
 // The global options, taken before or after the command name by every command.
@@ -320,15 +372,28 @@ std::string OptionsHelp(const CLI::App& app)
 
 std::string HelpLine() { return Entry("-h, --help", kOptionWidth, "эта справка"); }
 
-// "write-settings ФАЙЛ [--force] [--no-backup]".
-std::string Synopsis(const Command& command, const CLI::App& sub)
+// "write-settings ФАЙЛ [--force] [--no-backup]", starting at column `column`; one too long for
+// the line goes on under it, indented by four.
+std::string Synopsis(const Command& command, const CLI::App& sub, std::size_t column)
 {
+    constexpr std::size_t kLineEnd = 79;
+    constexpr std::size_t kIndent = 4;
     std::string synopsis = command.name;
+    column += Columns(synopsis);
+    const auto add = [&](const std::string& word) {
+        if (column + 1 + Columns(word) > kLineEnd) {
+            synopsis += "\n" + std::string(kIndent, ' ') + word;
+            column = kIndent + Columns(word);
+        } else {
+            synopsis += " " + word;
+            column += 1 + Columns(word);
+        }
+    };
     if (*command.operands != '\0')
-        synopsis += std::string(" ") + command.operands;
+        add(command.operands);
     for (const CLI::Option* option : NamedOptions(sub)) {
-        synopsis += " [--" + option->get_lnames().front() +
-                    (IsFlag(*option) ? "" : " " + option->get_type_name()) + "]";
+        add("[--" + option->get_lnames().front() +
+            (IsFlag(*option) ? "" : " " + option->get_type_name()) + "]");
     }
     return synopsis;
 }
@@ -347,7 +412,7 @@ std::string UsageText(const CLI::App& app)
                        "\n"
                        "Команды:\n";
     for (const Command& command : kCommands)
-        text += Entry(Synopsis(command, *app.get_subcommand(command.name)), kCommandWidth,
+        text += Entry(Synopsis(command, *app.get_subcommand(command.name), 2), kCommandWidth,
                       command.summary);
     text += "\nОбщие параметры (у любой команды, до или после её имени):\n" + OptionsHelp(app) +
             HelpLine() + Entry("--version", kOptionWidth, "версия программы") +
@@ -368,9 +433,10 @@ std::string UsageText(const CLI::App& app)
 std::string CommandHelp(const Command& command, const CLI::App& app)
 {
     const CLI::App& sub = *app.get_subcommand(command.name);
-    return std::string("Использование: k64ctl [ОБЩИЕ ПАРАМЕТРЫ] ") + Synopsis(command, sub) +
-           "\n\n" + command.summary + "\n\nПараметры:\n" + OptionsHelp(sub) + HelpLine() +
-           "\nОбщие параметры:\n" + OptionsHelp(app) + "\n" + kExitText;
+    const std::string usage = "Использование: k64ctl [ОБЩИЕ ПАРАМЕТРЫ] ";
+    return usage + Synopsis(command, sub, Columns(usage)) + "\n\n" + command.summary +
+           "\n\nПараметры:\n" + OptionsHelp(sub) + HelpLine() + "\nОбщие параметры:\n" +
+           OptionsHelp(app) + "\n" + kExitText;
 }
 
 // --------------------------------------------------------------------------------------------
@@ -476,6 +542,16 @@ struct Parser {
             return "--ports: пустое имя порта в списке";
         if (std::set<std::string>(l.ports.begin(), l.ports.end()).size() != l.ports.size())
             return "--ports: порт указан дважды";
+        if (command.name == std::string_view("station")) {
+            if (!l.updateFirmware && !l.updateSound && !l.settings)
+                return "станции нужна работа: --update-firmware, --update-sound или --settings";
+            if (l.forceFirmware && !l.updateFirmware)
+                return "--force-firmware указывается только с --update-firmware";
+            if (l.merge && !l.settings)
+                return "--merge указывается только с --settings";
+            if (!l.watch.empty() && PortFolders().empty())
+                return "--watch: здесь порты не появляются в папках, за ними следит система";
+        }
         if (!l.Fleet()) {
             if (l.jobs != 0)
                 return "--jobs указывается только с --ports или --all";

@@ -35,6 +35,18 @@ struct CommandLine {
     bool noBackup = false;                 // write-settings, restore, update-firmware --no-backup
     bool restoreSettings = false;          // update-firmware --restore-settings
     std::optional<std::string> unit;       // history --unit
+    bool merge = false;                    // write-settings, restore, station --merge
+    bool noVerify = false;                 // write-settings, restore, station --no-verify
+
+    // station: the job, and which units.
+    bool updateFirmware = false;
+    bool forceFirmware = false;
+    bool updateSound = false;
+    std::optional<std::string> settings;  // --settings FILE
+    std::vector<std::string> watch;       // --watch DIR, any number
+    bool includePresent = false;
+    unsigned count = 0;              // --count N; 0 until stopped
+    std::optional<std::string> log;  // --log FILE
 
     bool Fleet() const { return all || !ports.empty(); }
 };

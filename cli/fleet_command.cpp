@@ -2,6 +2,7 @@
 
 #include "display.h"
 #include "json_output.h"
+#include "live_lines.h"
 #include "session.h"
 #include "settings_commands.h"
 #include "update_command.h"
@@ -29,8 +30,6 @@ constexpr std::chrono::milliseconds kRedrawInterval{100};
 // A unit's collected output is shown whole; beyond this it is cut, so a unit that talks without
 // end cannot fill the memory.
 constexpr long kMaxUnitOutput = 4 * 1024 * 1024;
-// A unit that a stop kept from beginning.
-constexpr const char* kNotBegun = "не начат";
 
 struct Unit final : service::UnitResult, UnitStatus {
     Unit(std::string onPort, std::string itsSerial)
@@ -58,35 +57,14 @@ struct Unit final : service::UnitResult, UnitStatus {
     }
 };
 
-// `text` and spaces up to `width` columns (UTF-8 continuation bytes take none), and a gap.
-std::string Cell(const std::string& text, std::size_t width)
-{
-    std::size_t columns = 0;
-    for (const char c : text)
-        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return text + std::string(columns < width ? width - columns : 0, ' ') + ' ';
-}
-
-// A live line that wraps would move every line under it, and erasing them would miss a row.
-std::string Fit(const std::string& line)
-{
-    constexpr std::size_t kColumns = 79;
-    std::size_t columns = 0;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80 && ++columns > kColumns)
-            return line.substr(0, i);
-    }
-    return line;
-}
-
 // The live lines on a terminal and the whole outputs of finished units, never interleaved.
 class FleetScreen {
 public:
-    FleetScreen(std::vector<Unit>& units, bool live) : units_(units), live_(live)
+    FleetScreen(std::vector<Unit>& units, bool live) : units_(units), lines_(live)
     {
         for (Unit& unit : units_)
             unit.mutex = &mutex_;
-        if (live_)
+        if (lines_.Live())
             painter_ = std::thread([this] { Paint(); });
     }
     ~FleetScreen()
@@ -100,8 +78,7 @@ public:
             painter_.join();
         // The lines as the units ended, whatever the painter saw last.
         const std::lock_guard lock(mutex_);
-        Erase();
-        Draw();
+        lines_.Draw(Render(), true);
     }
     std::mutex& Mutex() { return mutex_; }
 
@@ -109,10 +86,7 @@ public:
     void Show(const std::string& text)
     {
         const std::lock_guard lock(mutex_);
-        Erase();
-        std::fwrite(text.data(), 1, text.size(), TextStream());
-        std::fflush(TextStream());
-        Draw();
+        lines_.Above(TextStream(), text);
     }
 
 private:
@@ -120,20 +94,9 @@ private:
     {
         std::unique_lock lock(mutex_);
         while (!over_) {
-            // Lines that did not change are not drawn again.
-            if (Render() != shown_) {
-                Erase();
-                Draw();
-            }
+            lines_.Draw(Render());
             wake_.wait_for(lock, kRedrawInterval);
         }
-    }
-    void Erase()
-    {
-        if (drawn_ == 0)
-            return;
-        std::fprintf(stderr, "\033[%zuA\r\033[J", drawn_);
-        drawn_ = 0;
     }
     // One line per unit: port, serial, stage, progress.
     std::string Render() const
@@ -143,34 +106,20 @@ private:
             portWidth = std::max(portWidth, EscapedName(unit.port).size());
         std::string lines;
         for (const Unit& unit : units_) {
-            std::string progress;
-            if (unit.total > 0)
-                progress = "  " + std::to_string(unit.done * 100 / unit.total) + "%";
             const std::string stage =
                 unit.finished ? (unit.ok ? "готово" : "ошибка: " + unit.error) : unit.stage;
-            lines += Fit(Cell(EscapedName(unit.port), portWidth) + Cell(unit.serial, 11) + stage +
-                         progress) +
-                     "\033[K\n";
+            const bool running = !unit.finished && unit.total > 0;
+            lines += UnitLine(unit.port, portWidth, unit.serial, stage,
+                              running ? unit.done * 100 / unit.total : -1);
         }
         return lines;
     }
-    void Draw()
-    {
-        if (!live_ || drawn_ != 0)
-            return;
-        shown_ = Render();
-        std::fputs(shown_.c_str(), stderr);
-        std::fflush(stderr);
-        drawn_ = units_.size();
-    }
 
     std::vector<Unit>& units_;
-    bool live_;
+    LiveLines lines_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool over_ = false;
-    std::size_t drawn_ = 0;
-    std::string shown_;
     std::thread painter_;
 };
 
@@ -297,43 +246,18 @@ std::optional<std::string> RunUnit(const CommandLine& line, CommandHandler handl
     return error;
 }
 
-void PrintSummary(const std::vector<Unit>& units)
-{
-    std::size_t portWidth = 4;
-    for (const Unit& unit : units)
-        portWidth = std::max(portWidth, EscapedName(unit.port).size());
-    std::string table = Cell("ПОРТ", portWidth) + Cell("НОМЕР", 11) + Cell("ИТОГ", 8) + "СЕКУНД\n";
-    for (const Unit& unit : units) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.1f", unit.seconds);
-        table += Cell(EscapedName(unit.port), portWidth) +
-                 Cell(unit.serial.empty() ? "-" : unit.serial, 11) +
-                 Cell(unit.ok ? "успех" : (unit.finished ? "ошибка" : kNotBegun), 8) + seconds +
-                 (unit.error.empty() ? "" : "  " + unit.error) + "\n";
-    }
-    std::fputs(table.c_str(), TextStream());
-    std::fflush(TextStream());
-}
-
-Json FleetDocument(const std::vector<Unit>& units)
-{
-    Json list = Json::array();
-    for (const Unit& unit : units) {
-        // What the command tells of one unit (a version's type and date, the settings read),
-        // under the run's own keys.
-        Json entry = unit.document.is_object() ? unit.document : Json::object();
-        entry.update(
-            {{"port", unit.port},
-             {"serial", JsonOrNull(unit.serial)},
-             {"ok", unit.ok},
-             {"error", unit.ok ? Json(nullptr) : Json(unit.finished ? unit.error : kNotBegun)},
-             {"seconds", unit.seconds}});
-        list.push_back(std::move(entry));
-    }
-    return {{"units", std::move(list)}};
-}
-
 }  // namespace
+
+Json UnitEntry(const service::UnitResult& unit, Json document)
+{
+    Json entry = document.is_object() ? std::move(document) : Json::object();
+    entry.update({{"port", unit.port},
+                  {"serial", JsonOrNull(unit.serial)},
+                  {"ok", unit.ok},
+                  {"error", unit.ok ? Json(nullptr) : Json(unit.finished ? unit.error : kNotBegun)},
+                  {"seconds", unit.seconds}});
+    return entry;
+}
 
 int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages)
 {
@@ -361,9 +285,15 @@ int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& 
             },
             screen.Mutex());
     }
-    PrintSummary(units);
+    std::vector<const service::UnitResult*> results;
+    Json list = Json::array();
+    for (const Unit& unit : units) {
+        results.push_back(&unit);
+        list.push_back(UnitEntry(unit, unit.document));
+    }
+    PrintUnitTable(results);
     if (JsonMode())
-        SetJsonResult(FleetDocument(units));
+        SetJsonResult({{"units", std::move(list)}});
     if (stopRequested != 0)
         return 128 + stopRequested;
     for (const Unit& unit : units)

@@ -12,6 +12,7 @@
 #include "service/settings_workflows.h"
 #include "workflow_output.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -31,10 +32,10 @@ constexpr const char* kLatest = "latest";
 // The unit itself as a source of diff.
 constexpr const char* kUnit = "unit";
 
-// Reads a settings file into `list` with the refusals of a write: a file that is no settings
-// text is the caller's mistake (2), like a value outside its limits unless `force`; every
-// refusal is named before giving up, not just the first. 0 when the list may be sent.
-int LoadForWrite(const fs::path& path, ParameterList& list, bool force, TerminalMessages& messages)
+}  // namespace
+
+int LoadForWrite(const fs::path& path, const CommandLine& line, ParameterList& list,
+                 service::WriteOptions& options, TerminalMessages& messages)
 {
     const SettingsFileResult read = ReadSettingsFile(path, list);
     if (!read.Ok()) {
@@ -47,17 +48,27 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
                                  read.status == SettingsFileStatus::NotCp1251;
         return notSettings ? kExitUsage : kExitFailure;
     }
+    options = {line.merge, read.keys, !line.noVerify};
+    // A preset's misspelt key would leave the unit without a value the user means to set.
+    const char* skippedNote = line.merge ? "k64ctl: строка не задает известный параметр: %s\n"
+                                         : "k64ctl: строка пропущена: %s\n";
     for (const std::string& skipped : read.skipped)
-        std::fprintf(ErrorStream(), "k64ctl: строка пропущена: %s\n", ForTerminal(skipped).c_str());
+        std::fprintf(ErrorStream(), skippedNote, ForTerminal(skipped).c_str());
     if (read.skippedCount > read.skipped.size())
-        std::fprintf(ErrorStream(), "k64ctl: пропущено ещё строк: %zu\n",
+        std::fprintf(ErrorStream(), "k64ctl: пропущено еще строк: %zu\n",
                      read.skippedCount - read.skipped.size());
-    if (force)
-        return kExitSuccess;
-    // Only what differs from its default is sent, so that is what has to pass the limits.
-    bool refused = false;
+    bool refused = line.merge && read.skippedCount > 0;
+    if (refused)
+        NoteError("в файле " + EscapedPath(path) + " есть строки без известного параметра");
+    if (line.force)
+        return refused ? kExitUsage : kExitSuccess;
+    // What is sent has to pass the limits: of a whole set what differs from its default (the
+    // rest is the defaults), of a preset every value it gives.
     for (const Parameter& p : list.parameters) {
-        if (p.IsDefault())
+        const bool sent =
+            line.merge ? std::find(read.keys.begin(), read.keys.end(), p.key) != read.keys.end()
+                       : !p.IsDefault();
+        if (!sent)
             continue;
         if (const auto reason = ValidateValue(p, p.value)) {
             ShowMessage(&messages, ForTerminal(p.key) + ": " + *reason, kValueRefusedCaption);
@@ -66,6 +77,8 @@ int LoadForWrite(const fs::path& path, ParameterList& list, bool force, Terminal
     }
     return refused ? kExitUsage : kExitSuccess;
 }
+
+namespace {
 
 // The newest history entry of the unit on the port; nullopt, with the reason shown, when the
 // unit does not answer or has none.
@@ -82,11 +95,11 @@ std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& m
 }
 
 int WriteWithBackup(DeviceInterface& device, const ParameterList& target, bool noBackup,
-                    TerminalMessages& messages)
+                    const service::WriteOptions& options, TerminalMessages& messages)
 {
     TerminalWorkflowView view(messages);
-    const service::WriteOutcome outcome =
-        service::WriteWithBackup(device, target, noBackup ? fs::path() : HistoryFolder(), view);
+    const service::WriteOutcome outcome = service::WriteWithBackup(
+        device, target, noBackup ? fs::path() : HistoryFolder(), view, options);
     return outcome == service::WriteOutcome::Written ? kExitSuccess : kExitFailure;
 }
 
@@ -112,7 +125,8 @@ int CheckSettingsSource(const CommandLine& line, TerminalMessages& messages)
     ParameterList list(&messages);
     if (!list.LoadError().empty())
         return kExitFailure;
-    return LoadForWrite(PathFromArgument(line.operands.front()), list, line.force, messages);
+    service::WriteOptions options;
+    return LoadForWrite(PathFromArgument(line.operands.front()), line, list, options, messages);
 }
 
 int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
@@ -121,11 +135,12 @@ int RunWriteSettings(const CommandLine& line, TerminalMessages& messages)
     if (!list.LoadError().empty())
         return kExitFailure;
     // Checked before any exchange: a refused file costs the unit nothing.
+    service::WriteOptions options;
     if (const int status =
-            LoadForWrite(PathFromArgument(line.operands.at(0)), list, line.force, messages))
+            LoadForWrite(PathFromArgument(line.operands.at(0)), line, list, options, messages))
         return status;
     Session session(line);
-    return WriteWithBackup(session.Device(), list, line.noBackup, messages);
+    return WriteWithBackup(session.Device(), list, line.noBackup, options, messages);
 }
 
 int RunRestore(const CommandLine& line, TerminalMessages& messages)
@@ -146,9 +161,10 @@ int RunRestore(const CommandLine& line, TerminalMessages& messages)
         std::fprintf(ErrorStream(), "k64ctl: восстанавливаются настройки из %s\n",
                      EscapedPath(path).c_str());
     }
-    if (const int status = LoadForWrite(path, list, line.force, messages))
+    service::WriteOptions options;
+    if (const int status = LoadForWrite(path, line, list, options, messages))
         return status;
-    return WriteWithBackup(session.Device(), list, line.noBackup, messages);
+    return WriteWithBackup(session.Device(), list, line.noBackup, options, messages);
 }
 
 int RunBackup(const CommandLine& line, TerminalMessages& messages)

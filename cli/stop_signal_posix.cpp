@@ -15,8 +15,14 @@ struct sigaction previous[kCount] {};
 std::atomic<int> depth{0};
 
 // A flag, not the pipe of common/stop_pipe.h: no loop here waits on descriptors of its own; the
-// commands look at the flag between their waits, which the signal cuts short.
-extern "C" void RequestStop(int signal) { stopRequested = signal; }
+// commands look at the flag between their waits, which the signal cuts short. The station's port
+// watch is woken through stopWake.
+extern "C" void RequestStop(int signal)
+{
+    stopRequested = signal;
+    if (void (*wake)() = stopWake.load())
+        wake();
+}
 
 }  // namespace
 

@@ -12,6 +12,8 @@ namespace {
 BOOL WINAPI RequestStop(DWORD event)
 {
     stopRequested = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
+    if (void (*wake)() = stopWake.load())
+        wake();
     return TRUE;
 }
 

@@ -35,4 +35,10 @@ bool TerminalWorkflowView::ContinueWithoutBackup(const std::string& why)
     return false;
 }
 
+void TerminalWorkflowView::ReadBack(const std::vector<std::string>& differing)
+{
+    if (differing.empty())
+        PrintLine(texts::kVerified);
+}
+
 }  // namespace k64::cli

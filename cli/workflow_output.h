@@ -19,6 +19,8 @@ public:
     bool OfferRestore(std::size_t changed, const std::filesystem::path& entry) override;
     // The reason as an error box and the way round (--no-backup); nothing is changed.
     bool ContinueWithoutBackup(const std::string& why) override;
+    // The check said on standard output; a difference has been said by its box.
+    void ReadBack(const std::vector<std::string>& differing) override;
 
 private:
     MessageInterface& messages_;

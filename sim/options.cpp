@@ -126,6 +126,18 @@ void Define(CLI::App& app, Options& o)
         ->check(WholeIn(1, kMax64, "needs a fragment number from 1"));
     app.add_flag("--reject-commit", o.faults.rejectCommit);
     app.add_flag("--reset-settings-on-commit", o.faults.resetSettingsOnCommit);
+    app.add_option_function<std::vector<std::string>>("--drop-setting",
+                                                      [&o](const std::vector<std::string>& keys) {
+                                                          o.faults.dropSettings.insert(keys.begin(),
+                                                                                       keys.end());
+                                                      })
+        ->allow_extra_args(false)
+        ->check(CLI::Validator(
+            [](const std::string& key) {
+                return key.empty() || key.find('=') != std::string::npos ? "needs a settings key"
+                                                                         : std::string();
+            },
+            ""));
     app.add_option_function<std::uint64_t>("--hangup-after",
                                            [&o](std::uint64_t n) { o.hangupAfter = n; })
         ->check(WholeIn(1, kMax64, "needs a frame count from 1"));
@@ -206,6 +218,8 @@ that take CODE may be repeated):
   --reset-settings-on-commit
                           a committed firmware update sets every setting back to its default,
                           as some real updates do
+  --drop-setting KEY      store every written setting but KEY, as firmware that lacks it does;
+                          may be repeated
   --hangup-after N        close the line as soon as the Nth request frame arrives, without
                           answering it, then save state and exit with status 0
 )";

@@ -25,6 +25,20 @@ Outcome Refuse(std::string note)
     return out;
 }
 
+// The settings text without the lines of `keys`: what firmware that lacks those settings keeps.
+std::string WithoutKeys(const std::string& text, const std::set<std::string>& keys)
+{
+    std::string kept;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (!keys.count(line.substr(0, line.find('='))))
+            kept += line + (end < text.size() ? "\n" : "");
+        start = end + 1;
+    }
+    return kept;
+}
+
 std::string CodeNote(const char* what, std::uint16_t code)
 {
     return std::string(what) + " (code " + std::to_string(code) + ")";
@@ -139,6 +153,8 @@ Outcome Unit::Handle(const Frame& request)
             return Refuse("settings text of " + std::to_string(text.size()) +
                           " bytes refused: it could not be read back");
         }
+        if (!faults_.dropSettings.empty())
+            text = WithoutKeys(text, faults_.dropSettings);
         const bool changed = text != state_.settings;
         state_.settings = std::move(text);
         std::vector<std::uint8_t> payload(state_.settings.begin(), state_.settings.end());

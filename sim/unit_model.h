@@ -49,9 +49,10 @@ struct Faults {
     std::set<std::uint16_t> wrongReply{};      // answer with a well-formed frame of another code
     std::set<std::uint16_t> malformedReply{};  // answer with the right code, payload not fitting it
     std::map<std::uint16_t, std::chrono::milliseconds> delay{};  // extra time before the answer
-    std::set<std::uint64_t> dropAck{};   // 1-based numbers of data fragments stored but not acked
-    bool rejectCommit = false;           // refuse every commit
-    bool resetSettingsOnCommit = false;  // a committed firmware update clears the settings
+    std::set<std::uint64_t> dropAck{};     // 1-based numbers of data fragments stored but not acked
+    bool rejectCommit = false;             // refuse every commit
+    bool resetSettingsOnCommit = false;    // a committed firmware update clears the settings
+    std::set<std::string> dropSettings{};  // keys a settings write does not store
 };
 
 enum class TransferKind { kNone, kFirmware, kSound };

@@ -19,6 +19,12 @@ inline constexpr const char* kDeviceBusyStop = "Устройство не под
 inline constexpr const char* kDeviceBusy = "Устройство не подключено или занято";
 
 inline constexpr const char* kSettingsWritten = "Настройки записаны.";
+// The settings read back after a write: the same as were sent, other values, or none.
+inline constexpr const char* kVerified = "Проверено: устройство хранит записанные настройки.";
+inline constexpr const char* kReadBackDiffers =
+    "Проверка не пройдена, устройство хранит другие значения:";
+inline constexpr const char* kReadBackSilent =
+    "Проверка не пройдена: устройство не вернуло настройки.";
 // The settings a firmware update changed were written back.
 inline constexpr const char* kSettingsRestored = "Настройки восстановлены.";
 

@@ -87,7 +87,6 @@ SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList&
     if (text.find('\0') != std::string_view::npos)
         return SettingsFileResult::Failed(SettingsFileStatus::Binary);
     SettingsFileResult result;
-    bool named = false;
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
@@ -96,8 +95,10 @@ SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList&
         if (line.find_first_not_of(" \t") == std::string_view::npos)
             continue;
         const std::size_t eq = line.find('=');
-        if (eq != std::string_view::npos && list.IndexOfKey(std::string(line.substr(0, eq))) >= 0) {
-            named = true;
+        if (const std::string key(line.substr(0, std::min(eq, line.size())));
+            eq != std::string_view::npos && list.IndexOfKey(key) >= 0) {
+            if (std::find(result.keys.begin(), result.keys.end(), key) == result.keys.end())
+                result.keys.push_back(key);
             continue;
         }
         // A value may hold any byte the unit keeps; a line that is no setting may not.
@@ -107,7 +108,7 @@ SettingsFileResult CheckSettingsText(std::string_view text, const ParameterList&
             result.skipped.emplace_back(line);
         ++result.skippedCount;
     }
-    if (!named && result.skippedCount > 0)
+    if (result.keys.empty() && result.skippedCount > 0)
         return SettingsFileResult::Failed(SettingsFileStatus::NoKnownKey);
     return result;
 }

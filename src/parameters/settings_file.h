@@ -40,6 +40,9 @@ struct SettingsFileResult {
     // and how many there were in all. They change nothing, as in any settings text.
     std::vector<std::string> skipped;
     std::size_t skippedCount = 0;
+    // A successful read: the keys the text gives a value, each once, in the order they first
+    // come (what a preset sets).
+    std::vector<std::string> keys;
     // NotCp1251: the line (from 1) and the character that stopped the read, as DescribeUtf8At
     // shows it.
     std::size_t line = 0;
@@ -101,8 +104,9 @@ SettingsFileResult CopyFileAtomically(const std::filesystem::path& source,
 // unit goes away. After the first failure nothing more is written and Error() says why.
 class AppendFile {
 public:
-    // Creates the file at `path`, or empties the one there.
-    static std::unique_ptr<AppendFile> Create(const std::filesystem::path& path);
+    // Creates the file at `path`, or empties the one there; with `keep` (a log) what it holds
+    // stays and every Append goes after it, also when another program appends meanwhile.
+    static std::unique_ptr<AppendFile> Create(const std::filesystem::path& path, bool keep = false);
     // A new file of a name of its own in `folder` (created when missing), readable by the user
     // only and removed again with this object. Its name carries the process id, and it is
     // locked while this object lives, so RemoveAbandoned can tell it from one left by a program

@@ -238,12 +238,13 @@ AppendFile::AppendFile(const std::filesystem::path& path, bool temporary)
 {
 }
 
-std::unique_ptr<AppendFile> AppendFile::Create(const std::filesystem::path& path)
+std::unique_ptr<AppendFile> AppendFile::Create(const std::filesystem::path& path, bool keep)
 {
     std::unique_ptr<AppendFile> file(new AppendFile(path, false));
     // Non-blocking only for the open, so that a pipe without a reader cannot hang it.
     file->handle_ =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+        ::open(path.c_str(),
+               O_WRONLY | O_CREAT | (keep ? O_APPEND : O_TRUNC) | O_CLOEXEC | O_NONBLOCK, 0666);
     if (file->handle_ < 0)
         file->error_ = errno;
     else

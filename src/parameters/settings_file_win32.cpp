@@ -209,11 +209,13 @@ AppendFile::AppendFile(const std::filesystem::path& path, bool temporary)
 
 namespace {
 
-HANDLE OpenForAppend(const std::filesystem::path& path, DWORD disposition)
+HANDLE OpenForAppend(const std::filesystem::path& path, bool keep)
 {
-    // Others may read it meanwhile: the window copies its recording while it still grows.
-    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Others may read it meanwhile: the window copies its recording while it still grows. A kept
+    // file is opened for appending only, so every write goes to its end.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE | (keep ? FILE_SHARE_WRITE : DWORD{0});
+    return ::CreateFileW(path.c_str(), keep ? FILE_APPEND_DATA : GENERIC_WRITE, share, nullptr,
+                         keep ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // A temporary goes with its last handle, so the system removes it however its program ends;
@@ -226,10 +228,10 @@ HANDLE CreateTemporaryFile(const std::filesystem::path& path)
 
 }  // namespace
 
-std::unique_ptr<AppendFile> AppendFile::Create(const std::filesystem::path& path)
+std::unique_ptr<AppendFile> AppendFile::Create(const std::filesystem::path& path, bool keep)
 {
     std::unique_ptr<AppendFile> file(new AppendFile(path, false));
-    const HANDLE handle = OpenForAppend(path, CREATE_ALWAYS);
+    const HANDLE handle = OpenForAppend(path, keep);
     file->handle_ = reinterpret_cast<std::intptr_t>(handle);
     if (handle == INVALID_HANDLE_VALUE)
         file->error_ = ErrnoOf(::GetLastError());

@@ -4,6 +4,7 @@
 #include "device/port_hold.h"
 #include "parameters/settings_file.h"
 #include "parameters/settings_history.h"
+#include "service/shown_text.h"
 
 namespace k64::service {
 namespace {
@@ -13,22 +14,53 @@ void Show(WorkflowView& view, const std::string& text, const char* caption)
     ShowMessage(view.MessageOwner(), text, caption, MessageButtons::Ok);
 }
 
+// The unit's settings in a copy of `schema`, or nullopt when it does not give them.
+std::optional<ParameterList> ReadUnitSettings(DeviceInterface& device, const ParameterList& schema)
+{
+    std::string text;
+    if (!Succeeded(device.ReadSettings(&text)))
+        return std::nullopt;
+    ParameterList settings = schema;
+    settings.ReadText(std::move(text));
+    return settings;
+}
+
+// The settings as a frame carries them; a box says so when they do not fit one.
+bool FitsOneFrame(const ParameterList& settings, WorkflowView& view)
+{
+    const std::size_t size = settings.WriteText(false).size();
+    if (size <= kMaxSettingsText)
+        return true;
+    Show(view, texts::SettingsTooLong(size, kMaxSettingsText), texts::kError);
+    return false;
+}
+
+// `unit` with the values of `keys` taken from `preset`.
+ParameterList Merged(ParameterList unit, const ParameterList& preset,
+                     const std::vector<std::string>& keys)
+{
+    for (const std::string& key : keys) {
+        if (const int index = preset.IndexOfKey(key); index >= 0)
+            unit.SetValue(key, preset.parameters[static_cast<std::size_t>(index)].value);
+    }
+    return unit;
+}
+
 }  // namespace
 
 Backup KeepUnitSettings(DeviceInterface& device, const ParameterList& schema,
                         const std::filesystem::path& historyFolder, WorkflowView& view)
 {
     Backup backup;
-    std::string text;
-    if (!Succeeded(device.ReadSettings(&text))) {
+    std::optional<ParameterList> settings = ReadUnitSettings(device, schema);
+    if (!settings) {
         backup.failure = texts::kBackupUnitSilent;
         return backup;
     }
     // The settings are what counts: a unit that keeps its id to itself is filed as unknown.
     std::uint32_t id = 0;
     const std::string serial = Succeeded(device.GetId(&id)) ? UnitSerial(id) : kUnknownUnit;
-    backup.kept = KeptSettings{schema, serial, {}};
-    backup.kept->settings.ReadText(std::move(text));
+    backup.kept = KeptSettings{std::move(*settings), serial, {}};
     if (historyFolder.empty())
         return backup;
     const StoredEntry stored = StoreHistoryEntry(historyFolder, serial, backup.kept->settings);
@@ -53,14 +85,14 @@ SafetyNet KeepBeforeChange(DeviceInterface& device, const ParameterList& schema,
 }
 
 WriteOutcome WriteWithBackup(DeviceInterface& device, const ParameterList& target,
-                             const std::filesystem::path& historyFolder, WorkflowView& view)
+                             const std::filesystem::path& historyFolder, WorkflowView& view,
+                             const WriteOptions& options)
 {
-    const std::string text = target.WriteText(false);
-    if (text.size() > kMaxSettingsText) {
-        Show(view, texts::SettingsTooLong(text.size(), kMaxSettingsText), texts::kError);
+    // A whole set is measured before any exchange, a merged one once it is made.
+    if (!options.merge && !FitsOneFrame(target, view))
         return WriteOutcome::TooLong;
-    }
-    // One hold over the backup and the write: nothing can change the unit in between.
+    // One hold over the backup, the write and the read-back: nothing can change the unit in
+    // between.
     const PortHold hold(device);
     if (!hold) {
         Show(view, texts::kDeviceBusy, texts::kError);
@@ -69,28 +101,62 @@ WriteOutcome WriteWithBackup(DeviceInterface& device, const ParameterList& targe
     const SafetyNet net = KeepBeforeChange(device, target, historyFolder, view);
     if (!net.proceed)
         return WriteOutcome::NotKept;
+    std::optional<ParameterList> sent = target;
+    if (options.merge) {
+        sent = net.kept ? net.kept->settings : ReadUnitSettings(device, target);
+        if (!sent) {
+            Show(view, texts::kDeviceBusy, texts::kError);
+            return WriteOutcome::Failed;
+        }
+        *sent = Merged(std::move(*sent), target, options.keys);
+        if (!FitsOneFrame(*sent, view))
+            return WriteOutcome::TooLong;
+    }
     if (net.kept) {
-        if (const auto differences = DiffSettings(net.kept->settings, target); !differences.empty())
+        if (const auto differences = DiffSettings(net.kept->settings, *sent); !differences.empty())
             view.ShowDifferences(differences);
     }
-    if (!Answered(device.WriteSettings(text))) {
+    if (!Answered(device.WriteSettings(sent->WriteText(false)))) {
         Show(view, texts::kDeviceBusy, texts::kError);
         return WriteOutcome::Failed;
     }
     Show(view, texts::kSettingsWritten, texts::kMessage);
+    if (options.verify && !VerifyWritten(device, *sent, view))
+        return WriteOutcome::NotVerified;
     return WriteOutcome::Written;
+}
+
+bool VerifyWritten(DeviceInterface& device, const ParameterList& sent, WorkflowView& view)
+{
+    const std::optional<ParameterList> held = ReadUnitSettings(device, sent);
+    if (!held) {
+        Show(view, texts::kReadBackSilent, texts::kError);
+        return false;
+    }
+    std::vector<std::string> lines;
+    for (const SettingDifference& d : DiffSettings(sent, *held)) {
+        lines.push_back(ForTerminal(d.name) + " (" + ForTerminal(d.key) + "): записано «" +
+                        ForTerminal(d.before) + "», прочитано «" + ForTerminal(d.after) + "»");
+    }
+    if (!lines.empty()) {
+        std::string text = texts::kReadBackDiffers;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            text += (i == 0 ? " " : "; ") + lines[i];
+        Show(view, text, texts::kError);
+    }
+    view.ReadBack(lines);
+    return lines.empty();
 }
 
 AfterUpdate CompareAfterUpdate(DeviceInterface& device, const KeptSettings& before,
                                WorkflowView& view)
 {
     const PortHold hold(device);
-    std::string text;
-    if (!hold || !Succeeded(device.ReadSettings(&text)))
+    const std::optional<ParameterList> after =
+        hold ? ReadUnitSettings(device, before.settings) : std::nullopt;
+    if (!after)
         return AfterUpdate::NotRead;
-    ParameterList after = before.settings;
-    after.ReadText(std::move(text));
-    const std::vector<SettingDifference> differences = DiffSettings(before.settings, after);
+    const std::vector<SettingDifference> differences = DiffSettings(before.settings, *after);
     if (differences.empty())
         return AfterUpdate::Unchanged;
     view.ShowDifferences(differences);
@@ -100,7 +166,8 @@ AfterUpdate CompareAfterUpdate(DeviceInterface& device, const KeptSettings& befo
         Show(view, texts::kDeviceBusy, texts::kError);
         return AfterUpdate::RestoreFailed;
     }
-    return AfterUpdate::Restored;
+    return VerifyWritten(device, before.settings, view) ? AfterUpdate::Restored
+                                                        : AfterUpdate::RestoreFailed;
 }
 
 LatestEntry ResolveLatest(DeviceInterface& device, const std::filesystem::path& historyFolder)

@@ -32,6 +32,10 @@ public:
     // The unit's settings could not be kept before a change (`why`, in the user's words); true
     // goes on without them, false changes nothing.
     virtual bool ContinueWithoutBackup(const std::string& why) = 0;
+    // The settings were read back after a write: empty when the unit holds what was sent, else
+    // one line per value that differs (UTF-8, naming the key, the value sent and the value
+    // read), which a box has shown as well. Not called when the unit did not give them back.
+    virtual void ReadBack(const std::vector<std::string>& differing) = 0;
 };
 
 // The unit's settings as they were read, and the history entry that keeps them (empty when
@@ -69,28 +73,49 @@ SafetyNet KeepBeforeChange(DeviceInterface& device, const ParameterList& schema,
                            const std::filesystem::path& historyFolder, WorkflowView& view);
 
 enum class WriteOutcome {
-    Written,  // the unit took the settings ("Настройки записаны." shown)
-    TooLong,  // the text does not fit one frame; nothing sent
-    NotKept,  // the unit's settings could not be kept and the user would not go on; nothing written
-    Failed,   // the port is held elsewhere or the write was not answered
+    Written,  // the unit took the settings ("Настройки записаны." shown) and, when asked,
+              // holds them when read back
+    TooLong,      // the text does not fit one frame; nothing sent
+    NotKept,      // the unit's settings could not be kept and the user would not go on; nothing
+                  // written
+    Failed,       // the port is held elsewhere, or the unit did not give the settings a merge
+                  // needs, or the write was not answered
+    NotVerified,  // written, but read back the unit holds other values or none (box shown)
+};
+
+struct WriteOptions {
+    // Only `keys` of the target are set, over the settings the unit holds (read first); the
+    // unit keeps every other value. Otherwise the target is sent whole, and the unit takes the
+    // defaults of the keys it leaves at them.
+    bool merge = false;
+    std::vector<std::string> keys;
+    // The settings are read back and compared with what was sent.
+    bool verify = true;
 };
 
 // Sends `target` to the unit: under one hold of the port, its current settings are kept in
-// `historyFolder` (KeepBeforeChange) and the changes shown, then the write. An empty folder
-// writes without keeping.
+// `historyFolder` (KeepBeforeChange) and the changes shown, then the write and the read-back. An
+// empty folder writes without keeping.
 WriteOutcome WriteWithBackup(DeviceInterface& device, const ParameterList& target,
-                             const std::filesystem::path& historyFolder, WorkflowView& view);
+                             const std::filesystem::path& historyFolder, WorkflowView& view,
+                             const WriteOptions& options = {});
+
+// Reads the settings again after a write, with the port held, and compares them with `sent`: the
+// view is told, and a difference or a unit that does not answer is shown as a box. True when
+// the unit holds what was sent.
+bool VerifyWritten(DeviceInterface& device, const ParameterList& sent, WorkflowView& view);
 
 enum class AfterUpdate {
     Unchanged,      // the unit's settings are those kept before the update
     NotRead,        // the unit did not give its settings back
     Declined,       // they changed and the user kept the new ones
-    Restored,       // they changed and were written back
-    RestoreFailed,  // they changed and the write back was not answered (box shown)
+    Restored,       // they changed and were written back, and read back the same
+    RestoreFailed,  // they changed and the write back was not answered, or read back other
+                    // values (box shown)
 };
 
 // After a confirmed update: reads the settings back and compares them with `before`; when they
-// differ, shows the changes and offers the old ones back.
+// differ, shows the changes and offers the old ones back, and reads back what it wrote.
 AfterUpdate CompareAfterUpdate(DeviceInterface& device, const KeptSettings& before,
                                WorkflowView& view);
 

@@ -1,7 +1,8 @@
 #pragma once
 // Tells the main window when serial ports may have come or gone, so that its port box follows the
-// cable without polling: the device folders watched on POSIX systems, WM_DEVICECHANGE on Windows.
-// The back end is a whole file chosen by the build.
+// cable without polling: the platform's port watch, its handle waited on by the event loop.
+
+#include "platform/port_watch.h"
 
 #include <QObject>
 
@@ -24,8 +25,8 @@ signals:
     void Changed();
 
 private:
-    struct Source;
-    std::unique_ptr<Source> source_;
+    k64::PortWatch watch_;
+    std::unique_ptr<QObject> notifier_;
 };
 
 }  // namespace k64::ui

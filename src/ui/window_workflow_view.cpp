@@ -38,4 +38,12 @@ bool WindowWorkflowView::ContinueWithoutBackup(const std::string& why)
                               MessageButtons::YesNoDefaultNo) == MessageAnswer::Yes;
 }
 
+void WindowWorkflowView::ReadBack(const std::vector<std::string>& differing)
+{
+    if (differing.empty())
+        Log(texts::kVerified);
+    for (const std::string& line : differing)
+        Log(line);
+}
+
 }  // namespace k64::ui

@@ -27,6 +27,8 @@ public:
     bool OfferRestore(std::size_t changed, const std::filesystem::path& entry) override;
     // The reason and the question in one box, No by default.
     bool ContinueWithoutBackup(const std::string& why) override;
+    // The check, or each value that differs, as lines of the log.
+    void ReadBack(const std::vector<std::string>& differing) override;
 
 private:
     void Log(const std::string& line)

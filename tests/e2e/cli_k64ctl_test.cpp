@@ -439,14 +439,17 @@ TEST_F(Settings, ReadToUnwritableFileFails)
     EXPECT_NE(r.err.find("missing-folder/out.txt"), std::string::npos) << r.err;
 }
 
+constexpr const char* kVerified = "Проверено: устройство хранит записанные настройки.";
+
 TEST_F(Settings, SavedFileWritesBackUnchanged)
 {
     ASSERT_EQ(OnUnit({"read-settings", "--output", File("saved.txt")}).status, 0);
     const std::map<std::string, std::string> before = UnitValues();
     const ProgramResult r = OnUnit({"write-settings", File("saved.txt")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Lines(r.out).back(), "Настройки записаны.");  // and no change listed before it
-    EXPECT_EQ(Lines(r.out).size(), 2u) << r.out;
+    // No change listed before it.
+    EXPECT_EQ(Lines(r.out),
+              (std::vector<std::string>{Lines(r.out).front(), "Настройки записаны.", kVerified}));
     EXPECT_EQ(UnitValues(), before);
 }
 
@@ -477,7 +480,8 @@ TEST_P(WriteSettings, ChecksLimitsBeforeSending)
         err.replace(at, File("in.txt").size(), "IN");
     EXPECT_EQ(err, c.err);
     if (c.status == 0) {
-        EXPECT_TRUE(r.out.ends_with("Настройки записаны.\n")) << r.out;
+        EXPECT_TRUE(r.out.ends_with("Настройки записаны.\n" + std::string(kVerified) + "\n"))
+            << r.out;
     } else {
         EXPECT_EQ(r.out, "");
     }
@@ -601,6 +605,91 @@ INSTANTIATE_TEST_SUITE_P(
                   "Ничего не отправлено.\n",
                   {{"MicLevel", "10"}}}),
     [](const ::testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
+
+struct MergeCase {
+    const char* name;
+    std::vector<std::string> sim;  // the unit's faults
+    std::string file;
+    std::vector<std::string> command;  // the command and its options, the file after the first
+    int status;
+    std::string err;
+    std::map<std::string, std::string> expected;  // values on the unit afterwards
+};
+
+void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.name; }
+
+class MergeSettings : public Settings, public ::testing::WithParamInterface<MergeCase> {};
+
+// --merge sets the keys the file gives over the unit's own settings and leaves the others; what
+// was written is read back.
+TEST_P(MergeSettings, OverlaysThePresetAndReadsItBack)
+{
+    const MergeCase& c = GetParam();
+    sim_.reset();
+    std::vector<std::string> simArgs = {"--settings-file", File("unit.txt")};
+    simArgs.insert(simArgs.end(), c.sim.begin(), c.sim.end());
+    sim_ = StartSim(simArgs);
+    ASSERT_TRUE(sim_->Started());
+    WriteFile(File("in.txt"), c.file);
+    std::vector<std::string> args = c.command;
+    args.insert(args.begin() + 1, File("in.txt"));
+    const ProgramResult r = OnUnit(args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    const std::map<std::string, std::string> values = UnitValues();
+    for (const auto& [key, value] : c.expected)
+        EXPECT_EQ(values.at(key), value) << key;
+}
+
+// The unit starts with MicLevel 10, NoteKick 4 and Balans "баланс".
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MergeSettings,
+    ::testing::Values(
+        // A value equal to its default is set too; Balans stays.
+        MergeCase{"KeysOverlaid",
+                  {},
+                  "MicLevel=12\r\nNoteKick=3\r\n",
+                  {"write-settings", "--merge"},
+                  0,
+                  "",
+                  {{"MicLevel", "12"}, {"NoteKick", "3"}, {"Balans", "баланс"}}},
+        MergeCase{"RestoreOverlays",
+                  {},
+                  "MicLevel=12\r\n",
+                  {"restore", "--merge"},
+                  0,
+                  "",
+                  {{"MicLevel", "12"}, {"NoteKick", "4"}}},
+        MergeCase{"LimitsChecked",
+                  {},
+                  "MicLevel=15\r\n",
+                  {"write-settings", "--merge"},
+                  2,
+                  "MicLevel: 15 - многовато будет.\n",
+                  {{"MicLevel", "10"}}},
+        MergeCase{"UnknownKeyRefusedEvenForced",
+                  {},
+                  "MicLevel=12\r\nMicLevell=13\r\n",
+                  {"write-settings", "--merge", "--force"},
+                  2,
+                  "k64ctl: строка не задает известный параметр: MicLevell=13\n",
+                  {{"MicLevel", "10"}}},
+        MergeCase{"ReadBackDiffers",
+                  {"--drop-setting", "MicLevel"},
+                  "MicLevel=12\r\n",
+                  {"write-settings", "--merge"},
+                  1,
+                  "Проверка не пройдена, устройство хранит другие значения: Чувствительность "
+                  "микрофона (MicLevel): записано «12», прочитано «8»\n",
+                  {{"MicLevel", "8"}, {"NoteKick", "4"}}},
+        MergeCase{"ReadBackNotAsked",
+                  {"--drop-setting", "MicLevel"},
+                  "MicLevel=12\r\n",
+                  {"write-settings", "--merge", "--no-verify"},
+                  0,
+                  "",
+                  {{"MicLevel", "8"}}}),
+    [](const ::testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------------------------
 // Settings history

@@ -27,6 +27,7 @@ public:
     bool restore = false;
     std::string withoutBackup;  // why the view was asked to go on without a backup
     bool goOn = false;
+    std::vector<std::vector<std::string>> readBack;
 
     MessageInterface* MessageOwner() override { return this; }
     void SettingsKept(const std::string& serial, const std::filesystem::path&) override
@@ -46,6 +47,10 @@ public:
     {
         withoutBackup = why;
         return goOn;
+    }
+    void ReadBack(const std::vector<std::string>& differing) override
+    {
+        readBack.push_back(differing);
     }
     std::string Boxes() const
     {
@@ -143,12 +148,19 @@ INSTANTIATE_TEST_SUITE_P(
                   "history",
                   false,
                   WriteOutcome::Written,
-                  {200, 10, 201},
+                  {200, 10, 201, 200},
                   1,
                   kWritten,
                   ""},
-        WriteCase{
-            "NoFolderWritesOnly", {}, "", false, WriteOutcome::Written, {201}, 0, kWritten, ""},
+        WriteCase{"NoFolderWritesOnly",
+                  {},
+                  "",
+                  false,
+                  WriteOutcome::Written,
+                  {201, 200},
+                  0,
+                  kWritten,
+                  ""},
         // A unit that keeps its settings to itself is not asked for its id.
         WriteCase{"SilentUnitNo",
                   {"--wrong-reply", "200"},
@@ -159,14 +171,16 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   "",
                   kSilent},
-        WriteCase{"SilentUnitYesWritesAnyway",
+        // Written, but what the unit holds cannot be known.
+        WriteCase{"SilentUnitYesWritesAnywayUnverified",
                   {"--wrong-reply", "200"},
                   "history",
                   true,
-                  WriteOutcome::Written,
-                  {200, 201},
+                  WriteOutcome::NotVerified,
+                  {200, 201, 200},
                   0,
-                  kWritten,
+                  "Сообщение | Настройки записаны.\n"
+                  "Ошибка | Проверка не пройдена: устройство не вернуло настройки.\n",
                   kSilent},
         // The history folder cannot be made where a file is: the reason names the folder.
         WriteCase{"UnwritableHistoryNo",
@@ -183,10 +197,60 @@ INSTANTIATE_TEST_SUITE_P(
                   "unit.txt/history",
                   true,
                   WriteOutcome::Written,
-                  {200, 10, 201},
+                  {200, 10, 201, 200},
                   0,
                   kWritten,
                   kNotStored}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ReadBackCase {
+    const char* name;
+    std::vector<std::string> faults;
+    bool verify;
+    WriteOutcome outcome;
+    std::vector<std::uint16_t> sent;
+    std::vector<std::vector<std::string>> readBack;  // what the view was told
+    const char* box;  // the boxes after "Настройки записаны."
+};
+
+class ReadBackTest : public ::testing::TestWithParam<ReadBackCase> {};
+
+// After a write the settings are read again: a value the unit did not keep is named with the
+// value sent and the value read.
+TEST_P(ReadBackTest, WhatWasSentIsWhatTheUnitHolds)
+{
+    const ReadBackCase& c = GetParam();
+    Rig rig(c.faults);
+    ASSERT_TRUE(rig.sim->Started());
+    ParameterList target = rig.schema;
+    target.ReadText("MicLevel=12\nNoteKick=4\n");
+
+    EXPECT_EQ(service::WriteWithBackup(*rig.device, target, {}, rig.view, {false, {}, c.verify}),
+              c.outcome);
+    EXPECT_EQ(rig.Sent(), c.sent);
+    EXPECT_EQ(rig.view.readBack, c.readBack);
+    EXPECT_EQ(rig.view.Boxes(), std::string(kWritten) + c.box);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReadBackTest,
+    ::testing::Values(ReadBackCase{"Equal", {}, true, WriteOutcome::Written, {201, 200}, {{}}, ""},
+                      ReadBackCase{
+                          "DifferingKeyNamed",
+                          {"--drop-setting", "MicLevel"},
+                          true,
+                          WriteOutcome::NotVerified,
+                          {201, 200},
+                          {{"Чувствительность микрофона (MicLevel): записано «12», прочитано «8»"}},
+                          "Ошибка | Проверка не пройдена, устройство хранит другие значения: "
+                          "Чувствительность микрофона (MicLevel): записано «12», прочитано «8»\n"},
+                      ReadBackCase{"NotAsked",
+                                   {"--drop-setting", "MicLevel"},
+                                   false,
+                                   WriteOutcome::Written,
+                                   {201},
+                                   {},
+                                   ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct CompareCase {

@@ -90,8 +90,10 @@ std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds time
             return std::nullopt;
         char buffer[256];
         const ssize_t n = ::read(out_fd_, buffer, sizeof buffer);
-        if (n <= 0)
-            return std::nullopt;  // the child closed its output
+        if (n <= 0) {
+            ended_ = true;  // the child closed its output
+            return std::nullopt;
+        }
         pending_.append(buffer, static_cast<std::size_t>(n));
     }
 }

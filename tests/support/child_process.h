@@ -35,6 +35,8 @@ public:
     // The next line of output without its line feed; nullopt when the deadline passes or the
     // output ends first. A line is cut at 4096 bytes.
     std::optional<std::string> ReadLine(std::chrono::milliseconds timeout);
+    // The child has closed its output and every line of it has been read.
+    bool OutputEnded() const { return ended_ && pending_.empty(); }
     // Sends SIGTERM and waits; the exit status, or -1 when the child died of a signal or never ran.
     int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Waits for the child to end by itself; its exit status (-1 for a signal), nullopt on time-out.
@@ -46,6 +48,7 @@ private:
     pid_t pid_ = -1;
     int out_fd_ = -1;
     std::string pending_;  // output read but not yet returned as a line
+    bool ended_ = false;
     std::optional<int> status_;
     // Windows (under Wine): the file the output goes to, and how much of it was returned.
     std::string out_path_;

@@ -262,7 +262,8 @@ private slots:
 
     // "Записать в устройство" keeps the unit's settings in the history first, and says so in the
     // main window's log; when they cannot be kept, a box says why and asks whether to write
-    // without them (No unless told otherwise).
+    // without them (No unless told otherwise). What was written is read back: the log says it
+    // was checked, or a box and the log name the value the unit did not keep.
     void writeKeepsTheUnitSettingsFirst_data()
     {
         QTest::addColumn<QString>("history");  // under a temporary folder; "file/h" cannot be made
@@ -270,12 +271,24 @@ private slots:
         QTest::addColumn<int>("entries");
         QTest::addColumn<QString>("unitAfter");
         QTest::addColumn<QString>("lastBox");
+        QTest::addColumn<QString>("dropped");  // the key the unit does not keep
+        QTest::addColumn<QString>("lastLog");
+        const QString verified = "Проверено: устройство хранит записанные настройки.";
+        const QString differs =
+            "Чувствительность микрофона (MicLevel): записано «12», прочитано «8»";
         QTest::newRow("kept, then written") << "h" << false << 1 << "MicLevel=12\n"
-                                            << "Настройки записаны.";
+                                            << "Настройки записаны."
+                                            << "" << verified;
         QTest::newRow("not kept, No: not written") << "file/h" << false << 0 << "MicLevel=10\n"
-                                                   << "Продолжить без резервной копии?";
+                                                   << "Продолжить без резервной копии?"
+                                                   << ""
+                                                   << "";
         QTest::newRow("not kept, Yes: written") << "file/h" << true << 0 << "MicLevel=12\n"
-                                                << "Настройки записаны.";
+                                                << "Настройки записаны."
+                                                << "" << verified;
+        QTest::newRow("read back, differs")
+            << "h" << false << 1 << ""
+            << "хранит другие значения: " + differs << "MicLevel" << differs;
     }
     void writeKeepsTheUnitSettingsFirst()
     {
@@ -284,6 +297,8 @@ private slots:
         QFETCH(int, entries);
         QFETCH(QString, unitAfter);
         QFETCH(QString, lastBox);
+        QFETCH(QString, dropped);
+        QFETCH(QString, lastLog);
         QTemporaryDir folder;
         QFile(folder.filePath("file")).open(QIODevice::WriteOnly);
         {
@@ -291,8 +306,11 @@ private slots:
             QVERIFY(unit.open(QIODevice::WriteOnly));
             unit.write("MicLevel=10\n");
         }
-        SimProcess sim(SimProgram(),
-                       {"--settings-file", folder.filePath("unit.txt").toStdString()});
+        std::vector<std::string> faults = {"--settings-file",
+                                           folder.filePath("unit.txt").toStdString()};
+        if (!dropped.isEmpty())
+            faults.insert(faults.end(), {"--drop-setting", dropped.toStdString()});
+        SimProcess sim(SimProgram(), faults);
         QVERIFY(sim.Started());
         Editor e(sim.PtyPath());
         QStringList log;
@@ -327,7 +345,9 @@ private slots:
         QCOMPARE(QString::fromStdString(unit), unitAfter);
         QVERIFY2(QString::fromStdString(e.messages.shown.back().text).endsWith(lastBox),
                  e.messages.shown.back().text.c_str());
-        QCOMPARE(e.edit->IsChanged(), unitAfter == "MicLevel=10\n");
+        QCOMPARE(log.isEmpty() ? QString() : log.back(), lastLog);
+        // Until the unit holds what the editor shows.
+        QCOMPARE(e.edit->IsChanged(), unitAfter != "MicLevel=12\n");
     }
 
     // The branch that closes shifts the rows below it up under the pointer: the click still

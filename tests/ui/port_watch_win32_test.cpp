@@ -7,7 +7,6 @@
 #include "ui/K64main.h"
 #include "ui/window_fixture.h"
 
-#include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -65,18 +64,15 @@ private slots:
         QTest::qWait(400);
         QVERIFY(log().isEmpty());
 
-        // What a top-level window's procedure hands to the filters when the system broadcasts
-        // (a posted WM_DEVICECHANGE with a pointer in it is refused, so it is handed on here).
+        // What the system broadcasts to every top-level window, the watch's hidden one among
+        // them; sent, not posted, so the header's address stays good until it is handled.
         DEV_BROADCAST_HDR header{};
         header.dbch_size = sizeof header;
         header.dbch_devicetype = static_cast<DWORD>(deviceType);
-        MSG message{};
-        message.message = WM_DEVICECHANGE;
-        message.wParam = static_cast<WPARAM>(event);
-        message.lParam = event == DBT_DEVNODES_CHANGED ? 0 : reinterpret_cast<LPARAM>(&header);
-        qintptr result = 0;
-        QCoreApplication::eventDispatcher()->filterNativeEvent("windows_generic_MSG", &message,
-                                                               &result);
+        const HWND watch = ::FindWindowW(L"K64PortWatch", nullptr);
+        QVERIFY(watch != nullptr);
+        ::SendMessageW(watch, WM_DEVICECHANGE, static_cast<WPARAM>(event),
+                       event == DBT_DEVNODES_CHANGED ? 0 : reinterpret_cast<LPARAM>(&header));
         if (logged) {
             QTRY_COMPARE(log(), "Отключено: " + QString::fromStdString(port));
         } else {
