@@ -1,6 +1,6 @@
 #include "ui/Diagnostic.h"
 
-#include "platform/display_text.h"
+#include "ui/display_text.h"
 #include "platform/portable.h"
 #include "ui/accel_plot.h"
 #include "ui/form_fonts.h"

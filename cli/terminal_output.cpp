@@ -1,4 +1,4 @@
-#include "display.h"
+#include "terminal_output.h"
 
 #include "json_output.h"
 #include "platform/usb_details.h"

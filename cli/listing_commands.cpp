@@ -1,6 +1,6 @@
-#include "commands.h"
+#include "listing_commands.h"
 
-#include "display.h"
+#include "terminal_output.h"
 #include "json_output.h"
 #include "parameters/parameter_list.h"
 #include "platform/port_catalog.h"
