@@ -1,5 +1,6 @@
 #include "fleet_command.h"
 
+#include "fleet_output.h"
 #include "terminal_output.h"
 #include "json_output.h"
 #include "live_lines.h"

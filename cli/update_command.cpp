@@ -2,6 +2,7 @@
 #include "terminal.h"
 
 #include "command_line.h"
+#include "fleet_output.h"
 #include "terminal_output.h"
 #include "json_output.h"
 #include "session.h"
