@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,19 +17,15 @@ namespace k64::service {
 namespace {
 
 using namespace std::chrono_literals;
-using test::Bytes;
 
-// Events as one text: "X=1 Y=2" for axes, a line as it came; '|' between them.
+// Events as one text: a line as it came, an axis as "X=1"; a space between them.
 std::string Shown(const DiagnosticChunk& chunk)
 {
     std::string text;
-    for (const DiagnosticEvent& e : chunk.events) {
-        if (!text.empty())
-            text += e.kind == DiagnosticEvent::Kind::Axis && e.axis > 0 ? " " : "|";
-        text += e.kind == DiagnosticEvent::Kind::Line
-                    ? e.line
-                    : std::string(1, "XYZ"[e.axis]) + "=" + std::to_string(e.value);
-    }
+    for (const DiagnosticEvent& e : chunk.events)
+        text += (text.empty() ? "" : " ") + (e.kind == DiagnosticEvent::Kind::Line
+                                                 ? e.line
+                                                 : "XYZ"[e.axis] + ("=" + std::to_string(e.value)));
     return text;
 }
 
@@ -41,7 +36,6 @@ struct ReadCase {
     std::string finished;            // what Finish() handed on
     std::string recorded;            // the recording's rows without their time, '|' between
 };
-
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class DiagnosticReaderReads : public ::testing::TestWithParam<ReadCase> {};
@@ -58,8 +52,8 @@ TEST_P(DiagnosticReaderReads, HandsOnAndRecords)
     DiagnosticReader reader;
     reader.Start(std::make_unique<DiagnosticRecording>(AppendFile::Create(dir / "r.csv")));
     for (std::size_t i = 0; i < c.parts.size(); ++i) {
-        unit.Send(Bytes(c.parts[i].begin(), c.parts[i].end()));
-        // All of the part at once, so that each read sees one part.
+        unit.Send(test::Bytes(c.parts[i].begin(), c.parts[i].end()));
+        // The whole part first, so that each read sees one part.
         const int size = static_cast<int>(c.parts[i].size());
         for (int wait = 0; wait < 500 && device.InputStream().Available() < size; ++wait)
             std::this_thread::sleep_for(10ms);
@@ -74,28 +68,23 @@ TEST_P(DiagnosticReaderReads, HandsOnAndRecords)
     std::string rows;
     for (std::string row; std::getline(in, row);)
         rows += (rows.empty() ? "" : "|") + row.substr(row.find(',') + 1);
-    EXPECT_EQ(rows, std::string("tag,x,y,z,text\r") + c.recorded);
+    EXPECT_EQ(rows, "tag,x,y,z,text\r" + c.recorded);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DiagnosticReaderReads,
-                         ::testing::Values(ReadCase{"LinesCutBetweenReadsJoined",
-                                                    {"$VS:12.", "4\r\n$AccD:1,", "2,3\r\n"},
-                                                    {"", "$VS:12.4", "X=1 Y=2 Z=3"},
-                                                    "",
-                                                    "|$VS:,,,,12.4\r|$AccD:,1,2,3,\r"},
-                                           ReadCase{"LineCutByTheEndCounts",
-                                                    {"$Can:1,0x0C4\r\n$AccD:7,8"},
-                                                    {"$Can:1,0x0C4"},
-                                                    "X=7 Y=8",
-                                                    "|$Can:,,,,\"1,0x0C4\"\r|$AccD:,7,8,,\r"},
-                                           ReadCase{"TextRecordedAsUtf8Quoted",
-                                                    {"$AccE:\xCE\xCA \"1\"\r\n"},
-                                                    {"$AccE:\xCE\xCA \"1\""},
-                                                    "",
-                                                    "|$AccE:,,,,\"ОК \"\"1\"\"\"\r"}),
-                         [](const ::testing::TestParamInfo<ReadCase>& info) {
-                             return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DiagnosticReaderReads,
+    ::testing::Values(ReadCase{"LinesCutBetweenReadsJoined",
+                               {"$VS:12.", "4\r\n$AccD:1,", "2,3\r\n"},
+                               {"", "$VS:12.4", "X=1 Y=2 Z=3"},
+                               "",
+                               "|$VS:,,,,12.4\r|$AccD:,1,2,3,\r"},
+                      ReadCase{
+                          "LineCutByTheEndCounts",
+                          {"$Can:1,0x0C4\r\n$AccE:\xCE\xCA \"1\"\r\n$AccD:7,8"},
+                          {"$Can:1,0x0C4 $AccE:\xCE\xCA \"1\""},
+                          "X=7 Y=8",
+                          "|$Can:,,,,\"1,0x0C4\"\r|$AccE:,,,,\"ОК \"\"1\"\"\"\r|$AccD:,7,8,,\r"}),
+    [](const ::testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace k64::service
