@@ -9,9 +9,6 @@
 
 namespace k64 {
 
-// Caption of the box that shows a refusal.
-inline constexpr const char* kValueRefusedCaption = "Ошибка";
-
 // Null when `valueText` (Windows-1251) may be stored into `parameter`; otherwise the reason to
 // show the user (UTF-8). Number: a whole number (ParseWholeNumber) within min..max. String: an
 // empty text, or a length within min..max. Enum: any item number is taken as it stands. A text

@@ -405,7 +405,7 @@ void TMainForm::StopTransferThenQuit()
 void TMainForm::LogAfterUpdate(service::AfterUpdate after)
 {
     if (after == service::AfterUpdate::Restored)
-        AppendLog(text::kLogSettingsRestored);
+        AppendLog(texts::kSettingsRestored);
     else if (after == service::AfterUpdate::NotRead)
         AppendLog(text::kLogOldSettingsAt + ShownPath(safetyNet_->KeptEntry()));
 }
@@ -434,7 +434,7 @@ void TMainForm::ReadButtonClick()
                                              platform_.historyFolder, workflowView_);
         }
         if (!read.kept) {
-            ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
+            ShowMessage(texts::kDeviceBusyStop, texts::kLoadImpossible, MessageButtons::Ok);
             return;
         }
         *parameters_ = std::move(read.kept->settings);
@@ -454,7 +454,7 @@ void TMainForm::OpenFileButtonClick()
     const std::filesystem::path path = ToPath(fileName);
     const SettingsFileResult result = ReadSettingsFile(path, *parameters_);
     if (!result.Ok()) {
-        ShowMessage(DescribeSettingsFileResult(result, path), text::kError, MessageButtons::Ok);
+        ShowMessage(DescribeSettingsFileResult(result, path), texts::kError, MessageButtons::Ok);
         return;
     }
     ShowEditor();
@@ -479,7 +479,7 @@ void TMainForm::GetSerialButtonClick()
         result = activeDevice_->GetId(&id);
     }
     if (!Succeeded(result)) {
-        ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
+        ShowMessage(texts::kDeviceBusyStop, texts::kLoadImpossible, MessageButtons::Ok);
         return;
     }
     // Shown as the signed number the unit's id has always been shown as.
@@ -497,13 +497,13 @@ void TMainForm::GetVersionButtonClick()
         result = activeDevice_->GetVersion(&reply);
     }
     if (!Answered(result)) {
-        ShowMessage(text::kDeviceBusy, text::kError, MessageButtons::Ok);
+        ShowMessage(texts::kDeviceBusy, texts::kError, MessageButtons::Ok);
         return;
     }
     VersionInfo info{};
     activeDevice_->ParseVersion(&info, reply);
-    AppendLog(text::kLogType + FromCp1251(std::string(update::ShownType(info))).toStdString());
-    AppendLog(text::kLogVersion +
+    AppendLog(texts::kLogType + FromCp1251(std::string(update::ShownType(info))).toStdString());
+    AppendLog(texts::kLogVersion +
               FromCp1251(std::string(update::FieldText(info.Version))).toStdString());
 }
 
@@ -545,7 +545,7 @@ void TMainForm::Memo1DblClick()
     // The diagnostic stream would share the port with the blocks of a running transfer and
     // spoil both; it waits until the transfer is over.
     if (TransferActive()) {
-        ShowMessage(text::kDiagnosticDuringUpdate, text::kAttention, MessageButtons::Ok);
+        ShowMessage(text::kDiagnosticDuringUpdate, texts::kAttention, MessageButtons::Ok);
         return;
     }
     diagnosticForm_->exec();
@@ -694,7 +694,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     // The blocks go on while the question is open; Yes stops at the block boundary it comes to.
     const char* question = sound_.Running() ? text::kCloseDuringSound : text::kCloseDuringUpdate;
     if (TransferActive() && !quitting_ &&
-        ShowMessage(question, text::kAttention, MessageButtons::YesNo) != MessageAnswer::Yes) {
+        ShowMessage(question, texts::kAttention, MessageButtons::YesNo) != MessageAnswer::Yes) {
         event->ignore();
         return;
     }
