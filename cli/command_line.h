@@ -54,7 +54,7 @@ struct CommandLine {
 class TerminalMessages;
 using CommandHandler = int (*)(const CommandLine&, TerminalMessages&);
 
-struct ParseResult {
+struct [[nodiscard]] ParseResult {
     // On a usage error only `json` is set: whether --json is among the arguments.
     CommandLine line;
     CommandHandler run = nullptr;  // set when the line is usable

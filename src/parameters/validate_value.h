@@ -14,6 +14,7 @@ namespace k64 {
 // empty text, or a length within min..max. Enum: any item number is taken as it stands. A text
 // holding a line break or a zero byte is refused for every type, since it would split or cut
 // the settings text it is written into.
-std::optional<std::string> ValidateValue(const Parameter& parameter, const std::string& valueText);
+[[nodiscard]] std::optional<std::string> ValidateValue(const Parameter& parameter,
+                                                       const std::string& valueText);
 
 }  // namespace k64

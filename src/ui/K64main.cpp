@@ -83,9 +83,10 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
     // 1. The device object, on whatever name is stored at this moment.
     activeDevice_.Replace(NewDevice());
     activeDevice_.SetFailureLog([this](const std::string& line) { AppendLog(line); });
-    // 2, 3. The embedded images: title and the two update buttons.
-    firmware_.LoadFirmwareImage();
-    sound_.LoadSoundData();
+    // 2, 3. The embedded images: title and the two update buttons. The program carries both, and
+    // a transfer with nothing loaded ignores its button, so there is nothing to tell here.
+    static_cast<void>(firmware_.LoadFirmwareImage());
+    static_cast<void>(sound_.LoadSoundData());
     // 4. Empty log and port box.
     Memo1->clear();
     {
