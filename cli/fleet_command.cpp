@@ -178,8 +178,8 @@ bool Confirm(const ParseResult& parsed, const std::vector<Unit>& units, Terminal
     for (const Unit& unit : units)
         ports += (ports.empty() ? "" : ", ") + EscapedName(unit.port);
     return ShowMessage(&messages,
-                       parsed.asks + std::string(" на устройствах: ") +
-                           std::to_string(units.size()) + " (" + ports +
+                       std::string(parsed.asks) +
+                           " на устройствах: " + std::to_string(units.size()) + " (" + ports +
                            ")? Вопросы каждого устройства получат ответ «да».",
                        texts::kAttention, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
