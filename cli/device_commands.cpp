@@ -29,14 +29,6 @@
 #include <string>
 
 namespace k64::cli {
-namespace {
-// The desktop program's boxes, with its texts.
-constexpr const char* kNotConnectedLoading = texts::kDeviceBusyStop;
-constexpr const char* kNotConnected = texts::kDeviceBusy;
-constexpr const char* kLoadingImpossibleCaption = texts::kLoadImpossible;
-constexpr const char* kErrorCaption = texts::kError;
-
-}  // namespace
 
 int RunFind(TerminalMessages& messages)
 {
@@ -66,7 +58,7 @@ int RunId(const CommandLine& line, TerminalMessages& messages)
     Session session(line);
     std::uint32_t id = 0;
     if (!Succeeded(session.Device().GetId(&id))) {
-        ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
+        ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
         return kExitFailure;
     }
     if (JsonMode())
@@ -81,7 +73,7 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages)
     Session session(line);
     std::string text;
     if (!Answered(session.Device().GetVersion(&text))) {
-        ShowMessage(&messages, kNotConnected, kErrorCaption);
+        ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
         return kExitFailure;
     }
     VersionInfo info{};
@@ -110,7 +102,7 @@ int RunReadSettings(const CommandLine& line, TerminalMessages& messages)
     // The serial number only for the document: plain text output stays one exchange.
     if ((JsonMode() && !Succeeded(session.Device().GetId(&id))) ||
         !Succeeded(session.Device().ReadSettings(&text))) {
-        ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
+        ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
         return kExitFailure;
     }
     list.ReadText(std::move(text));
@@ -144,14 +136,14 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     if (line.csv) {
         recording.emplace(AppendFile::Create(PathFromArgument(*line.csv)));
         if (const std::optional<std::string> failure = recording->NewFailure()) {
-            ShowMessage(&messages, *failure, kErrorCaption);
+            ShowMessage(&messages, *failure, texts::kError);
             return kExitFailure;
         }
     }
     Session session(line);
     TDevice& device = session.Device();
     if (!Answered(device.EnableDiagnosticMode())) {
-        ShowMessage(&messages, kNotConnected, kErrorCaption);
+        ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
         return kExitFailure;
     }
     const ScopedStopSignal stop;
@@ -172,7 +164,7 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
         if (!recording || recording->Add(elapsed, events))
             return;
         if (const std::optional<std::string> failure = recording->NewFailure())
-            ShowMessage(&messages, *failure, kErrorCaption);
+            ShowMessage(&messages, *failure, texts::kError);
         status = kExitFailure;
         ended = true;
     };
@@ -211,7 +203,7 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
                           kSlice, std::chrono::ceil<std::chrono::milliseconds>(end - now));
         const auto ready = device.Port().WaitReadable(slice);
         if (ready == quon::io::WaitResult::kHungUp) {
-            ShowMessage(&messages, kNotConnected, kErrorCaption);
+            ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
             status = kExitFailure;
             break;
         }

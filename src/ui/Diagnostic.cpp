@@ -234,7 +234,7 @@ void TDiagnosticForm::SaveRecording(const QString& fileName)
     if (!recording_)
         return;
     if (const std::optional<std::string> failure = recording_->SaveCopy(ToPath(fileName)))
-        WidgetMessages(this).ShowMessage(*failure, text::kError, MessageButtons::Ok);
+        WidgetMessages(this).ShowMessage(*failure, texts::kError, MessageButtons::Ok);
 }
 
 void TDiagnosticForm::LogRecordingFailure()
