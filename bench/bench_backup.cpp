@@ -42,7 +42,8 @@ double YesToFirstBlock(k64::DeviceInterface& device, const k64::ParameterList* s
 {
     QuietView view;
     k64::FirmwareUpdate firmware(view);
-    firmware.LoadFirmwareImage();
+    if (!firmware.LoadFirmwareImage())
+        return -1;
     std::optional<k64::service::FirmwareSafetyNet> net;
     if (schema != nullptr)
         net.emplace(firmware, *schema, history, view);

@@ -54,7 +54,8 @@ Figures FirmwareInProcess(k64::DeviceInterface& device)
 {
     QuietView view;
     k64::FirmwareUpdate firmware(view);
-    firmware.LoadFirmwareImage();
+    if (!firmware.LoadFirmwareImage())
+        return {};
     const double cpu0 = ProcessCpuSeconds();
     const auto t0 = Clock::now();
     firmware.BlowUpdateButtonClick(&device);
@@ -69,7 +70,8 @@ Figures SoundInProcess(k64::DeviceInterface& device)
 {
     QuietView view;
     k64::SoundUpdate sound(view);
-    sound.LoadSoundData();
+    if (!sound.LoadSoundData())
+        return {};
     const double cpu0 = ProcessCpuSeconds();
     const auto t0 = Clock::now();
     sound.WaveUpdateButtonClick(&device);

@@ -225,51 +225,56 @@ struct Command {
     Define define;
     CommandHandler run;
     bool fleet;  // may run on many units at once (--ports, --all)
+    // The questions the command asks, in the one question that answers them for a run on many
+    // units; null for a command that asks none. A terminal or --yes has to answer them.
+    const char* asks;
 };
 
 // In the order of the help. find probes the catalog's ports one at a time and stores the one it
 // finds, so a port of this call has no meaning there.
 const Command kCommands[] = {
     {"ports", "", "порты, на которых ищется устройство, по одному в строке", DefineNothing,
-     RunPorts, false},
+     RunPorts, false, nullptr},
     {"find", "", "найти устройство; найденный порт запоминается", DefineNothing, RunFindCommand,
-     false},
-    {"id", "", "серийный номер устройства", DefineNothing, RunId, true},
-    {"version", "", "тип устройства и версия прошивки", DefineNothing, RunVersion, true},
-    {"params", "", "список параметров настройки с их пределами", DefineNothing, RunParams, false},
+     false, nullptr},
+    {"id", "", "серийный номер устройства", DefineNothing, RunId, true, nullptr},
+    {"version", "", "тип устройства и версия прошивки", DefineNothing, RunVersion, true, nullptr},
+    {"params", "", "список параметров настройки с их пределами", DefineNothing, RunParams, false,
+     nullptr},
     {"read-settings", "",
      "прочитать настройки устройства (key=value)\nили сохранить их в файл настроек",
-     DefineReadSettings, RunReadSettings, true},
+     DefineReadSettings, RunReadSettings, true, nullptr},
     {"write-settings", "ФАЙЛ",
      "записать настройки из файла в устройство;\n--force пропускает проверку пределов",
-     DefineWriteSettings, RunWriteSettings, true},
-    {"backup", "", "сохранить настройки устройства в истории", DefineOutput, RunBackup, true},
-    {"history", "", "записи истории, новые первыми", DefineHistory, RunHistory, false},
+     DefineWriteSettings, RunWriteSettings, true, nullptr},
+    {"backup", "", "сохранить настройки устройства в истории", DefineOutput, RunBackup, true,
+     nullptr},
+    {"history", "", "записи истории, новые первыми", DefineHistory, RunHistory, false, nullptr},
     {"diff", "A [B]",
      "различия настроек; A и B — файл, unit (устройство)\n"
      "или latest (последняя запись истории устройства);\nB по умолчанию unit",
-     DefineDiff, RunDiff, false},
+     DefineDiff, RunDiff, false, nullptr},
     {"restore", "[ФАЙЛ|latest]",
      "записать в устройство настройки из файла\nили последней записи истории", DefineRestore,
-     RunRestore, true},
+     RunRestore, true, nullptr},
     {"update-firmware", "",
      "обновить прошивку встроенным образом;\n--restore-settings возвращает настройки,\n"
      "если обновление их сбросило",
-     DefineUpdateFirmware, RunUpdate, true},
+     DefineUpdateFirmware, RunUpdate, true, "Обновить прошивку"},
     {"update-sound", "", "заменить звуковые данные встроенными;\n--yes отвечает на вопросы «да»",
-     DefineYes, RunUpdate, true},
+     DefineYes, RunUpdate, true, "Заменить звуковые данные"},
     {"diag", "",
      "диагностика: оси акселерометра и строки устройства\nN секунд или до Ctrl-C; --csv сохраняет "
      "их запись\nв ФАЙЛ (CSV: время, тег, x, y, z, текст)",
-     DefineDiag, RunDiag, true},
+     DefineDiag, RunDiag, true, nullptr},
     {"doctor", "",
      "почему блок недоступен: порт, права, другие программы\n"
      "на порту, ModemManager (Linux), ответ блока; для\nкаждой неполадки — как её исправить",
-     DefineNothing, RunDoctorCommand, false},
+     DefineNothing, RunDoctorCommand, false, nullptr},
     {"station", "",
      "станция: ждать устройства и выполнять работу на каждом\n"
      "подключенном, пока не нажат Ctrl-C (или --count N)",
-     DefineStation, RunStation, false},
+     DefineStation, RunStation, false, nullptr},
 };
 
 // The global options, taken before or after the command name by every command.
@@ -628,6 +633,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& arguments,
     result.line = std::move(parser->line);
     result.line.command = command->name;
     result.run = command->run;
+    result.asks = command->asks;
     return result;
 }
 

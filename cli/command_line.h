@@ -54,10 +54,13 @@ struct CommandLine {
 class TerminalMessages;
 using CommandHandler = int (*)(const CommandLine&, TerminalMessages&);
 
-struct ParseResult {
+struct [[nodiscard]] ParseResult {
     // On a usage error only `json` is set: whether --json is among the arguments.
     CommandLine line;
     CommandHandler run = nullptr;  // set when the line is usable
+    // Set when the command asks questions, which a terminal or --yes has to answer: the one
+    // question that answers them all before a run on many units ("Обновить прошивку").
+    const char* asks = nullptr;
     // A usage error: one line saying what is wrong, and where to find help.
     std::string error;
     std::string helpHint;

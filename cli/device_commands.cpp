@@ -30,14 +30,6 @@
 #include <string>
 
 namespace k64::cli {
-namespace {
-// The desktop program's boxes, with its texts.
-constexpr const char* kNotConnectedLoading = texts::kDeviceBusyStop;
-constexpr const char* kNotConnected = texts::kDeviceBusy;
-constexpr const char* kLoadingImpossibleCaption = texts::kLoadImpossible;
-constexpr const char* kErrorCaption = texts::kError;
-
-}  // namespace
 
 int RunFind(TerminalMessages& messages)
 {
@@ -67,7 +59,7 @@ int RunId(const CommandLine& line, TerminalMessages& messages)
     Session session(line);
     std::uint32_t id = 0;
     if (!Succeeded(session.Device().GetId(&id))) {
-        ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
+        ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
         return kExitFailure;
     }
     if (JsonMode())
@@ -82,7 +74,7 @@ int RunVersion(const CommandLine& line, TerminalMessages& messages)
     Session session(line);
     std::string text;
     if (!Answered(session.Device().GetVersion(&text))) {
-        ShowMessage(&messages, kNotConnected, kErrorCaption);
+        ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
         return kExitFailure;
     }
     VersionInfo info{};
@@ -111,7 +103,7 @@ int RunReadSettings(const CommandLine& line, TerminalMessages& messages)
     // The serial number only for the document: plain text output stays one exchange.
     if ((JsonMode() && !Succeeded(session.Device().GetId(&id))) ||
         !Succeeded(session.Device().ReadSettings(&text))) {
-        ShowMessage(&messages, kNotConnectedLoading, kLoadingImpossibleCaption);
+        ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
         return kExitFailure;
     }
     list.ReadText(std::move(text));
@@ -144,14 +136,14 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
         recording = std::make_unique<service::DiagnosticRecording>(
             AppendFile::Create(PathFromArgument(*line.csv)));
         if (const std::optional<std::string> failure = recording->NewFailure()) {
-            ShowMessage(&messages, *failure, kErrorCaption);
+            ShowMessage(&messages, *failure, texts::kError);
             return kExitFailure;
         }
     }
     Session session(line);
     TDevice& device = session.Device();
     if (!Answered(device.EnableDiagnosticMode())) {
-        ShowMessage(&messages, kNotConnected, kErrorCaption);
+        ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
         return kExitFailure;
     }
     const ScopedStopSignal stop;
@@ -170,7 +162,7 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     const auto recorded = [&](const service::DiagnosticChunk& chunk) {
         if (!chunk.recordingFailure)
             return;
-        ShowMessage(&messages, *chunk.recordingFailure, kErrorCaption);
+        ShowMessage(&messages, *chunk.recordingFailure, texts::kError);
         status = kExitFailure;
         ended = true;
     };
@@ -207,7 +199,7 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
                           kSlice, std::chrono::ceil<std::chrono::milliseconds>(end - now));
         const service::DiagnosticChunk chunk = reader.Read(device, slice);
         if (chunk.hungUp) {
-            ShowMessage(&messages, kNotConnected, kErrorCaption);
+            ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
             status = kExitFailure;
             break;
         }

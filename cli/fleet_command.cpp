@@ -6,7 +6,6 @@
 #include "live_lines.h"
 #include "session.h"
 #include "settings_commands.h"
-#include "update_command.h"
 #include "stop_signal.h"
 #include "terminal.h"
 #include "common/shared_texts.h"
@@ -171,30 +170,19 @@ std::vector<Unit> FindUnits(const CommandLine& line)
     return units;
 }
 
-bool AsksQuestions(const std::string& command)
+// The questions of the command, once for all units: true to go ahead.
+bool Confirm(const ParseResult& parsed, const std::vector<Unit>& units, TerminalMessages& messages)
 {
-    return command == "update-firmware" || command == "update-sound";
-}
-
-// The questions of the command, once for all units: kExitSuccess to go ahead, kExitFailure when
-// the answer is no, kExitUsage when nobody can give one.
-int Confirm(const CommandLine& line, const std::vector<Unit>& units, TerminalMessages& messages)
-{
-    if (line.yes || !AsksQuestions(line.command))
-        return kExitSuccess;
-    if (!CanAnswer(line.command, false))
-        return kExitUsage;
+    if (parsed.line.yes || parsed.asks == nullptr)
+        return true;
     std::string ports;
     for (const Unit& unit : units)
         ports += (ports.empty() ? "" : ", ") + EscapedName(unit.port);
-    const std::string what =
-        line.command == "update-firmware" ? "Обновить прошивку" : "Заменить звуковые данные";
     return ShowMessage(&messages,
-                       what + " на устройствах: " + std::to_string(units.size()) + " (" + ports +
+                       std::string(parsed.asks) +
+                           " на устройствах: " + std::to_string(units.size()) + " (" + ports +
                            ")? Вопросы каждого устройства получат ответ «да».",
-                       texts::kAttention, MessageButtons::YesNo) == MessageAnswer::Yes
-               ? kExitSuccess
-               : kExitFailure;
+                       texts::kAttention, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
 
 // The line of one unit: its port, its own files, the questions already answered.
@@ -260,8 +248,9 @@ Json UnitEntry(const service::UnitResult& unit, Json document)
     return entry;
 }
 
-int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages)
+int RunFleet(const ParseResult& parsed, TerminalMessages& messages)
 {
+    const CommandLine& line = parsed.line;
     // A file the write would refuse costs no unit anything, and no time.
     if (const int refused = CheckSettingsSource(line, messages))
         return refused;
@@ -269,18 +258,18 @@ int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& 
     const ScopedStopSignal stop;
     std::vector<Unit> units = FindUnits(line);
     if (units.empty()) {
-        ShowMessage(&messages, "Устройство не найдено", texts::kAttention);
+        ShowMessage(&messages, texts::kDeviceNotFound, texts::kAttention);
         return stopRequested != 0 ? 128 + stopRequested : kExitFailure;
     }
-    if (const int answer = Confirm(line, units, messages); answer != kExitSuccess)
-        return answer;
+    if (!Confirm(parsed, units, messages))
+        return kExitFailure;
     {
         // Live lines only where they can be redrawn; elsewhere each unit's output comes whole.
         FleetScreen screen(units, TakesEscapes(stderr));
         service::RunOnUnits(
             units.size(), [&](std::size_t i) -> service::UnitResult& { return units[i]; },
             line.jobs, [] { return stopRequested != 0; },
-            [&](std::size_t i) { return RunUnit(line, handler, units[i], screen); },
+            [&](std::size_t i) { return RunUnit(line, parsed.run, units[i], screen); },
             [](const std::string& fact) {
                 return fact.empty() ? std::string(texts::kDeviceBusyStop) : WithDoctorHint(fact);
             },

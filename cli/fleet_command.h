@@ -10,9 +10,10 @@
 
 namespace k64::cli {
 
-// Runs `handler` once per unit, each on its own port; kExitSuccess only when every unit
-// succeeded, 128 + the signal number when a signal stopped the run.
-int RunFleet(const CommandLine& line, CommandHandler handler, TerminalMessages& messages);
+// Runs the parsed command once per unit, each on its own port, after its questions were put
+// once for all (a caller without a terminal has checked --yes); kExitSuccess only when every
+// unit succeeded, 128 + the signal number when a signal stopped the run.
+int RunFleet(const ParseResult& parsed, TerminalMessages& messages);
 
 // One unit's entry in the --json document of a run on many units, {"units": [...]}: what the
 // command tells of it (`document`, an object or nothing) under the run's own keys "port",

@@ -5,6 +5,7 @@
 #include "main.h"
 
 #include "command_line.h"
+#include "terminal_output.h"
 #include "fleet_command.h"
 #include "json_output.h"
 #include "platform/port_catalog.h"
@@ -13,6 +14,19 @@
 #include <cstdio>
 
 namespace k64::cli {
+namespace {
+
+// The questions of a command need a terminal or --yes; false (said on standard error) when
+// neither is there, before any unit is asked anything.
+bool CanAnswer(const CommandLine& line)
+{
+    if (line.yes || TerminalMessages::StandardStreamsAreTerminal())
+        return true;
+    PrintError(line.command + " задаёт вопросы; без терминала подтвердите их ключом --yes");
+    return false;
+}
+
+}  // namespace
 
 int Main(const std::vector<std::string>& arguments)
 {
@@ -34,8 +48,10 @@ int Main(const std::vector<std::string>& arguments)
                               TerminalMessages::StandardStreamsAreTerminal());
     // The serial port's own failures have no window to belong to; they come out here too.
     ScopedOwnerlessMessages ownerless(&messages);
-    const int status = parsed.line.Fleet() ? RunFleet(parsed.line, parsed.run, messages)
-                                           : parsed.run(parsed.line, messages);
+    int status = kExitUsage;
+    if (parsed.asks == nullptr || CanAnswer(parsed.line))
+        status =
+            parsed.line.Fleet() ? RunFleet(parsed, messages) : parsed.run(parsed.line, messages);
     if (json)
         std::fputs(DumpJson(FinalDocument(status)).c_str(), stdout);
     return status;

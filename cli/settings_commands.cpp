@@ -23,10 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The desktop program's boxes, with its texts.
-constexpr const char* kNotConnectedLoading = texts::kDeviceBusyStop;
-constexpr const char* kErrorCaption = texts::kError;
-
 // The history source of diff and restore: the newest entry of the unit on the port.
 constexpr const char* kLatest = "latest";
 // The unit itself as a source of diff.
@@ -39,7 +35,7 @@ int LoadForWrite(const fs::path& path, const CommandLine& line, ParameterList& l
 {
     const SettingsFileResult read = ReadSettingsFile(path, list);
     if (!read.Ok()) {
-        ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
+        ShowMessage(&messages, DescribeSettingsFileResult(read, path), texts::kError);
         // --force does not send these: they would set every value on the unit back to its
         // default, or send a value other than the one in the file.
         const bool notSettings = read.status == SettingsFileStatus::Binary ||
@@ -71,7 +67,7 @@ int LoadForWrite(const fs::path& path, const CommandLine& line, ParameterList& l
         if (!sent)
             continue;
         if (const auto reason = ValidateValue(p, p.value)) {
-            ShowMessage(&messages, ForTerminal(p.key) + ": " + *reason, kValueRefusedCaption);
+            ShowMessage(&messages, ForTerminal(p.key) + ": " + *reason, texts::kError);
             refused = true;
         }
     }
@@ -80,13 +76,16 @@ int LoadForWrite(const fs::path& path, const CommandLine& line, ParameterList& l
 
 namespace {
 
-// The newest history entry of the unit on the port; nullopt, with the reason shown, when the
-// unit does not answer or has none.
-std::optional<fs::path> LatestEntry(DeviceInterface& device, TerminalMessages& messages)
+// The settings file `source` names: a file, or for `latest` the newest history entry of the unit
+// on the port; nullopt, with the reason shown, when the unit does not answer or has none.
+std::optional<fs::path> SourceFile(const std::string& source, DeviceInterface& device,
+                                   TerminalMessages& messages)
 {
+    if (source != kLatest)
+        return PathFromArgument(source);
     const service::LatestEntry latest = service::ResolveLatest(device, HistoryFolder());
     if (!latest.answered) {
-        ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
+        ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
         return std::nullopt;
     }
     if (!latest.entry)
@@ -111,7 +110,7 @@ bool SaveSettingsTo(const std::string& output, const ParameterList& list,
     const fs::path path = PathFromArgument(output);
     const SettingsFileResult saved = WriteSettingsFile(path, list);
     if (!saved.Ok())
-        ShowMessage(&messages, DescribeSettingsFileResult(saved, path), kErrorCaption);
+        ShowMessage(&messages, DescribeSettingsFileResult(saved, path), texts::kError);
     return saved.Ok();
 }
 
@@ -152,17 +151,14 @@ int RunRestore(const CommandLine& line, TerminalMessages& messages)
     const std::string source = line.operands.empty() ? kLatest : line.operands.front();
     // Resolved before the backup of the write, which becomes the newest entry itself: so
     // "restore latest" right after a write undoes that write.
-    fs::path path = PathFromArgument(source);
-    if (source == kLatest) {
-        const std::optional<fs::path> latest = LatestEntry(session.Device(), messages);
-        if (!latest)
-            return kExitFailure;
-        path = *latest;
+    const std::optional<fs::path> path = SourceFile(source, session.Device(), messages);
+    if (!path)
+        return kExitFailure;
+    if (source == kLatest)
         std::fprintf(ErrorStream(), "k64ctl: восстанавливаются настройки из %s\n",
-                     EscapedPath(path).c_str());
-    }
+                     EscapedPath(*path).c_str());
     service::WriteOptions options;
-    if (const int status = LoadForWrite(path, line, list, options, messages))
+    if (const int status = LoadForWrite(*path, line, list, options, messages))
         return status;
     return WriteWithBackup(session.Device(), list, line.noBackup, options, messages);
 }
@@ -177,14 +173,14 @@ int RunBackup(const CommandLine& line, TerminalMessages& messages)
     const service::Backup backup =
         service::KeepUnitSettings(session.Device(), list, HistoryFolder(), view);
     if (!backup.kept) {
-        ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
+        ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
         return kExitFailure;
     }
     // The settings were read: --output still gets them when the history could not.
     const bool saved =
         !line.output || SaveSettingsTo(*line.output, backup.kept->settings, messages);
     if (!backup.Stored())
-        ShowMessage(&messages, backup.failure, kErrorCaption);
+        ShowMessage(&messages, backup.failure, texts::kError);
     return saved && backup.Stored() ? kExitSuccess : kExitFailure;
 }
 
@@ -198,7 +194,7 @@ int RunHistory(const CommandLine& line, TerminalMessages& messages)
     int error = 0;
     const std::vector<HistoryEntry> entries = ListHistory(folder, line.unit.value_or(""), &error);
     if (error != 0) {
-        ShowMessage(&messages, DescribeHistoryFolderFailure(folder, error), kErrorCaption);
+        ShowMessage(&messages, DescribeHistoryFolderFailure(folder, error), texts::kError);
         return kExitFailure;
     }
     for (const HistoryEntry& entry : entries) {
@@ -232,22 +228,18 @@ int RunDiff(const CommandLine& line, TerminalMessages& messages)
         if (source == kUnit) {
             std::string text;
             if (!Succeeded(session.Device().ReadSettings(&text))) {
-                ShowMessage(&messages, kNotConnectedLoading, texts::kLoadImpossible);
+                ShowMessage(&messages, texts::kDeviceBusyStop, texts::kLoadImpossible);
                 return false;
             }
             list.ReadText(std::move(text));
             return true;
         }
-        fs::path path = PathFromArgument(source);
-        if (source == kLatest) {
-            const std::optional<fs::path> latest = LatestEntry(session.Device(), messages);
-            if (!latest)
-                return false;
-            path = *latest;
-        }
-        const SettingsFileResult read = ReadSettingsFile(path, list);
+        const std::optional<fs::path> path = SourceFile(source, session.Device(), messages);
+        if (!path)
+            return false;
+        const SettingsFileResult read = ReadSettingsFile(*path, list);
         if (!read.Ok())
-            ShowMessage(&messages, DescribeSettingsFileResult(read, path), kErrorCaption);
+            ShowMessage(&messages, DescribeSettingsFileResult(read, *path), texts::kError);
         return read.Ok();
     };
     if (!load(line.operands.at(0), a) ||

@@ -24,16 +24,17 @@ int RunDiff(const CommandLine& line, TerminalMessages& messages);
 // caller's mistake (2), like a value outside its limits unless --force, and with --merge a line
 // that names no parameter; every refusal is named before giving up, not just the first. 0 when
 // the list may be sent.
-int LoadForWrite(const std::filesystem::path& path, const CommandLine& line, ParameterList& list,
-                 service::WriteOptions& options, TerminalMessages& messages);
+[[nodiscard]] int LoadForWrite(const std::filesystem::path& path, const CommandLine& line,
+                               ParameterList& list, service::WriteOptions& options,
+                               TerminalMessages& messages);
 
 // For write-settings and restore FILE: the file checked as their write checks it, so that a run
 // on many units refuses it before any unit is asked anything. 0 for every other command.
-int CheckSettingsSource(const CommandLine& line, TerminalMessages& messages);
+[[nodiscard]] int CheckSettingsSource(const CommandLine& line, TerminalMessages& messages);
 
 // Saves `list` as a settings file at `output` (a command-line name); false, with the failure
 // shown, when the save fails.
-bool SaveSettingsTo(const std::string& output, const ParameterList& list,
-                    TerminalMessages& messages);
+[[nodiscard]] bool SaveSettingsTo(const std::string& output, const ParameterList& list,
+                                  TerminalMessages& messages);
 
 }  // namespace k64::cli

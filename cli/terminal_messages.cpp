@@ -1,6 +1,8 @@
 #include "terminal_messages.h"
 #include "json_output.h"
 #include "terminal.h"
+#include "common/shared_texts.h"
+#include "update/update_constants.h"
 
 #include <array>
 #include <cctype>
@@ -9,14 +11,17 @@
 namespace k64::cli {
 namespace {
 // Captions of the boxes that report a result rather than a problem; those go to stdout.
-constexpr std::array<std::string_view, 2> kResultCaptions = {"Сообщение", "Устройство найдено"};
+constexpr std::array<std::string_view, 2> kResultCaptions = {texts::kMessage, texts::kDeviceFound};
 
 // Captions that add nothing to their box's text on a terminal. Any other caption (the serial
 // port's own failures put their subject there) is printed in front of the text.
-constexpr std::array<std::string_view, 7> kPlainCaptions = {
-    "Сообщение", "Устройство найдено",   "Ошибка",
-    "Внимание",  "Загрузка не возможна", "Ошибка обновления.",
-    ""};
+constexpr std::array<std::string_view, 7> kPlainCaptions = {texts::kMessage,
+                                                            texts::kDeviceFound,
+                                                            texts::kError,
+                                                            texts::kAttention,
+                                                            texts::kLoadImpossible,
+                                                            update::text::kUpdateError,
+                                                            ""};
 
 template <std::size_t N>
 bool Contains(const std::array<std::string_view, N>& list, std::string_view caption)

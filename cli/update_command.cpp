@@ -23,6 +23,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace k64::cli {
 namespace {
@@ -256,18 +257,9 @@ int RunSound(DeviceInterface& device, TerminalUpdateView& view)
 
 }  // namespace
 
-bool CanAnswer(std::string_view command, bool yes)
-{
-    if (yes || TerminalMessages::StandardStreamsAreTerminal())
-        return true;
-    PrintError(std::string(command) + " задаёт вопросы; без терминала подтвердите их ключом --yes");
-    return false;
-}
-
 int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages)
 {
-    if ((line.command != kFirmwareCommand && line.command != kSoundCommand) ||
-        !CanAnswer(line.command, line.yes))
+    if (line.command != kFirmwareCommand && line.command != kSoundCommand)
         return kExitUsage;
     Session session(line);
     TDevice& device = session.Device();

@@ -6,17 +6,11 @@
 #include "command_line.h"
 #include "terminal_messages.h"
 
-#include <string_view>
-
 namespace k64::cli {
-
-// The questions of `command` need a terminal or `yes`; false (said on standard error) when
-// neither is there.
-bool CanAnswer(std::string_view command, bool yes);
 
 // Runs "update-firmware" or "update-sound" on the port of this call (--port), else the stored
 // one, else the default port. --yes answers every question with OK/Yes; without it the questions
-// are asked on the terminal, and with no terminal nothing is sent and the result is kExitUsage.
+// are asked on the terminal (k64ctl refuses the command before it runs when there is none).
 // kExitSuccess only when the unit confirmed the commit. The firmware update keeps the unit's
 // settings before it and compares them after it, unless --no-backup.
 int RunUpdateCommand(const CommandLine& line, TerminalMessages& messages);

@@ -19,7 +19,7 @@ public:
     LineWatch(const LineWatch&) = delete;
     LineWatch& operator=(const LineWatch&) = delete;
 
-    bool Start(const std::string& path);
+    [[nodiscard]] bool Start(const std::string& path);
     // Becomes readable when events are waiting; -1 when not started.
     int Fd() const { return fd_; }
     // Events since the last call, oldest first; never blocks.

@@ -35,7 +35,7 @@ struct Options {
                                                           // of the diagnostic stream
 };
 
-struct ParseResult {
+struct [[nodiscard]] ParseResult {
     Options options;
     std::string error;  // empty when the command line was understood
 };

@@ -40,7 +40,7 @@ inline constexpr std::chrono::milliseconds kPaceSlice{4};
 
 class Trace {
 public:
-    bool Open(const std::string& path);
+    [[nodiscard]] bool Open(const std::string& path);
     void Bytes(const char* direction, const std::vector<std::uint8_t>& bytes);
     void Note(const std::string& text);
 
@@ -61,10 +61,10 @@ public:
     PtyServer& operator=(const PtyServer&) = delete;
 
     // Creates the pseudo-terminal (raw mode) and the link; false with `error` set on failure.
-    bool Open(std::string& error);
+    [[nodiscard]] bool Open(std::string& error);
     const std::string& SlavePath() const { return slavePath_; }
     // Serves until a byte arrives on `stopFd` or the hang-up fault fires. Returns the exit status.
-    int Run(int stopFd);
+    [[nodiscard]] int Run(int stopFd);
 
 private:
     enum class Step { kGoOn, kStop, kFailed };

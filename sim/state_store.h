@@ -16,14 +16,15 @@ public:
     // Overwrites the items of `state` found in the directory; items missing there keep their
     // value. Files that are unreadable or out of bounds are skipped with a line in `warnings`.
     // False when the directory cannot be created.
-    bool Load(UnitState& state, std::vector<std::string>& warnings);
+    [[nodiscard]] bool Load(UnitState& state, std::vector<std::string>& warnings);
     // Writes the items that changed since the last Load or Save. False on any write error.
-    bool Save(const UnitState& state, std::string& error);
+    [[nodiscard]] bool Save(const UnitState& state, std::string& error);
 
     const std::string& Directory() const { return directory_; }
 
 private:
-    bool WriteFile(const std::string& name, const std::string& bytes, std::string& error);
+    [[nodiscard]] bool WriteFile(const std::string& name, const std::string& bytes,
+                                 std::string& error);
 
     std::string directory_;
     UnitState saved_;

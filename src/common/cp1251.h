@@ -15,7 +15,8 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // Null when the text is not valid UTF-8 or holds a character Windows-1251 cannot represent:
 // such text is refused, never silently replaced. `failedAt`, when given, then receives the byte
 // offset of the first character that could not be converted.
-std::optional<std::string> Utf8ToCp1251(std::string_view text, std::size_t* failedAt = nullptr);
+[[nodiscard]] std::optional<std::string> Utf8ToCp1251(std::string_view text,
+                                                      std::size_t* failedAt = nullptr);
 
 // True when `text` is well-formed UTF-8 throughout.
 bool IsUtf8(std::string_view text);

@@ -10,8 +10,8 @@
 namespace k64 {
 
 // The value of `key` in `section`, blanks around it removed; nullopt when there is none.
-std::optional<std::string> IniValue(std::string_view text, std::string_view section,
-                                    std::string_view key);
+[[nodiscard]] std::optional<std::string> IniValue(std::string_view text, std::string_view section,
+                                                  std::string_view key);
 
 // `text` with `key` in `section` set to `value`: the key's line replaced, else a line added at
 // the end of the section, else the section added at the end. A line feed or carriage return in

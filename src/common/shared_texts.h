@@ -12,6 +12,9 @@ inline constexpr const char* kError = "Ошибка";
 inline constexpr const char* kAttention = "Внимание";
 inline constexpr const char* kMessage = "Сообщение";
 inline constexpr const char* kLoadImpossible = "Загрузка не возможна";
+// The search for the unit: its caption when found, its text when not.
+inline constexpr const char* kDeviceFound = "Устройство найдено";
+inline constexpr const char* kDeviceNotFound = "Устройство не найдено";
 
 // A request that failed. The settings read and the serial number say it with a full stop,
 // the other actions without.

@@ -29,7 +29,7 @@ public:
     // Puts the frame (or its next piece) on `out`. True once the whole frame including the
     // trailer is written; false when the caller must call again. This whole-frame version
     // writes nothing until the frame fits the stream's free space.
-    virtual bool Write(io::OutputStream& out);
+    [[nodiscard]] virtual bool Write(io::OutputStream& out);
     virtual std::vector<std::uint8_t> GetPayload() const = 0;
     virtual std::uint16_t GetPayloadLength() const = 0;
 

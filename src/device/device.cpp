@@ -1,6 +1,7 @@
 #include "device/device.h"
 
 #include "common/cp1251.h"
+#include "common/shared_texts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -296,7 +297,7 @@ bool TDevice::FindPort(MessageInterface* owner)
         const std::string report = "Порт:\t" + name + "\n" + "Тип:\t" + Cp1251ToUtf8(info.Type) +
                                    "\n" + "Версия:\t" + Cp1251ToUtf8(info.Version) + "\n" +
                                    "Номер:\t" + std::to_string(id) + "\n";
-        ShowMessage(owner, report, "Устройство найдено", MessageButtons::Ok);
+        ShowMessage(owner, report, texts::kDeviceFound, MessageButtons::Ok);
         store_.Save(name);
         return true;
     }
@@ -304,7 +305,7 @@ bool TDevice::FindPort(MessageInterface* owner)
     // could not be probed says nothing about that one.
     SetPortName(previous);
     port_.TakeFailure();
-    ShowMessage(owner, "Устройство не найдено", "Внимание", MessageButtons::Ok);
+    ShowMessage(owner, texts::kDeviceNotFound, texts::kAttention, MessageButtons::Ok);
     return false;
 }
 

@@ -57,23 +57,24 @@ class DeviceInterface {
 public:
     virtual ~DeviceInterface() = default;
     virtual void SetPortName(const std::string& name) = 0;
-    virtual int ReadSettings(std::string* text) = 0;
-    virtual int WriteSettings(const std::string& text) = 0;
+    [[nodiscard]] virtual int ReadSettings(std::string* text) = 0;
+    [[nodiscard]] virtual int WriteSettings(const std::string& text) = 0;
     // 0 when the request went out, -1 otherwise; the port stays open for the diagnostic text
     // until ClosePort().
-    virtual int EnableDiagnosticMode() = 0;
+    [[nodiscard]] virtual int EnableDiagnosticMode() = 0;
     virtual void ClosePort() = 0;
-    virtual int GetId(std::uint32_t* id) = 0;
-    virtual int SetId(std::uint32_t id) = 0;
-    virtual int GetVersion(std::string* text) = 0;
+    [[nodiscard]] virtual int GetId(std::uint32_t* id) = 0;
+    [[nodiscard]] virtual int SetId(std::uint32_t id) = 0;
+    [[nodiscard]] virtual int GetVersion(std::string* text) = 0;
     // The unit needs longer to prepare: the reply wait is 10 s (firmware) or 20 s (sound).
-    virtual int BeginFirmwareUpdate() = 0;
-    virtual int BeginWaveUpdate() = 0;
-    virtual int SendDataFragment(const void* data, std::uint32_t offset, std::uint16_t count) = 0;
+    [[nodiscard]] virtual int BeginFirmwareUpdate() = 0;
+    [[nodiscard]] virtual int BeginWaveUpdate() = 0;
+    [[nodiscard]] virtual int SendDataFragment(const void* data, std::uint32_t offset,
+                                               std::uint16_t count) = 0;
     // Note the order: CRC first here, total size first on the wire.
-    virtual int CommitUpdate(std::uint32_t crc, std::uint32_t totalSize) = 0;
+    [[nodiscard]] virtual int CommitUpdate(std::uint32_t crc, std::uint32_t totalSize) = 0;
     // 1 when the request went out, -1 otherwise; the unit does not answer.
-    virtual int Restart() = 0;
+    [[nodiscard]] virtual int Restart() = 0;
     // Type, version and build date are the reply's lines; each is cut to its field, missing
     // ones are empty.
     virtual void ParseVersion(VersionInfo* info, const std::string& text) = 0;
@@ -84,7 +85,7 @@ public:
     // Keeps the port from other processes between the exchanges of one operation (an update
     // from prepare to commit); every successful HoldPort() is matched by one ReleasePort().
     // False, with nothing sent, when another process holds the port.
-    virtual bool HoldPort() = 0;
+    [[nodiscard]] virtual bool HoldPort() = 0;
     virtual void ReleasePort() = 0;
     // Why the port could not be had at the last exchange or hold that failed to get it; empty
     // once one got it, or once taken. The front ends tell it after their own message.
@@ -101,21 +102,22 @@ public:
     TDevice& operator=(const TDevice&) = delete;
 
     void SetPortName(const std::string& name) override;
-    int ReadSettings(std::string* text) override;
-    int WriteSettings(const std::string& text) override;
-    int EnableDiagnosticMode() override;
+    [[nodiscard]] int ReadSettings(std::string* text) override;
+    [[nodiscard]] int WriteSettings(const std::string& text) override;
+    [[nodiscard]] int EnableDiagnosticMode() override;
     void ClosePort() override;
-    int GetId(std::uint32_t* id) override;
-    int SetId(std::uint32_t id) override;
-    int GetVersion(std::string* text) override;
-    int BeginFirmwareUpdate() override;
-    int BeginWaveUpdate() override;
-    int SendDataFragment(const void* data, std::uint32_t offset, std::uint16_t count) override;
-    int CommitUpdate(std::uint32_t crc, std::uint32_t totalSize) override;
-    int Restart() override;
+    [[nodiscard]] int GetId(std::uint32_t* id) override;
+    [[nodiscard]] int SetId(std::uint32_t id) override;
+    [[nodiscard]] int GetVersion(std::string* text) override;
+    [[nodiscard]] int BeginFirmwareUpdate() override;
+    [[nodiscard]] int BeginWaveUpdate() override;
+    [[nodiscard]] int SendDataFragment(const void* data, std::uint32_t offset,
+                                       std::uint16_t count) override;
+    [[nodiscard]] int CommitUpdate(std::uint32_t crc, std::uint32_t totalSize) override;
+    [[nodiscard]] int Restart() override;
     void ParseVersion(VersionInfo* info, const std::string& text) override;
     bool FindPort(MessageInterface* owner) override;
-    bool HoldPort() override { return port_.Hold(); }
+    [[nodiscard]] bool HoldPort() override { return port_.Hold(); }
     void ReleasePort() override { port_.Unhold(); }
     quon::io::PortFailure TakePortFailure() override { return port_.TakeFailure(); }
 
@@ -134,17 +136,17 @@ public:
     quon::io::VCOM_Port& Port() { return port_; }
 
     // Waits for one frame on the open port and turns it into the awaited message.
-    int ReceiveMessage(std::unique_ptr<quon::tms::messages::AbstractMessage>* reply,
-                       std::int16_t expected);
+    [[nodiscard]] int ReceiveMessage(std::unique_ptr<quon::tms::messages::AbstractMessage>* reply,
+                                     std::int16_t expected);
 
 private:
     using Take = std::function<void(const quon::tms::messages::AbstractMessage&)>;
-    int Exchange(quon::tms::messages::AbstractMessage& request, std::int16_t expected,
-                 std::chrono::milliseconds timeout, const Take& take = {});
+    [[nodiscard]] int Exchange(quon::tms::messages::AbstractMessage& request, std::int16_t expected,
+                               std::chrono::milliseconds timeout, const Take& take = {});
     // Sends without a reply; the port stays open.
-    int SendOnly(quon::tms::messages::AbstractMessage& request);
+    [[nodiscard]] int SendOnly(quon::tms::messages::AbstractMessage& request);
     // Writes the whole frame; false when the stream fails or stops taking bytes.
-    bool Send(quon::tms::messages::AbstractMessage& message);
+    [[nodiscard]] bool Send(quon::tms::messages::AbstractMessage& message);
 
     PortNameStore& store_;
     PortCatalog& catalog_;

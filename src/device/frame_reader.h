@@ -41,7 +41,7 @@ public:
     // Begins a reception (state 1) unless one is under way.
     void Start();
     // One pass over the states without blocking; true when the frame is complete.
-    bool Pass(quon::io::InputStream& in);
+    [[nodiscard]] bool Pass(quon::io::InputStream& in);
 
     int GetState() const { return state_; }
     std::uint16_t CodeWord() const { return codeWord_; }
@@ -50,7 +50,7 @@ public:
 
 private:
     // Reads up to `want` bytes that are already waiting; returns the count read (0 on error).
-    static int ReadAvailable(quon::io::InputStream& in, std::uint8_t* to, int want);
+    [[nodiscard]] static int ReadAvailable(quon::io::InputStream& in, std::uint8_t* to, int want);
 
     int state_ = kIdle;
     bool abandoned_ = false;  // header too long: wait out the time-out, read nothing

@@ -222,15 +222,18 @@ std::unique_ptr<AbstractMessage> Build(std::uint16_t code, const std::uint8_t* p
             return nullptr;
         auto message = std::make_unique<DataFragmentMessage>();
         message->SetOffset(offset);
-        message->SetData(in.Position(), count);
+        if (!message->SetData(in.Position(), count))
+            return nullptr;
         return message;
     }
     case proto::kSettings: {
         // The text ends at its zero byte, or at the end of the payload when the unit left the
-        // zero out: never beyond what was received.
+        // zero out: never beyond what was received. A full payload without the zero holds a text
+        // no frame can carry back, so it is refused rather than taken as empty settings.
         auto message = std::make_unique<SettingsMessage>();
-        if (present)
-            message->SetText(std::string(reinterpret_cast<const char*>(payload), length));
+        if (present &&
+            !message->SetText(std::string(reinterpret_cast<const char*>(payload), length)))
+            return nullptr;
         return message;
     }
     default: return nullptr;

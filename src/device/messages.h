@@ -121,8 +121,8 @@ public:
 
     explicit PiecewiseFrame(Advance advance) : advance_(advance) {}
     // True once the trailer is out; the next call starts the frame again from its header.
-    bool Write(io::OutputStream& out, std::span<const std::uint8_t> header,
-               std::span<const std::uint8_t> body);
+    [[nodiscard]] bool Write(io::OutputStream& out, std::span<const std::uint8_t> header,
+                             std::span<const std::uint8_t> body);
     void Restart() { *this = PiecewiseFrame(advance_); }
 
 private:
@@ -140,9 +140,9 @@ public:
     SettingsMessage() : AbstractMessage(proto::kSettings) {}
     // The text travels zero-terminated, so it ends at its first zero byte. False (and nothing
     // changed) when it is too long for one frame.
-    bool SetText(const std::string& text);
+    [[nodiscard]] bool SetText(const std::string& text);
     const std::string& GetText() const { return text_; }
-    bool Write(io::OutputStream& out) override;
+    [[nodiscard]] bool Write(io::OutputStream& out) override;
     std::vector<std::uint8_t> GetPayload() const override;
     std::uint16_t GetPayloadLength() const override;
 
@@ -157,12 +157,12 @@ public:
 
     DataFragmentMessage() : AbstractMessage(proto::kDataFragment) {}
     // Copies the block; the count is its size. False (and nothing changed) when it is too long.
-    bool SetData(const void* data, std::size_t count);
+    [[nodiscard]] bool SetData(const void* data, std::size_t count);
     void SetOffset(std::uint32_t offset) { offset_ = offset; }
     std::uint32_t GetOffset() const { return offset_; }
     std::uint16_t GetCount() const { return static_cast<std::uint16_t>(data_.size()); }
     const std::vector<std::uint8_t>& GetData() const { return data_; }
-    bool Write(io::OutputStream& out) override;
+    [[nodiscard]] bool Write(io::OutputStream& out) override;
     std::vector<std::uint8_t> GetPayload() const override;
     std::uint16_t GetPayloadLength() const override;
 

@@ -28,7 +28,7 @@ public:
     // True when this object holds `portName` (already, or now). Holding another name releases
     // that one first. False, with Failure() saying why, when another holder has it or the
     // name is no port at all.
-    bool Acquire(const std::string& portName);
+    [[nodiscard]] bool Acquire(const std::string& portName);
     void Release();
     bool Held() const { return handle_ != kNone; }
     const PortFailure& Failure() const { return failure_; }

@@ -9,7 +9,7 @@
 namespace quon::io {
 
 // How a blocking wait on a byte source ended.
-enum class WaitResult {
+enum class [[nodiscard]] WaitResult{
     kReady,     // bytes can be read (or written, for write waits)
     kTimedOut,  // the limit passed
     kHungUp,    // the line is gone (unplugged, other side closed) or the port is closed
@@ -23,12 +23,12 @@ public:
     virtual ~OutputStream() = default;
     virtual bool IsOpen() = 0;
     virtual void Close() = 0;
-    virtual bool Open() = 0;
+    [[nodiscard]] virtual bool Open() = 0;
     // Bytes that may be written now without exceeding the transmit window.
     virtual int FreeSpace() = 0;
     // Nothing waits in the transmit queue.
     virtual bool IsEmpty() = 0;
-    virtual int Write(const void* data, int count) = 0;
+    [[nodiscard]] virtual int Write(const void* data, int count) = 0;
 };
 
 class InputStream {
@@ -38,9 +38,9 @@ public:
     virtual int Available() = 0;
     virtual bool IsOpen() = 0;
     virtual void Close() = 0;
-    virtual bool Open() = 0;
+    [[nodiscard]] virtual bool Open() = 0;
     virtual bool IsEmpty() = 0;
-    virtual int Read(void* data, int count) = 0;
+    [[nodiscard]] virtual int Read(void* data, int count) = 0;
 };
 
 }  // namespace quon::io

@@ -48,7 +48,7 @@ public:
     // A missing or busy port (also one held by another process) fails silently; rejected
     // settings show a message box. A failed Open() never leaves the device open. Either way
     // Failure() says why.
-    bool Open();
+    [[nodiscard]] bool Open();
     // Closes the device and puts back the line settings it had before Open().
     void Close();
     bool IsOpen() const { return handle_ != kNoHandle; }
@@ -56,11 +56,11 @@ public:
     unsigned OutQueueCount();
     unsigned InQueueCount();
     // Room left in the 64-byte transmit window; 0 when closed or full.
-    int OutQueueFree();
+    [[nodiscard]] int OutQueueFree();
 
     // Bytes actually moved; gives up after 1000 ms + 1 ms per byte, or at once on a hang-up.
-    int Write(const void* data, int count);
-    int Read(void* data, int count);
+    [[nodiscard]] int Write(const void* data, int count);
+    [[nodiscard]] int Read(void* data, int count);
 
     // Blocks until bytes can be read, `limit` passed, or the line hung up.
     WaitResult WaitReadable(std::chrono::milliseconds limit);
@@ -78,12 +78,12 @@ public:
 
     // Opens the port exclusively, reads its line settings and closes it again; changes nothing.
     // True when the name is a serial device that is free right now (or open here).
-    bool Probe();
+    [[nodiscard]] bool Probe();
 
     // Keeps the port from other processes beyond Close(), for an operation of several
     // exchanges (an update, a settings write, a probe); counted, each Hold() matched by one
     // Unhold(). False when another process holds it. Open() alone holds it until Close().
-    bool Hold();
+    [[nodiscard]] bool Hold();
     void Unhold();
 
     // Why the last Open(), Probe() or Hold() failed; empty after one that succeeded, and
@@ -105,18 +105,18 @@ private:
     // records the reason in failure_.
     OpenOutcome OpenDevice(const LineSettings& line);
     void CloseDevice();
-    bool DeviceProbe();
-    bool DeviceOutQueue(unsigned* count);
-    bool DeviceInQueue(unsigned* count);
-    int DeviceWrite(const void* data, int count, std::chrono::milliseconds limit);
-    int DeviceRead(void* data, int count, std::chrono::milliseconds limit);
+    [[nodiscard]] bool DeviceProbe();
+    [[nodiscard]] bool DeviceOutQueue(unsigned* count);
+    [[nodiscard]] bool DeviceInQueue(unsigned* count);
+    [[nodiscard]] int DeviceWrite(const void* data, int count, std::chrono::milliseconds limit);
+    [[nodiscard]] int DeviceRead(void* data, int count, std::chrono::milliseconds limit);
     WaitResult DeviceWait(std::chrono::milliseconds limit, bool forData);
 
     using NativeHandle = std::intptr_t;
     static constexpr NativeHandle kNoHandle = -1;
 
     void ReleaseUnlessHeld();
-    bool TakeLock();
+    [[nodiscard]] bool TakeLock();
 
     std::string name_;
     NativeHandle handle_ = kNoHandle;
@@ -137,10 +137,10 @@ public:
     explicit VCOMOutputStream(VCOM_Port* port) : port_(port) {}
     bool IsOpen() override;
     void Close() override;
-    bool Open() override;
+    [[nodiscard]] bool Open() override;
     int FreeSpace() override;
     bool IsEmpty() override;
-    int Write(const void* data, int count) override;
+    [[nodiscard]] int Write(const void* data, int count) override;
 
 private:
     VCOM_Port* port_;  // not owned
@@ -152,9 +152,9 @@ public:
     int Available() override;
     bool IsOpen() override;
     void Close() override;
-    bool Open() override;
+    [[nodiscard]] bool Open() override;
     bool IsEmpty() override;
-    int Read(void* data, int count) override;
+    [[nodiscard]] int Read(void* data, int count) override;
 
 private:
     VCOM_Port* port_;  // not owned

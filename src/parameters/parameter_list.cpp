@@ -1,6 +1,7 @@
 #include "parameters/parameter_list.h"
 
 #include "common/message_interface.h"
+#include "common/shared_texts.h"
 #include "parameters/whole_number.h"
 #include "resources/resources.h"
 
@@ -16,7 +17,6 @@ namespace k64 {
 namespace {
 
 constexpr const char* kParseErrorPrefix = "ошибка парсера: ";
-constexpr const char* kErrorCaption = "Ошибка";
 
 // The parser's own character classes, from its tables, so the depth walk below cannot drift
 // from what the parser accepts.
@@ -256,7 +256,7 @@ void ParameterList::Load(std::string_view xml, MessageInterface* messages)
 
     const auto report = [&](const char* what) {
         loadError_ = std::string(kParseErrorPrefix) + what;
-        ShowMessage(messages, loadError_, kErrorCaption);
+        ShowMessage(messages, loadError_, texts::kError);
     };
     if (NestingDepth(buffer.data(), kMaxXmlDepth) > kMaxXmlDepth) {
         report("elements nested too deeply");

@@ -33,7 +33,7 @@ enum class SettingsFileStatus {
                   // before bytes that are not UTF-8
 };
 
-struct SettingsFileResult {
+struct [[nodiscard]] SettingsFileResult {
     SettingsFileStatus status = SettingsFileStatus::Ok;
     int error = 0;  // errno of the call that failed, 0 when there is none
     // A successful read: the first kMaxListedSkipped lines that name no parameter (as read),

@@ -44,7 +44,7 @@ struct HistoryEntry {
 
 // The entry a file name describes (path left empty); false for a name of another form or with a
 // time that is no real date and time.
-bool ParseHistoryName(const std::string& name, HistoryEntry* entry);
+[[nodiscard]] bool ParseHistoryName(const std::string& name, HistoryEntry* entry);
 
 // The entries in `folder`, the last stored first; only those of `serial` when it is not empty.
 // Names of another form are passed over; a missing folder has no entries. `error`, when given,
@@ -55,7 +55,7 @@ std::vector<HistoryEntry> ListHistory(const std::filesystem::path& folder,
 // The text to show when the history folder cannot be listed.
 std::string DescribeHistoryFolderFailure(const std::filesystem::path& folder, int error);
 
-struct StoredEntry {
+struct [[nodiscard]] StoredEntry {
     SettingsFileResult result;
     // The new entry, or the newest one that already held the same; the folder when the failure
     // was the folder's (it could not be made, or nothing could be created in it).

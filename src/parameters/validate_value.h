@@ -9,14 +9,12 @@
 
 namespace k64 {
 
-// Caption of the box that shows a refusal.
-inline constexpr const char* kValueRefusedCaption = "Ошибка";
-
 // Null when `valueText` (Windows-1251) may be stored into `parameter`; otherwise the reason to
 // show the user (UTF-8). Number: a whole number (ParseWholeNumber) within min..max. String: an
 // empty text, or a length within min..max. Enum: any item number is taken as it stands. A text
 // holding a line break or a zero byte is refused for every type, since it would split or cut
 // the settings text it is written into.
-std::optional<std::string> ValidateValue(const Parameter& parameter, const std::string& valueText);
+[[nodiscard]] std::optional<std::string> ValidateValue(const Parameter& parameter,
+                                                       const std::string& valueText);
 
 }  // namespace k64

@@ -12,6 +12,6 @@ namespace k64 {
 // digits after "$", "x", "X", "0x" or "0X"; nothing may follow. The signed result must lie in
 // the 32-bit range for hexadecimal text too, so "$FFFFFFFF" is refused rather than read as -1.
 // Null when the text is not such a number.
-std::optional<std::int32_t> ParseWholeNumber(std::string_view text);
+[[nodiscard]] std::optional<std::int32_t> ParseWholeNumber(std::string_view text);
 
 }  // namespace k64

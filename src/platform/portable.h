@@ -18,7 +18,7 @@ inline constexpr const char* kPortableSection = "k64";
 std::filesystem::path ProgramFolder();
 
 // The INI file when it stands beside the program; nullopt otherwise.
-std::optional<std::filesystem::path> PortableSettingsFile();
+[[nodiscard]] std::optional<std::filesystem::path> PortableSettingsFile();
 
 // A value of the programs' section; empty when there is none or the file cannot be read.
 std::string ReadPortableValue(const std::filesystem::path& file, const char* key);

@@ -23,7 +23,7 @@ struct UsbDetails {
 // The USB device of the serial device `deviceName`: a kernel name ("ttyACM0") or a path that
 // leads to a node in /dev. sysfs is read at `sysRoot`; nullopt when the device is not on USB or
 // sysfs does not know it.
-std::optional<UsbDetails> ReadUsbDetails(std::string_view deviceName,
-                                         const std::filesystem::path& sysRoot = "/sys");
+[[nodiscard]] std::optional<UsbDetails>
+ReadUsbDetails(std::string_view deviceName, const std::filesystem::path& sysRoot = "/sys");
 
 }  // namespace k64

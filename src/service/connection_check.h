@@ -75,7 +75,7 @@ bool UnitAnswered(const UnitAnswer& unit);
 std::vector<std::string> ReportLines(const std::vector<CheckResult>& results);
 
 // 0 when all is well and the unit answered, 1 when any check found a problem.
-int ReportExitCode(const std::vector<CheckResult>& results);
+[[nodiscard]] int ReportExitCode(const std::vector<CheckResult>& results);
 
 struct ConnectionReport {
     std::vector<std::string> lines;

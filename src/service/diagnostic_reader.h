@@ -33,10 +33,10 @@ public:
 
     // Waits up to `wait` for bytes (not at all for zero: a timer tick takes what is there), then
     // reads what the port holds.
-    DiagnosticChunk Read(TDevice& device, std::chrono::milliseconds wait = {});
+    [[nodiscard]] DiagnosticChunk Read(TDevice& device, std::chrono::milliseconds wait = {});
 
     // Ends the run: a line cut short by the end counts and is recorded; the recording is closed.
-    DiagnosticChunk Finish();
+    [[nodiscard]] DiagnosticChunk Finish();
 
     // The run's recording, null when it has none or after Finish().
     DiagnosticRecording* Recording() const { return recording_.get(); }

@@ -22,16 +22,17 @@ public:
 
     // Appends the rows of `events`, received `elapsed` after the recording started. False once
     // the recording has failed; nothing more is written then.
-    bool Add(std::chrono::milliseconds elapsed, const std::vector<DiagnosticEvent>& events);
+    [[nodiscard]] bool Add(std::chrono::milliseconds elapsed,
+                           const std::vector<DiagnosticEvent>& events);
 
     bool Failed() const { return file_->Error() != 0; }
     // Why the recording failed, naming its file; only the first time it is asked after the
     // failure, so that a stream that goes on reports it once.
-    std::optional<std::string> NewFailure();
+    [[nodiscard]] std::optional<std::string> NewFailure();
 
     // Copies what was recorded so far to `target`, replacing it as a whole or not at all; the
     // reason when that failed.
-    std::optional<std::string> SaveCopy(const std::filesystem::path& target) const;
+    [[nodiscard]] std::optional<std::string> SaveCopy(const std::filesystem::path& target) const;
 
 private:
     std::unique_ptr<AppendFile> file_;

@@ -24,7 +24,7 @@ public:
     // After every tick of the transfer: once the unit has confirmed the update, the settings kept
     // before it are compared with what it holds now, once. Nothing while there is nothing to
     // compare (no commit yet, or nothing was kept).
-    std::optional<AfterUpdate> AfterTick(DeviceInterface& device);
+    [[nodiscard]] std::optional<AfterUpdate> AfterTick(DeviceInterface& device);
     // The entry kept before the last update; empty when none was.
     const std::filesystem::path& KeptEntry() const { return entry_; }
 

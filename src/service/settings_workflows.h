@@ -47,7 +47,7 @@ struct KeptSettings {
 };
 
 // The unit's settings read and stored in the history, or why not.
-struct Backup {
+struct [[nodiscard]] Backup {
     std::optional<KeptSettings> kept;  // what the unit gave, stored or not
     std::string failure;               // why no entry was stored; empty when one was or none was
                                        // to be
@@ -62,7 +62,7 @@ Backup KeepUnitSettings(DeviceInterface& device, const ParameterList& schema,
                         const std::filesystem::path& historyFolder, WorkflowView& view);
 
 // Whether a change may go ahead: the settings kept, or the user's leave to go on without them.
-struct SafetyNet {
+struct [[nodiscard]] SafetyNet {
     std::optional<KeptSettings> kept;  // stored in the history
     bool proceed = false;
 };
@@ -72,7 +72,7 @@ struct SafetyNet {
 SafetyNet KeepBeforeChange(DeviceInterface& device, const ParameterList& schema,
                            const std::filesystem::path& historyFolder, WorkflowView& view);
 
-enum class WriteOutcome {
+enum class [[nodiscard]] WriteOutcome{
     Written,  // the unit took the settings ("Настройки записаны." shown) and, when asked,
               // holds them when read back
     TooLong,      // the text does not fit one frame; nothing sent
@@ -103,9 +103,10 @@ WriteOutcome WriteWithBackup(DeviceInterface& device, const ParameterList& targe
 // Reads the settings again after a write, with the port held, and compares them with `sent`: the
 // view is told, and a difference or a unit that does not answer is shown as a box. True when
 // the unit holds what was sent.
-bool VerifyWritten(DeviceInterface& device, const ParameterList& sent, WorkflowView& view);
+[[nodiscard]] bool VerifyWritten(DeviceInterface& device, const ParameterList& sent,
+                                 WorkflowView& view);
 
-enum class AfterUpdate {
+enum class [[nodiscard]] AfterUpdate{
     Unchanged,      // the unit's settings are those kept before the update
     NotRead,        // the unit did not give its settings back
     Declined,       // they changed and the user kept the new ones
@@ -119,7 +120,7 @@ enum class AfterUpdate {
 AfterUpdate CompareAfterUpdate(DeviceInterface& device, const KeptSettings& before,
                                WorkflowView& view);
 
-struct LatestEntry {
+struct [[nodiscard]] LatestEntry {
     bool answered = false;  // the unit gave its id
     std::string serial;
     std::optional<std::filesystem::path> entry;  // none when the history has nothing of it

@@ -215,7 +215,7 @@ void TDiagnosticForm::SaveRecording(const QString& fileName)
     if (!reader_.Recording())
         return;
     if (const std::optional<std::string> failure = reader_.Recording()->SaveCopy(ToPath(fileName)))
-        WidgetMessages(this).ShowMessage(*failure, text::kError, MessageButtons::Ok);
+        WidgetMessages(this).ShowMessage(*failure, texts::kError, MessageButtons::Ok);
 }
 
 void TDiagnosticForm::LogRecordingFailure(const std::optional<std::string>& failure)

@@ -83,9 +83,10 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent)
     // 1. The device object, on whatever name is stored at this moment.
     activeDevice_.Replace(NewDevice());
     activeDevice_.SetFailureLog([this](const std::string& line) { AppendLog(line); });
-    // 2, 3. The embedded images: title and the two update buttons.
-    firmware_.LoadFirmwareImage();
-    sound_.LoadSoundData();
+    // 2, 3. The embedded images: title and the two update buttons. The program carries both, and
+    // a transfer with nothing loaded ignores its button, so there is nothing to tell here.
+    static_cast<void>(firmware_.LoadFirmwareImage());
+    static_cast<void>(sound_.LoadSoundData());
     // 4. Empty log and port box.
     Memo1->clear();
     {
@@ -405,7 +406,7 @@ void TMainForm::StopTransferThenQuit()
 void TMainForm::LogAfterUpdate(service::AfterUpdate after)
 {
     if (after == service::AfterUpdate::Restored)
-        AppendLog(text::kLogSettingsRestored);
+        AppendLog(texts::kSettingsRestored);
     else if (after == service::AfterUpdate::NotRead)
         AppendLog(text::kLogOldSettingsAt + ShownPath(safetyNet_->KeptEntry()));
 }
@@ -434,7 +435,7 @@ void TMainForm::ReadButtonClick()
                                              platform_.historyFolder, workflowView_);
         }
         if (!read.kept) {
-            ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
+            ShowMessage(texts::kDeviceBusyStop, texts::kLoadImpossible, MessageButtons::Ok);
             return;
         }
         *parameters_ = std::move(read.kept->settings);
@@ -454,7 +455,7 @@ void TMainForm::OpenFileButtonClick()
     const std::filesystem::path path = ToPath(fileName);
     const SettingsFileResult result = ReadSettingsFile(path, *parameters_);
     if (!result.Ok()) {
-        ShowMessage(DescribeSettingsFileResult(result, path), text::kError, MessageButtons::Ok);
+        ShowMessage(DescribeSettingsFileResult(result, path), texts::kError, MessageButtons::Ok);
         return;
     }
     ShowEditor();
@@ -479,7 +480,7 @@ void TMainForm::GetSerialButtonClick()
         result = activeDevice_->GetId(&id);
     }
     if (!Succeeded(result)) {
-        ShowMessage(text::kDeviceBusyStop, text::kLoadImpossible, MessageButtons::Ok);
+        ShowMessage(texts::kDeviceBusyStop, texts::kLoadImpossible, MessageButtons::Ok);
         return;
     }
     // Shown as the signed number the unit's id has always been shown as.
@@ -497,13 +498,13 @@ void TMainForm::GetVersionButtonClick()
         result = activeDevice_->GetVersion(&reply);
     }
     if (!Answered(result)) {
-        ShowMessage(text::kDeviceBusy, text::kError, MessageButtons::Ok);
+        ShowMessage(texts::kDeviceBusy, texts::kError, MessageButtons::Ok);
         return;
     }
     VersionInfo info{};
     activeDevice_->ParseVersion(&info, reply);
-    AppendLog(text::kLogType + FromCp1251(std::string(update::ShownType(info))).toStdString());
-    AppendLog(text::kLogVersion +
+    AppendLog(texts::kLogType + FromCp1251(std::string(update::ShownType(info))).toStdString());
+    AppendLog(texts::kLogVersion +
               FromCp1251(std::string(update::FieldText(info.Version))).toStdString());
 }
 
@@ -545,7 +546,7 @@ void TMainForm::Memo1DblClick()
     // The diagnostic stream would share the port with the blocks of a running transfer and
     // spoil both; it waits until the transfer is over.
     if (TransferActive()) {
-        ShowMessage(text::kDiagnosticDuringUpdate, text::kAttention, MessageButtons::Ok);
+        ShowMessage(text::kDiagnosticDuringUpdate, texts::kAttention, MessageButtons::Ok);
         return;
     }
     diagnosticForm_->exec();
@@ -694,7 +695,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     // The blocks go on while the question is open; Yes stops at the block boundary it comes to.
     const char* question = sound_.Running() ? text::kCloseDuringSound : text::kCloseDuringUpdate;
     if (TransferActive() && !quitting_ &&
-        ShowMessage(question, text::kAttention, MessageButtons::YesNo) != MessageAnswer::Yes) {
+        ShowMessage(question, texts::kAttention, MessageButtons::YesNo) != MessageAnswer::Yes) {
         event->ignore();
         return;
     }

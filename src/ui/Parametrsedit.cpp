@@ -406,7 +406,7 @@ bool TParametersEditForm::ValidateValue()
 
     if (!(refusalFresh_ && typed == lastRefusedText_) && !validating_) {
         validating_ = true;
-        Ask(*reason, kValueRefusedCaption, MessageButtons::Ok);
+        Ask(*reason, texts::kError, MessageButtons::Ok);
         validating_ = false;
     }
     lastRefusedText_ = typed;
@@ -493,7 +493,7 @@ void TParametersEditForm::SaveActionExecute()
     const std::filesystem::path path = ToPath(fileName);
     const SettingsFileResult result = WriteSettingsFile(path, *Parameters);
     if (!result.Ok()) {
-        Ask(DescribeSettingsFileResult(result, path), text::kError, MessageButtons::Ok);
+        Ask(DescribeSettingsFileResult(result, path), texts::kError, MessageButtons::Ok);
         return;
     }
     SetChanged(false);
@@ -502,7 +502,8 @@ void TParametersEditForm::SaveActionExecute()
 void TParametersEditForm::SendActionExecute()
 {
     CommitValue();
-    if (Ask(text::kSendQuestion, text::kAttention, MessageButtons::OkCancel) != MessageAnswer::Ok ||
+    if (Ask(text::kSendQuestion, texts::kAttention, MessageButtons::OkCancel) !=
+            MessageAnswer::Ok ||
         !devices_ || !Parameters)
         return;
     // The unit's current settings go to the history first: a write that is regretted can be
@@ -539,7 +540,7 @@ bool TParametersEditForm::FormCloseQuery()
 {
     if (!Changed)
         return true;
-    return Ask(text::kCloseQuestion, text::kAttention, MessageButtons::OkCancel) ==
+    return Ask(text::kCloseQuestion, texts::kAttention, MessageButtons::OkCancel) ==
            MessageAnswer::Ok;
 }
 

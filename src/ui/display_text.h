@@ -14,6 +14,6 @@ QString FromCp1251(std::string_view bytes);
 
 // Null when the text holds a character Windows-1251 cannot represent: the caller refuses the
 // input with a message instead of storing a replacement character.
-std::optional<std::string> ToCp1251(const QString& text);
+[[nodiscard]] std::optional<std::string> ToCp1251(const QString& text);
 
 }  // namespace k64

@@ -33,13 +33,13 @@ void OpenGuide(QWidget* owner, const char* chapter)
 {
     const QUrl url = GuideUrl(chapter);
     if (url.isEmpty()) {
-        WidgetMessages(owner).ShowMessage(text::kGuideMissing, text::kError, MessageButtons::Ok);
+        WidgetMessages(owner).ShowMessage(text::kGuideMissing, texts::kError, MessageButtons::Ok);
         return;
     }
     if (!QDesktopServices::openUrl(url)) {
         WidgetMessages(owner).ShowMessage(
             text::kGuideNotOpened + QDir::toNativeSeparators(url.toLocalFile()).toStdString(),
-            text::kError, MessageButtons::Ok);
+            texts::kError, MessageButtons::Ok);
     }
 }
 

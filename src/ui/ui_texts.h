@@ -1,19 +1,11 @@
 #pragma once
-// Every text the three windows show, byte for byte. The update transfers keep their own texts
+// Every text the three windows show, byte for byte, but those they share with k64ctl and the
+// update transfers (common/shared_texts.h, namespace texts) and the transfers' own
 // (update/update_constants.h).
 
 #include "common/shared_texts.h"
 
 namespace k64::ui::text {
-
-// Captions of message boxes.
-inline constexpr const char* kError = texts::kError;
-inline constexpr const char* kAttention = texts::kAttention;
-inline constexpr const char* kMessage = texts::kMessage;
-inline constexpr const char* kLoadImpossible = texts::kLoadImpossible;
-
-inline constexpr const char* kDeviceBusyStop = texts::kDeviceBusyStop;
-inline constexpr const char* kDeviceBusy = texts::kDeviceBusy;
 
 // Main window.
 inline constexpr const char* kPortGroup = " Порт подключения ";
@@ -26,8 +18,6 @@ inline constexpr const char* kOpenFile = "Открыть файл с настр�
 inline constexpr const char* kGetSerial = "Серийный номер";
 inline constexpr const char* kGetVersion = "Версия ПО";
 inline constexpr const char* kLogSerial = "Серийный номер устройства ";
-inline constexpr const char* kLogType = texts::kLogType;
-inline constexpr const char* kLogVersion = texts::kLogVersion;
 // The stored port appeared in or went from the port list.
 inline constexpr const char* kLogPortAppeared = "Подключено: ";
 inline constexpr const char* kLogPortGone = "Отключено: ";
@@ -39,7 +29,6 @@ inline constexpr const char* kCloseDuringSound =
 // The settings a firmware update changed, offered back.
 inline constexpr const char* kUpdateCaption = "Обновление прошивки";
 inline constexpr const char* kRestoreQuestion = "Вернуть прежние настройки?";
-inline constexpr const char* kLogSettingsRestored = texts::kSettingsRestored;
 inline constexpr const char* kLogSettingsKept = "Настройки устройства сохранены в истории: ";
 // The unit gave its settings but not its id: its history entry is filed under "unknown".
 inline constexpr const char* kLogSerialUnknown =
@@ -78,7 +67,6 @@ inline constexpr const char* kSmsGroup = "Формат SMS команды для
 inline constexpr const char* kSmsSample = "Set8026,UsetNumber2=+79272XXXXXX";
 inline constexpr const char* kDescriptionGroup = "Описание параметра";
 inline constexpr const char* kSendQuestion = "Записать настройки в устройство?";
-inline constexpr const char* kSettingsWritten = texts::kSettingsWritten;
 inline constexpr const char* kCloseQuestion = "Настройки изменены, выйти без сохранения?";
 inline constexpr const char* kSmsPrefix = "Set";
 inline constexpr const char* kPinKey = "PinCod";

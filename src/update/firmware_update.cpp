@@ -46,7 +46,7 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
         return;
     MessageInterface* owner = view_.MessageOwner();
 
-    if (ShowMessage(owner, text::kFirmwareQuestion, text::kAttention, MessageButtons::OkCancel) !=
+    if (ShowMessage(owner, text::kFirmwareQuestion, texts::kAttention, MessageButtons::OkCancel) !=
         MessageAnswer::Ok) {
         outcome_ = UpdateOutcome::Declined;
         return;
@@ -54,7 +54,7 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
 
     std::string reply;
     if (!Answered(activeDevice->GetVersion(&reply)) || !IsVersionReply(reply)) {
-        ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
+        ShowMessage(owner, texts::kDeviceBusy, texts::kError, MessageButtons::Ok);
         outcome_ = UpdateOutcome::DeviceBusy;
         return;
     }
@@ -63,8 +63,9 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
     TerminateFields(unit);
 
     const VersionInfo image = ReadVersionRecord(BlowBuffer, kHeadSize + kImageVersionOffset);
-    if (UnitIsNotOlder(unit, image) && ShowMessage(owner, text::kNotOlderQuestion, text::kAttention,
-                                                   MessageButtons::YesNo) != MessageAnswer::Yes) {
+    if (UnitIsNotOlder(unit, image) &&
+        ShowMessage(owner, text::kNotOlderQuestion, texts::kAttention, MessageButtons::YesNo) !=
+            MessageAnswer::Yes) {
         outcome_ = UpdateOutcome::Declined;
         return;
     }
@@ -79,7 +80,7 @@ void FirmwareUpdate::BlowUpdateButtonClick(DeviceInterface* activeDevice)
         hold_.reset();
         // A step that refused to keep the settings has shown its own reason.
         if (refused == UpdateOutcome::DeviceBusy)
-            ShowMessage(owner, text::kDeviceBusy, text::kError, MessageButtons::Ok);
+            ShowMessage(owner, texts::kDeviceBusy, texts::kError, MessageButtons::Ok);
         view_.AppendLog(text::kLogCancelled);
         view_.SetBlowButtonEnabled(true);
         outcome_ = refused;
@@ -177,7 +178,7 @@ void FirmwareUpdate::Timer1Timer(DeviceInterface* activeDevice)
         activeDevice->SendDataFragment(BlowBuffer.data() + BlowSendPos,
                                        static_cast<std::uint32_t>(BlowSendPos),
                                        static_cast<std::uint16_t>(n)) < 0) {
-        Fail(text::kTransferError, text::kError);
+        Fail(text::kTransferError, texts::kError);
         EndTransfer();
         Finish(UpdateOutcome::TransferFailed);
         return;

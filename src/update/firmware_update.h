@@ -27,8 +27,8 @@ public:
 
     // Loads the embedded image "blow", or the given bytes; sets the window title and the
     // button caption. False (and nothing loaded) when the resource is missing or too large.
-    bool LoadFirmwareImage();
-    bool LoadFirmwareImage(std::span<const unsigned char> image);
+    [[nodiscard]] bool LoadFirmwareImage();
+    [[nodiscard]] bool LoadFirmwareImage(std::span<const unsigned char> image);
 
     // The button's click: questions, version check, prepare request, then Timer1 runs.
     // `activeDevice` may be null: then nothing happens.

@@ -84,7 +84,7 @@ void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice)
 {
     if (Running()) {
         // The blocks go on while the question is open; the transfer may be over by the answer.
-        if (ShowMessage(view_.MessageOwner(), text::kStopSoundQuestion, text::kAttention,
+        if (ShowMessage(view_.MessageOwner(), text::kStopSoundQuestion, texts::kAttention,
                         MessageButtons::YesNo) == MessageAnswer::Yes)
             Stop();
         return;
@@ -93,7 +93,7 @@ void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice)
         return;
     MessageInterface* owner = view_.MessageOwner();
 
-    if (ShowMessage(owner, text::kSoundQuestion, text::kAttention, MessageButtons::OkCancel) !=
+    if (ShowMessage(owner, text::kSoundQuestion, texts::kAttention, MessageButtons::OkCancel) !=
         MessageAnswer::Ok) {
         outcome_ = UpdateOutcome::Declined;
         return;
@@ -108,7 +108,7 @@ void SoundUpdate::WaveUpdateButtonClick(DeviceInterface* activeDevice)
     hold_.emplace(*activeDevice);
     if (!*hold_ || !Answered(activeDevice->BeginWaveUpdate())) {
         hold_.reset();
-        ShowMessage(owner, text::kDeviceBusyCancelled, text::kError, MessageButtons::Ok);
+        ShowMessage(owner, text::kDeviceBusyCancelled, texts::kError, MessageButtons::Ok);
         RestoreCaption();
         outcome_ = UpdateOutcome::DeviceBusy;
         return;
@@ -139,7 +139,7 @@ void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice)
         if (activeDevice == nullptr ||
             activeDevice->SendDataFragment(block.data(), static_cast<std::uint32_t>(WaveSent),
                                            static_cast<std::uint16_t>(n)) < 0) {
-            ShowMessage(view_.MessageOwner(), text::kTransferError, text::kError,
+            ShowMessage(view_.MessageOwner(), text::kTransferError, texts::kError,
                         MessageButtons::Ok);
             RestoreCaption();
             // The transfer is over: release its stream so that nothing reads it again and the
@@ -173,7 +173,7 @@ void SoundUpdate::Timer2Timer(DeviceInterface* activeDevice)
         RestoreCaption();
         return;
     }
-    ShowMessage(view_.MessageOwner(), text::kSoundWritten, text::kMessage, MessageButtons::Ok);
+    ShowMessage(view_.MessageOwner(), text::kSoundWritten, texts::kMessage, MessageButtons::Ok);
 }
 
 }  // namespace k64

@@ -44,8 +44,8 @@ public:
     // Measures the embedded container "wave_list", or takes the given bytes; sets the button
     // caption. False (nothing loaded) when the container is missing, shorter than its head or
     // too large.
-    bool LoadSoundData();
-    bool LoadSoundData(std::vector<unsigned char> container);
+    [[nodiscard]] bool LoadSoundData();
+    [[nodiscard]] bool LoadSoundData(std::vector<unsigned char> container);
 
     // The button's click. While a transfer runs the button reads "Стоп": a click asks, and Yes
     // stops it between two blocks; otherwise it asks, prepares the unit and starts Timer2.

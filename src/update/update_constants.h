@@ -33,10 +33,7 @@ inline constexpr int kVersionInfoSize = 96;
 inline constexpr std::int64_t kMaxPayloadSize = 0x7FFFFFFF - kHeadSize;
 
 namespace text {
-inline constexpr const char* kAttention = texts::kAttention;
-inline constexpr const char* kError = texts::kError;
 inline constexpr const char* kUpdateError = "Ошибка обновления.";
-inline constexpr const char* kMessage = texts::kMessage;
 
 inline constexpr const char* kFirmwareQuestion =
     "После обновления возможно произойдет сброс настроек.\n"
@@ -45,7 +42,6 @@ inline constexpr const char* kFirmwareQuestion =
 inline constexpr const char* kNotOlderQuestion =
     "Устройство уже содержит новейшую или равную версию.\n"
     "                         Обновлять или нет?";
-inline constexpr const char* kDeviceBusy = texts::kDeviceBusy;
 inline constexpr const char* kDeviceBusyCancelled =
     "Устройство не подключено или занято.\nОбновление отменено.";
 inline constexpr const char* kTransferError = "Ошибка при передачи данных";

@@ -3,7 +3,7 @@
 namespace k64 {
 
 // How the last update started from a button ended. k64ctl turns it into its exit status.
-enum class UpdateOutcome {
+enum class [[nodiscard]] UpdateOutcome{
     None,            // nothing started yet, or a transfer is still running
     Declined,        // the user answered a question with Cancel or No; nothing sent after it
     DeviceBusy,      // the version request or the prepare request failed, or another process

@@ -194,8 +194,8 @@ TEST(FleetSignal, StopsEveryTransferWithoutCommit)
 }
 
 // A port that cannot be had fails its unit with the reason a run on one unit gives, in the
-// document and the summary alike; a file the write would refuse is refused before any unit is
-// asked anything, with the status the help gives it.
+// document and the summary alike; a file the write would refuse, and questions nobody is there
+// to answer, are refused before any unit is asked anything, with the status the help gives them.
 TEST(FleetRefusals, ReasonsKeptAndFilesCheckedFirst)
 {
     TempDir dir;
@@ -229,6 +229,14 @@ TEST(FleetRefusals, ReasonsKeptAndFilesCheckedFirst)
         EXPECT_EQ(r.status, 2) << command;
         EXPECT_EQ(Json::parse(r.out), (Json{{"error", {{"message", refusal}, {"exit_code", 2}}}}));
     }
+    const ProgramResult unanswered =
+        run({"--json", "--ports", sim.PtyPath() + "," + missing, "update-sound"});
+    EXPECT_EQ(unanswered.status, 2);
+    EXPECT_EQ(Json::parse(unanswered.out),
+              (Json{{"error",
+                     {{"message", "update-sound задаёт вопросы; без терминала подтвердите их "
+                                  "ключом --yes"},
+                      {"exit_code", 2}}}}));
     sim.Stop();
     EXPECT_TRUE(ReceivedFrames(dir / "trace").empty());
 }

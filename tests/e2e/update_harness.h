@@ -105,8 +105,8 @@ public:
         StartSim(dir, std::move(simOptions));
         store_ = std::make_unique<MemoryPortStore>(sim->PtyPath());
         device = std::make_unique<TDevice>(*store_, catalog_, clock_);
-        firmware.LoadFirmwareImage();
-        sound.LoadSoundData();
+        EXPECT_TRUE(firmware.LoadFirmwareImage());
+        EXPECT_TRUE(sound.LoadSoundData());
     }
 
     // A new simulator on the same state directory, without the faults of the last one; the

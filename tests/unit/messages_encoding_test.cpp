@@ -86,14 +86,14 @@ std::unique_ptr<AbstractMessage> Commit(std::uint32_t size, std::uint32_t crc)
 std::unique_ptr<AbstractMessage> Settings(const std::string& text)
 {
     auto m = std::make_unique<SettingsMessage>();
-    m->SetText(text);
+    EXPECT_TRUE(m->SetText(text));
     return m;
 }
 
 std::unique_ptr<AbstractMessage> Fragment(std::uint32_t offset, const Bytes& data)
 {
     auto m = std::make_unique<DataFragmentMessage>();
-    m->SetData(data.data(), data.size());
+    EXPECT_TRUE(m->SetData(data.data(), data.size()));
     m->SetOffset(offset);
     return m;
 }
@@ -370,6 +370,7 @@ const FactoryCase kFactory[] = {
      {'a', 'b'},
      false,
      Is<SettingsMessage>(201, [](const SettingsMessage& m) { EXPECT_EQ(m.GetText(), "ab"); })},
+    {"SettingsFullWithoutZero", 201, Bytes(0xFFFF, 'a'), false, IsNull},
     {"SettingsStopsAtFirstZero",
      201,
      {'a', 0, 'b', 0},
