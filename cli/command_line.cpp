@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include "commands.h"
+#include "listing_commands.h"
 #include "service/about.h"
 #include "device_commands.h"
 #include "platform/port_catalog.h"

@@ -1,13 +1,12 @@
 #include "device_commands.h"
 
-#include "display.h"
+#include "terminal_output.h"
 #include "json_output.h"
 #include "session.h"
 #include "settings_commands.h"
 #include "common/error_reason.h"
 #include "common/shared_texts.h"
 #include "stop_signal.h"
-#include "device/diagnostic_scanner.h"
 #include "device/device.h"
 #include "parameters/parameter_list.h"
 #include "update/version_check.h"
@@ -16,6 +15,7 @@
 #include "common/cp1251.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
+#include "service/diagnostic_reader.h"
 #include "service/diagnostic_recording.h"
 
 #include <algorithm>
@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace k64::cli {
@@ -128,13 +129,12 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
     using Clock = std::chrono::steady_clock;
     // A wait is cut into slices so that Ctrl-C and the end of the run are noticed promptly.
     constexpr auto kSlice = std::chrono::milliseconds(100);
-    // Available() is the unit's word; a chunk is bounded like the window bounds a tick.
-    constexpr int kMaxChunk = 64 * 1024;
 
     // A file that cannot be written is told before the unit is asked for anything.
-    std::optional<service::DiagnosticRecording> recording;
+    std::unique_ptr<service::DiagnosticRecording> recording;
     if (line.csv) {
-        recording.emplace(AppendFile::Create(PathFromArgument(*line.csv)));
+        recording = std::make_unique<service::DiagnosticRecording>(
+            AppendFile::Create(PathFromArgument(*line.csv)));
         if (const std::optional<std::string> failure = recording->NewFailure()) {
             ShowMessage(&messages, *failure, texts::kError);
             return kExitFailure;
@@ -147,29 +147,26 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
         return kExitFailure;
     }
     const ScopedStopSignal stop;
+    service::DiagnosticReader reader;
+    reader.Start(std::move(recording));
     const bool forever = !line.seconds;
-    const Clock::time_point start = Clock::now();
     const Clock::time_point end =
-        start + std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
+        Clock::now() +
+        std::chrono::milliseconds(static_cast<long long>(line.seconds.value_or(0) * 1000));
 
     // What the window's three labels show; printed when it changes, as the labels would.
     std::array<std::string, 3> axes;
-    DiagnosticLineScanner scanner;
     int status = kExitSuccess;
     bool ended = false;
-    // Recorded first, so that whatever ends the terminal's side leaves the recording complete.
-    const auto record = [&](const std::vector<DiagnosticEvent>& events) {
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-        if (!recording || recording->Add(elapsed, events))
+    // The recording has the rows already; a failure of it ends the run.
+    const auto recorded = [&](const service::DiagnosticChunk& chunk) {
+        if (!chunk.recordingFailure)
             return;
-        if (const std::optional<std::string> failure = recording->NewFailure())
-            ShowMessage(&messages, *failure, texts::kError);
+        ShowMessage(&messages, *chunk.recordingFailure, texts::kError);
         status = kExitFailure;
         ended = true;
     };
     const auto show = [&](const std::vector<DiagnosticEvent>& events) {
-        record(events);
         static constexpr const char* kAxisNames[] = {"X = ", "Y = ", "Z = "};
         for (const DiagnosticEvent& e : events) {
             if (e.kind == DiagnosticEvent::Kind::Line) {
@@ -192,7 +189,6 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
         }
         ended = true;
     };
-    std::vector<char> chunk;
     while (stopRequested == 0 && !ended) {
         const auto now = Clock::now();
         if (!forever && now >= end)
@@ -201,25 +197,17 @@ int RunDiag(const CommandLine& line, TerminalMessages& messages)
             forever ? kSlice
                     : std::min<std::chrono::milliseconds>(
                           kSlice, std::chrono::ceil<std::chrono::milliseconds>(end - now));
-        const auto ready = device.Port().WaitReadable(slice);
-        if (ready == quon::io::WaitResult::kHungUp) {
+        const service::DiagnosticChunk chunk = reader.Read(device, slice);
+        if (chunk.hungUp) {
             ShowMessage(&messages, texts::kDeviceBusy, texts::kError);
             status = kExitFailure;
             break;
         }
-        if (ready != quon::io::WaitResult::kReady)
-            continue;
-        const int available = std::min(device.InputStream().Available(), kMaxChunk);
-        if (available <= 0)
-            continue;
-        chunk.resize(static_cast<std::size_t>(available));
-        // The port's own read, not the stream's: a short read keeps the bytes that did come.
-        const int got = device.Port().Read(chunk.data(), available);
-        if (got > 0)
-            show(scanner.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got))));
+        recorded(chunk);
+        if (chunk.received)
+            show(chunk.events);
     }
-    // A line cut short by the end still counts.
-    record(scanner.Flush());
+    recorded(reader.Finish());
     device.ClosePort();
     return status;
 }

@@ -1,7 +1,7 @@
 // k64ctl doctor: the connection check, printed.
 
 #include "device_commands.h"
-#include "display.h"
+#include "terminal_output.h"
 #include "json_output.h"
 #include "service/connection_check.h"
 #include "session.h"

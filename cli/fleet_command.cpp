@@ -1,6 +1,7 @@
 #include "fleet_command.h"
 
-#include "display.h"
+#include "fleet_output.h"
+#include "terminal_output.h"
 #include "json_output.h"
 #include "live_lines.h"
 #include "session.h"

@@ -1,6 +1,6 @@
 #include "live_lines.h"
 
-#include "display.h"
+#include "terminal_output.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include "main.h"
 
 #include "command_line.h"
-#include "display.h"
+#include "terminal_output.h"
 #include "fleet_command.h"
 #include "json_output.h"
 #include "platform/port_catalog.h"

@@ -3,7 +3,7 @@
 // one, else on the platform's default port. Nothing is stored here.
 
 #include "command_line.h"
-#include "display.h"
+#include "terminal_output.h"
 #include "json_output.h"
 #include "device/device.h"
 #include "platform/port_catalog.h"

@@ -1,6 +1,6 @@
 #include "settings_commands.h"
 
-#include "display.h"
+#include "terminal_output.h"
 #include "json_output.h"
 #include "session.h"
 #include "common/shared_texts.h"

@@ -1,6 +1,6 @@
 #include "station_command.h"
 
-#include "display.h"
+#include "terminal_output.h"
 #include "fleet_command.h"
 #include "json_output.h"
 #include "live_lines.h"

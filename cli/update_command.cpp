@@ -2,7 +2,8 @@
 #include "terminal.h"
 
 #include "command_line.h"
-#include "display.h"
+#include "fleet_output.h"
+#include "terminal_output.h"
 #include "json_output.h"
 #include "session.h"
 #include "stop_signal.h"

@@ -1,6 +1,6 @@
 #include "workflow_output.h"
 
-#include "display.h"
+#include "terminal_output.h"
 #include "common/shared_texts.h"
 
 #include <cstdio>

@@ -1,11 +1,8 @@
 # One static library per layer, made from the layer folder's sources. Serial back ends are whole
-# files: *_posix.cpp on POSIX systems, *_win32.cpp on Windows. EXCLUDE names files left out.
+# files: *_posix.cpp on POSIX systems, *_win32.cpp on Windows.
 function(k64_layer name)
-    cmake_parse_arguments(ARG "" "" "DEPENDS;SYSTEM_INCLUDES;EXCLUDE" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPENDS;SYSTEM_INCLUDES" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    foreach(excluded IN LISTS ARG_EXCLUDE)
-        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
-    endforeach()
     if(WIN32)
         list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
     else()

@@ -1,9 +1,9 @@
 #pragma once
-// A recording of the diagnostic stream (CSV, device/diagnostic_csv.h) kept on disk as it
+// A recording of the diagnostic stream (CSV, diagnostic_csv.h) kept on disk as it
 // arrives: memory stays the same however long the stream runs, and whatever arrived is in the
 // file however the program ends.
 
-#include "device/diagnostic_csv.h"
+#include "service/diagnostic_csv.h"
 #include "parameters/settings_file.h"
 
 #include <chrono>

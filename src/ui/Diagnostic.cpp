@@ -1,6 +1,6 @@
 #include "ui/Diagnostic.h"
 
-#include "platform/display_text.h"
+#include "ui/display_text.h"
 #include "platform/portable.h"
 #include "ui/accel_plot.h"
 #include "ui/form_fonts.h"
@@ -25,7 +25,6 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
-#include <vector>
 
 namespace k64::ui {
 namespace {
@@ -45,8 +44,6 @@ constexpr int kPlotMargin = 4;
 // nothing costs next to nothing; the first bytes after a pause wait at most this long.
 constexpr std::chrono::milliseconds kPollInterval{1};
 constexpr std::chrono::milliseconds kQuietPollInterval{50};
-// The most one tick takes from the port; the rest waits for the next tick.
-constexpr int kMaxChunk = 64 * 1024;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, int top)
 {
@@ -155,12 +152,10 @@ void TDiagnosticForm::ScrollToTail()
 
 void TDiagnosticForm::FormShow()
 {
-    scanner_.Reset();
     plot_->Clear();
-    shown_.start();
-    recording_ = std::make_unique<service::DiagnosticRecording>(
-        AppendFile::CreateTemporary(ToPath(RecordingFolder())));
-    LogRecordingFailure();
+    reader_.Start(std::make_unique<service::DiagnosticRecording>(
+        AppendFile::CreateTemporary(ToPath(RecordingFolder()))));
+    LogRecordingFailure(reader_.Recording()->NewFailure());
     if (devices_)
         (void)devices_->EnableDiagnosticMode();
     Timer1->start(kPollInterval);
@@ -178,25 +173,11 @@ bool TDiagnosticForm::PollTelemetry()
 {
     if (!devices_)
         return false;
-    quon::io::InputStream& input = devices_->InputStream();
-    const int available = input.Available();
-    if (available <= 0)
-        return false;
-    const int count = std::min(available, kMaxChunk);
-    std::vector<char> buffer(static_cast<std::size_t>(count));
-    const int read = input.Read(buffer.data(), count);
-    // A short read has consumed an unknown part of the bytes; they are gone either way, and
-    // nothing that was not received is looked at.
-    if (read <= 0)
-        return false;
-    const std::vector<DiagnosticEvent> events =
-        scanner_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(read)));
-    const std::chrono::milliseconds at{shown_.elapsed()};
-    if (recording_ && !recording_->Add(at, events))
-        LogRecordingFailure();
-    for (const DiagnosticEvent& event : events)
-        Show(event, at);
-    return true;
+    const service::DiagnosticChunk chunk = reader_.Read(*devices_.get());
+    LogRecordingFailure(chunk.recordingFailure);
+    for (const DiagnosticEvent& event : chunk.events)
+        Show(event, chunk.at);
+    return chunk.received;
 }
 
 void TDiagnosticForm::Show(const DiagnosticEvent& event, std::chrono::milliseconds at)
@@ -231,15 +212,15 @@ void TDiagnosticForm::Memo1ContextMenu(const QPoint& position)
 
 void TDiagnosticForm::SaveRecording(const QString& fileName)
 {
-    if (!recording_)
+    if (!reader_.Recording())
         return;
-    if (const std::optional<std::string> failure = recording_->SaveCopy(ToPath(fileName)))
+    if (const std::optional<std::string> failure = reader_.Recording()->SaveCopy(ToPath(fileName)))
         WidgetMessages(this).ShowMessage(*failure, texts::kError, MessageButtons::Ok);
 }
 
-void TDiagnosticForm::LogRecordingFailure()
+void TDiagnosticForm::LogRecordingFailure(const std::optional<std::string>& failure)
 {
-    if (const std::optional<std::string> failure = recording_->NewFailure())
+    if (failure)
         Memo1->appendPlainText(QString::fromStdString(*failure));
 }
 
@@ -248,8 +229,7 @@ void TDiagnosticForm::FormClose()
     // Stopped rather than left ticking on a closed port: the same outcome without waking up
     // every millisecond.
     Timer1->stop();
-    scanner_.Reset();
-    recording_.reset();
+    (void)reader_.Finish();
     if (devices_)
         devices_->ClosePort();
 }

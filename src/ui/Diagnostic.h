@@ -3,15 +3,14 @@
 // and shows what the unit streams: the accelerometer axes in three labels, the other known
 // lines in a memo. The port stays open from showing to closing.
 
-#include "device/diagnostic_scanner.h"
-#include "service/diagnostic_recording.h"
+#include "service/diagnostic_reader.h"
 #include "ui/device_slot.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 
 #include <chrono>
-#include <memory>
+#include <optional>
+#include <string>
 
 class QLabel;
 class QPoint;
@@ -48,15 +47,13 @@ protected:
 private:
     void Show(const DiagnosticEvent& event, std::chrono::milliseconds at);
     void Memo1ContextMenu(const QPoint& position);
-    // A failure of the recording goes into the memo, once; the stream itself goes on.
-    void LogRecordingFailure();
+    // A failure of the recording goes into the memo; the stream itself goes on.
+    void LogRecordingFailure(const std::optional<std::string>& failure);
 
     DeviceSlot& devices_;
-    DiagnosticLineScanner scanner_;
-    // Kept in a file of its own in the user's cache folder from showing to closing, so that a
-    // window left open for hours costs no memory for it.
-    std::unique_ptr<service::DiagnosticRecording> recording_;
-    QElapsedTimer shown_;
+    // Records into a file of its own in the user's cache folder from showing to closing, so that
+    // a window left open for hours costs no memory for it.
+    service::DiagnosticReader reader_;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

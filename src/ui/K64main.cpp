@@ -4,7 +4,7 @@
 
 #include "parameters/settings_file.h"
 #include "parameters/settings_history.h"
-#include "platform/display_text.h"
+#include "ui/display_text.h"
 #include "service/connection_check.h"
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"

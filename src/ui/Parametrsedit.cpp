@@ -3,7 +3,7 @@
 
 #include "parameters/settings_file.h"
 #include "parameters/validate_value.h"
-#include "platform/display_text.h"
+#include "ui/display_text.h"
 #include "ui/form_fonts.h"
 #include "ui/help.h"
 #include "ui/ui_texts.h"

@@ -1,6 +1,6 @@
 #include "ui/screenshot.h"
 
-#include "platform/display_text.h"
+#include "ui/display_text.h"
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"

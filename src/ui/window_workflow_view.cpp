@@ -1,6 +1,6 @@
 #include "ui/window_workflow_view.h"
 
-#include "platform/display_text.h"
+#include "ui/display_text.h"
 #include "ui/ui_texts.h"
 
 #include <QString>

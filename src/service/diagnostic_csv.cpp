@@ -1,11 +1,11 @@
-#include "device/diagnostic_csv.h"
+#include "service/diagnostic_csv.h"
 
 #include "common/cp1251.h"
 #include "common/error_reason.h"
 
 #include <cstdio>
 
-namespace k64 {
+namespace k64::service {
 namespace {
 
 // RFC 4180: a field holding a comma, a quote or a line break is quoted, its quotes doubled.
@@ -80,4 +80,4 @@ std::string DiagnosticCsvRows(std::chrono::milliseconds elapsed,
     return rows;
 }
 
-}  // namespace k64
+}  // namespace k64::service

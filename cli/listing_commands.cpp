@@ -1,6 +1,6 @@
-#include "commands.h"
+#include "listing_commands.h"
 
-#include "display.h"
+#include "terminal_output.h"
 #include "json_output.h"
 #include "parameters/parameter_list.h"
 #include "platform/port_catalog.h"
@@ -11,6 +11,20 @@
 
 namespace k64::cli {
 namespace {
+
+// A port as `ports` lists it: its name, and for a USB device, tab-separated, vendor:product ids,
+// manufacturer, product and serial number, each escaped like a name. The name stays the first
+// column for scripts.
+std::string PortLine(const std::string& name)
+{
+    std::string line = EscapedName(name);
+    if (const std::optional<UsbDetails> usb = ReadUsbDetails(name)) {
+        line += '\t' + usb->vendorId + ':' + usb->productId;
+        for (const std::string* text : {&usb->manufacturer, &usb->product, &usb->serial})
+            line += '\t' + EscapedName(*text);
+    }
+    return line;
+}
 
 const char* TypeName(ParameterType type)
 {

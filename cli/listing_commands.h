@@ -1,5 +1,6 @@
 #pragma once
-// The commands of k64ctl that need no unit. Each mirrors an action of the desktop program.
+// The listings of k64ctl, `ports` and `params`: commands that need no unit. Each mirrors an
+// action of the desktop program.
 
 #include "command_line.h"
 #include "terminal_messages.h"

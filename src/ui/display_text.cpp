@@ -1,4 +1,4 @@
-#include "platform/display_text.h"
+#include "ui/display_text.h"
 
 #include "common/cp1251.h"
 

@@ -1,18 +1,11 @@
 #pragma once
-// Windows-1251 data shown on the terminal.
-
-#include "service/shown_text.h"
+// The output of one unit of a run on many: each unit's thread collects its text to show it whole,
+// and tells its live line how far it has come.
 
 #include <cstdio>
 #include <string>
-#include <string_view>
 
 namespace k64::cli {
-
-// Where the command's text goes: standard output, or standard error under --json.
-std::FILE* TextStream();
-// Where its warnings and errors go: standard error.
-std::FILE* ErrorStream();
 
 // While one lives, TextStream() and ErrorStream() of this thread are `out`: a unit of many
 // running at once collects its output to show it whole.
@@ -23,6 +16,8 @@ public:
     ScopedUnitOutput(const ScopedUnitOutput&) = delete;
     ScopedUnitOutput& operator=(const ScopedUnitOutput&) = delete;
 };
+// This thread's `out`, null outside a ScopedUnitOutput.
+std::FILE* UnitOutput();
 
 // How far this thread's unit has come, for its live line: what it does and how many of its
 // blocks are through. The update view reports here instead of drawing its own progress line.
@@ -40,20 +35,5 @@ public:
     ScopedUnitStatus(const ScopedUnitStatus&) = delete;
     ScopedUnitStatus& operator=(const ScopedUnitStatus&) = delete;
 };
-// Writes `line` and a line feed to TextStream().
-void PrintLine(const std::string& line);
-// Writes "k64ctl: ", `text` and a line feed to ErrorStream(): why the command failed, which is
-// also the message of the --json failure document.
-void PrintError(const std::string& text);
-
-// Shared with the window's log.
-using service::EscapedName;
-using service::EscapedPath;
-using service::ForTerminal;
-
-// A port as `ports` lists it: its name, and for a USB device, tab-separated, vendor:product ids,
-// manufacturer, product and serial number, each escaped like a name. The name stays the first
-// column for scripts.
-std::string PortLine(const std::string& name);
 
 }  // namespace k64::cli

@@ -1,6 +1,6 @@
 #pragma once
 // Text conversion at the edge between Windows-1251 data (unit, files, embedded list) and the
-// QString texts of widgets and the terminal.
+// QString texts of the widgets.
 
 #include <QString>
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace k64 {
+namespace k64::service {
 
 // The first row of every recording.
 std::string DiagnosticCsvHeader();
@@ -30,4 +30,4 @@ std::string DiagnosticCsvRows(std::chrono::milliseconds elapsed,
 // failure, 0 when there is none.
 std::string DescribeRecordingFailure(const std::filesystem::path& path, int error);
 
-}  // namespace k64
+}  // namespace k64::service
