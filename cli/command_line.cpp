@@ -269,7 +269,7 @@ const Command kCommands[] = {
      DefineDiag, RunDiag, true, nullptr},
     {"doctor", "",
      "почему блок недоступен: порт, права, другие программы\n"
-     "на порту, ModemManager (Linux), ответ блока; для\nкаждой неполадки — как её исправить",
+     "на порту, ModemManager (Linux), ответ блока; для\nкаждой неполадки — как ее исправить",
      DefineNothing, RunDoctorCommand, false, nullptr},
     {"station", "",
      "станция: ждать устройства и выполнять работу на каждом\n"
@@ -282,7 +282,7 @@ void DefineGlobal(CLI::App& app, CommandLine& line, const std::string& defaultPo
 {
     app.add_option("--port", line.port,
                    "порт только для этого вызова (не запоминается). Без него\n"
-                   "берётся порт, найденный командой find, а если его нет —\n" +
+                   "берется порт, найденный командой find, а если его нет —\n" +
                        defaultPort + ". Команды без устройства его не смотрят")
         ->type_name("ПОРТ")
         ->check(NonEmpty("пустое имя порта"));
@@ -419,7 +419,7 @@ std::string UsageText(const CLI::App& app)
     for (const Command& command : kCommands)
         text += Entry(Synopsis(command, *app.get_subcommand(command.name), 2), kCommandWidth,
                       command.summary);
-    text += "\nОбщие параметры (у любой команды, до или после её имени):\n" + OptionsHelp(app) +
+    text += "\nОбщие параметры (у любой команды, до или после ее имени):\n" + OptionsHelp(app) +
             HelpLine() + Entry("--version", kOptionWidth, "версия программы") +
             "\n"
             "С --ports и --all работают id, version, read-settings --output-dir,\n"

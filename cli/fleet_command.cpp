@@ -37,7 +37,7 @@ struct Unit final : service::UnitResult, UnitStatus {
         port = std::move(onPort);
         serial = std::move(itsSerial);
     }
-    std::string stage = "ждёт";
+    std::string stage = "ждет";
     // The command's own document on this unit (--json), merged into its entry.
     Json document;
     int done = 0;

@@ -22,7 +22,7 @@ bool CanAnswer(const CommandLine& line)
 {
     if (line.yes || TerminalMessages::StandardStreamsAreTerminal())
         return true;
-    PrintError(line.command + " задаёт вопросы; без терминала подтвердите их ключом --yes");
+    PrintError(line.command + " задает вопросы; без терминала подтвердите их ключом --yes");
     return false;
 }
 

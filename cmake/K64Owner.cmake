@@ -30,7 +30,7 @@ endif()
 if(K64_PACKAGE_LICENSE STREQUAL K64_PACKAGE_LICENSE_PLACEHOLDER)
     string(CONCAT K64_LICENSE_NOTE_EN "The licence of the tool is not chosen yet; until it "
         "is, no rights beyond running the programs are granted.")
-    string(CONCAT K64_LICENSE_NOTE_RU "Лицензия программы ещё не выбрана; пока её нет, "
+    string(CONCAT K64_LICENSE_NOTE_RU "Лицензия программы еще не выбрана; пока ее нет, "
         "не предоставляется никаких прав, кроме права запускать программы.")
 else()
     set(K64_LICENSE_NOTE_EN "Licence: ${K64_PACKAGE_LICENSE}.")

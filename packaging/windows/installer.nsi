@@ -50,7 +50,7 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "© ${PUBLISHER}"
 !define MUI_WELCOMEPAGE_TEXT "Программа настройки и обслуживания блока K64: поиск блока, \
 серийный номер и версия прошивки, чтение, правка и запись настроек, обновление прошивки и \
 голосовых сообщений, диагностика.$\r$\n$\r$\nЕсли программа уже установлена, она будет \
-обновлена в той же папке. Закройте её перед продолжением.$\r$\n$\r$\nНажмите «Далее»."
+обновлена в той же папке. Закройте ее перед продолжением.$\r$\n$\r$\nНажмите «Далее»."
 !define MUI_FINISHPAGE_RUN "$INSTDIR\k64tool.exe"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\guide\index.html"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Открыть руководство"
@@ -79,7 +79,7 @@ Function ${UN}RefuseWhileRunning
         ${EndIf}
         System::Call 'kernel32::CloseHandle(p r0)'
         MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-            "Программа ${PRODUCT} запущена. Закройте её и нажмите «Повтор»." /SD IDCANCEL IDRETRY +2
+            "Программа ${PRODUCT} запущена. Закройте ее и нажмите «Повтор»." /SD IDCANCEL IDRETRY +2
         Abort
     ${Loop}
 FunctionEnd

@@ -103,7 +103,7 @@ std::string FolderReason(const fs::path& folder, int error)
     const fs::file_status own = fs::symlink_status(folder, ownError);
     const fs::file_status target = fs::status(folder, followed);
     if (fs::is_symlink(own) && followed == std::errc::no_such_file_or_directory)
-        return "это ссылка, которая никуда не ведёт";
+        return "это ссылка, которая никуда не ведет";
     if (fs::exists(target) && !fs::is_directory(target))
         return "это не папка";
     return ErrorReason(error);

@@ -131,7 +131,7 @@ CheckResult CheckAccess(const DoctorFacts& facts)
     if (Contains(user.listed, node.groupId))
         return {CheckStatus::kProblem,
                 "Доступ: порт у группы " + group + mode +
-                    "; вы в неё добавлены, но этот сеанс "
+                    "; вы в нее добавлены, но этот сеанс "
                     "начат раньше.",
                 "Выйдите из системы и войдите снова: группы сеанса задаются при входе "
                 "(в этом терминале до тех пор: newgrp " +
@@ -281,7 +281,7 @@ CheckResult CheckUnit(const UnitAnswer& unit, bool portUsable, bool earlierProbl
             "с портом, и повторите.";
     else
         fix =
-            "Проверьте, что на этом порту блок K64 (k64ctl ports, k64ctl find), что он включён, и "
+            "Проверьте, что на этом порту блок K64 (k64ctl ports, k64ctl find), что он включен, и "
             "переподключите кабель USB.";
     return {CheckStatus::kProblem,
             "Устройство не ответило: " +

@@ -23,7 +23,7 @@ std::string PortFailureLine(const std::string& port, const quon::io::PortFailure
     std::string reason;
     switch (failure.kind) {
     case Kind::kNone: return {};
-    case Kind::kMissing: reason = "Порт " + name + " не найден: блок не подключён"; break;
+    case Kind::kMissing: reason = "Порт " + name + " не найден: блок не подключен"; break;
     case Kind::kPermissionDenied:
         reason = "Нет доступа к " + name + ": ";
         // Outside the port's group the group is the whole story; otherwise the owner and the

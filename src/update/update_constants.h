@@ -61,7 +61,7 @@ inline constexpr const char* kStopSoundQuestion =
     "Прервать обновление? Голосовые сообщения устройства будут недоступны до следующего "
     "обновления.";
 inline constexpr const char* kLogSoundErased =
-    "Голосовые сообщения устройства стёрты и недоступны до следующего обновления звука.";
+    "Голосовые сообщения устройства стерты и недоступны до следующего обновления звука.";
 
 inline constexpr const char* kTitleSeparator = "     Версия: ";
 inline constexpr const char* kFirmwareCaption = "Обновить прошивку до ";

@@ -204,7 +204,7 @@ TEST(FleetRefusals, ReasonsKeptAndFilesCheckedFirst)
     const std::string missing = dir / "gone/x";
     const std::string reasons[] = {
         "/etc/passwd — не последовательный порт; выполните k64ctl doctor",
-        "Порт " + missing + " не найден: блок не подключён; выполните k64ctl doctor"};
+        "Порт " + missing + " не найден: блок не подключен; выполните k64ctl doctor"};
     const auto run = [&](std::vector<std::string> args) {
         args.insert(args.begin(), K64CTL_PATH);
         return RunProgram(args, Environment(dir));
@@ -234,7 +234,7 @@ TEST(FleetRefusals, ReasonsKeptAndFilesCheckedFirst)
     EXPECT_EQ(unanswered.status, 2);
     EXPECT_EQ(Json::parse(unanswered.out),
               (Json{{"error",
-                     {{"message", "update-sound задаёт вопросы; без терминала подтвердите их "
+                     {{"message", "update-sound задает вопросы; без терминала подтвердите их "
                                   "ключом --yes"},
                       {"exit_code", 2}}}}));
     sim.Stop();

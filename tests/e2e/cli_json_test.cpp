@@ -130,7 +130,7 @@ TEST(CliJson, EveryFailureIsADocumentWithItsReason)
          "--output-dir: нет такой папки: " + dir / "missing"},
         {{"--port", dir / "absent", "id"},
          1,
-         "Порт " + dir / "absent" + " не найден: блок не подключён; выполните k64ctl doctor"},
+         "Порт " + dir / "absent" + " не найден: блок не подключен; выполните k64ctl doctor"},
         {{"--port", dir / "absent", "doctor"}, 1, "Порт " + dir / "absent" + " не найден."},
     };
     for (const auto& c : cases) {

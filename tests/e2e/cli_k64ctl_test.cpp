@@ -271,7 +271,7 @@ TEST_P(FailedRequest, ReportsOnStderr)
     // answered badly has none.
     const std::string reason =
         sim ? c.silence
-            : "Порт " + port + " не найден: блок не подключён; выполните k64ctl doctor\n";
+            : "Порт " + port + " не найден: блок не подключен; выполните k64ctl doctor\n";
     EXPECT_EQ(r.err, std::string(c.err) + "\n" + reason);
 }
 

@@ -79,7 +79,7 @@ TEST(K64ctlPortReason, LineAfterTheMessageSaysWhyAndWhatToDo)
     const std::vector<Case> cases{
         {"Missing", false,
          [](std::string& port) {
-             return "Порт " + port + " не найден: блок не подключён; выполните k64ctl doctor";
+             return "Порт " + port + " не найден: блок не подключен; выполните k64ctl doctor";
          }},
         {"RegularFile", false,
          [](std::string& port) {

@@ -223,7 +223,7 @@ TEST(UpdateSoundTest, StopBetweenBlocksCancelsWithoutCommitAndTheNextStartSendsE
     EXPECT_EQ(rig.view.events,
               (std::vector<std::string>{kQuestion, kPreparing, kWriting, stopQuestion, stopQuestion,
                                         kCancelled,
-                                        "log: Голосовые сообщения устройства стёрты и недоступны "
+                                        "log: Голосовые сообщения устройства стерты и недоступны "
                                         "до следующего обновления звука."}));
     EXPECT_EQ(rig.sound.Outcome(), O::Stopped);
     EXPECT_EQ(rig.view.progressPosition, 10);

@@ -57,7 +57,7 @@ namespace {
 const std::string kDefault = "/dev/ttyACM0";
 const std::string kMissingPort = "/nonexistent/k64-port";
 const QString kMissingReason =
-    "Порт /nonexistent/k64-port не найден: блок не подключён; подробнее — «Проверка "
+    "Порт /nonexistent/k64-port не найден: блок не подключен; подробнее — «Проверка "
     "подключения» в меню журнала (правая кнопка мыши)";
 
 // The three windows as the program creates them, with boxes going to `messages`.
