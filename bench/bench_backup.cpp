@@ -4,8 +4,8 @@
 // settings write with and without its read-back, which adds one settings exchange.
 
 #include "device/device.h"
-#include "quiet_update_view.h"
 #include "parameters/parameter_list.h"
+#include "quiet_update_view.h"
 #include "service/firmware_workflow.h"
 #include "support/memory_ports.h"
 #include "support/sim_process.h"

@@ -4,11 +4,11 @@
 
 #include "support/sim_device.h"
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
+
+#include <sys/resource.h>
 
 namespace {
 

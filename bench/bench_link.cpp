@@ -15,8 +15,9 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 

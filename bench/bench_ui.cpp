@@ -9,9 +9,6 @@
 #include "support/child_process.h"
 #include "support/sim_process.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +20,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <signal.h>
+#include <unistd.h>
 
 namespace {
 

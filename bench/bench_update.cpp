@@ -13,13 +13,13 @@
 #include "update/timer_pump.h"
 #include "update/update_constants.h"
 
-#include <time.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <time.h>
 
 namespace {
 

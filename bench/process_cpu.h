@@ -1,12 +1,12 @@
 #pragma once
 // The processor time a process has used so far, for the benchmarks that measure a waiting one.
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+
+#include <sys/types.h>
 
 namespace k64::bench {
 

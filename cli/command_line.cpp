@@ -1,10 +1,10 @@
 #include "command_line.h"
 
-#include "listing_commands.h"
-#include "service/about.h"
 #include "device_commands.h"
+#include "listing_commands.h"
 #include "platform/port_catalog.h"
 #include "platform_help.h"
+#include "service/about.h"
 #include "session.h"
 #include "settings_commands.h"
 #include "station_command.h"

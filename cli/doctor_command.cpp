@@ -1,10 +1,10 @@
 // k64ctl doctor: the connection check, printed.
 
 #include "device_commands.h"
-#include "terminal_output.h"
 #include "json_output.h"
 #include "service/connection_check.h"
 #include "session.h"
+#include "terminal_output.h"
 
 namespace k64::cli {
 

@@ -1,17 +1,17 @@
 #include "fleet_command.h"
 
+#include "common/shared_texts.h"
 #include "fleet_output.h"
-#include "terminal_output.h"
 #include "json_output.h"
 #include "live_lines.h"
+#include "parameters/settings_history.h"
+#include "platform/port_catalog.h"
+#include "service/fleet.h"
 #include "session.h"
 #include "settings_commands.h"
 #include "stop_signal.h"
 #include "terminal.h"
-#include "common/shared_texts.h"
-#include "parameters/settings_history.h"
-#include "platform/port_catalog.h"
-#include "service/fleet.h"
+#include "terminal_output.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,10 +1,10 @@
 #include "listing_commands.h"
 
-#include "terminal_output.h"
 #include "json_output.h"
 #include "parameters/parameter_list.h"
 #include "platform/port_catalog.h"
 #include "platform/usb_details.h"
+#include "terminal_output.h"
 
 #include <cstdio>
 #include <string>

@@ -5,11 +5,11 @@
 #include "main.h"
 
 #include "command_line.h"
-#include "terminal_output.h"
 #include "fleet_command.h"
 #include "json_output.h"
 #include "platform/port_catalog.h"
 #include "terminal_messages.h"
+#include "terminal_output.h"
 
 #include <cstdio>
 

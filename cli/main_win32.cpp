@@ -1,10 +1,10 @@
 #include "main.h"
 
-#include <windows.h>
-#include <shellapi.h>
-
 #include <cstdio>
 #include <cstdlib>
+
+#include <windows.h>
+#include <shellapi.h>
 
 namespace {
 

@@ -3,12 +3,12 @@
 // one, else on the platform's default port. Nothing is stored here.
 
 #include "command_line.h"
-#include "terminal_output.h"
-#include "json_output.h"
 #include "device/device.h"
+#include "json_output.h"
 #include "platform/port_catalog.h"
 #include "platform/port_name_store.h"
 #include "service/port_failure_text.h"
+#include "terminal_output.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,15 +1,15 @@
 #include "settings_commands.h"
 
-#include "terminal_output.h"
-#include "json_output.h"
-#include "session.h"
 #include "common/shared_texts.h"
+#include "json_output.h"
 #include "parameters/settings_diff.h"
 #include "parameters/settings_file.h"
 #include "parameters/settings_history.h"
 #include "parameters/validate_value.h"
 #include "platform/history_folder.h"
 #include "service/settings_workflows.h"
+#include "session.h"
+#include "terminal_output.h"
 #include "workflow_output.h"
 
 #include <algorithm>

@@ -1,15 +1,15 @@
 #include "station_command.h"
 
-#include "terminal_output.h"
 #include "fleet_command.h"
 #include "json_output.h"
 #include "live_lines.h"
+#include "platform/history_folder.h"
+#include "service/station.h"
 #include "session.h"
 #include "settings_commands.h"
 #include "stop_signal.h"
 #include "terminal.h"
-#include "platform/history_folder.h"
-#include "service/station.h"
+#include "terminal_output.h"
 
 #include <algorithm>
 #include <atomic>

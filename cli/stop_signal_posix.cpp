@@ -1,8 +1,8 @@
 #include "stop_signal.h"
 
-#include <signal.h>
-
 #include <atomic>
+
+#include <signal.h>
 
 namespace k64::cli {
 namespace {

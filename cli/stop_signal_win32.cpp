@@ -1,9 +1,9 @@
 #include "stop_signal.h"
 
-#include <windows.h>
-
 #include <atomic>
 #include <csignal>
+
+#include <windows.h>
 
 namespace k64::cli {
 namespace {

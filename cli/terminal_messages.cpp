@@ -1,7 +1,8 @@
 #include "terminal_messages.h"
+
+#include "common/shared_texts.h"
 #include "json_output.h"
 #include "terminal.h"
-#include "common/shared_texts.h"
 #include "update/update_constants.h"
 
 #include <array>

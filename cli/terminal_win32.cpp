@@ -1,7 +1,7 @@
 #include "terminal.h"
 
-#include <io.h>
 #include <windows.h>
+#include <io.h>
 
 namespace k64::cli {
 

@@ -1,21 +1,21 @@
 #include "update_command.h"
-#include "terminal.h"
 
 #include "command_line.h"
-#include "fleet_output.h"
-#include "terminal_output.h"
-#include "json_output.h"
-#include "session.h"
-#include "stop_signal.h"
-#include "workflow_output.h"
 #include "common/shared_texts.h"
+#include "fleet_output.h"
+#include "json_output.h"
 #include "platform/history_folder.h"
 #include "service/firmware_workflow.h"
+#include "session.h"
+#include "stop_signal.h"
+#include "terminal.h"
+#include "terminal_output.h"
 #include "update/firmware_update.h"
 #include "update/sound_update.h"
 #include "update/timer_pump.h"
 #include "update/update_constants.h"
 #include "update/update_view.h"
+#include "workflow_output.h"
 
 #include <chrono>
 #include <cstdint>

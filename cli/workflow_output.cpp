@@ -1,7 +1,7 @@
 #include "workflow_output.h"
 
-#include "terminal_output.h"
 #include "common/shared_texts.h"
+#include "terminal_output.h"
 
 #include <cstdio>
 

@@ -1,12 +1,12 @@
 // Arbitrary bytes from the line into the simulated unit: the parser must stay bounded, every
 // reply must be a well-formed frame and the transfer buffer must respect its limit.
+#include "sim/frame_codec.h"
+#include "sim/unit_model.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
-
-#include "sim/frame_codec.h"
-#include "sim/unit_model.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -1,13 +1,13 @@
 // Frames as the unit sees them, its CRC routine, and the little-endian helpers both need.
 #pragma once
 
+#include "sim/protocol.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
-
-#include "sim/protocol.h"
 
 namespace k64::sim {
 

@@ -1,9 +1,9 @@
-#include <sys/inotify.h>
-#include <unistd.h>
+#include "sim/line_watch.h"
 
 #include <cstring>
 
-#include "sim/line_watch.h"
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace k64::sim {
 

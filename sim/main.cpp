@@ -1,5 +1,10 @@
 // k64-sim: a simulated K64 unit on a pseudo-terminal.
-#include <signal.h>
+#include "common/stop_pipe.h"
+#include "common/version.h"
+#include "sim/diagnostics.h"
+#include "sim/options.h"
+#include "sim/pty_server.h"
+#include "sim/state_store.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,12 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/stop_pipe.h"
-#include "common/version.h"
-#include "sim/diagnostics.h"
-#include "sim/options.h"
-#include "sim/pty_server.h"
-#include "sim/state_store.h"
+#include <signal.h>
 
 namespace {
 

@@ -1,13 +1,13 @@
 // Command line of k64-sim.
 #pragma once
 
+#include "sim/unit_model.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-
-#include "sim/unit_model.h"
 
 namespace k64::sim {
 

@@ -4,6 +4,14 @@
 // received frame, unsent replies and the diagnostic stream are dropped.
 #pragma once
 
+#include "sim/diagnostics.h"
+#include "sim/frame_codec.h"
+#include "sim/line_pace.h"
+#include "sim/line_watch.h"
+#include "sim/options.h"
+#include "sim/state_store.h"
+#include "sim/unit_model.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -12,14 +20,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "sim/diagnostics.h"
-#include "sim/frame_codec.h"
-#include "sim/line_pace.h"
-#include "sim/line_watch.h"
-#include "sim/options.h"
-#include "sim/state_store.h"
-#include "sim/unit_model.h"
 
 namespace k64::sim {
 

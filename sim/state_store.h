@@ -2,10 +2,10 @@
 // to a temporary file, flushed, renamed over the old one) so a crash never leaves half a file.
 #pragma once
 
+#include "sim/unit_model.h"
+
 #include <string>
 #include <vector>
-
-#include "sim/unit_model.h"
 
 namespace k64::sim {
 

@@ -3,6 +3,8 @@
 // drive it the same way.
 #pragma once
 
+#include "sim/frame_codec.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -11,8 +13,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include "sim/frame_codec.h"
 
 namespace k64::sim {
 

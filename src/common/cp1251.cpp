@@ -1,8 +1,8 @@
 #include "cp1251.h"
 
 #include <array>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 
 namespace k64 {
 namespace {

@@ -2,11 +2,11 @@
 // Stop signals as bytes on a pipe: the handler only writes a byte, which is safe in a handler, and
 // the program's loop waits on the read end beside its other descriptors. POSIX only.
 
-#include <signal.h>
-
 #include <initializer_list>
 #include <utility>
 #include <vector>
+
+#include <signal.h>
 
 namespace k64 {
 

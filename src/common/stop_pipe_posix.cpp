@@ -1,9 +1,9 @@
 #include "common/stop_pipe.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 namespace k64 {
 namespace {

@@ -4,11 +4,14 @@
 
 #include "common/error_reason.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -17,9 +20,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <vector>
 
 namespace quon::io {
 namespace {

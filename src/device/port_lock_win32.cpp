@@ -3,9 +3,9 @@
 
 #include "device/port_lock.h"
 
-#include <windows.h>
-
 #include <cctype>
+
+#include <windows.h>
 
 namespace quon::io {
 

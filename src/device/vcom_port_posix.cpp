@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <memory>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>

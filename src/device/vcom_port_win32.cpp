@@ -10,12 +10,12 @@
 
 #include "device/protocol.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
+
+#include <windows.h>
 
 namespace quon::io {
 

@@ -5,14 +5,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <string_view>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <functional>
-#include <string>
-#include <string_view>
 
 namespace k64 {
 namespace {

@@ -2,12 +2,12 @@
 
 #include "parameters/settings_file.h"
 
-#include <windows.h>
-
 #include <cerrno>
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include <windows.h>
 
 namespace k64 {
 namespace {

@@ -2,11 +2,11 @@
 
 #include "platform/portable.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace k64 {
 namespace {

@@ -1,15 +1,15 @@
 #include "platform/port_access.h"
 
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <system_error>
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <cctype>
-#include <fstream>
-#include <system_error>
 
 namespace k64 {
 namespace {

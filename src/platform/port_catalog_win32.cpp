@@ -1,8 +1,8 @@
 #include "platform/port_catalog.h"
 
-#include <windows.h>
-
 #include <utility>
+
+#include <windows.h>
 
 namespace k64 {
 namespace {

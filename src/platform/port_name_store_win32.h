@@ -4,9 +4,9 @@
 
 #include "platform/port_name_store.h"
 
-#include <windows.h>
-
 #include <string>
+
+#include <windows.h>
 
 namespace k64 {
 

@@ -3,12 +3,6 @@
 #include "common/error_reason.h"
 #include "platform/port_catalog.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/inotify.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -16,6 +10,12 @@
 #include <optional>
 #include <set>
 #include <system_error>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace k64 {
 

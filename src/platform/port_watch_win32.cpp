@@ -2,11 +2,11 @@
 
 #include "platform/port_catalog.h"
 
-#include <windows.h>
-#include <dbt.h>
-
 #include <algorithm>
 #include <thread>
+
+#include <windows.h>
+#include <dbt.h>
 
 namespace k64 {
 namespace {

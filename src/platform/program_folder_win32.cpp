@@ -1,8 +1,8 @@
 #include "platform/portable.h"
 
-#include <windows.h>
-
 #include <string>
+
+#include <windows.h>
 
 namespace k64 {
 

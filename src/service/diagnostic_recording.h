@@ -3,8 +3,8 @@
 // arrives: memory stays the same however long the stream runs, and whatever arrived is in the
 // file however the program ends.
 
-#include "service/diagnostic_csv.h"
 #include "parameters/settings_file.h"
+#include "service/diagnostic_csv.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "ui/Diagnostic.h"
 
-#include "ui/display_text.h"
 #include "platform/portable.h"
 #include "ui/accel_plot.h"
+#include "ui/display_text.h"
 #include "ui/form_fonts.h"
 #include "ui/help.h"
 #include "ui/settings_dialogs.h"

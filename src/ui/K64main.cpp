@@ -1,13 +1,11 @@
 #include "ui/K64main.h"
-#include "update/version_check.h"
-#include "wait_cursor.h"
 
 #include "parameters/settings_file.h"
 #include "parameters/settings_history.h"
-#include "ui/display_text.h"
 #include "service/connection_check.h"
 #include "ui/Diagnostic.h"
 #include "ui/Parametrsedit.h"
+#include "ui/display_text.h"
 #include "ui/eliding_line_edit.h"
 #include "ui/event_loop_wait.h"
 #include "ui/form_fonts.h"
@@ -16,21 +14,23 @@
 #include "ui/ui_texts.h"
 #include "ui/window_fit.h"
 #include "update/update_constants.h"
+#include "update/version_check.h"
+#include "wait_cursor.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QTextDocument>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>

@@ -1,15 +1,15 @@
 #include "ui/Parametrsedit.h"
-#include "wait_cursor.h"
 
 #include "parameters/settings_file.h"
 #include "parameters/validate_value.h"
 #include "ui/display_text.h"
+#include "ui/event_loop_wait.h"
 #include "ui/form_fonts.h"
 #include "ui/help.h"
 #include "ui/ui_texts.h"
 #include "ui/window_fit.h"
-#include "ui/event_loop_wait.h"
 #include "ui/window_workflow_view.h"
+#include "wait_cursor.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -17,9 +17,9 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProxyStyle>

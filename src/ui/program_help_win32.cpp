@@ -1,8 +1,8 @@
 #include "ui/program_help.h"
 
-#include <windows.h>
-
 #include <string>
+
+#include <windows.h>
 
 namespace k64::ui {
 

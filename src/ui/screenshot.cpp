@@ -1,9 +1,9 @@
 #include "ui/screenshot.h"
 
-#include "ui/display_text.h"
 #include "ui/Diagnostic.h"
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
+#include "ui/display_text.h"
 #include "ui/help.h"
 #include "ui/settings_dialogs.h"
 

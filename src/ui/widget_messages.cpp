@@ -1,4 +1,5 @@
 #include "ui/widget_messages.h"
+
 #include "wait_cursor.h"
 
 #include <QAbstractButton>

@@ -8,15 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <stdlib.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <signal.h>
+#include <stdlib.h>
 
 namespace {
 

@@ -9,6 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
@@ -17,12 +23,6 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace {
 

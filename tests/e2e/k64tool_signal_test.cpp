@@ -11,9 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -22,6 +19,9 @@
 #include <sstream>
 #include <thread>
 #include <vector>
+
+#include <signal.h>
+#include <stdlib.h>
 
 namespace k64::test {
 namespace {

@@ -1,12 +1,11 @@
 // The settings workflows both programs run, against the simulated unit: what reaches the unit,
 // what the history keeps and what the user is shown.
 
-#include "update_harness.h"
-
 #include "parameters/settings_file.h"
 #include "parameters/settings_history.h"
 #include "service/settings_workflows.h"
 #include "support/recording_messages.h"
+#include "update_harness.h"
 
 #include <gtest/gtest.h>
 

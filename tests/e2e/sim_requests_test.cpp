@@ -1,4 +1,7 @@
 // The simulator answering raw request frames over its terminal, compared byte for byte.
+#include "support/pty_pair.h"
+#include "support/sim_process.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,9 +9,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include "support/pty_pair.h"
-#include "support/sim_process.h"
 
 namespace k64::test {
 namespace {

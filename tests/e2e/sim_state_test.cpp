@@ -1,14 +1,15 @@
 // What the simulator keeps in --state DIR across a restart, and its terminal link.
+#include "support/pty_pair.h"
+#include "support/sim_process.h"
+
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "support/pty_pair.h"
-#include "support/sim_process.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace k64::test {
 namespace {

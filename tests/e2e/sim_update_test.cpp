@@ -1,12 +1,12 @@
 // Firmware and sound transfers into the simulator at the wire level.
+#include "sim/frame_codec.h"
+#include "support/pty_pair.h"
+#include "support/sim_process.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "sim/frame_codec.h"
-#include "support/pty_pair.h"
-#include "support/sim_process.h"
 
 namespace k64::test {
 namespace {

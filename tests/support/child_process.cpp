@@ -1,5 +1,10 @@
 #include "support/child_process.h"
+
 #include "support/poll_wait.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -7,10 +12,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <array>
-#include <cstring>
 
 extern char** environ;
 

@@ -3,13 +3,13 @@
 // (the simulator, the desktop program), or one run to its end with both outputs collected (the
 // command-line program). Every wait blocks in poll with a deadline.
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 namespace k64::test {
 

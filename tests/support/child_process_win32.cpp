@@ -5,12 +5,12 @@
 
 #include "support/child_process.h"
 
-#include <windows.h>
-
 #include <chrono>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include <windows.h>
 
 namespace k64::test {
 namespace {

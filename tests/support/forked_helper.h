@@ -2,11 +2,11 @@
 // A second process for tests of what another program sees: it runs a piece of work, reports its
 // result once, and stays (holding whatever the work took) until the object goes.
 
+#include <functional>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <functional>
 
 namespace k64::test {
 

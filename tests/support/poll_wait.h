@@ -1,10 +1,10 @@
 #pragma once
 // Blocking waits on one descriptor against a deadline, for the support helpers.
 
-#include <poll.h>
-
 #include <cerrno>
 #include <chrono>
+
+#include <poll.h>
 
 namespace k64::test {
 

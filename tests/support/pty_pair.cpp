@@ -4,9 +4,10 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
+#include <stdexcept>
+
 #include <fcntl.h>
 #include <poll.h>
-#include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
 

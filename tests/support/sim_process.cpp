@@ -1,13 +1,14 @@
 #include "support/sim_process.h"
+
 #include "support/poll_wait.h"
 #include "support/pty_pair.h"
+
+#include <algorithm>
+#include <cerrno>
 
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 
 namespace k64::test {
 

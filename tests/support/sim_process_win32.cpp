@@ -3,10 +3,10 @@
 
 #include "support/sim_process.h"
 
-#include <windows.h>
-
 #include <cstdlib>
 #include <string>
+
+#include <windows.h>
 
 namespace k64::test {
 namespace {

@@ -1,11 +1,11 @@
 #pragma once
 // A folder of its own under the system's temporary folder, removed with everything in it.
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+#include <stdlib.h>
 
 namespace k64::test {
 

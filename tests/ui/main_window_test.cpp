@@ -13,8 +13,8 @@
 #include "ui/K64main.h"
 #include "ui/Parametrsedit.h"
 #include "ui/eliding_line_edit.h"
-#include "ui/help.h"
 #include "ui/event_loop_wait.h"
+#include "ui/help.h"
 #include "ui/wait_cursor.h"
 #include "ui/widget_messages.h"
 #include "ui/window_fixture.h"
@@ -22,21 +22,21 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QTest>
 #include <QToolTip>
 #include <QTreeWidget>
-#include <QTest>
 #include <QUrl>
 
 #ifndef _WIN32

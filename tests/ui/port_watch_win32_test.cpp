@@ -12,10 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 #include <windows.h>
 #include <dbt.h>
-
-#include <memory>
 
 using namespace k64;
 using namespace k64::test;

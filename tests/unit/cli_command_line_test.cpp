@@ -1,8 +1,8 @@
 // k64ctl's parser: what it refuses (in one line, with the command's help named) and what it
 // binds from the lines it takes.
-#include <gtest/gtest.h>
-
 #include "command_line.h"
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>

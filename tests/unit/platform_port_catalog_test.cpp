@@ -1,8 +1,8 @@
 #include "platform/port_catalog.h"
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <fstream>

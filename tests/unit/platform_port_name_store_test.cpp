@@ -1,9 +1,9 @@
 #include "platform/port_name_store.h"
 
+#include <gtest/gtest.h>
+
 #include <QSettings>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>

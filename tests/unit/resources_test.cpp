@@ -2,6 +2,11 @@
 // update procedures send these bytes to the unit unchanged, so a layout or checksum slip here
 // would only show up as a unit refusing the update.
 
+#include "common/cp1251.h"
+#include "resources/resources.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -12,11 +17,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <gtest/gtest.h>
-
-#include "common/cp1251.h"
-#include "resources/resources.h"
 
 namespace {
 

@@ -12,11 +12,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace k64 {
 namespace {

@@ -1,10 +1,10 @@
 // The simulator's own frame parser and checksum.
+#include "sim/frame_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "sim/frame_codec.h"
 
 namespace k64::sim {
 namespace {

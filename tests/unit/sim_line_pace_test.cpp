@@ -1,8 +1,8 @@
 // The simulated line's pace: bytes take ten bit times each, queued bytes wait their turn, and an
 // idle line saves up no time.
-#include <gtest/gtest.h>
-
 #include "sim/line_pace.h"
+
+#include <gtest/gtest.h>
 
 namespace k64::sim {
 namespace {

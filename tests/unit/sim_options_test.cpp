@@ -1,11 +1,11 @@
 // The simulator's command line.
+#include "sim/options.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
-
-#include "sim/options.h"
 
 namespace k64::sim {
 namespace {

@@ -1,12 +1,13 @@
 // The simulator's state directory.
+#include "sim/state_store.h"
+
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "sim/state_store.h"
+#include <unistd.h>
 
 namespace k64::sim {
 namespace {

@@ -1,10 +1,10 @@
 // The simulated unit's decisions, without a terminal.
+#include "sim/unit_model.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "sim/unit_model.h"
 
 namespace k64::sim {
 namespace {
