@@ -5,13 +5,33 @@
 #include <windows.h>
 
 namespace k64::ui {
+namespace {
+
+// The notifier waits in the system's thread pool, whose callback posts to it. Wine may still run
+// that callback after the notifier has stopped waiting, so it is stopped at once and deleted
+// from the event loop, by when the callback is done; the stray post finds it disabled.
+class EventWatch final : public QObject {
+public:
+    EventWatch(HANDLE event, std::function<void()> ready) : notifier_(new QWinEventNotifier(event))
+    {
+        connect(notifier_, &QWinEventNotifier::activated, this, std::move(ready));
+    }
+    ~EventWatch() override
+    {
+        notifier_->setEnabled(false);
+        notifier_->deleteLater();
+    }
+
+private:
+    QWinEventNotifier* notifier_;
+};
+
+}  // namespace
 
 std::unique_ptr<QObject> ReadyNotifier(quon::io::WaitSleeper::Handle handle,
                                        std::function<void()> ready)
 {
-    auto notifier = std::make_unique<QWinEventNotifier>(reinterpret_cast<HANDLE>(handle));
-    QObject::connect(notifier.get(), &QWinEventNotifier::activated, std::move(ready));
-    return notifier;
+    return std::make_unique<EventWatch>(reinterpret_cast<HANDLE>(handle), std::move(ready));
 }
 
 }  // namespace k64::ui

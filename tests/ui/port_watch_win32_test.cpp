@@ -1,10 +1,11 @@
 // The main window on Windows follows the cable by WM_DEVICECHANGE: when the system says a port
 // went, the stored port's departure is logged; other devices and the mere passing of time (no
-// polling) log nothing.
+// polling) log nothing. A port's event notifier may go while its event comes.
 
 #include "platform/port_catalog.h"
 #include "support/sim_process.h"
 #include "ui/K64main.h"
+#include "ui/ready_notifier.h"
 #include "ui/window_fixture.h"
 
 #include <QComboBox>
@@ -12,13 +13,26 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include <windows.h>
 #include <dbt.h>
 
 using namespace k64;
 using namespace k64::test;
+
+namespace {
+
+void Spin(int turns)
+{
+    std::atomic<int> turn{0};
+    while (turn.fetch_add(1) < turns) {
+    }
+}
+
+}  // namespace
 
 class PortWatchTest : public QObject {
     Q_OBJECT
@@ -80,6 +94,32 @@ private slots:
             QVERIFY(log().isEmpty());
         }
         QVERIFY(store.saves.empty());
+    }
+
+    // A wait ends by its deadline just as the port's event comes: the notifier goes while the
+    // system may still be calling back for it, which must neither crash nor call the dead wait.
+    void aNotifierMayGoAsItsEventComes()
+    {
+        int calls = 0;
+        for (int i = 0; i < 2000; ++i) {
+            const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            QVERIFY(event != nullptr);
+            auto notifier = ui::ReadyNotifier(
+                reinterpret_cast<quon::io::WaitSleeper::Handle>(event), [&calls] { ++calls; });
+            // Each side spins a while, so that the event comes at every point of the going.
+            std::thread port([event, i] {
+                Spin(i % 64 * 50);
+                ::SetEvent(event);
+            });
+            Spin(i % 37 * 80);
+            notifier.reset();
+            port.join();
+            ::CloseHandle(event);
+        }
+        QCoreApplication::processEvents();
+        const int seen = calls;
+        QTest::qWait(200);
+        QCOMPARE(calls, seen);
     }
 };
 
