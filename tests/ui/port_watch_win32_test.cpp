@@ -1,6 +1,7 @@
 // The main window on Windows follows the cable by WM_DEVICECHANGE: when the system says a port
 // went, the stored port's departure is logged; other devices and the mere passing of time (no
-// polling) log nothing. A port's event notifier may go while its event comes.
+// polling) log nothing. A port's event notifier calls once per event, and may go while its event
+// comes.
 
 #include "platform/port_catalog.h"
 #include "support/sim_process.h"
@@ -94,6 +95,28 @@ private slots:
             QVERIFY(log().isEmpty());
         }
         QVERIFY(store.saves.empty());
+    }
+
+    // The notifier calls once each time the event comes from another thread, the callback taking
+    // it each time.
+    void aNotifierCallsOnceForEachEvent()
+    {
+        const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        QVERIFY(event != nullptr);
+        int calls = 0;
+        auto notifier = ui::ReadyNotifier(reinterpret_cast<quon::io::WaitSleeper::Handle>(event),
+                                          [&calls, event] {
+                                              ++calls;
+                                              ::ResetEvent(event);
+                                          });
+        for (int round = 1; round <= 3; ++round) {
+            std::thread([event] { ::SetEvent(event); }).join();
+            QTRY_COMPARE(calls, round);
+        }
+        QTest::qWait(100);
+        QCOMPARE(calls, 3);
+        notifier.reset();
+        ::CloseHandle(event);
     }
 
     // A wait ends by its deadline just as the port's event comes: the notifier goes while the
