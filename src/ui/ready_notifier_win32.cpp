@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -44,12 +45,9 @@ public:
     void Remove(EventWatch* watch)
     {
         const std::lock_guard lock(mutex_);
-        for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
-            if (entry->watch == watch) {
-                closing_.push_back(entry->event);
-                entries_.erase(entry);
-                break;
-            }
+        if (const auto entry = Find(watch); entry != entries_.end()) {
+            closing_.push_back(entry->event);
+            entries_.erase(entry);
         }
         ::SetEvent(wake_);
     }
@@ -59,10 +57,8 @@ public:
     void Rearm(EventWatch* watch)
     {
         const std::lock_guard lock(mutex_);
-        for (Entry& entry : entries_) {
-            if (entry.watch == watch)
-                entry.armed = true;
-        }
+        if (const auto entry = Find(watch); entry != entries_.end())
+            entry->armed = true;
         ::SetEvent(wake_);
     }
 
@@ -101,6 +97,12 @@ private:
             else if (came == WAIT_FAILED)
                 ::Sleep(10);  // not seen; it must not spin if it happens
         }
+    }
+
+    std::vector<Entry>::iterator Find(EventWatch* watch)
+    {
+        return std::find_if(entries_.begin(), entries_.end(),
+                            [watch](const Entry& entry) { return entry.watch == watch; });
     }
 
     // The handle names its notifier: it is closed only after this round.
